@@ -1,0 +1,33 @@
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace vantrel {
+
+// Built-in texts: the named constants (DK_...) in Russian and the numbered
+// messages in Russian and Kazakh. UTF-8.
+inline constexpr int kLangRussian = 1049;
+inline constexpr int kLangKazakh = 1087;
+
+// Language of the numbered messages (Russian until a language is applied).
+void setMessageLanguage(int languageId);
+int messageLanguage();
+
+// A constant's text in the current language: a language file's translation
+// when one was applied, else the built-in text; unknown names give "".
+std::string constantText(std::string_view name);
+// Replaces (or, with an empty map, resets) the translations of constants.
+void setConstantTranslation(std::string_view name, std::string text);
+void clearConstantTranslations();
+
+// A numbered message in the current message language ("" when unknown).
+std::string messageText(int number);
+std::string messageText(int number, int languageId);
+
+// Replaces each "%s" in `pattern` by the next argument, in order.
+std::string formatText(std::string_view pattern, std::initializer_list<std::string_view> args);
+std::string formatMessage(int number, std::initializer_list<std::string_view> args);
+
+}  // namespace vantrel

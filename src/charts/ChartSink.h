@@ -1,0 +1,27 @@
+#pragma once
+
+#include <array>
+
+namespace vantrel {
+
+inline constexpr int kQuantityCount = 7;  // LT, LP, LC, LE, V1, V2, V3
+
+using tReadingValues = std::array<float, kQuantityCount>;
+// The seven readings as plotted (after relative subtraction), then the seven
+// rates of change per minute: what a running scenario receives.
+using tExperimentValues = std::array<float, 2 * kQuantityCount>;
+
+// What acquisition needs from the charts. The chart model implements it;
+// tests may record the calls instead.
+class iChartSink {
+public:
+    virtual ~iChartSink() = default;
+    virtual void EnterLiveMode() = 0;
+    virtual void EnterAnalysisMode() = 0;
+    // t in seconds, readings in physical units (V in ml).
+    virtual tExperimentValues AddReadingSet(float t, const tReadingValues& readings) = 0;
+    // After all records that arrived together; t = newest accepted time.
+    virtual void EndBatch(float t) = 0;
+};
+
+}  // namespace vantrel

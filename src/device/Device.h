@@ -1,0 +1,52 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "device/Packet.h"
+
+namespace vantrel {
+
+class tSettings;
+class tSerialPort;
+class tMeasureThread;
+
+// The handle on one station attached to one serial port: opens and configures
+// the port, performs idle request/reply exchanges, checks the station's
+// identity, and starts and stops the measurement thread.
+class tDevice {
+public:
+    // portPath: "\\.\COM3" on Windows, a device path such as /dev/ttyUSB0 on Linux.
+    tDevice(std::string portPath, tSettings* settings);
+    tDevice(const tDevice&) = delete;
+    tDevice& operator=(const tDevice&) = delete;
+    virtual ~tDevice();  // Close(); does not stop a measurement
+
+    bool Open(std::string& error);
+    virtual void Close();
+
+    bool Transact(const void* request, unsigned length, unsigned timeoutMs, unsigned replyLength,
+                  void* reply);
+    bool CheckIdentity();
+    bool StartMeasure();
+    bool StopMeasure();
+    bool IsMeasuring() const;
+    const std::string& PortName() const { return portPath_; }
+    // Moves every received packet to the back of `queue`; returns queue.size().
+    std::size_t TakePackets(tPacketQueue& queue);
+    bool SendCommand(const std::string& command);
+    bool Query(const std::string& command, std::string& reply);
+
+    // Receiver of the measurement thread's events (called on that thread).
+    void SetEventHandler(std::function<void(tMeasureEvent)> handler);
+
+private:
+    std::string portPath_;
+    tSettings* settings_;
+    std::unique_ptr<tSerialPort> port_;
+    std::unique_ptr<tMeasureThread> thread_;
+    std::function<void(tMeasureEvent)> eventHandler_;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,28 @@
+# Installs the Debian packages a step needs, only those still missing.
+# Sourced by tools/test, tools/demo and tools/screenshots.
+
+VANTREL_PKGS_BUILD="cmake ninja-build g++ pkg-config"
+VANTREL_PKGS_TEST="libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev"
+VANTREL_PKGS_GUI="qt6-base-dev qt6-base-dev-tools libqcustomplot-dev libqcustomplot2.1-qt6 libgl1-mesa-dri fonts-dejavu"
+VANTREL_PKGS_X="xvfb xauth"
+VANTREL_PKGS_WINDOWS="g++-mingw-w64-x86-64"
+
+vantrel_install() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo="sudo"
+    fi
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+}
