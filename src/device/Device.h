@@ -30,7 +30,10 @@ public:
                   void* reply);
     bool CheckIdentity();
     bool StartMeasure();
-    bool StopMeasure();
+    // Ends the measurement thread, then sends the stop command. With `leftover`
+    // the packets the thread had not handed over yet are moved there once it
+    // has ended, instead of being discarded with it.
+    bool StopMeasure(tPacketQueue* leftover = nullptr);
     bool IsMeasuring() const;
     const std::string& PortName() const { return portPath_; }
     // Moves every received packet to the back of `queue`; returns queue.size().

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vantrel::sim {
+
+// Faults the simulated station can show, for tests and demonstrations.
+struct tFaults {
+    bool strayByteBeforeId = false;  // one stray byte before the first identification reply
+    int strayByteCount = 1;          // ... on this many identification replies
+    int replyDelayMs = 0;            // delay before every reply
+    bool ignoreIdentify = false;     // never answer "I"
+    bool ignoreQuery = false;        // never answer "?"
+    bool splitRecords = false;       // write records in random pieces with small pauses
+    int garbageEvery = 0;            // every Nth record is replaced by a garbage line (0: never)
+    bool silent = false;             // accept "S" but send no records
+    int hangUpAfterRecords = -1;     // close the port after this many records (-1: never)
+    std::uint32_t seed = 1;          // random source of splits, noise, garbage
+};
+
+struct tOptions {
+    tFaults faults;
+    int initialPeriodMs = 200;
+    bool noise = true;  // small sensor noise (off for exact tests)
+    // Station clock: records carry TT in ms since "S". Real time by default;
+    // with timeScale > 1 the model (and TT) runs faster than the wall clock.
+    double timeScale = 1.0;
+};
+
+// One record the station sent, as the program should decode it.
+struct tSentRecord {
+    std::string line;  // without CR LF
+    float lt, lp, lc, le, v1, v2, v3;  // V in the station's own unit
+    int state[5], speed[5];           // H0, M0, D1, D2, D3
+    float tt;                          // ms
+};
+
+// The simulated station on a pseudo-terminal. The program opens SlavePath()
+// like a serial port; the simulator answers on the master side in its own
+// thread, exactly as the station does on the wire.
+class tSimulator {
+public:
+    explicit tSimulator(tOptions options = {});
+    ~tSimulator();  // stops the thread and closes the pseudo-terminal
+    tSimulator(const tSimulator&) = delete;
+    tSimulator& operator=(const tSimulator&) = delete;
+
+    void Start();                         // opens the pty and starts answering; tError-like std::runtime_error on failure
+    void Stop();                          // stops answering and closes the master side (the port disappears)
+    const std::string& SlavePath() const;
+
+    // What crossed the line (thread-safe copies).
+    std::vector<std::string> ReceivedLines() const;  // commands as received, without CR LF
+    std::vector<tSentRecord> SentRecords() const;    // every state record sent, in order
+    bool Measuring() const;
+    int PeriodMs() const;
+    void ActuatorState(int index, int& state, int& speed) const;
+
+    // Changes faults while running (e.g. go silent, hang up now).
+    void SetFaults(const tFaults& faults);
+    void HangUp();  // close the master side now, as if the cable was pulled
+
+private:
+    struct tImpl;
+    std::unique_ptr<tImpl> impl_;
+};
+
+}  // namespace vantrel::sim
