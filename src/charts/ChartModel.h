@@ -1,0 +1,173 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "charts/ChartSink.h"
+#include "charts/ChartView.h"
+#include "charts/Quantities.h"
+#include "charts/Series.h"
+
+namespace vantrel {
+
+struct tTimeAxis {
+    double min = 0.0;
+    double max = kTimeWindowWidth;
+    bool automatic = false;
+};
+
+struct tAxisRange {
+    double min = 0.0;
+    double max = 0.0;
+};
+
+struct tValueRow {
+    std::string key;
+    std::string value;
+};
+
+// A vertical marker line on the time chart.
+struct tMarkerLine {
+    double x = 0.0;
+    bool drawn = false;  // index within the run and x within the time axis
+};
+
+struct tMarkerLines {
+    tMarkerLine origin;  // time origin: teal
+    tMarkerLine cursor;  // inspected point: olive
+};
+
+inline constexpr tRgb kOriginLineColour{0, 128, 128};
+inline constexpr tRgb kCursorLineColour{128, 128, 0};
+inline constexpr int kMarkerLineWidth = 4;
+
+// Keys of the value-list rows that point inspection fills. They are looked
+// up by text, so a language file that renames them gets them appended.
+inline constexpr std::string_view kOriginTimeKey = "t0, с";
+inline constexpr std::string_view kCursorTimeKey = "t, с";
+inline constexpr std::string_view kDeltaTimeKey = "dt, с";
+
+// The data behind the time chart, the dependence chart, the value list and
+// the curve check list; the window only renders what this decides. Runs on
+// the user-interface thread.
+class tChartModel : public iChartSink {
+public:
+    tChartModel();
+    tChartModel(const tChartModel&) = delete;
+    tChartModel& operator=(const tChartModel&) = delete;
+
+    // The window to notify (may be null; not owned).
+    void SetView(iChartView* view) { view_ = view; }
+
+    // --- acquisition (iChartSink)
+    void EnterLiveMode() override;
+    void EnterAnalysisMode() override;
+    tExperimentValues AddReadingSet(float t, const tReadingValues& readings) override;
+    void EndBatch(float t) override;
+
+    tChartMode Mode() const { return mode_; }
+
+    // --- series (index = quantity; throws EListError outside 0..6)
+    const tSeries& TimeSeries(int i) const;
+    const tSeries& DependSeries(int i) const;
+    std::size_t PointCount() const { return time_[0].Count(); }
+
+    // --- relative readings (check items miLT..miV3)
+    bool Relative(int i) const;
+    void SetRelative(int i, bool relative);
+    double RelativeBase(int i) const;
+
+    // --- axes
+    // The time axis as shown; when automatic, min and max are the extent of
+    // the points.
+    tTimeAxis TimeAxis() const;
+    // The window reports a zoom or pan of the time axis (analysis mode).
+    void SetTimeAxisRange(double min, double max);
+    tAxisRange DependAxis() const { return dependAxis_; }
+
+    // Show-all check item: called after its check mark toggled.
+    void SetShowAll(bool checked);
+    bool ShowAll() const { return showAll_; }
+
+    // --- curve check list: item i shows or hides time curve i. The only
+    // ticked item is disabled so the chart never ends up empty.
+    bool CurveChecked(int i) const;
+    bool CurveEnabled(int i) const;
+    // A click on an item; unticking a disabled item is refused (false).
+    bool SetCurveChecked(int i, bool checked);
+    // After a language was applied: ticks follow the curves' visibility.
+    void SyncCheckListFromSeries();
+
+    // --- abscissa of the dependence chart
+    int Abscissa() const { return abscissa_; }
+    // Rebuilds the dependence chart from the time chart's points.
+    void SetAbscissa(int a);
+
+    // --- point inspection (analysis mode)
+    std::int32_t ZeroMarkerIndex() const { return zeroMarkerIndex_; }
+    std::int32_t CursorIndex() const { return cursorIndex_; }
+    // A click at time T inside the plot rectangle; `zeroMarkerMode` is the
+    // check mark of the time-origin action. Ignored outside analysis mode.
+    void InspectAt(double T, bool zeroMarkerMode);
+    tMarkerLines MarkerLines() const;
+
+    // --- marks
+    // Toggles the mark of the inspected point on all seven time curves;
+    // false when there is no inspected point.
+    bool ToggleMarkAtCursor();
+    bool HasMarks() const;
+
+    // --- value list
+    const std::vector<tValueRow>& ValueRows() const { return valueRows_; }
+    // New key texts from a language file; values stay with their rows. The
+    // seven quantity rows always exist (found by position).
+    void SetValueKeys(const std::vector<std::string>& keys);
+
+    // Bytes held by the points of both charts (for memory budgets).
+    std::size_t StorageBytes() const;
+
+private:
+    void ClearSeries();
+    void SetTimeAxis(double min, double max, bool automatic);
+    void SetDependAxisToAbscissa();
+    void RebuildDepend();
+    void SetValue(std::size_t row, std::string value);
+    void SetValueByKey(std::string_view key, std::string value);
+    void ApplyCheckListRule();
+    std::size_t AddTimePoint(double t, const std::array<double, kQuantityCount>& y);
+    int RateIndex();
+    int FirstVisibleTimeSeries() const;
+    static void CheckIndex(int i);
+
+    iChartView* view_ = nullptr;
+    tChartMode mode_ = tChartMode::Idle;
+
+    std::shared_ptr<tSeries::tValues> timeX_;
+    std::shared_ptr<tSeries::tValues> dependX_;
+    std::array<tSeries, kQuantityCount> time_;
+    std::array<tSeries, kQuantityCount> depend_;
+
+    std::array<bool, kQuantityCount> relative_{};
+    std::array<double, kQuantityCount> relativeBase_{};
+
+    tTimeAxis timeAxis_;
+    tAxisRange dependAxis_;
+    bool showAll_ = false;
+    int abscissa_ = 0;
+
+    std::array<bool, kQuantityCount> curveChecked_{};
+    std::array<bool, kQuantityCount> curveEnabled_{};
+
+    std::int32_t zeroMarkerIndex_ = -1;
+    std::int32_t cursorIndex_ = -1;
+    // Latest index that served the rate search; only grows within a run.
+    std::size_t rateIndex_ = 0;
+
+    std::vector<tValueRow> valueRows_;
+};
+
+}  // namespace vantrel
