@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "experiment/State.h"
+#include "script/ScriptProgram.h"
+
+namespace vantrel {
+
+enum tExperimentStatus : std::uint8_t {
+    esEmpty = 0,   // nothing loaded
+    esLoaded = 1,  // loaded and compiled, not running
+    esRunning = 2,
+    esFinished = 3,  // a final state was reached
+};
+
+// What a scenario file describes, ready to run.
+struct tScenarioModel {
+    std::string name;
+    int startState = -1;
+    std::set<int> finalStates;
+    std::vector<std::unique_ptr<tState>> states;  // numbered 0.. in list order
+};
+
+// The scenario and its state machine: one object for the life of the main
+// window, reloaded and closed in place.
+class tExperiment {
+public:
+    // Largest count of values one step may hand to the script: the state
+    // number, the values and two empty places fill a 128-place list.
+    static constexpr int kMaxUpdateCount = 125;
+
+    tExperiment();
+    tExperiment(const tExperiment&) = delete;
+    tExperiment& operator=(const tExperiment&) = delete;
+    ~tExperiment();
+
+    // Replaces the scenario by `model`, run by `program` (which gets
+    // `source` and is compiled here). A failed compile is logged, sets
+    // Failed and is raised again; the status then stays esEmpty.
+    void Load(tScenarioModel model, std::unique_ptr<iScriptProgram> program, std::string source);
+
+    // Empties the experiment and clears Failed; the program is kept.
+    void Close();
+
+    // esLoaded: enter the start state and run. Returns the current state.
+    tState* Start();
+    // With a current state: leave it and go back to esLoaded.
+    void Stop();
+    // One step with the newest values (readings then rates). True when the
+    // current state changed. Failures are logged, set Failed and raised.
+    bool Update(std::span<const float> values);
+
+    tState* GetCurrentState() const { return currentState_; }
+    const std::string& GetName() const { return name_; }
+    tExperimentStatus GetStatus() const { return status_; }
+    bool Failed() const { return failed_; }
+    int StartState() const { return startState_; }
+    const std::set<int>& FinalStates() const { return finalStates_; }
+    const std::vector<std::unique_ptr<tState>>& States() const { return states_; }
+    tState* FindState(int number) const;
+
+private:
+    [[noreturn]] void fail(const std::string& message);
+
+    std::unique_ptr<iScriptProgram> program_;
+    std::string name_;
+    tExperimentStatus status_ = esEmpty;
+    int startState_ = -1;
+    std::set<int> finalStates_;
+    tState* currentState_ = nullptr;
+    std::vector<std::unique_ptr<tState>> states_;
+    bool failed_ = false;
+};
+
+}  // namespace vantrel
