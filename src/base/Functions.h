@@ -22,7 +22,8 @@ int strToIntDef(std::string_view text, int defaultValue);
 
 // Pattern formats "0.00", "0.000", "0.0000", "0.00000": at least one integer
 // digit, exactly `decimals` decimals rounded half away from zero, leading
-// minus, no grouping, the captured decimal separator.
+// minus, no grouping, the captured decimal separator. `decimals` is clamped
+// to 0..20; NaN and infinities print as "NAN", "INF", "-INF".
 std::string formatFixed(double value, int decimals);
 std::string formatFixed(double value, int decimals, char separator);
 

@@ -38,7 +38,7 @@ public:
     int AddName(const std::string& name, const std::string& value);
     int IndexOfName(const std::string& name) const;
     int GetCount() const;
-    std::string GetNameByIndex(int index) const;    // EListError when out of range
+    std::string GetNameByIndex(int index) const;     // EListError when out of range
     std::string GetSettingByIndex(int index) const;  // EListError when out of range
     void SetSettingByIndex(int index, const std::string& value);
     void AssignTo(tSettings& destination) const;

@@ -1,0 +1,220 @@
+#include "base/Files.h"
+
+#include <atomic>
+#include <cerrno>
+#include <string_view>
+
+#include "base/Error.h"
+#include "base/IniFile.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#include <sys/stat.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace vantrel {
+
+namespace {
+
+#ifdef _WIN32
+std::string win32ErrorText(DWORD error) {
+    char* buffer = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+    std::string text = length > 0 && buffer != nullptr ? std::string(buffer, length)
+                                                       : "system error " + std::to_string(error);
+    if (buffer != nullptr) {
+        LocalFree(buffer);
+    }
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+int openRead(const std::string& name) {
+    return ::_open(name.c_str(), _O_RDONLY | _O_BINARY);
+}
+int openNew(const std::string& name) {
+    return ::_open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                   _S_IREAD | _S_IWRITE);
+}
+long readSome(int fd, char* data, std::size_t size) {
+    return ::_read(fd, data, static_cast<unsigned int>(size));
+}
+long writeSome(int fd, const char* data, std::size_t size) {
+    constexpr std::size_t kMaxChunk = 0x40000000;
+    return ::_write(fd, data, static_cast<unsigned int>(size < kMaxChunk ? size : kMaxChunk));
+}
+int flushToDisk(int fd) {
+    return ::_commit(fd);
+}
+int closeFile(int fd) {
+    return ::_close(fd);
+}
+void removeFile(const std::string& name) {
+    ::_unlink(name.c_str());
+}
+int processId() {
+    return ::_getpid();
+}
+#else
+int openRead(const std::string& name) {
+    return ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+}
+int openNew(const std::string& name) {
+    return ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+long readSome(int fd, char* data, std::size_t size) {
+    return static_cast<long>(::read(fd, data, size));
+}
+long writeSome(int fd, const char* data, std::size_t size) {
+    return static_cast<long>(::write(fd, data, size));
+}
+int flushToDisk(int fd) {
+    return ::fsync(fd);
+}
+int closeFile(int fd) {
+    return ::close(fd);
+}
+void removeFile(const std::string& name) {
+    ::unlink(name.c_str());
+}
+int processId() {
+    return static_cast<int>(::getpid());
+}
+#endif
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const long written = writeSome(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            if (written == 0) {
+                errno = ENOSPC;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// Unique within the process and between processes, so two saves never share
+// a temporary file.
+std::string temporaryNameFor(const std::string& fileName) {
+    static std::atomic<unsigned> counter{0};
+    return fileName + ".tmp" + std::to_string(processId()) + "-" +
+           std::to_string(counter.fetch_add(1));
+}
+
+}  // namespace
+
+std::string fileOpenErrorText(const std::string& fileName, const std::string& systemText) {
+    return "Cannot open file \"" + fileName + "\". " + systemText;
+}
+
+std::string fileCreateErrorText(const std::string& fileName, const std::string& systemText) {
+    return "Cannot create file \"" + fileName + "\". " + systemText;
+}
+
+bool fileExists(const std::string& fileName) {
+    if (fileName.empty()) {
+        return false;
+    }
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesA(fileName.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+#else
+    struct stat info {};
+    return ::stat(fileName.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+#endif
+}
+
+bool readFileIfExists(const std::string& fileName, std::string& bytes) {
+    const int fd = fileName.empty() ? -1 : openRead(fileName);
+    if (fd < 0) {
+        const int error = fileName.empty() ? ENOENT : errno;
+        if (error == ENOENT) {
+            return false;
+        }
+        throw tError(fileOpenErrorText(fileName, systemErrorText(error)));
+    }
+    std::string content;
+    char buffer[65536];
+    for (;;) {
+        const long got = readSome(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            const int error = errno;
+            closeFile(fd);
+            throw tError(fileOpenErrorText(fileName, systemErrorText(error)));
+        }
+        if (got == 0) {
+            break;
+        }
+        content.append(buffer, static_cast<std::size_t>(got));
+    }
+    closeFile(fd);
+    bytes = std::move(content);
+    return true;
+}
+
+void writeFileAtomically(const std::string& fileName, std::string_view bytes) {
+    if (fileName.empty()) {
+        throw tError(fileCreateErrorText(fileName, systemErrorText(ENOENT)));
+    }
+    const std::string temporary = temporaryNameFor(fileName);
+    const int fd = openNew(temporary);
+    if (fd < 0) {
+        throw tError(fileCreateErrorText(fileName, systemErrorText(errno)));
+    }
+#ifndef _WIN32
+    // The replacement keeps the permissions of the file it replaces.
+    struct stat old {};
+    if (::stat(fileName.c_str(), &old) == 0) {
+        (void)::fchmod(fd, old.st_mode & 07777);
+    }
+#endif
+    // Every byte must be on disk before the rename, or a crash could still
+    // leave an empty configuration behind.
+    if (!writeAll(fd, bytes) || flushToDisk(fd) != 0) {
+        const int error = errno;
+        closeFile(fd);
+        removeFile(temporary);
+        throw tError(fileCreateErrorText(fileName, systemErrorText(error)));
+    }
+    if (closeFile(fd) != 0) {
+        const int error = errno;
+        removeFile(temporary);
+        throw tError(fileCreateErrorText(fileName, systemErrorText(error)));
+    }
+#ifdef _WIN32
+    if (!MoveFileExA(temporary.c_str(), fileName.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = GetLastError();
+        removeFile(temporary);
+        throw tError(fileCreateErrorText(fileName, win32ErrorText(error)));
+    }
+#else
+    if (::rename(temporary.c_str(), fileName.c_str()) != 0) {
+        const int error = errno;
+        removeFile(temporary);
+        throw tError(fileCreateErrorText(fileName, systemErrorText(error)));
+    }
+#endif
+}
+
+}  // namespace vantrel

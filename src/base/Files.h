@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+namespace vantrel {
+
+// File access shared by the log, the INI reader and the settings store, with
+// one behaviour on POSIX and Windows. File names are passed to the system as
+// they are (the narrow API on Windows).
+
+// True when `fileName` names an existing file that is not a directory.
+bool fileExists(const std::string& fileName);
+
+// Reads the whole file into `bytes`. False when it does not exist; tError
+// with the system's message when it exists but cannot be read.
+bool readFileIfExists(const std::string& fileName, std::string& bytes);
+
+// The program's wording of file errors, around the system's own message.
+std::string fileOpenErrorText(const std::string& fileName, const std::string& systemText);
+std::string fileCreateErrorText(const std::string& fileName, const std::string& systemText);
+
+}  // namespace vantrel

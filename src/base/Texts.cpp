@@ -1,0 +1,166 @@
+#include "base/Texts.h"
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <shared_mutex>
+
+namespace vantrel {
+
+namespace {
+
+struct tConstant {
+    std::string_view name;
+    std::string_view text;
+};
+
+// Built-in (Russian) texts of the named constants; a language file may
+// translate each of them.
+constexpr tConstant kConstants[] = {
+    {"DK_CANT_GET_DEVICE_STATE", "Невозможно получить состояние устройства на порту:"},
+    {"DK_CONN_NONE", "<НЕТ>"},
+    {"DK_DEVICE_NOT_FOUND", "Устройство не найдено."},
+    {"DK_DEV_ACT_0", "Нагреватель"},
+    {"DK_DEV_ACT_1", "Мешалка"},
+    {"DK_DEV_ACT_2", "Дозатор 1"},
+    {"DK_DEV_ACT_3", "Дозатор 2"},
+    {"DK_DEV_ACT_4", "Дозатор 3"},
+    {"DK_ENTER_PERIOD", "Введите значение периода оцифровки, мс :"},
+    {"DK_LANG_1049", "Русский (Орыс)"},
+    {"DK_LANG_1087", "Казахский (Қазақ)"},
+    {"DK_NO_COM_PORTS", "COM-порты в системе не обнаружены."},
+    {"DK_NO_SCENARIO", "<СЦЕНАРИЙ НЕ ЗАГРУЖЕН>"},
+    {"DK_SENS_0", "Температура"},
+    {"DK_SENS_1", "pH"},
+    {"DK_SENS_2", "Электропроводность"},
+    {"DK_SENS_3", "Редокс-потенциал"},
+    {"DK_SENS_4", "Реагент 1"},
+    {"DK_SENS_5", "Реагент 2"},
+    {"DK_SENS_6", "Реагент 3"},
+    {"DK_STATE_OFF", "Выкл"},
+    {"DK_STATE_ON", "Вкл"},
+    {"DK_STATE_ONOFF", "Вкл/Выкл"},
+};
+
+struct tMessage {
+    int number;
+    std::string_view russian;
+    std::string_view kazakh;
+};
+
+// The numbered messages exactly as the program has always shown them,
+// including their odd spacing and punctuation.
+constexpr tMessage kMessages[] = {
+    {903, "Системная ошибка: ", "Жүйелік қателік: "},
+    {1000, "Невозможно установить заголовок окна.\r\nСистема сообщает: ",
+     "Тақырыпты орнату мүмкін емес.\r\n Жүйе хабарлайды: "},
+    {1001, "Невозможно получить класс окна.\r\nСистема сообщает: ",
+     "Терезе сыныбын алу мүмкін емес.\r\nЖүйе хабарлайды: "},
+    {1002, "Невозможно создать объект синхронизации.\r\nСистема сообщает: ",
+     "Синхрондау объектісін құру мүмкін емес.\r\nЖүйе хабарлайды: "},
+    {1004, "Невозможно прочитать настройки из '%s'.\r\nПричина: Файл не найден.",
+     "...ден баптауларды оқу мүмкін емес '%s'.\r\nСебебі: Файл табылмады."},
+    {1007, "Невозможно открыть устройство '%s'.\r\nСистема сообщает: %s",
+     "Құрылғыны ашу мүмкін емес '%s'.\r\n Жүйе хабарлайды: %s"},
+    {1008, "Невозможно задать параметры устройства '%s'.\r\nСистема сообщает: %s",
+     "Құрылғының параметрлерін орнату мүмкін емес '%s'.\r\n Жүйе хабарлайды: %s"},
+    {1013, "Значение должно лежать в интервале from %s to %s!.",
+     "Мән from %s to %s интервалында болуы тиіс!"},
+    {5000, "Запуск программы.", "Бағдарламаны іске қосу."},
+    {5001, "Остановка программы.", "Бағдарламаны тоқтату."},
+    {5002, "Версия: ", "Нұсқа: "},
+    {5003, "Вы действительно хотите выйти из программы?",
+     "Сіз бағдарламадан шынымен шыққыңыз келе ме?"},
+    {20000, "Ошибка", "Қателік"},
+    {20001, "Внимание", "Назар аударыңыз"},
+    {20003, "Подтверждение", "Растау"},
+    {20005, "Ввод данных", "Деректерді енгізу"},
+};
+
+std::atomic<int> currentMessageLanguage{kLangRussian};
+
+struct tTranslations {
+    std::shared_mutex mutex;
+    std::map<std::string, std::string, std::less<>> texts;
+};
+
+tTranslations& translations() {
+    static tTranslations store;
+    return store;
+}
+
+}  // namespace
+
+void setMessageLanguage(int languageId) {
+    currentMessageLanguage.store(languageId);
+}
+
+int messageLanguage() {
+    return currentMessageLanguage.load();
+}
+
+std::string constantText(std::string_view name) {
+    {
+        tTranslations& store = translations();
+        std::shared_lock guard(store.mutex);
+        const auto found = store.texts.find(name);
+        if (found != store.texts.end()) {
+            return found->second;
+        }
+    }
+    for (const tConstant& constant : kConstants) {
+        if (constant.name == name) {
+            return std::string(constant.text);
+        }
+    }
+    return {};
+}
+
+void setConstantTranslation(std::string_view name, std::string text) {
+    tTranslations& store = translations();
+    std::unique_lock guard(store.mutex);
+    store.texts.insert_or_assign(std::string(name), std::move(text));
+}
+
+void clearConstantTranslations() {
+    tTranslations& store = translations();
+    std::unique_lock guard(store.mutex);
+    store.texts.clear();
+}
+
+std::string messageText(int number) {
+    return messageText(number, messageLanguage());
+}
+
+std::string messageText(int number, int languageId) {
+    for (const tMessage& message : kMessages) {
+        if (message.number == number) {
+            // Only Kazakh exists besides Russian; any other language reads Russian.
+            return std::string(languageId == kLangKazakh ? message.kazakh : message.russian);
+        }
+    }
+    return {};
+}
+
+std::string formatText(std::string_view pattern, std::initializer_list<std::string_view> args) {
+    std::string out;
+    out.reserve(pattern.size() + 32);
+    auto next = args.begin();
+    std::size_t i = 0;
+    while (i < pattern.size()) {
+        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 's' &&
+            next != args.end()) {
+            out += *next++;
+            i += 2;
+        } else {
+            out += pattern[i++];
+        }
+    }
+    return out;
+}
+
+std::string formatMessage(int number, std::initializer_list<std::string_view> args) {
+    return formatText(messageText(number), args);
+}
+
+}  // namespace vantrel
