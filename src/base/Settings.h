@@ -49,6 +49,7 @@ private:
     std::string section_;
     std::string fileName_;
     std::unique_ptr<std::vector<std::string>> entries_;
+    bool hasBom_ = false;  // written back on Save in plain-lines mode
 };
 
 }  // namespace vantrel
