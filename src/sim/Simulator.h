@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vantrel::sim {
@@ -19,6 +21,8 @@ struct tFaults {
     bool silent = false;             // accept "S" but send no records
     int hangUpAfterRecords = -1;     // close the port after this many records (-1: never)
     std::uint32_t seed = 1;          // random source of splits, noise, garbage
+    std::uint8_t strayByte = 0x00;   // the byte sent before the identification reply
+    int splitPauseMs = 5;            // longest pause between the pieces of a split record
 };
 
 struct tOptions {
@@ -28,13 +32,16 @@ struct tOptions {
     // Station clock: records carry TT in ms since "S". Real time by default;
     // with timeScale > 1 the model (and TT) runs faster than the wall clock.
     double timeScale = 1.0;
+    // Called on the simulator's thread with every line that crosses the wire
+    // ("<- " received, "-> " sent, "-- " events), for a console trace.
+    std::function<void(std::string_view)> trace;
 };
 
 // One record the station sent, as the program should decode it.
 struct tSentRecord {
-    std::string line;  // without CR LF
+    std::string line;                  // without CR LF
     float lt, lp, lc, le, v1, v2, v3;  // V in the station's own unit
-    int state[5], speed[5];           // H0, M0, D1, D2, D3
+    int state[5], speed[5];            // H0, M0, D1, D2, D3
     float tt;                          // ms
 };
 
@@ -48,8 +55,8 @@ public:
     tSimulator(const tSimulator&) = delete;
     tSimulator& operator=(const tSimulator&) = delete;
 
-    void Start();                         // opens the pty and starts answering; tError-like std::runtime_error on failure
-    void Stop();                          // stops answering and closes the master side (the port disappears)
+    void Start();  // opens the pty and starts answering; tError-like std::runtime_error on failure
+    void Stop();   // stops answering and closes the master side (the port disappears)
     const std::string& SlavePath() const;
 
     // What crossed the line (thread-safe copies).
@@ -59,9 +66,15 @@ public:
     int PeriodMs() const;
     void ActuatorState(int index, int& state, int& speed) const;
 
-    // Changes faults while running (e.g. go silent, hang up now).
+    // Changes faults while running (e.g. go silent, hang up now). Restarts the
+    // count of stray bytes; the seed is the one given at Start.
     void SetFaults(const tFaults& faults);
     void HangUp();  // close the master side now, as if the cable was pulled
+
+    // Lines sent in place of records by tFaults::garbageEvery, without CR LF.
+    std::vector<std::string> GarbageLines() const;
+    // True once the port has gone (Stop, HangUp or tFaults::hangUpAfterRecords).
+    bool PortClosed() const;
 
 private:
     struct tImpl;
