@@ -1,0 +1,91 @@
+#include "charts/Quantities.h"
+
+#include <cmath>
+
+namespace vantrel {
+
+const std::array<tQuantityInfo, kQuantityCount> quantityInfo{{
+    {"Температура",
+     "Температура, °C",
+     2,
+     {255, 0, 0},
+     true,
+     "miLT",
+     "DK_SENS_0",
+     "Series1",
+     "LineSeries1"},
+    {"pH", "pH", 2, {0, 0, 255}, true, "miLP", "DK_SENS_1", "Series2", "LineSeries2"},
+    {"Электропроводность",
+     "Электропроводность, мСм/см",
+     2,
+     {255, 128, 0},
+     true,
+     "miLC",
+     "DK_SENS_2",
+     "Series3",
+     "LineSeries3"},
+    {"Редокс-потенциал",
+     "Редокс-потенциал, В",
+     2,
+     {0, 128, 255},
+     true,
+     "miLE",
+     "DK_SENS_3",
+     "Series4",
+     "LineSeries4"},
+    {"Реагент 1", "V1, мл", 4, {128, 255, 0}, false, "miV1", "DK_SENS_4", "Series5", "LineSeries5"},
+    {"Реагент 2", "V2, мл", 4, {0, 128, 128}, false, "miV2", "DK_SENS_5", "Series6", "LineSeries6"},
+    {"Реагент 3", "V3, мл", 4, {0, 128, 0}, false, "miV3", "DK_SENS_6", "Series7", "LineSeries7"},
+}};
+
+const std::array<tQuantityRange, kQuantityCount> quantityRanges{{
+    {-40.0, 180.0},
+    {0.0, 14.0},
+    {0.0, 250.0},
+    {-2.0, 2.0},
+    {-200.0, 200.0},
+    {-200.0, 200.0},
+    {-200.0, 200.0},
+}};
+
+namespace {
+
+std::array<std::string, kQuantityCount> defaultNames() {
+    std::array<std::string, kQuantityCount> names;
+    for (int i = 0; i < kQuantityCount; ++i) {
+        names[i] = std::string(quantityInfo[i].title);
+    }
+    return names;
+}
+
+// Out-of-range indices read the first quantity rather than past the table.
+const tQuantityRange& rangeOf(int i) {
+    return quantityRanges[(i >= 0 && i < kQuantityCount) ? i : 0];
+}
+
+}  // namespace
+
+std::array<std::string, kQuantityCount> quantityNames = defaultNames();
+
+void resetQuantityNames() {
+    quantityNames = defaultNames();
+}
+
+float toPercent(int i, double x) {
+    const tQuantityRange& range = rangeOf(i);
+    const float low = static_cast<float>(range.low);
+    float width = static_cast<float>(range.high) - low;
+    if (std::fabs(width) <= kZeroWidthGuard) {
+        width = kZeroWidthGuard;
+    }
+    return (static_cast<float>(x) - low) * 100.0f / width;
+}
+
+float fromPercent(int i, double y) {
+    const tQuantityRange& range = rangeOf(i);
+    const float low = static_cast<float>(range.low);
+    const float width = static_cast<float>(range.high) - low;
+    return low + static_cast<float>(y) * width / 100.0f;
+}
+
+}  // namespace vantrel
