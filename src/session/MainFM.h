@@ -25,6 +25,12 @@ class tExperiment;
 class tState;
 class tChartModel;
 
+// File-chooser filters ("text|mask|text|mask").
+inline constexpr std::string_view kScenarioFilter =
+    "Файлы экспериментов (*.exp)|*.exp|Все файлы (*.*)|*.*";
+inline constexpr std::string_view kExportFilter = "CSV-файлы (*.csv)|*.csv|Все файлы (*.*)|*.*";
+inline constexpr std::string_view kExportExtension = "csv";
+
 // The main window's controller: owns the settings, the link to the station,
 // the experiment, the actuator table and the chart model; decides for every
 // action whether it is enabled; runs the clock and the acquisition tick.
@@ -126,6 +132,7 @@ private:
     void acFileExportExecute();
     void acFileShowAllExecute();
 
+    void stopAcquisition(std::exception_ptr& firstError);
     void decodeLines(std::string_view text, std::exception_ptr& firstError);
     void decodeQueue(tPacketQueue& queue, std::exception_ptr& firstError);
     void handleLinkLost();
@@ -148,6 +155,16 @@ private:
     std::int32_t digitisePeriod_ = 200;
     double volumeCoefficient_ = 0;
     tActuatorTable actuators_;
+    // What each frame shows; a frame is told again only when its actuator's
+    // reported state or value differs from what it already shows.
+    struct tFrameShown {
+        bool valid = false;
+        std::int32_t state = 0;
+        std::int32_t speed = 0;
+    };
+    std::array<tActuatorFrameText, kActuatorCount> frames_;
+    std::array<tFrameShown, kActuatorCount> frameShown_;
+    int actuatorPanelVisible_ = -1;  // -1 not told yet, else 0 or 1
     std::vector<std::unique_ptr<tAction>> actions_;
     bool closeQueryAttached_ = true;
 
