@@ -1,0 +1,77 @@
+#include "base/Texts.h"
+
+#include <gtest/gtest.h>
+
+namespace vantrel {
+namespace {
+
+class TextsTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        setMessageLanguage(kLangRussian);
+        clearConstantTranslations();
+    }
+};
+
+TEST_F(TextsTest, AllNamedConstantsHaveTheirBuiltInText) {
+    const char* names[] = {"DK_CANT_GET_DEVICE_STATE",
+                           "DK_CONN_NONE",
+                           "DK_DEVICE_NOT_FOUND",
+                           "DK_ENTER_PERIOD",
+                           "DK_LANG_1049",
+                           "DK_LANG_1087",
+                           "DK_NO_COM_PORTS",
+                           "DK_NO_SCENARIO",
+                           "DK_STATE_OFF",
+                           "DK_STATE_ON",
+                           "DK_STATE_ONOFF"};
+    for (const char* name : names) {
+        EXPECT_FALSE(constantText(name).empty()) << name;
+    }
+    for (int n = 0; n <= 6; ++n) {
+        EXPECT_FALSE(constantText("DK_SENS_" + std::to_string(n)).empty()) << n;
+    }
+    for (int n = 0; n <= 4; ++n) {
+        EXPECT_FALSE(constantText("DK_DEV_ACT_" + std::to_string(n)).empty()) << n;
+    }
+    EXPECT_EQ(constantText("DK_NO_SCENARIO"), "<СЦЕНАРИЙ НЕ ЗАГРУЖЕН>");
+    EXPECT_EQ(constantText("DK_ENTER_PERIOD"), "Введите значение периода оцифровки, мс :");
+    EXPECT_EQ(constantText("DK_SENS_1"), "pH");
+    EXPECT_EQ(constantText("dk_sens_1"), "");
+    EXPECT_EQ(constantText("DK_UNKNOWN"), "");
+}
+
+TEST_F(TextsTest, TranslationsOverrideConstantsUntilCleared) {
+    setConstantTranslation("DK_STATE_ON", "Қосу");
+    EXPECT_EQ(constantText("DK_STATE_ON"), "Қосу");
+    EXPECT_EQ(constantText("DK_STATE_OFF"), "Выкл");
+    clearConstantTranslations();
+    EXPECT_EQ(constantText("DK_STATE_ON"), "Вкл");
+}
+
+TEST_F(TextsTest, MessagesFollowTheMessageLanguage) {
+    EXPECT_EQ(messageLanguage(), kLangRussian);
+    EXPECT_EQ(formatMessage(1004, {"C:\\vantrel.cfg"}),
+              "Невозможно прочитать настройки из 'C:\\vantrel.cfg'.\r\nПричина: Файл не найден.");
+    setMessageLanguage(kLangKazakh);
+    EXPECT_EQ(formatMessage(1004, {"a.cfg"}),
+              "...ден баптауларды оқу мүмкін емес 'a.cfg'.\r\nСебебі: Файл табылмады.");
+    EXPECT_EQ(messageText(1007), "Құрылғыны ашу мүмкін емес '%s'.\r\n Жүйе хабарлайды: %s");
+    EXPECT_EQ(messageText(20001), "Назар аударыңыз");
+    setMessageLanguage(1033);  // no English table: Russian
+    EXPECT_EQ(messageText(20001), "Внимание");
+    EXPECT_EQ(messageText(1013, kLangRussian),
+              "Значение должно лежать в интервале from %s to %s!.");
+    EXPECT_EQ(messageText(1013, kLangKazakh), "Мән from %s to %s интервалында болуы тиіс!");
+    EXPECT_EQ(messageText(4242), "");
+}
+
+TEST_F(TextsTest, FormatReplacesPlaceholdersInOrder) {
+    EXPECT_EQ(formatText("from %s to %s!", {"1", "10"}), "from 1 to 10!");
+    EXPECT_EQ(formatText("%s%s", {"%s", "x"}), "%sx");  // arguments are not re-scanned
+    EXPECT_EQ(formatText("a %s b %s", {"1"}), "a 1 b %s");
+    EXPECT_EQ(formatText("100%", {"x"}), "100%");
+}
+
+}  // namespace
+}  // namespace vantrel
