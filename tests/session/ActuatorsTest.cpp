@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "session/Actuators.h"
+
+namespace vantrel {
+namespace {
+
+TEST(Actuators, RangeHints) {
+    const tActuatorTable table = initialActuators();
+    EXPECT_EQ(rangeHint(table[0]), "[0..255]");
+    EXPECT_EQ(rangeHint(table[1]), "[-255..255]");
+    EXPECT_EQ(rangeHint(table[2]), "[-600..-6],[6..600]");
+    EXPECT_EQ(table[0].name, "  Нагреватель");
+    EXPECT_EQ(table[4].id, "D3");
+}
+
+TEST(Actuators, SetCommandTakesOnlyWholeIntegers) {
+    const tActuatorTable table = initialActuators();
+    struct tCase {
+        int actuator;
+        const char* typed;
+        const char* command;
+    };
+    const tCase cases[] = {
+        {1, "120", "M0,1,120"}, {1, "-50", "M0,1,-50"}, {0, "", "H0,0,0"},
+        {2, "3", "D1,1,3"},     {1, "-0", "M0,0,0"},    {1, "0", "M0,0,0"},
+        {1, "12abc", "M0,0,0"}, {1, "1.5", "M0,0,0"},   {1, "99999999999", "M0,0,0"},
+        {0, "300", "H0,1,300"},  // beyond the hint: sent anyway
+    };
+    for (const tCase& c : cases) {
+        EXPECT_EQ(setCommand(table[c.actuator], c.typed), c.command) << c.typed;
+    }
+    EXPECT_EQ(clearCommand(table[3]), "D2,0");
+}
+
+TEST(Actuators, StateReplyStoresEachNumberAsItMatches) {
+    tActuatorTable table = initialActuators();
+    EXPECT_EQ(matchStateReply(table, "H0:1,128\tM0:1,-40\tD1:0,0\tD2:1,6\tD3:0,0\t\r\n"), 10);
+    EXPECT_EQ(table[1].speed, -40);
+    EXPECT_EQ(table[3].state, 1);
+
+    tActuatorTable partial = initialActuators();
+    partial[4].state = 7;
+    EXPECT_EQ(matchStateReply(partial, "H0:1,10 M0:1,20 D1:1,30 D2:1,40\r\n"), 8);
+    EXPECT_EQ(partial[3].speed, 40);
+    EXPECT_EQ(partial[4].state, 7);  // missing group: left as it was
+
+    tActuatorTable wrong = initialActuators();
+    EXPECT_EQ(matchStateReply(wrong, "M0:1,20\tH0:1,10\r\n"), 0);
+    EXPECT_EQ(wrong[0].state, 0);
+    EXPECT_EQ(matchStateReply(wrong, ""), -1);
+}
+
+}  // namespace
+}  // namespace vantrel

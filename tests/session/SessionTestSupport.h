@@ -1,0 +1,252 @@
+#pragma once
+
+// Helpers of the controller tests: a log kept in memory, a temporary
+// configuration, a chart sink that records what acquisition hands it, a
+// minimal scripted station on a pseudo-terminal, and waiting on the tick.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "base/Locale.h"
+#include "base/LogFile.h"
+#include "charts/ChartSink.h"
+#include "session/MainFM.h"
+
+namespace vantrel::test {
+
+using namespace std::chrono_literals;
+
+// An enabled log installed as the process-wide one; keeps the message part
+// of each line (no timestamp, no line end). Restores the locale facts that
+// enabling a log changes.
+class tMemoryLog : public tLogFile {
+public:
+    tMemoryLog() : tLogFile(tempName(), {"-LOG"}) { setLogFile(this); }
+    ~tMemoryLog() override {
+        setLogFile(nullptr);
+        std::remove(FileName().c_str());
+        setLocaleFacts(tLocaleFacts{});
+    }
+    void WriteText(const std::string& text) override {
+        const std::size_t first = text.find(' ');
+        const std::size_t second = first == std::string::npos ? first : text.find(' ', first + 1);
+        std::string message = second == std::string::npos ? text : text.substr(second + 1);
+        if (message.ends_with("\r\n")) {
+            message.resize(message.size() - 2);
+        }
+        std::lock_guard lock(mutex_);
+        lines_.push_back(std::move(message));
+    }
+    std::vector<std::string> Lines() const {
+        std::lock_guard lock(mutex_);
+        return lines_;
+    }
+    int Count(std::string_view line) const {
+        int n = 0;
+        for (const auto& l : Lines()) {
+            n += l == line ? 1 : 0;
+        }
+        return n;
+    }
+    // Index of the first line equal to `line`, -1 when absent.
+    int IndexOf(std::string_view line) const {
+        const auto lines = Lines();
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (lines[i] == line) {
+                return static_cast<int>(i);
+            }
+        }
+        return -1;
+    }
+    void Clear() {
+        std::lock_guard lock(mutex_);
+        lines_.clear();
+    }
+
+private:
+    static std::string tempName() {
+        char name[] = "/tmp/vantrel-session-log-XXXXXX";
+        const int fd = ::mkstemp(name);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return name;
+    }
+    mutable std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
+
+// A temporary folder with a configuration file in it.
+class tTempConfig {
+public:
+    tTempConfig() {
+        char dir[] = "/tmp/vantrel-session-XXXXXX";
+        dir_ = ::mkdtemp(dir);
+        path_ = dir_ + "/vantrel.cfg";
+    }
+    ~tTempConfig() {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+    // Short timings so that connecting takes a fraction of a second.
+    const std::string& Write(const std::string& ports, const std::string& extra = {}) {
+        std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+        out << "Timeout=10\nCheckTimeout=100\nCheckCount=2\nPorts=" << ports << "\n" << extra;
+        return path_;
+    }
+    const std::string& Path() const { return path_; }
+    const std::string& Dir() const { return dir_; }
+
+private:
+    std::string dir_;
+    std::string path_;
+};
+
+// Records what acquisition hands to the charts.
+class tRecordingSink : public iChartSink {
+public:
+    struct tSet {
+        float t;
+        tReadingValues readings;
+    };
+    std::vector<std::string> events;  // "live", "analysis", "add", "end"
+    std::vector<tSet> sets;
+    std::vector<float> batchEnds;
+
+    void EnterLiveMode() override { events.push_back("live"); }
+    void EnterAnalysisMode() override { events.push_back("analysis"); }
+    tExperimentValues AddReadingSet(float t, const tReadingValues& readings) override {
+        events.push_back("add");
+        sets.push_back({t, readings});
+        tExperimentValues values{};
+        for (int i = 0; i < kQuantityCount; ++i) {
+            values[i] = readings[i];
+            values[kQuantityCount + i] = static_cast<float>(i);  // recognisable rates
+        }
+        return values;
+    }
+    void EndBatch(float t) override {
+        events.push_back("end");
+        batchEnds.push_back(t);
+    }
+};
+
+// Calls the acquisition tick every 10 ms until `done` holds or `ms` passed.
+inline bool tickUntil(TfmMain& fm, const std::function<bool()>& done, int ms = 3000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(10ms);
+        fm.tmStartTimer();
+    }
+    return true;
+}
+
+// A station that only identifies itself and answers "?" with a fixed reply;
+// for replies the simulator never gives.
+class tScriptedStation {
+public:
+    explicit tScriptedStation(std::string queryReply) : queryReply_(std::move(queryReply)) {
+        termios raw{};
+        ::cfmakeraw(&raw);
+        char name[256] = {};
+        int slave = -1;
+        if (::openpty(&master_, &slave, name, &raw, nullptr) != 0) {
+            ADD_FAILURE() << "openpty failed";
+            return;
+        }
+        slave_ = slave;  // keeps the pty alive between the program's opens
+        path_ = name;
+        ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+        thread_ = std::thread([this] { run(); });
+    }
+    ~tScriptedStation() {
+        stop_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        if (master_ >= 0) {
+            ::close(master_);
+        }
+        if (slave_ >= 0) {
+            ::close(slave_);
+        }
+    }
+    const std::string& Path() const { return path_; }
+    std::vector<std::string> Received() const {
+        std::lock_guard lock(mutex_);
+        return received_;
+    }
+
+private:
+    void run() {
+        std::string pending;
+        while (!stop_) {
+            pollfd pfd{master_, POLLIN, 0};
+            if (::poll(&pfd, 1, 20) <= 0) {
+                continue;
+            }
+            char buffer[256];
+            const ssize_t n = ::read(master_, buffer, sizeof buffer);
+            if (n <= 0) {
+                continue;
+            }
+            pending.append(buffer, static_cast<std::size_t>(n));
+            std::size_t end;
+            while ((end = pending.find("\r\n")) != std::string::npos) {
+                const std::string line = pending.substr(0, end);
+                pending.erase(0, end + 2);
+                {
+                    std::lock_guard lock(mutex_);
+                    received_.push_back(line);
+                }
+                if (line == "I") {
+                    write("A-VANTREL\r\n");
+                } else if (line == "?") {
+                    write(queryReply_);
+                }
+            }
+        }
+    }
+    void write(const std::string& bytes) {
+        std::size_t done = 0;
+        while (done < bytes.size() && !stop_) {
+            const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+            } else {
+                std::this_thread::sleep_for(1ms);
+            }
+        }
+    }
+
+    std::string queryReply_;
+    int master_ = -1;
+    int slave_ = -1;
+    std::string path_;
+    std::atomic<bool> stop_{false};
+    mutable std::mutex mutex_;
+    std::vector<std::string> received_;
+    std::thread thread_;
+};
+
+}  // namespace vantrel::test
