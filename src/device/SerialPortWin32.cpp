@@ -1,0 +1,213 @@
+#include <windows.h>
+
+#include <string>
+
+#include "device/SerialPort.h"
+
+namespace vantrel {
+
+namespace {
+
+// The system's text for an error code, as UTF-8 without the trailing line end.
+std::string windowsErrorText(DWORD code) {
+    wchar_t* text = nullptr;
+    DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string result;
+    if (length != 0 && text != nullptr) {
+        int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
+                                       nullptr, nullptr);
+        if (size > 0) {
+            result.resize(static_cast<std::size_t>(size));
+            WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), result.data(), size,
+                                nullptr, nullptr);
+        }
+    }
+    if (text != nullptr) {
+        LocalFree(text);
+    }
+    while (!result.empty() &&
+           (result.back() == '\r' || result.back() == '\n' || result.back() == ' ')) {
+        result.pop_back();
+    }
+    if (result.empty()) {
+        result = "error " + std::to_string(code);
+    }
+    return result;
+}
+
+class tSerialPortWin32 final : public tSerialPort {
+public:
+    ~tSerialPortWin32() override { Close(); }
+
+    bool ReadDefaultConfig(const std::string& path) override {
+        ZeroMemory(&config_, sizeof(config_));
+        config_.dwSize = sizeof(config_);
+        config_.wVersion = 1;
+        DWORD size = sizeof(config_);
+        haveConfig_ = GetDefaultCommConfigA(path.c_str(), &config_, &size) != FALSE;
+        return haveConfig_ || fail();
+    }
+
+    bool WriteDefaultDtr(const std::string& path, bool raise) override {
+        if (!haveConfig_) {
+            // A zeroed record written back would replace the port's whole
+            // stored configuration, not just its DTR setting.
+            SetError(ERROR_INVALID_DATA, windowsErrorText(ERROR_INVALID_DATA));
+            return false;
+        }
+        config_.dcb.fDtrControl = raise ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+        if (!SetDefaultCommConfigA(path.c_str(), &config_, sizeof(config_))) {
+            return fail();
+        }
+        return true;
+    }
+
+    bool Open(const std::string& path) override {
+        Close();
+        handle_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+        return handle_ != INVALID_HANDLE_VALUE || fail();
+    }
+
+    void Close() override {
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle_);
+            handle_ = INVALID_HANDLE_VALUE;
+        }
+    }
+
+    bool IsOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
+
+    bool RaiseRts() override {
+        return checkOpen() && (EscapeCommFunction(handle_, SETRTS) || fail());
+    }
+    bool SetBreak() override { return checkOpen() && (SetCommBreak(handle_) || fail()); }
+    bool ClearBreak() override { return checkOpen() && (ClearCommBreak(handle_) || fail()); }
+
+    bool GetModemStatus(unsigned& status) override {
+        status = 0;
+        DWORD bits = 0;
+        if (!checkOpen()) {
+            return false;
+        }
+        if (!GetCommModemStatus(handle_, &bits)) {
+            return fail();
+        }
+        status = bits;
+        return true;
+    }
+
+    bool ApplyLineSettings(tDtrMode dtr) override {
+        if (!checkOpen()) {
+            return false;
+        }
+        DCB dcb;
+        ZeroMemory(&dcb, sizeof(dcb));
+        GetCommState(handle_,
+                     &dcb);  // a failure leaves the zeroed block, which SetCommState judges
+        dcb.DCBlength = sizeof(dcb);
+        dcb.BaudRate = CBR_115200;
+        dcb.ByteSize = 8;
+        dcb.Parity = NOPARITY;
+        dcb.StopBits = ONESTOPBIT;
+        dcb.fRtsControl = RTS_CONTROL_ENABLE;
+        if (dtr == tDtrMode::Raise) {
+            dcb.fDtrControl = DTR_CONTROL_ENABLE;
+        } else if (dtr == tDtrMode::Drop) {
+            dcb.fDtrControl = DTR_CONTROL_DISABLE;
+        }
+        return SetCommState(handle_, &dcb) || fail();
+    }
+
+    bool SetTimeouts(unsigned readTotalMs, unsigned writeTotalMs) override {
+        if (!checkOpen()) {
+            return false;
+        }
+        COMMTIMEOUTS timeouts;
+        timeouts.ReadIntervalTimeout = 0;
+        timeouts.ReadTotalTimeoutMultiplier = 0;
+        timeouts.ReadTotalTimeoutConstant = readTotalMs;
+        timeouts.WriteTotalTimeoutMultiplier = 0;
+        timeouts.WriteTotalTimeoutConstant = writeTotalMs;
+        return SetCommTimeouts(handle_, &timeouts) || fail();
+    }
+
+    bool GetReadTimeout(unsigned& readTotalMs) override {
+        COMMTIMEOUTS timeouts;
+        if (!checkOpen()) {
+            return false;
+        }
+        if (!GetCommTimeouts(handle_, &timeouts)) {
+            return fail();
+        }
+        readTotalMs = timeouts.ReadTotalTimeoutConstant;
+        return true;
+    }
+
+    bool SetReadTimeout(unsigned readTotalMs) override {
+        COMMTIMEOUTS timeouts;
+        if (!checkOpen()) {
+            return false;
+        }
+        if (!GetCommTimeouts(handle_, &timeouts)) {
+            return fail();
+        }
+        timeouts.ReadTotalTimeoutConstant = readTotalMs;
+        return SetCommTimeouts(handle_, &timeouts) || fail();
+    }
+
+    bool Read(void* buffer, unsigned count, unsigned& received) override {
+        received = 0;
+        if (!checkOpen()) {
+            return false;
+        }
+        DWORD got = 0;
+        BOOL ok = ReadFile(handle_, buffer, count, &got, nullptr);
+        received = got;
+        return ok || fail();
+    }
+
+    bool Write(const void* data, unsigned count, unsigned& written) override {
+        written = 0;
+        if (!checkOpen()) {
+            return false;
+        }
+        DWORD done = 0;
+        BOOL ok = WriteFile(handle_, data, count, &done, nullptr);
+        written = done;
+        return ok || fail();
+    }
+
+    bool Purge() override {
+        return checkOpen() && (PurgeComm(handle_, PURGE_TXCLEAR | PURGE_RXCLEAR) || fail());
+    }
+
+private:
+    bool fail() {
+        DWORD code = GetLastError();
+        SetError(static_cast<int>(code), windowsErrorText(code));
+        return false;
+    }
+
+    bool checkOpen() {
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            return true;
+        }
+        SetError(ERROR_INVALID_HANDLE, windowsErrorText(ERROR_INVALID_HANDLE));
+        return false;
+    }
+
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    COMMCONFIG config_{};
+    bool haveConfig_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<tSerialPort> createSerialPort() {
+    return std::make_unique<tSerialPortWin32>();
+}
+
+}  // namespace vantrel
