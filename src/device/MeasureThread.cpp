@@ -1,0 +1,270 @@
+#include "device/MeasureThread.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "base/CommandLine.h"
+#include "base/LogFile.h"
+#include "device/SerialPort.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#elif defined(__linux__)
+#include <pthread.h>
+#include <sched.h>
+#endif
+
+namespace vantrel {
+
+namespace {
+
+constexpr char kStartCommand[] = "S\r\n";
+constexpr unsigned kStartCommandLength = 3;
+
+void writeLog(const std::string& text) {
+    logFile->WriteLine(text);
+}
+
+// Best effort: the thread reads in fixed windows and should not be pushed
+// around between processors or starved by the user interface. Failures (no
+// permission, processor 0 outside the allowed set) are ignored.
+void raisePriorityAndPin() {
+#ifdef _WIN32
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+    SetThreadAffinityMask(GetCurrentThread(), 1);
+#elif defined(__linux__)
+    // Raising the priority needs privileges an ordinary user lacks; only pin.
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(0, &set);
+    pthread_setaffinity_np(pthread_self(), sizeof(set), &set);
+#endif
+}
+
+std::string carryDump(const std::uint8_t* bytes, std::size_t count) {
+    std::string text = "_footer_size=" + std::to_string(count) + "\r\n";
+    char hex[8];
+    for (std::size_t i = 0; i < count; ++i) {
+        std::snprintf(hex, sizeof(hex), "0x%02X", static_cast<unsigned>(bytes[i]));
+        text += hex;
+    }
+    text += "\r\n";
+    return text;
+}
+
+}  // namespace
+
+tMeasureThread::tMeasureThread(tSerialPort& port, std::function<void(tMeasureEvent)> onEvent,
+                               unsigned readWindowMs)
+    : port_(port), onEvent_(std::move(onEvent)), readWindowMs_(readWindowMs) {
+    thread_ = std::thread([this] { Execute(); });
+}
+
+tMeasureThread::~tMeasureThread() {
+    Terminate();
+    WaitFor();
+    std::lock_guard lock(queueLock_);
+    packets_.clear();
+}
+
+void tMeasureThread::Terminate() {
+    terminated_.store(true);
+}
+
+void tMeasureThread::WaitFor() {
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void tMeasureThread::AddCommand(const std::string& line) {
+    std::lock_guard lock(commandLock_);
+    commands_.push_back(line);
+}
+
+std::size_t tMeasureThread::TakePackets(tPacketQueue& queue) {
+    std::lock_guard lock(queueLock_);
+    while (!packets_.empty()) {
+        queue.push_back(std::move(packets_.front()));
+        packets_.pop_front();
+    }
+    return queue.size();
+}
+
+void tMeasureThread::Notify(tMeasureEvent event) {
+    if (!onEvent_) {
+        return;
+    }
+    try {
+        onEvent_(event);
+    } catch (...) {
+        // A receiver only records the event; one that throws must not take
+        // the thread (and the whole program) down with it.
+    }
+}
+
+bool tMeasureThread::WriteStartCommand() {
+    unsigned written = 0;
+    if (!port_.Write(kStartCommand, kStartCommandLength, written)) {
+        writeLog("START FAILED");
+        return false;
+    }
+    if (written < kStartCommandLength) {
+        writeLog("START COMMAND ERROR");
+        return false;
+    }
+    writeLog("START COMMAND WRITTEN");
+    return true;
+}
+
+bool tMeasureThread::HasCommands() {
+    std::lock_guard lock(commandLock_);
+    return !commands_.empty();
+}
+
+bool tMeasureThread::TakeCommand(std::string& command) {
+    std::lock_guard lock(commandLock_);
+    if (commands_.empty()) {
+        command.clear();
+        return false;
+    }
+    command = std::move(commands_.front());
+    commands_.pop_front();
+    return true;
+}
+
+void tMeasureThread::WriteCommand(const std::string& command) {
+    writeLog("WRITING: " + command);
+    unsigned written = 0;
+    const auto length = static_cast<unsigned>(command.size());
+    if (!port_.Write(command.data(), length, written)) {
+        writeLog("COMMAND FAILED");
+    } else if (written < length) {
+        writeLog("COMMAND SEND ERROR");
+    } else {
+        writeLog("COMMAND WRITTEN");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(kCommandPauseMs));
+}
+
+void tMeasureThread::Execute() {
+    {
+        std::lock_guard lock(queueLock_);
+        packets_.clear();
+    }
+    raisePriorityAndPin();
+
+    if (!WriteStartCommand()) {
+        Notify(tMeasureEvent::StartFailed);
+        finished_.store(true);
+        return;
+    }
+    unsigned readTimeout = 0;
+    if (!port_.GetReadTimeout(readTimeout) || readTimeout != readWindowMs_) {
+        port_.SetReadTimeout(readWindowMs_);
+    }
+
+    const bool logMeasure = logMeasureEnabled();
+    std::uint8_t carry[kCarryLimit];
+    std::size_t carryCount = 0;
+    std::uint32_t emptyReads = 0;
+    unsigned failedReads = 0;
+    bool linkLost = false;
+
+    // A stop requested this early still lets the commands queued before it go
+    // out; only with none pending does the thread end without reading.
+    if (terminated_.load() && !HasCommands()) {
+        finished_.store(true);
+        return;
+    }
+    bool last = false;
+    while (!last) {
+        // The flag is read before the command list: a command added before
+        // Terminate() is then certain to be seen, so none is left behind.
+        const bool stopRequested = terminated_.load();
+        std::string command;
+        TakeCommand(command);
+        last = stopRequested && command.empty();
+        if (!command.empty()) {
+            WriteCommand(command);
+        }
+
+        tPacket packet;
+        packet.buffer = std::make_unique<std::uint8_t[]>(tPacket::kBufferSize);  // zeroed
+        std::uint8_t* buffer = packet.buffer.get();
+        std::memcpy(buffer, carry, carryCount);
+
+        const auto readStart = std::chrono::steady_clock::now();
+        unsigned received = 0;
+        const bool readOk =
+            port_.Read(buffer + carryCount,
+                       static_cast<unsigned>(tPacket::kBufferSize - carryCount), received);
+        if (readOk) {
+            failedReads = 0;
+            linkLost = false;
+            writeLog("Readed " + std::to_string(received) + " bytes");
+        } else {
+            ++failedReads;
+            if (!linkLost) {
+                writeLog("ReadTimeout");
+            }
+        }
+
+        std::size_t total = received + carryCount;
+        carryCount = 0;
+        if (total > 0 && buffer[total - 1] != '\n') {
+            std::size_t lineStart = total;
+            while (lineStart > 0 && buffer[lineStart - 1] != '\n') {
+                --lineStart;
+            }
+            // A partial line longer than the carry holds is cut: its head goes
+            // out with this packet (the consumer drops what it cannot decode),
+            // its last kCarryLimit bytes wait for the rest of the line.
+            std::size_t tail = total - lineStart;
+            if (tail > kCarryLimit) {
+                tail = kCarryLimit;
+            }
+            std::memcpy(carry, buffer + total - tail, tail);
+            carryCount = tail;
+            total -= tail;
+            if (logMeasure) {
+                writeLog(carryDump(carry, carryCount));
+            }
+        }
+
+        if (total > 0) {
+            packet.size = static_cast<std::int32_t>(total);
+            {
+                std::lock_guard lock(queueLock_);
+                packets_.push_back(std::move(packet));
+            }
+            Notify(tMeasureEvent::PacketQueued);
+            emptyReads = 0;
+        } else {
+            if (!linkLost) {
+                writeLog("Invalid data recv :");
+            }
+            if (emptyReads < UINT32_MAX) {
+                ++emptyReads;
+            }
+            if (emptyReads >= kSilentReads) {
+                Notify(tMeasureEvent::Silence);
+            }
+        }
+
+        if (!readOk) {
+            if (!linkLost && failedReads >= kFailedReadsForLinkLost) {
+                linkLost = true;
+                writeLog("LINK LOST");
+                Notify(tMeasureEvent::LinkLost);
+            }
+            // A port that is gone fails at once; without this the loop would
+            // spin at full speed until someone stops it.
+            std::this_thread::sleep_until(readStart + std::chrono::milliseconds(readWindowMs_));
+        }
+    }
+    finished_.store(true);
+}
+
+}  // namespace vantrel
