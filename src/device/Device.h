@@ -45,6 +45,9 @@ public:
     void SetEventHandler(std::function<void(tMeasureEvent)> handler);
 
 private:
+    // A configuration key's value; empty when missing or without settings.
+    std::string Setting(const std::string& name) const;
+
     std::string portPath_;
     tSettings* settings_;
     std::unique_ptr<tSerialPort> port_;

@@ -1,0 +1,257 @@
+#include "device/Device.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "base/Error.h"
+#include "base/Functions.h"
+#include "base/LogFile.h"
+#include "base/Settings.h"
+#include "base/Texts.h"
+#include "device/MeasureThread.h"
+#include "device/SerialPort.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr char kIdentifyRequest[] = "I\r\n";
+constexpr char kIdentifyReply[] = "A-VANTREL\r\n";
+constexpr unsigned kIdentifyReplyLength = 11;
+constexpr char kStopCommand[] = "T\r\n";
+constexpr unsigned kExchangeTimeoutMs = 500;
+constexpr unsigned kQueryReplyLength = 80;
+constexpr int kDefaultSettleMs = 1000;
+constexpr int kDefaultCheckCount = 5;
+constexpr int kDefaultCheckTimeoutMs = 500;
+constexpr int kIdleCommandPauseMs = 50;
+constexpr int kStopSettleMs = 300;
+
+void writeLog(const std::string& text) {
+    logFile->WriteLine(text);
+}
+
+void sleepMs(int ms) {
+    if (ms > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
+}
+
+std::string hexDump(const std::uint8_t* bytes, unsigned count) {
+    std::string text;
+    char hex[8];
+    for (unsigned i = 0; i < count; ++i) {
+        std::snprintf(hex, sizeof(hex), "0x%02X ", static_cast<unsigned>(bytes[i]));
+        text += hex;
+    }
+    return text;
+}
+
+}  // namespace
+
+tDevice::tDevice(std::string portPath, tSettings* settings)
+    : portPath_(std::move(portPath)), settings_(settings), port_(createSerialPort()) {}
+
+tDevice::~tDevice() {
+    tDevice::Close();
+}
+
+std::string tDevice::Setting(const std::string& name) const {
+    return settings_ != nullptr ? settings_->GetSettingByName(name) : std::string();
+}
+
+bool tDevice::Open(std::string& error) {
+    error.clear();
+    const std::string dtr = toUpperAscii(Setting("DTR"));
+    const bool haveDefault = port_->ReadDefaultConfig(portPath_);
+    if (!haveDefault) {
+        writeLog(portPath_ + ": Cannot get default config. " +
+                 std::to_string(port_->LastErrorCode()) + " " + port_->LastErrorText());
+    }
+    // Without the stored record there is nothing sound to write back.
+    if ((dtr == "SET" || dtr == "CLEAR") && haveDefault &&
+        !port_->WriteDefaultDtr(portPath_, dtr == "SET")) {
+        writeLog(portPath_ + ": Cannot set default config. " + port_->LastErrorText());
+    }
+
+    try {
+        if (!port_->Open(portPath_)) {
+            throw tError(formatMessage(1007, {portPath_, port_->LastErrorText()}));
+        }
+        // Neither matters for the link: some drivers (and emulators) refuse
+        // the escape functions without the port being any less usable.
+        port_->RaiseRts();
+        port_->ClearBreak();
+
+        unsigned modemStatus = 0;
+        if (!port_->GetModemStatus(modemStatus)) {
+            throw tError(constantText("DK_CANT_GET_DEVICE_STATE") + portPath_ + ".");
+        }
+
+        sleepMs(strToIntDef(Setting("Timeout"), kDefaultSettleMs));
+
+        const std::string liveDtr = toUpperAscii(Setting("DTR"));
+        tDtrMode mode = tDtrMode::Keep;
+        if (liveDtr == "ENABLE") {
+            mode = tDtrMode::Raise;
+        } else if (liveDtr == "DISABLE") {
+            mode = tDtrMode::Drop;
+        }
+        if (!port_->ApplyLineSettings(mode) ||
+            !port_->SetTimeouts(kExchangeTimeoutMs, kExchangeTimeoutMs)) {
+            throw tError(formatMessage(1008, {portPath_, port_->LastErrorText()}));
+        }
+        port_->Purge();
+    } catch (const std::exception& e) {
+        error = e.what();
+        return false;
+    }
+    return true;
+}
+
+void tDevice::Close() {
+    // The thread reads the port until it has ended; it must never see it closed.
+    thread_.reset();
+    port_->SetBreak();
+    port_->Close();
+}
+
+bool tDevice::Transact(const void* request, unsigned length, unsigned timeoutMs,
+                       unsigned replyLength, void* reply) {
+    const auto* requestBytes = static_cast<const std::uint8_t*>(request);
+    auto* replyBytes = static_cast<std::uint8_t*>(reply);
+    if (length > 0 && requestBytes == nullptr) {
+        length = 0;
+    }
+    if (replyLength > 0 && replyBytes == nullptr) {
+        replyLength = 0;
+    }
+
+    unsigned currentTimeout = 0;
+    const bool haveTimeout = port_->GetReadTimeout(currentTimeout);
+    if (replyLength != 0 && (!haveTimeout || currentTimeout != timeoutMs)) {
+        port_->SetReadTimeout(timeoutMs);
+    }
+    if (length != 0 && !thread_) {
+        writeLog("SEND: purge comm");
+        port_->Purge();
+    }
+    writeLog("SEND: write bytes " + std::to_string(length));
+    writeLog("SEND: HEX " + hexDump(requestBytes, length));
+    writeLog("SEND: BIN '" +
+             std::string(reinterpret_cast<const char*>(requestBytes), requestBytes ? length : 0) +
+             "'");
+
+    bool done = true;
+    if (length != 0) {
+        unsigned written = 0;
+        done = port_->Write(requestBytes, length, written) && written == length;
+    }
+    if (done) {
+        writeLog("SEND: request written");
+    }
+    writeLog("RECV: try to read bytes " + std::to_string(replyLength));
+
+    bool result = done;
+    if (done && replyLength != 0) {
+        unsigned received = 0;
+        result = port_->Read(replyBytes, replyLength, received) && received == replyLength;
+        writeLog("RECV: read bytes " + std::to_string(received));
+        writeLog("RECV: HEX " + hexDump(replyBytes, received));
+        writeLog("RECV: BIN '" + std::string(reinterpret_cast<const char*>(replyBytes), received) +
+                 "'");
+    }
+    writeLog("");
+    return result;
+}
+
+bool tDevice::CheckIdentity() {
+    int count = strToIntDef(Setting("CheckCount"), kDefaultCheckCount);
+    if (count <= 0) {
+        count = kDefaultCheckCount;
+    }
+    int timeout = strToIntDef(Setting("CheckTimeout"), kDefaultCheckTimeoutMs);
+    if (timeout < 0) {
+        timeout = kDefaultCheckTimeoutMs;
+    }
+
+    bool exchanged = false;
+    for (int attempt = 0; attempt < count; ++attempt) {
+        std::uint8_t reply[kIdentifyReplyLength] = {};
+        exchanged = Transact(kIdentifyRequest, 3, static_cast<unsigned>(timeout),
+                             kIdentifyReplyLength, reply);
+        if (exchanged && std::memcmp(reply, kIdentifyReply, kIdentifyReplyLength) == 0) {
+            return true;
+        }
+    }
+    writeLog("CHECK: " + portPath_ + " " +
+             (exchanged ? "ID NOT FOUND IN RESPONSE" : "READ ID FAILED"));
+    return false;
+}
+
+bool tDevice::StartMeasure() {
+    if (!thread_) {
+        thread_ = std::make_unique<tMeasureThread>(*port_, eventHandler_);
+    }
+    return true;
+}
+
+bool tDevice::StopMeasure(tPacketQueue* leftover) {
+    if (thread_) {
+        thread_->Terminate();
+        thread_->WaitFor();
+        if (leftover != nullptr) {
+            thread_->TakePackets(*leftover);
+        }
+        thread_.reset();
+    }
+    const bool result = Transact(kStopCommand, 3, kExchangeTimeoutMs, 0, nullptr);
+    sleepMs(kStopSettleMs);
+    port_->Purge();
+    return result;
+}
+
+bool tDevice::IsMeasuring() const {
+    return thread_ != nullptr;
+}
+
+std::size_t tDevice::TakePackets(tPacketQueue& queue) {
+    if (!thread_) {
+        return 0;
+    }
+    return thread_->TakePackets(queue);
+}
+
+bool tDevice::SendCommand(const std::string& command) {
+    const std::string line = command + "\r\n";
+    if (thread_) {
+        thread_->AddCommand(line);
+        return true;
+    }
+    const bool result =
+        Transact(line.data(), static_cast<unsigned>(line.size()), kExchangeTimeoutMs, 0, nullptr);
+    sleepMs(kIdleCommandPauseMs);
+    return result;
+}
+
+bool tDevice::Query(const std::string& command, std::string& reply) {
+    const std::string line = command + "\r\n";
+    reply.clear();
+    if (thread_) {
+        return false;
+    }
+    char buffer[kQueryReplyLength] = {};
+    Transact(line.data(), static_cast<unsigned>(line.size()), kExchangeTimeoutMs, kQueryReplyLength,
+             buffer);
+    sleepMs(kIdleCommandPauseMs);
+    reply.assign(buffer, strnlen(buffer, kQueryReplyLength));
+    return reply.find("\r\n") != std::string::npos;
+}
+
+void tDevice::SetEventHandler(std::function<void(tMeasureEvent)> handler) {
+    eventHandler_ = std::move(handler);
+}
+
+}  // namespace vantrel
