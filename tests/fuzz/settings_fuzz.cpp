@@ -1,0 +1,82 @@
+// Feeds arbitrary bytes to the INI reader and to a settings store loaded
+// from a file, in both modes, and writes them back: nothing may crash, and
+// a plain-lines file that already uses CR LF must come back unchanged.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "base/Error.h"
+#include "base/IniFile.h"
+#include "base/Settings.h"
+
+namespace {
+
+const std::string& workDirectory() {
+    static const std::string directory = [] {
+        // Memory-backed when possible: every save syncs its file to disk.
+        std::string pattern = access("/dev/shm", W_OK) == 0 ? "/dev/shm/vantrel-fuzz-XXXXXX"
+                                                            : "/tmp/vantrel-fuzz-XXXXXX";
+        if (mkdtemp(pattern.data()) == nullptr) {
+            std::abort();
+        }
+        return pattern;
+    }();
+    return directory;
+}
+
+void writeFile(const std::string& name, std::string_view bytes) {
+    FILE* file = std::fopen(name.c_str(), "wb");
+    if (file == nullptr) {
+        std::abort();
+    }
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace vantrel;
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+
+    tIniFile ini = tIniFile::FromText(bytes);
+    if (ini.Text() != bytes) {
+        std::abort();
+    }
+    for (const std::string& section : ini.Sections()) {
+        for (const auto& [key, value] : ini.ReadSection(section)) {
+            if (value.size() > tIniFile::kMaxValueLength || ini.ReadString(section, key) != value) {
+                std::abort();
+            }
+        }
+    }
+    try {
+        ini.WriteString("Fuzz", "Key", "value");
+        if (ini.ReadString("fuzz", "key") != "value") {
+            std::abort();
+        }
+    } catch (const tError&) {
+    }
+
+    const std::string input = workDirectory() + "/input.cfg";
+    const std::string output = workDirectory() + "/output.cfg";
+    writeFile(input, bytes);
+    tSettings plain(input, false);
+    plain.Load();
+    for (int i = 0; i < plain.GetCount(); ++i) {
+        plain.SetSettingByIndex(i, plain.GetSettingByIndex(i));
+    }
+    plain.Save(output);
+
+    tSettings section(input, "General", false);
+    section.Load();
+    try {
+        section.Save(output);
+    } catch (const tError&) {
+    }
+    return 0;
+}
