@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -70,6 +71,7 @@ struct tSimulator::tImpl {
     bool Pause(double wallMs);
     void DrainWake();
     void Wake();
+    void AwaitReader();
     void CloseMaster();
     void CloseAll();
     double NowMs() const;
@@ -142,6 +144,25 @@ bool tSimulator::tImpl::Pause(double wallMs) {
     return false;
 }
 
+// Closing the master discards what the program has not read yet, so a
+// hang-up first gives the reader a moment to take what was sent before it.
+void tSimulator::tImpl::AwaitReader() {
+    if (slave < 0) {
+        return;
+    }
+    const auto deadline = tClock::now() + std::chrono::milliseconds(200);
+    int emptyChecks = 0;
+    while (emptyChecks < 3 && tClock::now() < deadline) {
+        int pending = 0;
+        if (::ioctl(slave, TIOCINQ, &pending) != 0) {
+            return;
+        }
+        // The pty hands written bytes over asynchronously: one empty look is not enough.
+        emptyChecks = pending == 0 ? emptyChecks + 1 : 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
 void tSimulator::tImpl::CloseMaster() {
     if (master >= 0) {
         ::close(master);
@@ -201,7 +222,7 @@ tSimulator::tImpl::tWriteResult tSimulator::tImpl::WriteSplit(std::string_view b
         maxPause = std::max(faults.splitPauseMs, 0);
     }
     std::uniform_int_distribution<int> cuts(1, 5);
-    std::uniform_int_distribution<int> pause(0, maxPause);
+    std::uniform_int_distribution<int> pause(std::min(1, maxPause), maxPause);
     std::size_t pos = 0;
     for (int piecesLeft = cuts(random); pos < bytes.size(); --piecesLeft) {
         std::size_t length = bytes.size() - pos;
@@ -360,6 +381,7 @@ void tSimulator::tImpl::SendDueRecords() {
         }
         if (bytes.empty()) {
             Trace("-- ", "hang-up");
+            AwaitReader();
             CloseMaster();
             return;
         }
@@ -386,6 +408,7 @@ void tSimulator::tImpl::SendDueRecords() {
             }
             if (hangUp) {
                 Trace("-- ", "hang-up");
+                AwaitReader();
                 CloseMaster();
                 return;
             }
