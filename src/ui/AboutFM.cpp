@@ -1,0 +1,143 @@
+#include "ui/AboutFM.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "base/Texts.h"
+
+#ifndef VANTREL_VERSION
+#define VANTREL_VERSION ""
+#endif
+
+namespace vantrel {
+
+namespace {
+
+constexpr int kLogoWidth = 191;
+constexpr int kLogoHeight = 96;
+
+// A flask over the product name, drawn here so that the program needs no
+// picture files of its own.
+QPixmap logoPixmap() {
+    QPixmap pixmap(kLogoWidth, kLogoHeight);
+    pixmap.fill(Qt::white);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, kLogoHeight);
+    sky.setColorAt(0, QColor(230, 244, 244));
+    sky.setColorAt(1, QColor(190, 222, 222));
+    painter.fillRect(pixmap.rect(), sky);
+
+    QPainterPath flask;
+    flask.moveTo(38, 10);
+    flask.lineTo(52, 10);
+    flask.lineTo(52, 36);
+    flask.lineTo(78, 84);
+    flask.lineTo(12, 84);
+    flask.lineTo(38, 36);
+    flask.closeSubpath();
+    QPainterPath liquid;
+    liquid.moveTo(25, 60);
+    liquid.lineTo(65, 60);
+    liquid.lineTo(78, 84);
+    liquid.lineTo(12, 84);
+    liquid.closeSubpath();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 128, 128, 170));
+    painter.drawPath(liquid);
+    painter.setPen(QPen(QColor(0, 70, 70), 2.5));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(flask);
+
+    QFont font = QApplication::font();
+    font.setPixelSize(26);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(QColor(0, 90, 90));
+    painter.drawText(QRect(84, 0, kLogoWidth - 86, kLogoHeight), Qt::AlignCenter,
+                     QStringLiteral("Vantrel"));
+    return pixmap;
+}
+
+QLabel* centredLabel(QWidget* parent, const char* name, int pixels, bool bold) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    QFont font = QApplication::font();
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    label->setFont(font);
+    label->setAlignment(Qt::AlignCenter);
+    label->setWordWrap(true);
+    return label;
+}
+
+}  // namespace
+
+QString TfmAbout::ProductName() {
+    return QStringLiteral("Vantrel");
+}
+
+QString TfmAbout::VersionText() {
+    QString version = QStringLiteral(VANTREL_VERSION);
+    if (version.isEmpty()) {
+        version = QStringLiteral("<?>.<?>.<?>.<?>");
+    }
+    return QString::fromStdString(messageText(5002)) + version;
+}
+
+QString TfmAbout::CopyrightText() {
+    return QStringLiteral("© Vantrel developers. Free for use in schools.");
+}
+
+TfmAbout::TfmAbout(QWidget* parent) : QDialog(parent) {
+    setObjectName("fmAbout");
+    setWindowTitle(QStringLiteral("О программе..."));
+    setFixedSize(kWidth, kHeight);
+    setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) &
+                   ~Qt::WindowContextHelpButtonHint);
+    if (parent != nullptr) {
+        setWindowIcon(parent->windowIcon());
+    }
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(8, 8, 8, 8);
+    auto* panel = new QFrame(this);
+    panel->setFrameShape(QFrame::Panel);
+    panel->setFrameShadow(QFrame::Sunken);
+    panel->setLineWidth(2);
+    auto* inner = new QVBoxLayout(panel);
+    inner->setContentsMargins(6, 6, 6, 6);
+    inner->setSpacing(4);
+
+    imLogo = new QLabel(panel);
+    imLogo->setObjectName("imLogo");
+    imLogo->setPixmap(logoPixmap());
+    imLogo->setAlignment(Qt::AlignCenter);
+    inner->addWidget(imLogo);
+    lbFileName = centredLabel(panel, "lbFileName", 13, true);
+    lbFileName->setText(ProductName());
+    inner->addWidget(lbFileName);
+    lbVersion = centredLabel(panel, "lbVersion", 11, false);
+    lbVersion->setText(VersionText());
+    inner->addWidget(lbVersion);
+    lbCopyright = centredLabel(panel, "lbCopyright", 11, false);
+    lbCopyright->setText(CopyrightText());
+    inner->addWidget(lbCopyright);
+    inner->addStretch(1);
+    outer->addWidget(panel, 1);
+
+    btnOK = new QPushButton(QStringLiteral("OK"), this);
+    btnOK->setObjectName("btnOK");
+    btnOK->setDefault(true);
+    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
+    outer->addWidget(btnOK, 0, Qt::AlignHCenter);
+}
+
+}  // namespace vantrel

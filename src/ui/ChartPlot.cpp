@@ -1,0 +1,321 @@
+#include "ui/ChartPlot.h"
+
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QShowEvent>
+#include <QVector>
+#include <cmath>
+
+namespace vantrel {
+
+namespace {
+
+QColor toColor(tRgb rgb) {
+    return QColor(rgb.r, rgb.g, rgb.b);
+}
+
+QFont pixelFont(const QString& family, int pixels, bool bold) {
+    QFont font(family);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+constexpr int kLineWidth = 3;
+constexpr int kMarkArrowLength = 8;
+constexpr int kClickSlop = 3;  // pixels a click may move and still count as a click
+
+}  // namespace
+
+TChartPlot::TChartPlot(tChartKind kind, const tChartModel& model, QWidget* parent)
+    : QCustomPlot(parent), kind_(kind), model_(&model) {
+    setObjectName(kind == tChartKind::Time ? "chAll" : "chDepend");
+    setBackground(Qt::white);
+    setNoAntialiasingOnDrag(true);
+
+    yAxis->setRange(kPercentLow, kPercentHigh);
+    yAxis->setTickLabels(false);
+    yAxis->setLabel(QStringLiteral("Показания"));
+    if (kind_ == tChartKind::Time) {
+        // Labels at least every five seconds; further apart when zoomed out.
+        auto ticker = QSharedPointer<QCPAxisTickerFixed>::create();
+        ticker->setTickStep(5.0);
+        ticker->setScaleStrategy(QCPAxisTickerFixed::ssMultiples);
+        xAxis->setTicker(ticker);
+        xAxis->setRange(0.0, kTimeWindowWidth);
+    }
+
+    for (int i = 0; i < kQuantityCount; ++i) {
+        const auto& info = quantityInfo[i];
+        QPen pen(toColor(info.colour), kLineWidth);
+        pen.setJoinStyle(Qt::RoundJoin);
+        QCPAbstractPlottable* curve = nullptr;
+        if (kind_ == tChartKind::Time) {
+            auto* graph = addGraph(xAxis, yAxis);
+            graph->setAdaptiveSampling(true);
+            graph->setLineStyle(QCPGraph::lsLine);
+            curve = graph;
+            graph->setObjectName(
+                QString::fromUtf8(info.timeSeriesName.data(), int(info.timeSeriesName.size())));
+        } else {
+            auto* c = new QCPCurve(xAxis, yAxis);
+            c->setLineStyle(QCPCurve::lsLine);
+            curve = c;
+            c->setObjectName(
+                QString::fromUtf8(info.dependSeriesName.data(), int(info.dependSeriesName.size())));
+        }
+        curve->setPen(pen);
+        curve->setName(QString::fromStdString(quantityNames[i]));
+        curve->setSelectable(QCP::stNone);
+        curves_[i] = curve;
+    }
+
+    // Legend in its own row under the plot, so it never hides a curve.
+    legend->setVisible(true);
+    legend->setFont(pixelFont(QStringLiteral("Arial"), 13, false));
+    legend->setTextColor(Qt::black);
+    legend->setIconSize(50, 14);
+    legend->setBrush(palette().color(QPalette::Button));
+    legend->setBorderPen(QPen(palette().color(QPalette::Mid)));
+    legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+    legend->setWrap(4);
+    legend->setSelectableParts(QCPLegend::spNone);
+    axisRect()->insetLayout()->take(legend);
+    plotLayout()->addElement(1, 0, legend);
+    plotLayout()->setRowStretchFactor(1, 0.001);
+    legend->setMargins(QMargins(6, 4, 6, 4));
+
+    if (kind_ == tChartKind::Time) {
+        const auto makeLine = [this](tRgb colour) {
+            auto* line = new QCPItemStraightLine(this);
+            line->setPen(QPen(toColor(colour), kMarkerLineWidth, Qt::SolidLine, Qt::FlatCap));
+            line->setSelectable(false);
+            line->setVisible(false);
+            line->setClipToAxisRect(true);
+            return line;
+        };
+        originLine_ = makeLine(kOriginLineColour);
+        cursorLine_ = makeLine(kCursorLineColour);
+        connect(this, &QCustomPlot::beforeReplot, this, &TChartPlot::UpdateMarkerLines);
+    }
+    connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
+            &TChartPlot::OnRangeChanged);
+    connect(this, &QCustomPlot::afterReplot, this, [this] { replotPending_ = false; });
+    ApplyMode(model.Mode());
+    Reload();
+}
+
+const tSeries& TChartPlot::Series(int quantity) const {
+    return kind_ == tChartKind::Time ? model_->TimeSeries(quantity)
+                                     : model_->DependSeries(quantity);
+}
+
+void TChartPlot::AppendSlice(int quantity, std::size_t from, std::size_t to) {
+    const tSeries& series = Series(quantity);
+    const auto xs = series.Xs().subspan(from, to - from);
+    const auto ys = series.Ys().subspan(from, to - from);
+    const QVector<double> keys(xs.begin(), xs.end());
+    const QVector<double> values(ys.begin(), ys.end());
+    if (kind_ == tChartKind::Time) {
+        static_cast<QCPGraph*>(curves_[quantity])->addData(keys, values, true);
+    } else {
+        static_cast<QCPCurve*>(curves_[quantity])->addData(keys, values);
+    }
+    drawn_[quantity] = to;
+}
+
+void TChartPlot::Reload() {
+    for (int i = 0; i < kQuantityCount; ++i) {
+        if (kind_ == tChartKind::Time) {
+            static_cast<QCPGraph*>(curves_[i])->data()->clear();
+        } else {
+            static_cast<QCPCurve*>(curves_[i])->data()->clear();
+        }
+        drawn_[i] = 0;
+        if (model_ != nullptr) {
+            const std::size_t count = Series(i).Count();
+            if (count > 0) {
+                AppendSlice(i, 0, count);
+            }
+        }
+    }
+    ApplyVisibility();
+    RefreshMarks();
+    RequestReplot();
+}
+
+void TChartPlot::AppendNew() {
+    if (model_ == nullptr) {
+        return;
+    }
+    bool added = false;
+    for (int i = 0; i < kQuantityCount; ++i) {
+        const std::size_t count = Series(i).Count();
+        if (count < drawn_[i]) {
+            Reload();
+            return;
+        }
+        if (count > drawn_[i]) {
+            AppendSlice(i, drawn_[i], count);
+            added = true;
+        }
+    }
+    if (added) {
+        RequestReplot();
+    }
+}
+
+void TChartPlot::ApplyMode(tChartMode mode) {
+    mode_ = mode;
+    if (mode == tChartMode::Analysis) {
+        setInteractions(QCP::iRangeZoom | QCP::iRangeDrag);
+        axisRect()->setRangeZoom(Qt::Horizontal | Qt::Vertical);
+        axisRect()->setRangeDrag(Qt::Horizontal | Qt::Vertical);
+    } else {
+        setInteractions(QCP::Interactions());
+        yAxis->setRange(kPercentLow, kPercentHigh);
+    }
+    RequestReplot();
+}
+
+void TChartPlot::ApplyVisibility() {
+    if (model_ == nullptr) {
+        return;
+    }
+    // The legend lists the drawn curves only, in quantity order.
+    legend->clearItems();
+    for (int i = 0; i < kQuantityCount; ++i) {
+        const bool visible = Series(i).Visible();
+        curves_[i]->setVisible(visible);
+        if (visible) {
+            curves_[i]->addToLegend();
+        }
+    }
+    RefreshMarks();
+    RequestReplot();
+}
+
+void TChartPlot::ApplyAxis(double min, double max) {
+    applyingAxis_ = true;
+    xAxis->setRange(min, max);
+    applyingAxis_ = false;
+    RequestReplot();
+}
+
+void TChartPlot::OnRangeChanged(const QCPRange& range) {
+    if (!applyingAxis_) {
+        emit userRangeChanged(range.lower, range.upper);
+    }
+}
+
+void TChartPlot::RefreshMarks() {
+    for (auto* item : markItems_) {
+        removeItem(item);
+    }
+    markItems_.clear();
+    if (kind_ != tChartKind::Time || model_ == nullptr) {
+        return;
+    }
+    for (int i = 0; i < kQuantityCount; ++i) {
+        const auto& info = quantityInfo[i];
+        const tSeries& series = model_->TimeSeries(i);
+        if (!info.marksShown || !series.Visible() || !series.HasMarks()) {
+            continue;
+        }
+        const QColor colour = toColor(info.colour);
+        for (std::size_t p : series.Marks()) {
+            if (p >= series.Count() || series.Label(p).empty()) {
+                continue;
+            }
+            // The arrow points at the reading; the caption sits on its tail.
+            auto* arrow = new QCPItemLine(this);
+            arrow->setSelectable(false);
+            arrow->end->setCoords(series.X(p), series.Y(p));
+            arrow->start->setParentAnchor(arrow->end);
+            arrow->start->setCoords(0, -kMarkArrowLength - 6);
+            arrow->setHead(QCPLineEnding(QCPLineEnding::esSpikeArrow, 6, 6));
+            arrow->setPen(QPen(colour, 1));
+            auto* caption = new QCPItemText(this);
+            caption->setSelectable(false);
+            caption->position->setParentAnchor(arrow->start);
+            caption->setPositionAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+            caption->setText(
+                QString::fromUtf8(series.Label(p).data(), int(series.Label(p).size())));
+            caption->setPadding(QMargins(3, 1, 3, 1));
+            caption->setBrush(QColor(255, 255, 225));
+            caption->setPen(QPen(colour, 1));
+            caption->setFont(pixelFont(font().family(), 9, false));
+            markItems_.push_back(arrow);
+            markItems_.push_back(caption);
+        }
+    }
+}
+
+void TChartPlot::UpdateMarkerLines() {
+    if (originLine_ == nullptr) {
+        return;
+    }
+    tMarkerLines lines;
+    if (model_ != nullptr && mode_ == tChartMode::Analysis) {
+        lines = model_->MarkerLines();
+    }
+    const auto place = [](QCPItemStraightLine* item, const tMarkerLine& line) {
+        item->setVisible(line.drawn);
+        if (line.drawn) {
+            item->point1->setCoords(line.x, 0.0);
+            item->point2->setCoords(line.x, 1.0);
+        }
+    };
+    place(originLine_, lines.origin);
+    place(cursorLine_, lines.cursor);
+}
+
+void TChartPlot::RequestReplot() {
+    if (!isVisible()) {
+        replotPending_ = true;
+        return;
+    }
+    replotPending_ = true;
+    replot(QCustomPlot::rpQueuedReplot);
+}
+
+int TChartPlot::PixelOfX(double x) const {
+    return int(std::lround(xAxis->coordToPixel(x)));
+}
+
+void TChartPlot::ClickAt(double x) {
+    const QPointF local(PixelOfX(x), axisRect()->rect().center().y());
+    const QPointF global = mapToGlobal(local);
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(this, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(this, &release);
+}
+
+void TChartPlot::mousePressEvent(QMouseEvent* event) {
+    pressPos_ = event->position().toPoint();
+    pressed_ = true;
+    QCustomPlot::mousePressEvent(event);
+}
+
+void TChartPlot::mouseReleaseEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    const bool click = pressed_ && (pos - pressPos_).manhattanLength() <= kClickSlop;
+    pressed_ = false;
+    QCustomPlot::mouseReleaseEvent(event);
+    if (click && kind_ == tChartKind::Time && mode_ == tChartMode::Analysis &&
+        axisRect()->rect().contains(pos)) {
+        emit clickedAt(xAxis->pixelToCoord(pos.x()));
+    }
+}
+
+void TChartPlot::showEvent(QShowEvent* event) {
+    QCustomPlot::showEvent(event);
+    if (replotPending_) {
+        replot(QCustomPlot::rpQueuedReplot);
+    }
+}
+
+}  // namespace vantrel

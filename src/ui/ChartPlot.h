@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QPoint>
+#include <array>
+#include <cstddef>
+#include <vector>
+
+#include <qcustomplot.h>
+
+#include "charts/ChartModel.h"
+
+namespace vantrel {
+
+enum class tChartKind {
+    Time,    // readings against time: graphs, points in time order
+    Depend,  // readings against a chosen quantity: curves in the order of the run
+};
+
+// One of the two charts, drawn with QCustomPlot from the chart model. It
+// keeps a copy of the points in QCustomPlot's containers and only appends
+// what the model added since the last draw; a full reload happens only when
+// the model says the series were emptied or rebuilt. Replots are queued, so
+// one timer tick costs at most one redraw, and a hidden chart does not draw
+// until it is shown.
+class TChartPlot : public QCustomPlot {
+    Q_OBJECT
+
+public:
+    TChartPlot(tChartKind kind, const tChartModel& model, QWidget* parent = nullptr);
+
+    tChartKind Kind() const { return kind_; }
+
+    // Drops every point and copies the model's series again.
+    void Reload();
+    // Copies the points the model added since the last call; reloads when
+    // the model holds fewer points than were drawn (it was emptied).
+    void AppendNew();
+    void ApplyMode(tChartMode mode);
+    void ApplyVisibility();
+    // Horizontal axis as the model gives it (does not report back).
+    void ApplyAxis(double min, double max);
+    // Marks of marked points (time chart).
+    void RefreshMarks();
+    // Redraws at the next pass of the event loop; a hidden chart waits until
+    // it is shown.
+    void RequestReplot();
+
+    std::size_t DrawnCount(int quantity) const { return drawn_[quantity]; }
+    QCPAbstractPlottable* Curve(int quantity) const { return curves_[quantity]; }
+    // Pixel column of a value of the horizontal axis.
+    int PixelOfX(double x) const;
+    // A mouse press and release at x's column, halfway down the plot
+    // rectangle, through the same handling as a real click.
+    void ClickAt(double x);
+    std::size_t MarkItemCount() const { return markItems_.size(); }
+    const QCPItemStraightLine* OriginLine() const { return originLine_; }
+    const QCPItemStraightLine* CursorLine() const { return cursorLine_; }
+    // The model is going away: draw nothing more from it.
+    void DetachModel() { model_ = nullptr; }
+
+signals:
+    // A click (press and release at one spot) inside the plot rectangle in
+    // analysis mode, as a value of the horizontal axis.
+    void clickedAt(double x);
+    // The user zoomed or dragged the horizontal axis.
+    void userRangeChanged(double min, double max);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    const tSeries& Series(int quantity) const;
+    void AppendSlice(int quantity, std::size_t from, std::size_t to);
+    void UpdateMarkerLines();
+    void OnRangeChanged(const QCPRange& range);
+
+    tChartKind kind_;
+    const tChartModel* model_;
+    tChartMode mode_ = tChartMode::Idle;
+    std::array<QCPAbstractPlottable*, kQuantityCount> curves_{};
+    std::array<std::size_t, kQuantityCount> drawn_{};
+    std::vector<QCPAbstractItem*> markItems_;
+    QCPItemStraightLine* originLine_ = nullptr;
+    QCPItemStraightLine* cursorLine_ = nullptr;
+    bool applyingAxis_ = false;
+    bool replotPending_ = false;
+    QPoint pressPos_;
+    bool pressed_ = false;
+};
+
+}  // namespace vantrel

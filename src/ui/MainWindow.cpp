@@ -1,0 +1,868 @@
+#include "ui/MainWindow.h"
+
+#include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cmath>
+#include <exception>
+
+#include "base/LogFile.h"
+#include "base/Texts.h"
+#include "charts/ChartModel.h"
+#include "session/MainFM.h"
+#include "ui/AboutFM.h"
+#include "ui/ActionIcons.h"
+#include "ui/ActuatorFR.h"
+#include "ui/ChartPlot.h"
+
+namespace vantrel {
+
+namespace {
+
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), int(text.size()));
+}
+
+QFont pixelFont(int pixels, bool bold) {
+    QFont font = QApplication::font();
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+// Actions whose check mark the user sees: their menu items and tool buttons
+// show it. The controller still owns the mark; the window only mirrors it.
+bool showsCheckMark(const std::string& name) {
+    return name == "acDeviceConnect" || name == "acDevicePause" || name == "acFileSetZeroMarker" ||
+           name == "acFileShowAll" || name == "acViewToolBar" || name == "acViewStatusBar";
+}
+
+constexpr int kActuatorPanelWidth = 225;
+constexpr int kRightPanelWidth = 200;
+constexpr int kValueListHeight = 260;
+constexpr int kTimeInterval = 300;
+constexpr int kStartInterval = 100;
+const char* const kClockSample = " 88:88:88 ";
+
+}  // namespace
+
+template <class F>
+bool TfmMainWindow::Guard(F&& work) {
+    try {
+        work();
+        return true;
+    } catch (const std::exception& error) {
+        ShowHandlerError(error.what());
+    } catch (...) {
+        ShowHandlerError("Non-VCL Exception");
+    }
+    return false;
+}
+
+TfmMainWindow::TfmMainWindow(const std::string& configFileName, QWidget* parent)
+    : QMainWindow(parent) {
+    setObjectName("fmMain");
+    resize(1100, 720);
+    tmTime_ = new QTimer(this);
+    tmTime_->setObjectName("tmTime");
+    tmTime_->setInterval(kTimeInterval);
+    tmStart_ = new QTimer(this);
+    tmStart_->setObjectName("tmStart");
+    tmStart_->setInterval(kStartInterval);
+
+    BuildWidgets();
+    BuildStatusBar();
+
+    controller_ = std::make_unique<TfmMain>(*this, configFileName);
+    tChartModel& model = controller_->Charts();
+
+    chAll_ = new TChartPlot(tChartKind::Time, model, pcChart_->widget(0));
+    pcChart_->widget(0)->layout()->addWidget(chAll_);
+    chDepend_ = new TChartPlot(tChartKind::Depend, model, pcChart_->widget(1));
+    static_cast<QVBoxLayout*>(pcChart_->widget(1)->layout())->insertWidget(0, chDepend_, 1);
+    model.SetView(this);
+
+    BuildActions();
+    BuildMenus();
+    BuildToolBar();
+
+    connect(tmTime_, &QTimer::timeout, this,
+            [this] { Guard([this] { controller_->tmTimeTimer(); }); });
+    connect(tmStart_, &QTimer::timeout, this,
+            [this] { Guard([this] { controller_->tmStartTimer(); }); });
+    connect(chAll_, &TChartPlot::clickedAt, this,
+            [this](double x) { Guard([&] { controller_->chAccGyroClick(x); }); });
+    connect(chAll_, &TChartPlot::userRangeChanged, this, [this](double min, double max) {
+        Guard([&] { controller_->Charts().SetTimeAxisRange(min, max); });
+    });
+    for (int i = 0; i < int(frames_.size()); ++i) {
+        connect(frames_[i], &TfrActuator::setClicked, this,
+                [this, i] { Guard([&] { controller_->btnSetClick(i); }); });
+        connect(frames_[i], &TfrActuator::clearClicked, this,
+                [this, i] { Guard([&] { controller_->btnClearClick(i); }); });
+    }
+    if (auto* dispatcher = QAbstractEventDispatcher::instance()) {
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                &TfmMainWindow::IdleUpdate);
+    }
+    if (qApp != nullptr) {
+        // The session is ending: no exit question may hold it up.
+        connect(qApp, &QGuiApplication::commitDataRequest, this,
+                [this](QSessionManager&) { controller_->QueryEndSession(); });
+    }
+
+    controller_->FormCreate();
+    SyncValueList();
+    SyncCheckList();
+    SyncAbscissa();
+    SyncRelativeMenu();
+    chAll_->ApplyAxis(model.TimeAxis().min, model.TimeAxis().max);
+    chDepend_->ApplyAxis(model.DependAxis().min, model.DependAxis().max);
+    IdleUpdate();
+}
+
+TfmMainWindow::~TfmMainWindow() {
+    tmTime_->stop();
+    tmStart_->stop();
+    if (controller_ != nullptr) {
+        controller_->Charts().SetView(nullptr);
+        if (chAll_ != nullptr) {
+            chAll_->DetachModel();
+            chDepend_->DetachModel();
+        }
+        if (!closed_) {
+            // Closed without the close sequence (program end, tests): still
+            // stop the station and release the port in order.
+            try {
+                controller_->FormClose();
+            } catch (const std::exception& error) {
+                logFile->WriteLine(error.what());
+            }
+        }
+        controller_.reset();
+    }
+}
+
+void TfmMainWindow::BuildWidgets() {
+    auto* central = new QWidget(this);
+    auto* row = new QHBoxLayout(central);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+
+    pnActuators_ = new QWidget(central);
+    pnActuators_->setObjectName("pnActuators");
+    pnActuators_->setFixedWidth(kActuatorPanelWidth);
+    auto* actuatorColumn = new QVBoxLayout(pnActuators_);
+    actuatorColumn->setContentsMargins(0, 0, 0, 0);
+    actuatorColumn->setSpacing(0);
+    for (std::size_t i = 0; i < frames_.size(); ++i) {
+        frames_[i] = new TfrActuator(pnActuators_);
+        frames_[i]->setObjectName(QString("frActuator%1").arg(i));
+        actuatorColumn->addWidget(frames_[i]);
+    }
+    actuatorColumn->addStretch(1);
+    pnActuators_->setVisible(false);
+    row->addWidget(pnActuators_);
+
+    pcChart_ = new QTabWidget(central);
+    pcChart_->setObjectName("pcChart");
+    auto* tsSensors = new QWidget;
+    tsSensors->setObjectName("tsSensors");
+    auto* sensorsLayout = new QVBoxLayout(tsSensors);
+    sensorsLayout->setContentsMargins(2, 2, 2, 2);
+    pcChart_->addTab(tsSensors, QStringLiteral("Показания"));
+    auto* tsDepend = new QWidget;
+    tsDepend->setObjectName("tsDepend");
+    auto* dependLayout = new QVBoxLayout(tsDepend);
+    dependLayout->setContentsMargins(2, 2, 2, 2);
+    auto* abscissaBox = new QGroupBox(QStringLiteral("Абсцисса"), tsDepend);
+    abscissaBox->setObjectName("rbAbsciss");
+    auto* abscissaGrid = new QGridLayout(abscissaBox);
+    abscissaGrid->setContentsMargins(6, 2, 6, 2);
+    abscissaGrid->setVerticalSpacing(0);
+    rbAbsciss_ = new QButtonGroup(this);
+    rbAbsciss_->setExclusive(true);
+    constexpr int kColumns = 4;
+    for (int i = 0; i < kQuantityCount; ++i) {
+        auto* choice = new QRadioButton(qs(quantityNames[i]), abscissaBox);
+        rbAbsciss_->addButton(choice, i);
+        // Column by column, like the group's original layout.
+        const int rows = (kQuantityCount + kColumns - 1) / kColumns;
+        abscissaGrid->addWidget(choice, i % rows, i / rows);
+    }
+    connect(rbAbsciss_, &QButtonGroup::idClicked, this, [this](int i) {
+        Guard([&] { controller_->rbAbscissClick(i); });
+        SyncAbscissa();
+    });
+    dependLayout->addWidget(abscissaBox, 0);
+    pcChart_->addTab(tsDepend, QStringLiteral("Зависимость"));
+    row->addWidget(pcChart_, 1);
+
+    auto* rightPanel = new QWidget(central);
+    rightPanel->setObjectName("pnRight");
+    rightPanel->setFixedWidth(kRightPanelWidth);
+    auto* rightColumn = new QVBoxLayout(rightPanel);
+    rightColumn->setContentsMargins(0, 0, 0, 0);
+    rightColumn->setSpacing(2);
+    vleData_ = new QTableWidget(0, 2, rightPanel);
+    vleData_->setObjectName("vleData");
+    vleData_->setHorizontalHeaderLabels({QStringLiteral("Параметр"), QStringLiteral("Значение")});
+    vleData_->setColumnWidth(0, 112);
+    vleData_->setColumnWidth(1, 80);
+    vleData_->horizontalHeader()->setStretchLastSection(true);
+    vleData_->verticalHeader()->setVisible(false);
+    vleData_->verticalHeader()->setDefaultSectionSize(22);
+    vleData_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    vleData_->setSelectionMode(QAbstractItemView::SingleSelection);
+    vleData_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    vleData_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    vleData_->setWordWrap(false);
+    vleData_->setFixedHeight(kValueListHeight);
+    rightColumn->addWidget(vleData_);
+    chSeries_ = new QListWidget(rightPanel);
+    chSeries_->setObjectName("chSeries");
+    QFont listFont(QStringLiteral("Tahoma"));
+    listFont.setPixelSize(11);
+    listFont.setBold(true);
+    chSeries_->setFont(listFont);
+    for (int i = 0; i < kQuantityCount; ++i) {
+        auto* item = new QListWidgetItem(qs(quantityNames[i]), chSeries_);
+        item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+        item->setCheckState(Qt::Checked);
+    }
+    connect(chSeries_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        if (syncing_) {
+            return;
+        }
+        const int i = chSeries_->row(item);
+        Guard([&] { controller_->chSeriesClickCheck(i, item->checkState() == Qt::Checked); });
+        SyncCheckList();
+    });
+    rightColumn->addWidget(chSeries_, 1);
+    row->addWidget(rightPanel);
+
+    setCentralWidget(central);
+
+    pmZero_ = new QMenu(this);
+    pmZero_->setObjectName("pmZero");
+    auto* title = pmZero_->addAction(QStringLiteral("Относительные показания по:"));
+    title->setEnabled(false);
+    pmZero_->addSeparator();
+    for (int i = 0; i < kQuantityCount; ++i) {
+        auto* item = pmZero_->addAction(qs(quantityNames[i]));
+        item->setObjectName(qs(quantityInfo[i].relativeItem));
+        item->setCheckable(true);
+        connect(item, &QAction::triggered, this, [this, i](bool checked) {
+            Guard([&] { controller_->RelativeItemToggled(i, checked); });
+            SyncRelativeMenu();
+        });
+        relativeItems_[i] = item;
+    }
+    connect(pmZero_, &QMenu::aboutToShow, this, &TfmMainWindow::SyncRelativeMenu);
+}
+
+void TfmMainWindow::BuildStatusBar() {
+    auto* bar = statusBar();
+    bar->setObjectName("sbMain");
+    bar->setSizeGripEnabled(true);
+    for (std::size_t i = 0; i < panels_.size(); ++i) {
+        auto* panel = new QLabel(bar);
+        panel->setObjectName(QString("sbPanel%1").arg(i));
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panels_[i] = panel;
+    }
+    panels_[1]->setFixedWidth(75);
+    panels_[1]->setAlignment(Qt::AlignCenter);
+    panels_[2]->setFixedWidth(100);
+    panels_[2]->setAlignment(Qt::AlignCenter);
+    panels_[3]->setAlignment(Qt::AlignCenter);
+    // All four are permanent widgets: a temporary status message would
+    // otherwise hide the hint panel; hints are shown by event() instead.
+    bar->addPermanentWidget(panels_[0], 1);
+    bar->addPermanentWidget(panels_[1]);
+    bar->addPermanentWidget(panels_[2]);
+    bar->addPermanentWidget(panels_[3]);
+    bar->installEventFilter(this);
+    UpdateClockWidth();
+}
+
+void TfmMainWindow::UpdateClockWidth() {
+    const QFontMetrics metrics(statusBar()->font());
+    panels_[3]->setFixedWidth(
+        int(std::lround(1.5 * metrics.horizontalAdvance(QString::fromLatin1(kClockSample)))));
+}
+
+void TfmMainWindow::BuildActions() {
+    for (const auto& action : controller_->Actions()) {
+        auto* qaction = new QAction(qs(action->Caption()), this);
+        qaction->setObjectName(qs(action->Name()));
+        QList<QKeySequence> shortcuts;
+        for (const auto& shortcut : action->Shortcuts()) {
+            shortcuts.push_back(QKeySequence::fromString(qs(shortcut), QKeySequence::PortableText));
+        }
+        qaction->setShortcuts(shortcuts);
+        qaction->setStatusTip(qs(action->Hint()));
+        qaction->setToolTip(qs(action->Hint().empty() ? action->Caption() : action->Hint()));
+        qaction->setIcon(tActionIcons::ForAction(action->Name(), style()));
+        qaction->setCheckable(showsCheckMark(action->Name()));
+        qaction->setChecked(action->Checked());
+        qaction->setEnabled(action->Enabled());
+        qaction->setVisible(action->Visible());
+        qaction->setShortcutContext(Qt::WindowShortcut);
+        const std::string name = action->Name();
+        connect(qaction, &QAction::triggered, this, [this, name] { Trigger(name); });
+        addAction(qaction);
+        actions_.emplace(name, qaction);
+        mirrors_.push_back({qaction, action->Caption(), action->Hint(), action->Enabled(),
+                            action->Checked(), action->Visible()});
+    }
+}
+
+QAction* TfmMainWindow::ActionByName(const std::string& name) const {
+    const auto found = actions_.find(name);
+    return found == actions_.end() ? nullptr : found->second;
+}
+
+void TfmMainWindow::BuildMenus() {
+    const auto add = [this](QMenu* menu, const char* name) {
+        if (QAction* action = ActionByName(name)) {
+            menu->addAction(action);
+        }
+    };
+    auto* bar = menuBar();
+    auto* file = bar->addMenu(QStringLiteral("&Файл"));
+    file->setObjectName("miFile");
+    miFileLanguage_ = file->addMenu(QStringLiteral("&Language"));
+    miFileLanguage_->setObjectName("miFileLanguage");
+    miFileSeparator2_ = file->addSeparator();
+    miFileSeparator2_->setObjectName("miFileSeparator2");
+    add(file, "acFileOpen");
+    add(file, "acFileClose");
+    file->addSeparator();
+    add(file, "acFileSetZeroMarker");
+    add(file, "acFileMarkPoint");
+    add(file, "acFileExport");
+    add(file, "acFileShowAll");
+    file->addSeparator();
+    add(file, "acFileExit");
+
+    auto* view = bar->addMenu(QStringLiteral("&Вид"));
+    view->setObjectName("miView");
+    add(view, "acViewToolBar");
+    add(view, "acViewStatusBar");
+
+    auto* device = bar->addMenu(QStringLiteral("&Устройство"));
+    device->setObjectName("miDevice");
+    add(device, "acDeviceConnect");
+    device->addSeparator();
+    add(device, "acDeviceStart");
+    add(device, "acDevicePause");
+    add(device, "acDeviceStop");
+    device->addSeparator();
+    add(device, "acDeviceFreq");
+    add(device, "acDeviceSettings");
+
+    auto* help = bar->addMenu(QStringLiteral("&?"));
+    help->setObjectName("miHelp");
+    add(help, "acHelpAbout");
+}
+
+void TfmMainWindow::BuildToolBar() {
+    tbMain_ = addToolBar(QStringLiteral("Панель инструментов"));
+    tbMain_->setObjectName("tbMain");
+    tbMain_->setMovable(false);
+    tbMain_->setIconSize(QSize(24, 24));
+    tbMain_->toggleViewAction()->setVisible(false);
+    const auto add = [this](const char* name) {
+        if (QAction* action = ActionByName(name)) {
+            tbMain_->addAction(action);
+        }
+    };
+    add("acDeviceConnect");
+    add("acFileOpen");
+    add("acFileClose");
+    tbMain_->addSeparator();
+    add("acDeviceFreq");
+    tbMain_->addSeparator();
+    add("acDeviceStart");
+    add("acDevicePause");
+    add("acDeviceStop");
+    tbMain_->addSeparator();
+    add("acFileSetZeroMarker");
+    add("acFileMarkPoint");
+    add("acFileShowAll");
+    add("acFileExport");
+    if (QAction* choose = ActionByName("acViewChooseCoord")) {
+        tbChooseCoord_ = new QToolButton(tbMain_);
+        tbChooseCoord_->setObjectName("tbChooseCoord");
+        tbChooseCoord_->setDefaultAction(choose);
+        tbChooseCoord_->setMenu(pmZero_);
+        tbChooseCoord_->setPopupMode(QToolButton::MenuButtonPopup);
+        tbChooseCoord_->setIconSize(tbMain_->iconSize());
+        tbChooseCoord_->setAutoRaise(true);
+        tbMain_->addWidget(tbChooseCoord_);
+    }
+    tbMain_->addSeparator();
+    add("acDeviceSettings");
+    tbMain_->addSeparator();
+    add("acFileExit");
+    tbMain_->addSeparator();
+    lbState_ = new QLabel(qs(constantText("DK_NO_SCENARIO")), tbMain_);
+    lbState_->setObjectName("lbState");
+    lbState_->setFont(pixelFont(21, true));
+    lbState_->setContentsMargins(8, 0, 8, 0);
+    tbMain_->addWidget(lbState_);
+}
+
+// ---- idle update and actions
+
+void TfmMainWindow::IdleUpdate() {
+    if (updating_ || controller_ == nullptr || closed_) {
+        return;
+    }
+    updating_ = true;
+    try {
+        controller_->UpdateActions();
+    } catch (const std::exception& error) {
+        // An update rule must not turn every idle moment into a message box.
+        logFile->WriteLine(std::string("UPDATE: ") + error.what());
+    }
+    SyncActions();
+    updating_ = false;
+}
+
+void TfmMainWindow::Trigger(const std::string& actionName) {
+    if (controller_ == nullptr) {
+        return;
+    }
+    Guard([&] { controller_->ExecuteAction(actionName); });
+    // A checkable QAction toggled itself on the click; the controller's mark
+    // is the one that counts.
+    SyncActions();
+}
+
+void TfmMainWindow::ActionsChanged() {
+    SyncActions();
+}
+
+void TfmMainWindow::SyncActions() {
+    if (controller_ == nullptr || mirrors_.empty()) {
+        return;
+    }
+    const auto& actions = controller_->Actions();
+    for (std::size_t i = 0; i < actions.size() && i < mirrors_.size(); ++i) {
+        const tAction& source = *actions[i];
+        tActionMirror& mirror = mirrors_[i];
+        if (source.Enabled() != mirror.enabled) {
+            mirror.enabled = source.Enabled();
+            mirror.action->setEnabled(mirror.enabled);
+        }
+        if (source.Checked() != mirror.checked || mirror.action->isChecked() != source.Checked()) {
+            mirror.checked = source.Checked();
+            if (mirror.action->isCheckable()) {
+                mirror.action->setChecked(mirror.checked);
+            }
+        }
+        if (source.Visible() != mirror.visible) {
+            mirror.visible = source.Visible();
+            mirror.action->setVisible(mirror.visible);
+        }
+        if (source.Caption() != mirror.caption) {
+            mirror.caption = source.Caption();
+            mirror.action->setText(qs(mirror.caption));
+        }
+        if (source.Hint() != mirror.hint) {
+            mirror.hint = source.Hint();
+            mirror.action->setStatusTip(qs(mirror.hint));
+            mirror.action->setToolTip(qs(mirror.hint));
+        }
+    }
+}
+
+// ---- iMainView
+
+void TfmMainWindow::SetCaption(const std::string& text) {
+    setWindowTitle(qs(text));
+}
+
+void TfmMainWindow::SetStatusText(int fromLast, const std::string& text) {
+    const int index = int(panels_.size()) - 1 - fromLast;
+    if (index < 0 || index >= int(panels_.size())) {
+        return;
+    }
+    const QString value = qs(text);
+    if (panels_[index]->text() != value) {
+        panels_[index]->setText(value);
+    }
+}
+
+std::string TfmMainWindow::StatusText(int fromLast) const {
+    const int index = int(panels_.size()) - 1 - fromLast;
+    if (index < 0 || index >= int(panels_.size())) {
+        return {};
+    }
+    return panels_[index]->text().toStdString();
+}
+
+void TfmMainWindow::SetScenarioLabel(const std::string& text) {
+    if (lbState_ != nullptr) {
+        lbState_->setText(qs(text));
+    }
+}
+
+void TfmMainWindow::SetActuatorPanelVisible(bool visible) {
+    if (pnActuators_->isHidden() == visible) {
+        pnActuators_->setVisible(visible);
+    }
+}
+
+void TfmMainWindow::SetToolBarVisible(bool visible) {
+    if (tbMain_ != nullptr && tbMain_->isHidden() == visible) {
+        tbMain_->setVisible(visible);
+    }
+}
+
+void TfmMainWindow::SetStatusBarVisible(bool visible) {
+    if (statusBar()->isHidden() == visible) {
+        statusBar()->setVisible(visible);
+    }
+}
+
+void TfmMainWindow::SetLanguageMenuVisible(bool visible) {
+    if (miFileLanguage_ != nullptr) {
+        miFileLanguage_->menuAction()->setVisible(visible);
+        miFileSeparator2_->setVisible(visible);
+    }
+}
+
+bool TfmMainWindow::AskYesNo(const std::string& text, const std::string& caption) {
+    QMessageBox box(QMessageBox::Question, qs(caption), qs(text),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+bool TfmMainWindow::InputText(const std::string& caption, const std::string& prompt,
+                              std::string& text) {
+    bool ok = false;
+    const QString answer =
+        QInputDialog::getText(this, qs(caption), qs(prompt), QLineEdit::Normal, qs(text), &ok);
+    if (ok) {
+        text = answer.toStdString();
+    }
+    return ok;
+}
+
+void TfmMainWindow::ShowWarning(const std::string& text, const std::string& caption) {
+    QMessageBox::warning(this, qs(caption), qs(text), QMessageBox::Ok);
+}
+
+void TfmMainWindow::ShowError(const std::string& text, const std::string& caption) {
+    QMessageBox::critical(this, qs(caption), qs(text), QMessageBox::Ok);
+}
+
+QString TfmMainWindow::QtFilter(const std::string& filter) {
+    const QStringList parts = qs(filter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString text = parts[i].trimmed();
+        const QString masks = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts).join(' ');
+        // Qt takes the patterns from the parentheses; put them there when the
+        // text does not already show exactly these.
+        if (!text.endsWith(QStringLiteral("(") + masks + QStringLiteral(")"))) {
+            text += QStringLiteral(" (") + masks + QStringLiteral(")");
+        }
+        filters.push_back(text);
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+bool TfmMainWindow::ChooseOpenFile(const std::string& filter, std::string& fileName) {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(QtFilter(filter));
+    if (!fileName.empty()) {
+        dialog.selectFile(qs(fileName));
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return false;
+    }
+    fileName = dialog.selectedFiles().front().toStdString();
+    return true;
+}
+
+bool TfmMainWindow::ChooseSaveFile(const std::string& defaultExtension, const std::string& filter,
+                                   std::string& fileName) {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QtFilter(filter));
+    dialog.setDefaultSuffix(qs(defaultExtension));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (!fileName.empty()) {
+        dialog.selectFile(qs(fileName));
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return false;
+    }
+    fileName = dialog.selectedFiles().front().toStdString();
+    return true;
+}
+
+void TfmMainWindow::ShowSensorsPage() {
+    pcChart_->setCurrentIndex(0);
+}
+
+void TfmMainWindow::SetTimerEnabled(tViewTimer timer, bool enabled) {
+    QTimer* t = timer == tViewTimer::Time ? tmTime_ : tmStart_;
+    if (enabled && !t->isActive()) {
+        t->start();
+    } else if (!enabled && t->isActive()) {
+        t->stop();
+    }
+}
+
+bool TfmMainWindow::IsTimerEnabled(tViewTimer timer) const {
+    return (timer == tViewTimer::Time ? tmTime_ : tmStart_)->isActive();
+}
+
+void TfmMainWindow::ShowActuatorFrame(int index, const tActuatorFrameText& frame) {
+    if (index < 0 || index >= int(frames_.size())) {
+        return;
+    }
+    TfrActuator* f = frames_[index];
+    f->SetTitle(qs(frame.name));
+    f->SetId(qs(frame.id));
+    f->SetRangeHint(qs(frame.rangeHint));
+    f->SetStateText(qs(frame.stateText));
+    f->SetSpeedText(qs(frame.speedText));
+    f->SetDirection(frame.forwardVisible, frame.backVisible);
+}
+
+std::string TfmMainWindow::ActuatorEditText(int index) const {
+    if (index < 0 || index >= int(frames_.size())) {
+        return {};
+    }
+    return frames_[index]->ValueText().toStdString();
+}
+
+void TfmMainWindow::ShowRelativeMenu() {
+    SyncRelativeMenu();
+    QPoint where = QCursor::pos();
+    if (tbChooseCoord_ != nullptr && tbChooseCoord_->isVisible()) {
+        where = tbChooseCoord_->mapToGlobal(QPoint(0, tbChooseCoord_->height()));
+    }
+    // Non-blocking: the acquisition tick and the clock go on meanwhile.
+    pmZero_->popup(where);
+}
+
+void TfmMainWindow::ShowAbout() {
+    TfmAbout about(this);
+    about.exec();
+}
+
+void TfmMainWindow::Close() {
+    close();
+}
+
+// ---- chart notifications
+
+void TfmMainWindow::ModeChanged(tChartMode mode) {
+    chAll_->ApplyMode(mode);
+    chDepend_->ApplyMode(mode);
+}
+
+void TfmMainWindow::TimeAxisChanged(double min, double max, bool /*automatic*/) {
+    chAll_->ApplyAxis(min, max);
+}
+
+void TfmMainWindow::DependAxisChanged(double min, double max) {
+    chDepend_->ApplyAxis(min, max);
+    chDepend_->yAxis->setRange(kPercentLow, kPercentHigh);
+}
+
+void TfmMainWindow::SeriesCleared() {
+    chAll_->Reload();
+    chDepend_->Reload();
+}
+
+void TfmMainWindow::PointsAppended() {
+    chAll_->AppendNew();
+    chDepend_->AppendNew();
+}
+
+void TfmMainWindow::TimeSeriesRebuilt() {
+    chAll_->Reload();
+}
+
+void TfmMainWindow::DependRebuilt() {
+    chDepend_->Reload();
+    SyncAbscissa();
+}
+
+void TfmMainWindow::SeriesVisibilityChanged(int /*quantity*/) {
+    chAll_->ApplyVisibility();
+    chDepend_->ApplyVisibility();
+}
+
+void TfmMainWindow::ValueListChanged() {
+    SyncValueList();
+}
+
+void TfmMainWindow::CheckListChanged() {
+    SyncCheckList();
+}
+
+void TfmMainWindow::Repaint() {
+    chAll_->RefreshMarks();
+    chAll_->RequestReplot();
+}
+
+void TfmMainWindow::SyncValueList() {
+    const auto& rows = controller_->Charts().ValueRows();
+    if (vleData_->rowCount() != int(rows.size())) {
+        vleData_->setRowCount(int(rows.size()));
+    }
+    for (int r = 0; r < int(rows.size()); ++r) {
+        for (int c = 0; c < 2; ++c) {
+            const QString text = qs(c == 0 ? rows[r].key : rows[r].value);
+            QTableWidgetItem* cell = vleData_->item(r, c);
+            if (cell == nullptr) {
+                cell = new QTableWidgetItem(text);
+                cell->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+                if (c == 1) {
+                    cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+                }
+                vleData_->setItem(r, c, cell);
+            } else if (cell->text() != text) {
+                cell->setText(text);
+            }
+        }
+    }
+}
+
+QString TfmMainWindow::RowValue(const QString& key) const {
+    for (int r = 0; r < vleData_->rowCount(); ++r) {
+        if (vleData_->item(r, 0) != nullptr && vleData_->item(r, 0)->text() == key) {
+            return vleData_->item(r, 1) != nullptr ? vleData_->item(r, 1)->text() : QString();
+        }
+    }
+    return {};
+}
+
+void TfmMainWindow::SyncCheckList() {
+    const tChartModel& model = controller_->Charts();
+    syncing_ = true;
+    for (int i = 0; i < kQuantityCount && i < chSeries_->count(); ++i) {
+        QListWidgetItem* item = chSeries_->item(i);
+        const Qt::CheckState state = model.CurveChecked(i) ? Qt::Checked : Qt::Unchecked;
+        if (item->checkState() != state) {
+            item->setCheckState(state);
+        }
+        const Qt::ItemFlags flags =
+            Qt::ItemIsUserCheckable | (model.CurveEnabled(i) ? Qt::ItemIsEnabled : Qt::NoItemFlags);
+        if (item->flags() != flags) {
+            item->setFlags(flags);
+        }
+        const QString name = qs(quantityNames[i]);
+        if (item->text() != name) {
+            item->setText(name);
+        }
+    }
+    syncing_ = false;
+}
+
+void TfmMainWindow::SyncAbscissa() {
+    const int a = controller_->Charts().Abscissa();
+    if (QAbstractButton* button = rbAbsciss_->button(a);
+        button != nullptr && !button->isChecked()) {
+        button->setChecked(true);
+    }
+}
+
+void TfmMainWindow::SyncRelativeMenu() {
+    const tChartModel& model = controller_->Charts();
+    for (int i = 0; i < kQuantityCount; ++i) {
+        if (relativeItems_[i]->isChecked() != model.Relative(i)) {
+            relativeItems_[i]->setChecked(model.Relative(i));
+        }
+    }
+}
+
+// ---- events
+
+void TfmMainWindow::ShowHandlerError(const std::string& message) {
+    logFile->WriteLine(message);
+    // Timers keep ticking behind a message box; a failure that repeats on
+    // every tick must not pile up boxes while the first one is still open.
+    if (errorShowing_) {
+        return;
+    }
+    errorShowing_ = true;
+    QMessageBox::critical(this, QStringLiteral("Vantrel"), qs(message), QMessageBox::Ok);
+    errorShowing_ = false;
+}
+
+void TfmMainWindow::closeEvent(QCloseEvent* event) {
+    if (closed_ || controller_ == nullptr) {
+        event->accept();
+        return;
+    }
+    bool allowed = false;
+    if (!Guard([&] { allowed = controller_->FormCloseQuery(true); }) || !allowed) {
+        event->ignore();
+        return;
+    }
+    tmStart_->stop();
+    Guard([&] { controller_->FormClose(); });
+    tmTime_->stop();
+    closed_ = true;
+    event->accept();
+}
+
+bool TfmMainWindow::event(QEvent* event) {
+    if (event->type() == QEvent::StatusTip) {
+        panels_[0]->setText(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+bool TfmMainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == statusBar() &&
+        (event->type() == QEvent::Resize || event->type() == QEvent::FontChange)) {
+        UpdateClockWidth();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace vantrel

@@ -1,0 +1,178 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <array>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "charts/ChartView.h"
+#include "session/MainView.h"
+
+class QAction;
+class QActionGroup;
+class QButtonGroup;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QMenu;
+class QRadioButton;
+class QTableWidget;
+class QTabWidget;
+class QTimer;
+class QToolBar;
+class QToolButton;
+
+namespace vantrel {
+
+class TfmMain;
+class TfrActuator;
+class TChartPlot;
+
+// The desktop main window. It renders what the controller (TfmMain) and the
+// chart model decide and forwards the user's doings to them; every decision
+// about enablement, data and files is theirs.
+class TfmMainWindow : public QMainWindow, public iMainView, public iChartView {
+    Q_OBJECT
+
+public:
+    // Loads the configuration from `configFileName`; a missing file raises
+    // the settings store's error.
+    explicit TfmMainWindow(const std::string& configFileName, QWidget* parent = nullptr);
+    ~TfmMainWindow() override;
+
+    TfmMain& Controller() const { return *controller_; }
+
+    // What the event loop does when it goes idle: update rules, then the
+    // mirrors. Public so that code driving the window can do it at once.
+    void IdleUpdate();
+    // Executes a controller action through the same path as a menu click.
+    void Trigger(const std::string& actionName);
+
+    // ---- widgets, for code that drives the window (tests, screenshots)
+    QAction* ActionByName(const std::string& name) const;
+    TChartPlot* TimeChart() const { return chAll_; }
+    TChartPlot* DependChart() const { return chDepend_; }
+    QTabWidget* ChartPages() const { return pcChart_; }
+    QTableWidget* ValueList() const { return vleData_; }
+    QListWidget* CurveList() const { return chSeries_; }
+    QButtonGroup* AbscissaGroup() const { return rbAbsciss_; }
+    QMenu* RelativeMenu() const { return pmZero_; }
+    QWidget* ActuatorPanel() const { return pnActuators_; }
+    TfrActuator* ActuatorFrame(int index) const { return frames_.at(index); }
+    QLabel* ScenarioLabel() const { return lbState_; }
+    QLabel* StatusPanel(int index) const { return panels_.at(index); }
+    QToolBar* ToolBar() const { return tbMain_; }
+    QTimer* TimeTimer() const { return tmTime_; }
+    QTimer* StartTimer() const { return tmStart_; }
+    // Value of a value-list row by its key ("" when there is none).
+    QString RowValue(const QString& key) const;
+
+    // ---- iMainView
+    void SetCaption(const std::string& text) override;
+    void SetStatusText(int fromLast, const std::string& text) override;
+    std::string StatusText(int fromLast) const override;
+    void SetScenarioLabel(const std::string& text) override;
+    void SetActuatorPanelVisible(bool visible) override;
+    void SetToolBarVisible(bool visible) override;
+    void SetStatusBarVisible(bool visible) override;
+    void SetLanguageMenuVisible(bool visible) override;
+    bool AskYesNo(const std::string& text, const std::string& caption) override;
+    bool InputText(const std::string& caption, const std::string& prompt,
+                   std::string& text) override;
+    void ShowWarning(const std::string& text, const std::string& caption) override;
+    void ShowError(const std::string& text, const std::string& caption) override;
+    bool ChooseOpenFile(const std::string& filter, std::string& fileName) override;
+    bool ChooseSaveFile(const std::string& defaultExtension, const std::string& filter,
+                        std::string& fileName) override;
+    void ShowSensorsPage() override;
+    void SetTimerEnabled(tViewTimer timer, bool enabled) override;
+    bool IsTimerEnabled(tViewTimer timer) const override;
+    void ActionsChanged() override;
+    void ShowActuatorFrame(int index, const tActuatorFrameText& frame) override;
+    std::string ActuatorEditText(int index) const override;
+    void ShowRelativeMenu() override;
+    void ShowAbout() override;
+    void Close() override;
+
+    // ---- iChartView
+    void ModeChanged(tChartMode mode) override;
+    void TimeAxisChanged(double min, double max, bool automatic) override;
+    void DependAxisChanged(double min, double max) override;
+    void SeriesCleared() override;
+    void PointsAppended() override;
+    void TimeSeriesRebuilt() override;
+    void DependRebuilt() override;
+    void SeriesVisibilityChanged(int quantity) override;
+    void ValueListChanged() override;
+    void CheckListChanged() override;
+    void Repaint() override;
+
+    // "Text (*.a)|*.a|All (*.*)|*.*" as a Qt name filter list.
+    static QString QtFilter(const std::string& filter);
+
+protected:
+    // An error that escaped a handler: a critical message box, then the
+    // program goes on. Overridable so that tests can collect them.
+    virtual void ShowHandlerError(const std::string& message);
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct tActionMirror {
+        QAction* action = nullptr;
+        std::string caption;
+        std::string hint;
+        bool enabled = true;
+        bool checked = false;
+        bool visible = true;
+    };
+
+    void BuildWidgets();
+    void BuildActions();
+    void BuildMenus();
+    void BuildToolBar();
+    void BuildStatusBar();
+    void SyncActions();
+    void SyncValueList();
+    void SyncCheckList();
+    void SyncAbscissa();
+    void SyncRelativeMenu();
+    void UpdateClockWidth();
+    // Runs `work`; an exception is shown by ShowHandlerError.
+    template <class F>
+    bool Guard(F&& work);
+
+    std::unique_ptr<TfmMain> controller_;
+    std::vector<tActionMirror> mirrors_;
+    std::map<std::string, QAction*, std::less<>> actions_;
+
+    QMenu* miFileLanguage_ = nullptr;
+    QAction* miFileSeparator2_ = nullptr;
+    QToolBar* tbMain_ = nullptr;
+    QToolButton* tbChooseCoord_ = nullptr;
+    QLabel* lbState_ = nullptr;
+    std::array<QLabel*, 4> panels_{};
+    QWidget* pnActuators_ = nullptr;
+    std::array<TfrActuator*, 5> frames_{};
+    QTabWidget* pcChart_ = nullptr;
+    TChartPlot* chAll_ = nullptr;
+    TChartPlot* chDepend_ = nullptr;
+    QButtonGroup* rbAbsciss_ = nullptr;
+    QTableWidget* vleData_ = nullptr;
+    QListWidget* chSeries_ = nullptr;
+    QMenu* pmZero_ = nullptr;
+    std::array<QAction*, 7> relativeItems_{};
+    QTimer* tmTime_ = nullptr;
+    QTimer* tmStart_ = nullptr;
+
+    bool updating_ = false;
+    bool syncing_ = false;
+    bool closed_ = false;
+    bool errorShowing_ = false;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,97 @@
+#include "ui/ScreenshotScript.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QDir>
+#include <QPixmap>
+#include <QTabWidget>
+#include <QTimer>
+#include <cstdio>
+
+#include "charts/ChartModel.h"
+#include "session/MainFM.h"
+#include "ui/ActuatorFR.h"
+#include "ui/ChartPlot.h"
+#include "ui/MainWindow.h"
+
+namespace vantrel {
+
+tScreenshotScript::tScreenshotScript(TfmMainWindow& window, QString directory, int measureSeconds)
+    : QObject(&window),
+      window_(window),
+      directory_(std::move(directory)),
+      measureSeconds_(measureSeconds) {}
+
+void tScreenshotScript::Then(int delayMs, std::function<void()> work) {
+    steps_.emplace_back(delayMs, std::move(work));
+}
+
+void tScreenshotScript::Grab(const QString& name) {
+    const QString path = QDir(directory_).filePath(name);
+    if (!window_.grab().save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    } else {
+        std::printf("%s\n", qPrintable(path));
+        std::fflush(stdout);
+    }
+}
+
+void tScreenshotScript::Start() {
+    QDir().mkpath(directory_);
+    Then(800, [this] { Grab("01-started.png"); });
+    Then(100, [this] {
+        window_.Trigger("acDeviceConnect");
+        // Heater, stirrer and the first pump on, so that the curves move.
+        const auto set = [this](int frame, const char* value) {
+            window_.ActuatorFrame(frame)->SetValueText(value);
+            window_.ActuatorFrame(frame)->bbSet->click();
+        };
+        set(0, "200");
+        set(1, "120");
+        set(2, "300");
+        window_.Trigger("acDeviceStart");
+    });
+    Then(measureSeconds_ * 1000, [this] { Grab("02-measuring.png"); });
+    Then(100, [this] {
+        window_.Trigger("acDeviceStop");
+        window_.IdleUpdate();
+    });
+    Then(300, [this] {
+        const tChartModel& model = window_.Controller().Charts();
+        const double last = model.PointCount() > 0 ? model.TimeSeries(0).Xs().back() : 20.0;
+        // A time origin a quarter into the run, the inspected point at three
+        // quarters, and that point marked.
+        window_.Trigger("acFileSetZeroMarker");
+        window_.TimeChart()->ClickAt(last * 0.25);
+        window_.Trigger("acFileSetZeroMarker");
+        window_.TimeChart()->ClickAt(last * 0.75);
+        window_.IdleUpdate();
+        window_.Trigger("acFileMarkPoint");
+        window_.IdleUpdate();
+    });
+    Then(500, [this] { Grab("03-inspected.png"); });
+    Then(100, [this] {
+        window_.ChartPages()->setCurrentIndex(1);
+        if (auto* pH = window_.AbscissaGroup()->button(1)) {
+            pH->click();
+        }
+    });
+    Then(800, [this] { Grab("04-dependence-ph.png"); });
+    Then(100, [] { QApplication::quit(); });
+    Step();
+}
+
+void tScreenshotScript::Step() {
+    if (next_ >= steps_.size()) {
+        return;
+    }
+    const int delay = steps_[next_].first;
+    QTimer::singleShot(delay, this, [this] {
+        auto work = steps_[next_].second;
+        ++next_;
+        work();
+        Step();
+    });
+}
+
+}  // namespace vantrel

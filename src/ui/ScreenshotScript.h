@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <vector>
+
+namespace vantrel {
+
+class TfmMainWindow;
+
+// Drives the real window through a short session on the simulator and
+// saves a picture of it at each stage: just started, measuring, after Stop
+// with a point inspected and marked, and the dependence chart against pH.
+// Then it ends the program. Used to document the window as it really looks.
+class tScreenshotScript : public QObject {
+    Q_OBJECT
+
+public:
+    tScreenshotScript(TfmMainWindow& window, QString directory, int measureSeconds = 20);
+
+    void Start();
+
+private:
+    void Step();
+    void Grab(const QString& name);
+    void Then(int delayMs, std::function<void()> work);
+
+    TfmMainWindow& window_;
+    QString directory_;
+    int measureSeconds_;
+    std::vector<std::pair<int, std::function<void()>>> steps_;
+    std::size_t next_ = 0;
+};
+
+}  // namespace vantrel
