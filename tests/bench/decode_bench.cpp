@@ -1,0 +1,222 @@
+// Throughput of state-record decoding: the record matcher alone, the whole
+// decodePacket (charts replaced by a sink that does nothing, and with the
+// real chart model), and, for comparison, a decoder of the same pattern
+// built on sscanf.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "charts/ChartModel.h"
+#include "charts/ChartSink.h"
+#include "session/Actuators.h"
+#include "session/MainFM.h"
+#include "session/MainView.h"
+#include "session/RecordMatcher.h"
+
+namespace {
+
+using namespace vantrel;
+
+class tNullView : public iMainView {
+public:
+    void SetCaption(const std::string&) override {}
+    void SetStatusText(int, const std::string&) override {}
+    std::string StatusText(int) const override { return {}; }
+    void SetScenarioLabel(const std::string&) override {}
+    void SetActuatorPanelVisible(bool) override {}
+    void SetToolBarVisible(bool) override {}
+    void SetStatusBarVisible(bool) override {}
+    void SetLanguageMenuVisible(bool) override {}
+    bool AskYesNo(const std::string&, const std::string&) override { return false; }
+    bool InputText(const std::string&, const std::string&, std::string&) override { return false; }
+    void ShowWarning(const std::string&, const std::string&) override {}
+    void ShowError(const std::string&, const std::string&) override {}
+    bool ChooseOpenFile(const std::string&, std::string&) override { return false; }
+    bool ChooseSaveFile(const std::string&, const std::string&, std::string&) override {
+        return false;
+    }
+    void ShowSensorsPage() override {}
+    void SetTimerEnabled(tViewTimer, bool) override {}
+    bool IsTimerEnabled(tViewTimer) const override { return false; }
+    void ActionsChanged() override {}
+    void ShowActuatorFrame(int, const tActuatorFrameText&) override {}
+    std::string ActuatorEditText(int) const override { return {}; }
+    void ShowRelativeMenu() override {}
+    void ShowAbout() override {}
+    void Close() override {}
+};
+
+class tNullSink : public iChartSink {
+public:
+    void EnterLiveMode() override {}
+    void EnterAnalysisMode() override {}
+    tExperimentValues AddReadingSet(float t, const tReadingValues& r) override {
+        benchmark::DoNotOptimize(t);
+        benchmark::DoNotOptimize(r);
+        return {};
+    }
+    void EndBatch(float t) override { benchmark::DoNotOptimize(t); }
+};
+
+// Packets as the measurement thread hands them over: whole records, at
+// most one buffer (2419 bytes) each. Values vary like a real run.
+struct tWorkload {
+    std::vector<std::string> packets;
+    std::vector<std::string_view> lines;
+    std::size_t records = 0;
+
+    explicit tWorkload(std::size_t count) {
+        std::string packet;
+        char line[256];
+        for (std::size_t i = 0; i < count; ++i) {
+            const int n =
+                std::snprintf(line, sizeof line,
+                              "LT:%.2f\tLP:%.2f\tLC:%.3f\tLE:%.3f\tV1:%.2f\tV2:%.2f\tV3:%.2f\t"
+                              "H0:1,%d\tM0:1,-%d\tD1:%d,%d\tD2:0,0\tD3:0,0\tTT:%zu\r\n",
+                              20 + (i % 500) * 0.01, 7 - (i % 300) * 0.01, 1.25 + (i % 70) * 0.001,
+                              0.2 + (i % 90) * 0.001, i * 0.37, (i % 11) * 0.5, 0.0,
+                              static_cast<int>(i % 256), static_cast<int>(i % 200),
+                              static_cast<int>(i % 2), static_cast<int>(i % 2) * 60, 200 * (i + 1));
+            if (packet.size() + static_cast<std::size_t>(n) > 2419) {
+                packets.push_back(packet);
+                packet.clear();
+            }
+            packet.append(line, static_cast<std::size_t>(n));
+        }
+        packets.push_back(packet);
+        records = count;
+        for (const std::string& p : packets) {
+            std::string_view rest = p;
+            std::size_t end;
+            while ((end = rest.find("\r\n")) != std::string_view::npos) {
+                lines.push_back(rest.substr(0, end));
+                rest.remove_prefix(end + 2);
+            }
+        }
+    }
+};
+
+const tWorkload& workload() {
+    static const tWorkload w(4000);
+    return w;
+}
+
+std::string configFile() {
+    static const std::string path = [] {
+        const std::string p =
+            (std::filesystem::temp_directory_path() / "vantrel-decode-bench.cfg").string();
+        std::ofstream(p) << "VolCoeff=0.0934\n";
+        return p;
+    }();
+    return path;
+}
+
+void BM_RecordMatcher(benchmark::State& state) {
+    const tWorkload& w = workload();
+    tActuatorTable actuators = initialActuators();
+    const tRecordMatcher matcher("LT:%f\tLP:%f\tLC:%f\tLE:%f\tV1:%f\tV2:%f\tV3:%f\t" +
+                                 actuatorPattern(actuators) + "TT:%f");
+    std::array<float, 8> reals{};
+    std::array<tMatchTarget, 18> targets;
+    for (int i = 0; i < 7; ++i) {
+        targets[i].real = &reals[i];
+    }
+    for (int i = 0; i < 5; ++i) {
+        targets[7 + 2 * i].integer = &actuators[i].state;
+        targets[8 + 2 * i].integer = &actuators[i].speed;
+    }
+    targets[17].real = &reals[7];
+    for (auto _ : state) {
+        for (std::string_view line : w.lines) {
+            benchmark::DoNotOptimize(matcher.Match(line, targets));
+        }
+        benchmark::DoNotOptimize(reals);
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * w.lines.size()));
+}
+BENCHMARK(BM_RecordMatcher);
+
+void BM_DecodePacketNullSink(benchmark::State& state) {
+    const tWorkload& w = workload();
+    tNullView view;
+    tNullSink sink;
+    TfmMain fm(view, configFile(), &sink);
+    for (auto _ : state) {
+        for (const std::string& packet : w.packets) {
+            fm.decodePacket(packet);
+        }
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * w.records));
+}
+BENCHMARK(BM_DecodePacketNullSink);
+
+void BM_DecodePacketCharts(benchmark::State& state) {
+    const tWorkload& w = workload();
+    tNullView view;
+    TfmMain fm(view, configFile());
+    fm.Charts().EnterLiveMode();
+    std::size_t plotted = 0;
+    for (auto _ : state) {
+        // Keep the series at a lesson's size rather than growing without end.
+        if (plotted > 200000) {
+            state.PauseTiming();
+            fm.Charts().EnterLiveMode();
+            plotted = 0;
+            state.ResumeTiming();
+        }
+        for (const std::string& packet : w.packets) {
+            fm.decodePacket(packet);
+        }
+        plotted += w.records;
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * w.records));
+}
+BENCHMARK(BM_DecodePacketCharts);
+
+// The same work (split at CR LF, match the pattern, scale the volumes and
+// the time) done with the C library's formatted input.
+void BM_SscanfDecoder(benchmark::State& state) {
+    const tWorkload& w = workload();
+    const double volume = 0.0934f;
+    for (auto _ : state) {
+        for (const std::string& packet : w.packets) {
+            std::string text = packet;
+            std::size_t pos = 0;
+            std::size_t end;
+            while ((end = text.find("\r\n", pos)) != std::string::npos) {
+                const std::string line = text.substr(pos, end - pos);
+                pos = end + 2;
+                float r[7];
+                int a[10];
+                float tt;
+                const int count =
+                    std::sscanf(line.c_str(),
+                                "LT:%f\tLP:%f\tLC:%f\tLE:%f\tV1:%f\tV2:%f\tV3:%f\t"
+                                "H0:%d,%d\tM0:%d,%d\tD1:%d,%d\tD2:%d,%d\tD3:%d,%d\tTT:%f",
+                                &r[0], &r[1], &r[2], &r[3], &r[4], &r[5], &r[6], &a[0], &a[1],
+                                &a[2], &a[3], &a[4], &a[5], &a[6], &a[7], &a[8], &a[9], &tt);
+                for (int i = 4; i < 7; ++i) {
+                    r[i] = static_cast<float>(r[i] * volume);
+                }
+                benchmark::DoNotOptimize(count);
+                benchmark::DoNotOptimize(r);
+                benchmark::DoNotOptimize(a);
+                benchmark::DoNotOptimize(tt);
+            }
+        }
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * w.records));
+}
+BENCHMARK(BM_SscanfDecoder);
+
+}  // namespace
+
+BENCHMARK_MAIN();
