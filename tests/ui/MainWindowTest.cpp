@@ -1,0 +1,352 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QTableWidget>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "charts/ChartModel.h"
+#include "session/MainFM.h"
+#include "sim/Simulator.h"
+#include "ui/ActuatorFR.h"
+#include "ui/ChartPlot.h"
+#include "ui/MainWindow.h"
+
+namespace vantrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The real window with its modal dialogs replaced by scripted answers, so
+// that a test never waits for a user.
+class tTestWindow : public TfmMainWindow {
+public:
+    using TfmMainWindow::TfmMainWindow;
+
+    bool AskYesNo(const std::string& text, const std::string&) override {
+        questions.push_back(text);
+        return answerYes;
+    }
+    bool ChooseSaveFile(const std::string&, const std::string&, std::string& fileName) override {
+        if (saveFile.empty()) {
+            return false;
+        }
+        fileName = saveFile;
+        return true;
+    }
+    void ShowWarning(const std::string& text, const std::string&) override {
+        warnings.push_back(text);
+    }
+    void ShowError(const std::string& text, const std::string&) override {
+        warnings.push_back(text);
+    }
+
+    bool answerYes = false;
+    std::string saveFile;
+    std::vector<std::string> questions;
+    std::vector<std::string> warnings;
+    std::vector<std::string> handlerErrors;
+
+protected:
+    void ShowHandlerError(const std::string& message) override { handlerErrors.push_back(message); }
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim::tOptions options;
+        options.noise = false;
+        // Records every 20 ms of wall time instead of 200: a run of a few
+        // points takes a blink.
+        options.timeScale = 10.0;
+        simulator_ = std::make_unique<sim::tSimulator>(options);
+        simulator_->Start();
+        dir_ = fs::temp_directory_path() /
+               ("vantrel_ui_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+        config_ = (dir_ / "vantrel.cfg").string();
+        std::ofstream(config_) << "VolCoeff=0.0934\nOneLanguage=0\nLanguageID=1049\nDTR=\n"
+                                  "Timeout=10\nCheckCount=2\nCheckTimeout=100\n"
+                                  "CheckOffTimer=0\nSwitchOffTime=5\nWarnTime=30\nPorts="
+                               << simulator_->SlavePath() << "\n";
+        window_ = std::make_unique<tTestWindow>(config_);
+        window_->resize(1100, 720);
+        window_->show();
+        QApplication::processEvents();
+    }
+
+    void TearDown() override {
+        window_.reset();
+        simulator_.reset();
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+
+    // Lets the event loop run (timers included) until `done` or the limit.
+    static bool RunUntil(const std::function<bool()>& done, int limitMs = 5000) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done()) {
+            if (clock.elapsed() > limitMs) {
+                return false;
+            }
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return true;
+    }
+
+    static void RunFor(int ms) {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < ms) {
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+    }
+
+    bool Enabled(const char* name) const {
+        window_->IdleUpdate();
+        QAction* action = window_->ActionByName(name);
+        EXPECT_NE(action, nullptr) << name;
+        return action != nullptr && action->isEnabled();
+    }
+
+    bool Checked(const char* name) const {
+        QAction* action = window_->ActionByName(name);
+        return action != nullptr && action->isChecked();
+    }
+
+    const tChartModel& Model() const { return window_->Controller().Charts(); }
+
+    void Connect() {
+        window_->Trigger("acDeviceConnect");
+        ASSERT_TRUE(window_->Controller().IsConnected()) << "no station on the simulator";
+    }
+
+    // Connects, records until the chart holds `points` readings, stops.
+    void RecordRun(std::size_t points) {
+        Connect();
+        window_->Trigger("acDeviceStart");
+        ASSERT_TRUE(RunUntil([&] { return Model().PointCount() >= points; }));
+        window_->Trigger("acDeviceStop");
+        window_->IdleUpdate();
+        ASSERT_EQ(Model().Mode(), tChartMode::Analysis);
+    }
+
+    bool SimulatorReceived(const std::string& line) const {
+        const auto lines = simulator_->ReceivedLines();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+
+    std::unique_ptr<sim::tSimulator> simulator_;
+    fs::path dir_;
+    std::string config_;
+    std::unique_ptr<tTestWindow> window_;
+};
+
+// One session from start-up to exit, as a user goes through it: the
+// actions' enablement at each stage, live-mode rules, pause, the actuator
+// buttons, and the exit question.
+TEST_F(MainWindowTest, SessionFromConnectToExit) {
+    EXPECT_TRUE(Enabled("acDeviceConnect"));
+    EXPECT_FALSE(Enabled("acDeviceStart"));
+    EXPECT_FALSE(Enabled("acDeviceStop"));
+    EXPECT_FALSE(Enabled("acFileExport"));
+    EXPECT_FALSE(Checked("acDeviceConnect"));
+    EXPECT_TRUE(window_->ActuatorPanel()->isHidden());
+
+    Connect();
+    EXPECT_TRUE(Enabled("acDeviceStart"));
+    EXPECT_FALSE(Enabled("acDevicePause"));
+    EXPECT_TRUE(Enabled("acFileExport"));
+    EXPECT_TRUE(Checked("acDeviceConnect"));
+    EXPECT_FALSE(window_->ActuatorPanel()->isHidden());
+    EXPECT_EQ(window_->StatusText(kPanelConnection), simulator_->SlavePath());
+
+    // An actuator button while idle: sent at once, the state query follows.
+    TfrActuator* stirrer = window_->ActuatorFrame(1);
+    EXPECT_EQ(stirrer->Id(), "M0");
+    EXPECT_EQ(stirrer->RangeHint(), "[-255..255]");
+    stirrer->SetValueText("-50");
+    stirrer->bbSet->click();
+    EXPECT_TRUE(SimulatorReceived("M0,1,-50"));
+    EXPECT_EQ(stirrer->SpeedText(), "50");
+    EXPECT_TRUE(stirrer->BackwardVisible());
+    EXPECT_FALSE(stirrer->ForwardVisible());
+    window_->Trigger("acDeviceStart");
+    EXPECT_FALSE(Enabled("acDeviceStart"));
+    EXPECT_TRUE(Enabled("acDeviceStop"));
+    EXPECT_TRUE(Enabled("acDevicePause"));
+    EXPECT_FALSE(Enabled("acFileExport"));
+    EXPECT_FALSE(Enabled("acViewChooseCoord"));
+    ASSERT_TRUE(RunUntil([&] { return Model().PointCount() >= 3; }));
+    EXPECT_FALSE(window_->RowValue(QString::fromUtf8("Температура, °C")).isEmpty());
+    // Plot data are appended, never rebuilt: the graph holds every point once.
+    EXPECT_EQ(window_->TimeChart()->DrawnCount(0), Model().PointCount());
+    auto* graph = static_cast<QCPGraph*>(window_->TimeChart()->Curve(0));
+    EXPECT_EQ(std::size_t(graph->data()->size()), Model().PointCount());
+    // Live mode: no zoom, no drag, clicks inspect nothing.
+    EXPECT_FALSE(window_->TimeChart()->interactions().testFlag(QCP::iRangeZoom));
+    window_->TimeChart()->ClickAt(Model().TimeSeries(0).X(1));
+    EXPECT_EQ(Model().CursorIndex(), -1);
+    EXPECT_TRUE(window_->RowValue(QString::fromUtf8("t, с")).isEmpty());
+    // While measuring, commands go out between two reads. Enter in a value
+    // box sets; text that is no number switches off.
+    window_->ActuatorFrame(2)->SetValueText("300");
+    window_->ActuatorFrame(2)->bbSet->click();
+    window_->ActuatorFrame(3)->bbClear->click();
+    TfrActuator* heater = window_->ActuatorFrame(0);
+    heater->SetValueText("12abc");
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(heater->edState, &enter);
+    EXPECT_TRUE(RunUntil([&] {
+        return SimulatorReceived("D1,1,300") && SimulatorReceived("D2,0") &&
+               SimulatorReceived("H0,0,0");
+    }));
+
+    window_->Trigger("acDevicePause");
+    EXPECT_TRUE(Checked("acDevicePause"));
+    const std::size_t pausedAt = Model().PointCount();
+    RunFor(300);
+    EXPECT_EQ(Model().PointCount(), pausedAt);
+    window_->Trigger("acDevicePause");
+    EXPECT_FALSE(Checked("acDevicePause"));
+    EXPECT_TRUE(RunUntil([&] { return Model().PointCount() >= pausedAt + 2; }));
+
+    window_->Trigger("acDeviceStop");
+    EXPECT_TRUE(Enabled("acDeviceStart"));
+    EXPECT_FALSE(Enabled("acDeviceStop"));
+    EXPECT_TRUE(Enabled("acFileExport"));
+    EXPECT_FALSE(simulator_->Measuring());
+    EXPECT_TRUE(window_->TimeChart()->interactions().testFlag(QCP::iRangeZoom));
+    EXPECT_TRUE(window_->DependChart()->interactions().testFlag(QCP::iRangeDrag));
+
+    // Exit while measuring: "no" changes nothing, "yes" closes and stops.
+    window_->Trigger("acDeviceStart");
+    ASSERT_TRUE(RunUntil([&] { return simulator_->Measuring(); }));
+    window_->answerYes = false;
+    window_->Trigger("acFileExit");
+    ASSERT_EQ(window_->questions.size(), 1u);
+    EXPECT_EQ(window_->questions[0], "Вы действительно хотите выйти из программы?");
+    EXPECT_TRUE(window_->isVisible());
+    EXPECT_TRUE(window_->Controller().IsMeasuring());
+    window_->answerYes = true;
+    window_->close();
+    EXPECT_EQ(window_->questions.size(), 2u);
+    EXPECT_FALSE(window_->isVisible());
+    EXPECT_FALSE(simulator_->Measuring());
+    EXPECT_TRUE(window_->handlerErrors.empty());
+}
+
+// After a run: point inspection by clicking, marks, the abscissa choice and
+// an export that fails and one that works.
+TEST_F(MainWindowTest, AfterARunPointsAreInspectedMarkedAndExported) {
+    RecordRun(4);
+    TChartPlot* chart = window_->TimeChart();
+    const tSeries& temperature = Model().TimeSeries(0);
+    const double t2 = temperature.X(2);
+
+    chart->ClickAt(t2);
+    EXPECT_EQ(Model().CursorIndex(), 2);
+    EXPECT_EQ(window_->RowValue(QString::fromUtf8("t, с")).toDouble(),
+              std::round(t2 * 1000) / 1000);
+    EXPECT_FALSE(window_->RowValue(QString::fromUtf8("dt, с")).isEmpty());
+    chart->replot();
+    ASSERT_TRUE(chart->CursorLine()->visible());
+    EXPECT_DOUBLE_EQ(chart->CursorLine()->point1->coords().x(), t2);
+    EXPECT_EQ(chart->CursorLine()->pen().width(), kMarkerLineWidth);
+    EXPECT_FALSE(chart->OriginLine()->visible());
+
+    // The time origin goes where the origin action says; the cursor stays.
+    window_->Trigger("acFileSetZeroMarker");
+    chart->ClickAt(temperature.X(1));
+    EXPECT_EQ(Model().ZeroMarkerIndex(), 1);
+    EXPECT_EQ(Model().CursorIndex(), 2);
+    chart->replot();
+    EXPECT_TRUE(chart->OriginLine()->visible());
+    window_->Trigger("acFileSetZeroMarker");
+
+    // A press and release outside the plot rectangle (on the legend).
+    const QPoint outside(chart->axisRect()->rect().center().x(), chart->height() - 3);
+    QMouseEvent press(QEvent::MouseButtonPress, outside, chart->mapToGlobal(outside),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(chart, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, outside, chart->mapToGlobal(outside),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(chart, &release);
+    EXPECT_EQ(Model().CursorIndex(), 2);
+
+    // Marking the inspected point puts captions on the first four curves.
+    EXPECT_TRUE(Enabled("acFileMarkPoint"));
+    window_->Trigger("acFileMarkPoint");
+    EXPECT_TRUE(Model().HasMarks());
+    EXPECT_EQ(chart->MarkItemCount(), 4u * 2u);  // an arrow and a caption each
+    window_->Trigger("acFileMarkPoint");
+    EXPECT_EQ(chart->MarkItemCount(), 0u);
+
+    // pH as abscissa: the dependence chart is rebuilt from the whole run.
+    window_->AbscissaGroup()->button(1)->click();
+    EXPECT_EQ(Model().Abscissa(), 1);
+    TChartPlot* depend = window_->DependChart();
+    EXPECT_DOUBLE_EQ(depend->xAxis->range().lower, 0.0);
+    EXPECT_DOUBLE_EQ(depend->xAxis->range().upper, 14.0);
+    EXPECT_FALSE(depend->Curve(1)->visible());
+    EXPECT_EQ(depend->DrawnCount(1), 0u);
+    for (int i : {0, 2, 3, 4, 5, 6}) {
+        EXPECT_TRUE(depend->Curve(i)->visible()) << i;
+        EXPECT_EQ(depend->DrawnCount(i), Model().PointCount()) << i;
+    }
+
+    // A file that cannot be written: the message is shown, nothing breaks.
+    window_->saveFile = (dir_ / "no such folder" / "run.csv").string();
+    window_->Trigger("acFileExport");
+    ASSERT_EQ(window_->handlerErrors.size(), 1u);
+    EXPECT_FALSE(window_->handlerErrors[0].empty());
+    window_->saveFile = (dir_ / "run.csv").string();
+    window_->Trigger("acFileExport");
+    EXPECT_EQ(window_->handlerErrors.size(), 1u);
+    EXPECT_TRUE(fs::exists(dir_ / "run.csv"));
+    EXPECT_TRUE(Enabled("acDeviceStart"));
+}
+
+TEST_F(MainWindowTest, CurveListKeepsTheLastCurveTicked) {
+    QListWidget* list = window_->CurveList();
+    for (int i = 1; i < kQuantityCount; ++i) {
+        list->item(i)->setCheckState(Qt::Unchecked);
+    }
+    EXPECT_FALSE(list->item(0)->flags().testFlag(Qt::ItemIsEnabled));
+    EXPECT_TRUE(window_->TimeChart()->Curve(0)->visible());
+    EXPECT_FALSE(window_->TimeChart()->Curve(3)->visible());
+    list->item(3)->setCheckState(Qt::Checked);
+    EXPECT_TRUE(list->item(0)->flags().testFlag(Qt::ItemIsEnabled));
+    EXPECT_TRUE(window_->TimeChart()->Curve(3)->visible());
+}
+
+TEST(MainWindowParts, FileFiltersBecomeQtNameFilters) {
+    EXPECT_EQ(TfmMainWindow::QtFilter("Файлы экспериментов (*.exp)|*.exp|Все файлы (*.*)|*.*"),
+              QString::fromUtf8("Файлы экспериментов (*.exp);;Все файлы (*.*)"));
+    EXPECT_EQ(TfmMainWindow::QtFilter("Tables|*.csv;*.txt"), QString("Tables (*.csv *.txt)"));
+    EXPECT_EQ(TfmMainWindow::QtFilter(""), QString());
+}
+
+TEST(MainWindowParts, MissingConfigurationRefusesToBuildTheWindow) {
+    EXPECT_THROW(TfmMainWindow("/nonexistent/vantrel.cfg"), std::exception);
+}
+
+}  // namespace
+}  // namespace vantrel
