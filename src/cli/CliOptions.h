@@ -1,0 +1,40 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "charts/ChartSink.h"
+
+namespace vantrel {
+
+inline constexpr int kMinPeriodMs = 200;
+inline constexpr int kMaxPeriodMs = 60000;
+inline constexpr int kDefaultPeriodMs = 200;
+
+// What the headless recorder was asked to do.
+struct tCliOptions {
+    std::string configFile;          // empty: the program's path with ".cfg"
+    std::vector<std::string> ports;  // replaces the configured port list when not empty
+    bool simulate = false;
+    int periodMs = kDefaultPeriodMs;
+    std::optional<double> durationSeconds;
+    std::optional<std::int64_t> records;
+    std::array<bool, kQuantityCount> relative{};
+    std::string exportFile;  // empty: nothing is exported
+    bool help = false;
+};
+
+// The text printed by --help.
+extern const std::string_view kCliUsage;
+
+// Reads the arguments (without the program name). The log switches (-LOG,
+// -LOG_MEASURE, also with "/") are accepted and left to the log. False, with
+// `error` telling what is wrong, for anything it cannot use.
+bool parseCliOptions(const std::vector<std::string>& args, tCliOptions& options,
+                     std::string& error);
+
+}  // namespace vantrel
