@@ -1,0 +1,106 @@
+#include "cli/ConsoleView.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr const char* kPrefix = "vantrel-cli: ";
+
+std::size_t timerIndex(tViewTimer timer) {
+    return timer == tViewTimer::Time ? 0 : 1;
+}
+
+}  // namespace
+
+tConsoleView::tConsoleView(std::ostream& messages) : messages_(messages) {}
+
+void tConsoleView::SetCaption(const std::string&) {}
+
+void tConsoleView::SetStatusText(int fromLast, const std::string& text) {
+    if (fromLast < 0 || fromLast >= static_cast<int>(status_.size())) {
+        return;
+    }
+    std::string& shown = status_[static_cast<std::size_t>(fromLast)];
+    const bool changed = shown != text;
+    shown = text;
+    // The clock changes every 300 ms and would bury everything else; the
+    // blinking countdown writes only its non-empty phase.
+    if (echo_ && changed && fromLast != kPanelClock && !text.empty()) {
+        messages_ << kPrefix << (fromLast == kPanelConnection ? "connection: " : "switch-off in ")
+                  << text << '\n';
+    }
+}
+
+std::string tConsoleView::StatusText(int fromLast) const {
+    if (fromLast < 0 || fromLast >= static_cast<int>(status_.size())) {
+        return {};
+    }
+    return status_[static_cast<std::size_t>(fromLast)];
+}
+
+void tConsoleView::SetScenarioLabel(const std::string& text) {
+    const bool changed = scenarioLabel_ != text;
+    scenarioLabel_ = text;
+    if (echo_ && changed) {
+        messages_ << kPrefix << "scenario: " << text << '\n';
+    }
+}
+
+void tConsoleView::SetActuatorPanelVisible(bool) {}
+void tConsoleView::SetToolBarVisible(bool) {}
+void tConsoleView::SetStatusBarVisible(bool) {}
+void tConsoleView::SetLanguageMenuVisible(bool) {}
+
+bool tConsoleView::AskYesNo(const std::string&, const std::string&) {
+    // Only the exit question is asked; an unattended run always means it.
+    return true;
+}
+
+bool tConsoleView::InputText(const std::string&, const std::string&, std::string&) {
+    return false;
+}
+
+void tConsoleView::ShowWarning(const std::string& text, const std::string& caption) {
+    messages_ << kPrefix << caption << ": " << text << '\n';
+}
+
+void tConsoleView::ShowError(const std::string& text, const std::string& caption) {
+    ++errorCount_;
+    lastError_ = text;
+    messages_ << kPrefix << caption << ": " << text << '\n';
+}
+
+bool tConsoleView::ChooseOpenFile(const std::string&, std::string&) {
+    return false;
+}
+
+bool tConsoleView::ChooseSaveFile(const std::string&, const std::string&, std::string&) {
+    return false;
+}
+
+void tConsoleView::ShowSensorsPage() {}
+
+void tConsoleView::SetTimerEnabled(tViewTimer timer, bool enabled) {
+    timers_[timerIndex(timer)] = enabled;
+}
+
+bool tConsoleView::IsTimerEnabled(tViewTimer timer) const {
+    return timers_[timerIndex(timer)];
+}
+
+void tConsoleView::ActionsChanged() {}
+
+void tConsoleView::ShowActuatorFrame(int, const tActuatorFrameText&) {}
+
+std::string tConsoleView::ActuatorEditText(int) const {
+    return {};
+}
+
+void tConsoleView::ShowRelativeMenu() {}
+void tConsoleView::ShowAbout() {}
+
+void tConsoleView::Close() {
+    closeRequested_ = true;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <array>
+#include <ostream>
+#include <string>
+
+#include "session/MainView.h"
+
+namespace vantrel {
+
+// The main window's view for a console: no widgets and nobody to ask.
+// Questions are answered as an unattended run needs (the exit question
+// yes, text input and file choosers cancelled); warnings, errors and
+// changes of the connection, switch-off and scenario texts are written to
+// the given stream (standard error). The timers are flags that the
+// recorder's tick loop reads.
+class tConsoleView : public iMainView {
+public:
+    explicit tConsoleView(std::ostream& messages);
+
+    // Changes of the status and scenario texts are written only when on
+    // (off while the controller sets up its initial texts).
+    void SetEcho(bool on) { echo_ = on; }
+
+    int ErrorCount() const { return errorCount_; }
+    const std::string& LastError() const { return lastError_; }
+    bool CloseRequested() const { return closeRequested_; }
+
+    void SetCaption(const std::string& text) override;
+    void SetStatusText(int fromLast, const std::string& text) override;
+    std::string StatusText(int fromLast) const override;
+    void SetScenarioLabel(const std::string& text) override;
+    void SetActuatorPanelVisible(bool visible) override;
+    void SetToolBarVisible(bool visible) override;
+    void SetStatusBarVisible(bool visible) override;
+    void SetLanguageMenuVisible(bool visible) override;
+    bool AskYesNo(const std::string& text, const std::string& caption) override;
+    bool InputText(const std::string& caption, const std::string& prompt,
+                   std::string& text) override;
+    void ShowWarning(const std::string& text, const std::string& caption) override;
+    void ShowError(const std::string& text, const std::string& caption) override;
+    bool ChooseOpenFile(const std::string& filter, std::string& fileName) override;
+    bool ChooseSaveFile(const std::string& defaultExtension, const std::string& filter,
+                        std::string& fileName) override;
+    void ShowSensorsPage() override;
+    void SetTimerEnabled(tViewTimer timer, bool enabled) override;
+    bool IsTimerEnabled(tViewTimer timer) const override;
+    void ActionsChanged() override;
+    void ShowActuatorFrame(int index, const tActuatorFrameText& frame) override;
+    std::string ActuatorEditText(int index) const override;
+    void ShowRelativeMenu() override;
+    void ShowAbout() override;
+    void Close() override;
+
+private:
+    std::ostream& messages_;
+    bool echo_ = false;
+    std::array<std::string, 4> status_;  // index 0: the last panel
+    std::string scenarioLabel_;
+    std::array<bool, 2> timers_{};  // tmTime, tmStart
+    int errorCount_ = 0;
+    std::string lastError_;
+    bool closeRequested_ = false;
+};
+
+}  // namespace vantrel

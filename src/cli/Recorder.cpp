@@ -1,0 +1,332 @@
+#include "cli/Recorder.h"
+
+#include <chrono>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <thread>
+
+#include "base/Functions.h"
+#include "base/LogFile.h"
+#include "base/Settings.h"
+#include "base/Texts.h"
+#include "charts/ChartModel.h"
+#include "charts/Export.h"
+#include "cli/ConsoleView.h"
+#include "cli/RecordingSink.h"
+#include "session/MainFM.h"
+
+#ifdef VANTREL_HAVE_SIM
+#include "sim/Simulator.h"
+#endif
+
+namespace vantrel {
+
+namespace {
+
+constexpr const char* kPrefix = "vantrel-cli: ";
+constexpr std::chrono::milliseconds kTick{100};
+constexpr int kTicksPerClockTick = 3;  // the clock runs every 300 ms
+constexpr double kProgressInterval = 1.0;
+
+constexpr std::array<const char*, kQuantityCount> kCodes = {"LT", "LP", "LC", "LE",
+                                                            "V1", "V2", "V3"};
+
+std::string withExtension(const std::string& programPath, const char* extension) {
+    std::filesystem::path path(programPath);
+    path.replace_extension(extension);
+    return path.string();
+}
+
+// Reading texts as the value list shows them: volumes with four decimals.
+std::string readingText(int quantity, float value) {
+    return formatFixed(value, quantity >= qV1 ? 4 : 2);
+}
+
+// The export folder is checked before the run, not discovered missing after
+// an hour of recording.
+bool exportFolderUsable(const std::string& fileName, std::string& error) {
+    const std::filesystem::path path(fileName);
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        error = "--export: '" + fileName + "' is a folder";
+        return false;
+    }
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    if (!std::filesystem::is_directory(folder, ec)) {
+        error = "--export: the folder '" + folder.string() + "' does not exist";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+tRecorder::tRecorder(tCliOptions options, std::vector<std::string> args, std::string programPath,
+                     std::ostream& messages, const std::atomic<bool>* stopRequested)
+    : options_(std::move(options)),
+      args_(std::move(args)),
+      programPath_(std::move(programPath)),
+      messages_(messages),
+      stopRequested_(stopRequested) {}
+
+int tRecorder::Run() {
+    std::unique_ptr<tLogFile> log;
+    try {
+        log = std::make_unique<tLogFile>(withExtension(programPath_, ".log"), args_);
+    } catch (const std::exception& e) {
+        messages_ << kPrefix << e.what() << '\n';
+        return kExitUsage;
+    }
+    setLogFile(log.get());
+    logFile->WriteLine(messageText(5000));
+    int status = kExitUsage;
+    try {
+        status = RunLogged();
+    } catch (const std::exception& e) {
+        logFile->WriteLine(e.what());
+        messages_ << kPrefix << e.what() << '\n';
+    }
+    logFile->WriteLine(messageText(5001) + "\r\n");
+    setLogFile(nullptr);
+    return status;
+}
+
+int tRecorder::RunLogged() {
+    // Declared first, so the port is still answered while the controller
+    // closes its link on the way out.
+#ifdef VANTREL_HAVE_SIM
+    std::unique_ptr<sim::tSimulator> simulator;
+#endif
+    tConsoleView view(messages_);
+    tRecordingSink sink(options_.records);
+    const std::string configFile =
+        options_.configFile.empty() ? withExtension(programPath_, ".cfg") : options_.configFile;
+    std::unique_ptr<TfmMain> controller;
+    try {
+        controller = std::make_unique<TfmMain>(view, configFile, &sink);
+        controller->FormCreate();
+    } catch (const std::exception& e) {
+        messages_ << kPrefix << e.what() << '\n';
+        return kExitUsage;
+    }
+    sink.SetTarget(&controller->Charts());
+    view.SetEcho(true);
+
+#ifdef VANTREL_HAVE_SIM
+    if (options_.simulate) {
+        simulator = std::make_unique<sim::tSimulator>();
+        try {
+            simulator->Start();
+        } catch (const std::exception& e) {
+            messages_ << kPrefix << "the station simulator cannot start: " << e.what() << '\n';
+            return kExitUsage;
+        }
+        options_.ports = {simulator->SlavePath()};
+        messages_ << kPrefix << "simulated station on " << simulator->SlavePath() << '\n';
+    }
+#endif
+    if (!options_.ports.empty()) {
+        // In memory only: the configuration file is never written here.
+        std::string list;
+        for (const std::string& port : options_.ports) {
+            list += (list.empty() ? "" : ";") + port;
+        }
+        controller->Settings().SetSettingByName("Ports", list);
+    }
+    for (int i = 0; i < kQuantityCount; ++i) {
+        if (options_.relative[static_cast<std::size_t>(i)]) {
+            controller->RelativeItemToggled(i, true);
+        }
+    }
+    return Record(*controller, view, sink);
+}
+
+int tRecorder::Record(TfmMain& controller, tConsoleView& view, tRecordingSink& sink) {
+    messages_ << kPrefix << "looking for the station...\n" << std::flush;
+    try {
+        controller.ExecuteAction("acDeviceConnect");
+    } catch (const std::exception& e) {
+        messages_ << kPrefix << e.what() << '\n';
+    }
+    if (!controller.IsConnected()) {
+        const std::string ports = controller.Settings().GetSettingByName("Ports");
+        messages_ << kPrefix << "no station found on "
+                  << (ports.empty() ? std::string("the system's serial ports") : ports) << '\n';
+        return kExitNoStation;
+    }
+
+    using tClock = std::chrono::steady_clock;
+    tStop reason = tStop::None;
+    auto started = tClock::now();
+    auto elapsedSince = [&started]() {
+        return std::chrono::duration<double>(tClock::now() - started).count();
+    };
+    try {
+        if (options_.periodMs != controller.DigitisePeriod()) {
+            controller.setPeriod(options_.periodMs);
+        }
+        controller.ExecuteAction("acDeviceStart");
+    } catch (const std::exception& e) {
+        messages_ << kPrefix << e.what() << '\n';
+    }
+    if (!controller.IsMeasuring()) {
+        // Not a run that merely ended early: nothing was recorded.
+        messages_ << kPrefix << "the station did not start measuring\n";
+        reason = tStop::LinkLost;
+    } else {
+        messages_ << kPrefix << "recording every " << controller.DigitisePeriod() << " ms"
+                  << (stopRequested_ != nullptr ? ", Ctrl+C stops" : "") << '\n'
+                  << std::flush;
+    }
+
+    // Errors escaping a tick are shown and the run goes on, as the window's
+    // own handler does.
+    auto guarded = [this](auto&& handler) {
+        try {
+            handler();
+        } catch (const std::exception& e) {
+            messages_ << kPrefix << "error: " << e.what() << '\n';
+        }
+    };
+
+    started = tClock::now();
+    auto next = started;
+    double nextProgress = kProgressInterval;
+    for (long tick = 1; reason == tStop::None; ++tick) {
+        next += kTick;
+        const auto now = tClock::now();
+        // After a stall (a suspended machine) the ticks resume at their pace
+        // instead of catching up in a burst.
+        if (next + std::chrono::seconds(1) < now) {
+            next = now;
+        }
+        std::this_thread::sleep_until(next);
+        if (view.IsTimerEnabled(tViewTimer::Start)) {
+            guarded([&controller] { controller.tmStartTimer(); });
+        }
+        if (tick % kTicksPerClockTick == 0 && view.IsTimerEnabled(tViewTimer::Time)) {
+            guarded([&controller] { controller.tmTimeTimer(); });
+        }
+        const double elapsed = elapsedSince();
+        reason = CheckStop(controller, sink, elapsed);
+        if (reason == tStop::None && elapsed >= nextProgress) {
+            Progress(sink, elapsed);
+            nextProgress += kProgressInterval;
+        }
+    }
+    const double elapsed = elapsedSince();
+
+    if (controller.IsMeasuring()) {
+        guarded([&controller] { controller.ExecuteAction("acDeviceStop"); });
+    }
+    Summary(reason, sink, elapsed);
+    const bool exported = options_.exportFile.empty() || Export(controller);
+    if (controller.IsConnected() && controller.FormCloseQuery()) {
+        controller.FormClose();
+    }
+    if (!exported) {
+        return kExitExportFailed;
+    }
+    return reason == tStop::LinkLost ? kExitLinkLost : kExitDone;
+}
+
+tRecorder::tStop tRecorder::CheckStop(const TfmMain& controller, const tRecordingSink& sink,
+                                      double elapsed) const {
+    if (!controller.IsConnected()) {
+        return tStop::LinkLost;
+    }
+    if (sink.LimitReached()) {
+        return tStop::Records;
+    }
+    if (options_.durationSeconds && elapsed >= *options_.durationSeconds) {
+        return tStop::Duration;
+    }
+    if (stopRequested_ != nullptr && stopRequested_->load()) {
+        return tStop::Interrupted;
+    }
+    if (!controller.IsMeasuring()) {
+        return tStop::Ended;  // stopped by the controller itself (a finished scenario)
+    }
+    return tStop::None;
+}
+
+void tRecorder::Progress(const tRecordingSink& sink, double elapsed) {
+    messages_ << kPrefix << static_cast<long long>(elapsed) << " s, " << sink.Accepted()
+              << " records";
+    if (sink.Accepted() > 0) {
+        messages_ << ", t " << formatFixed(sink.NewestTime(), 3) << " s:";
+        for (int i = 0; i < kQuantityCount; ++i) {
+            messages_ << "  " << kCodes[static_cast<std::size_t>(i)] << ' '
+                      << readingText(i, sink.NewestReadings()[static_cast<std::size_t>(i)]);
+        }
+    }
+    messages_ << '\n' << std::flush;
+}
+
+bool tRecorder::Export(TfmMain& controller) {
+    try {
+        ExportReadings(controller.Charts(), options_.exportFile);
+    } catch (const std::exception& e) {
+        messages_ << kPrefix << "export failed: " << e.what() << '\n';
+        return false;
+    }
+    messages_ << kPrefix << "exported to " << options_.exportFile << '\n' << std::flush;
+    return true;
+}
+
+void tRecorder::Summary(tStop reason, const tRecordingSink& sink, double elapsed) {
+    messages_ << kPrefix;
+    switch (reason) {
+        case tStop::Records:
+            messages_ << "stopped after " << sink.Accepted() << " records";
+            break;
+        case tStop::Duration:
+            messages_ << "stopped after " << formatFixed(*options_.durationSeconds, 1) << " s";
+            break;
+        case tStop::Interrupted:
+            messages_ << "stopped on request";
+            break;
+        case tStop::LinkLost:
+            messages_ << "the link to the station was lost";
+            break;
+        case tStop::Ended:
+        case tStop::None:
+            messages_ << "acquisition ended";
+            break;
+    }
+    messages_ << ": " << sink.Accepted() << " records in " << formatFixed(elapsed, 1) << " s";
+    if (sink.Accepted() > 0) {
+        messages_ << " (station time " << formatFixed(sink.FirstTime(), 3) << " to "
+                  << formatFixed(sink.NewestTime(), 3) << " s)";
+    }
+    messages_ << '\n' << std::flush;
+}
+
+int runRecorder(const std::vector<std::string>& args, const std::string& programPath,
+                std::ostream& out, std::ostream& messages, const std::atomic<bool>* stopRequested) {
+    tCliOptions options;
+    std::string error;
+    if (!parseCliOptions(args, options, error)) {
+        messages << kPrefix << error << "\nTry 'vantrel-cli --help'.\n";
+        return kExitUsage;
+    }
+    if (options.help) {
+        out << kCliUsage;
+        return kExitDone;
+    }
+#ifndef VANTREL_HAVE_SIM
+    if (options.simulate) {
+        messages << kPrefix << "--simulate: the built-in station simulator is not available here\n";
+        return kExitUsage;
+    }
+#endif
+    if (!options.exportFile.empty() && !exportFolderUsable(options.exportFile, error)) {
+        messages << kPrefix << error << '\n';
+        return kExitUsage;
+    }
+    return tRecorder(std::move(options), args, programPath, messages, stopRequested).Run();
+}
+
+}  // namespace vantrel

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <atomic>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/CliOptions.h"
+
+namespace vantrel {
+
+class TfmMain;
+class tConsoleView;
+class tRecordingSink;
+
+// Exit statuses of vantrel-cli.
+enum tExitStatus : int {
+    kExitDone = 0,
+    kExitUsage = 1,      // wrong arguments, or a configuration that cannot be used
+    kExitNoStation = 2,  // no port answered as the station
+    kExitScenario = 3,   // reserved: an experiment scenario that fails
+    kExitLinkLost = 4,   // the link died during the run; what arrived is still exported
+    kExitExportFailed = 5,
+};
+
+// One unattended recording: the desktop program's controller driven by a
+// console view. Connects with the normal detection, sets the period, starts,
+// runs the timers' ticks until a limit, Ctrl+C or a lost link, stops and
+// exports the whole run.
+class tRecorder {
+public:
+    // `programPath`: the executable; the default configuration and the log
+    // sit beside it. `args` are the command line (the log reads its switches
+    // there). `stopRequested` (may be null) ends the run cleanly when set.
+    tRecorder(tCliOptions options, std::vector<std::string> args, std::string programPath,
+              std::ostream& messages, const std::atomic<bool>* stopRequested);
+
+    int Run();
+
+private:
+    enum class tStop { None, Records, Duration, Interrupted, LinkLost, Ended };
+
+    int RunLogged();
+    int Record(TfmMain& controller, tConsoleView& view, tRecordingSink& sink);
+    tStop CheckStop(const TfmMain& controller, const tRecordingSink& sink, double elapsed) const;
+    void Progress(const tRecordingSink& sink, double elapsed);
+    bool Export(TfmMain& controller);
+    void Summary(tStop reason, const tRecordingSink& sink, double elapsed);
+
+    tCliOptions options_;
+    std::vector<std::string> args_;
+    std::string programPath_;
+    std::ostream& messages_;
+    const std::atomic<bool>* stopRequested_;
+};
+
+// vantrel-cli as a whole, `args` without the program name: --help goes to
+// `out`, everything else to `messages` (standard error). Returns the exit
+// status.
+int runRecorder(const std::vector<std::string>& args, const std::string& programPath,
+                std::ostream& out, std::ostream& messages,
+                const std::atomic<bool>* stopRequested = nullptr);
+
+}  // namespace vantrel

@@ -1,0 +1,52 @@
+#include "cli/RecordingSink.h"
+
+#include <algorithm>
+
+namespace vantrel {
+
+tRecordingSink::tRecordingSink(std::optional<std::int64_t> limit) : limit_(limit) {}
+
+void tRecordingSink::EnterLiveMode() {
+    accepted_ = 0;
+    firstTime_ = newestTime_ = 0;
+    newest_ = {};
+    newestValues_ = {};
+    if (target_ != nullptr) {
+        target_->EnterLiveMode();
+    }
+}
+
+void tRecordingSink::EnterAnalysisMode() {
+    if (target_ != nullptr) {
+        target_->EnterAnalysisMode();
+    }
+}
+
+tExperimentValues tRecordingSink::AddReadingSet(float t, const tReadingValues& readings) {
+    if (LimitReached()) {
+        // Past the end of the run: a running scenario sees the last set again
+        // rather than readings that are not kept.
+        return newestValues_;
+    }
+    tExperimentValues values{};
+    if (target_ != nullptr) {
+        values = target_->AddReadingSet(t, readings);
+    }
+    if (accepted_ == 0) {
+        firstTime_ = t;
+    }
+    ++accepted_;
+    newestTime_ = t;
+    std::copy_n(values.begin(), kQuantityCount, newest_.begin());
+    newestValues_ = values;
+    return values;
+}
+
+void tRecordingSink::EndBatch(float t) {
+    if (target_ != nullptr && accepted_ > 0) {
+        // The window follows the newest record kept, not one dropped past the limit.
+        target_->EndBatch(std::min(t, newestTime_));
+    }
+}
+
+}  // namespace vantrel
