@@ -1,0 +1,262 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/Functions.h"
+#include "base/Locale.h"
+#include "base/Texts.h"
+#include "charts/Quantities.h"
+#include "cli/CliTestSupport.h"
+#include "cli/Recorder.h"
+#include "sim/Simulator.h"
+
+namespace vantrel {
+namespace {
+
+using namespace std::chrono_literals;
+using test::exportNumber;
+using test::exportRows;
+using test::readFile;
+
+// The volume coefficient when the configuration names none: a
+// single-precision constant widened, as the decoding uses it.
+const double kVolumeCoefficient = static_cast<double>(0.0934f);
+
+// A station four times faster than real time: a record every 50 ms.
+sim::tOptions quickStation() {
+    sim::tOptions options;
+    options.timeScale = 4.0;
+    return options;
+}
+
+class RecorderTest : public ::testing::Test {
+protected:
+    ~RecorderTest() override { setLocaleFacts(tLocaleFacts{}); }
+
+    int Run(std::vector<std::string> args) {
+        std::ostringstream out;
+        std::ostringstream messages;
+        const int status = runRecorder(args, dir.Program(), out, messages, &stop);
+        output = out.str();
+        this->messages = messages.str();
+        return status;
+    }
+
+    // Stops the run (as Ctrl+C does) once the station has sent `records`.
+    std::thread StopAfter(sim::tSimulator& station, std::size_t records,
+                          std::function<void()> before = nullptr) {
+        return std::thread([this, &station, records, before] {
+            const auto deadline = std::chrono::steady_clock::now() + 10s;
+            while (station.SentRecords().size() < records &&
+                   std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(10ms);
+            }
+            if (before) {
+                before();
+            }
+            stop.store(true);
+        });
+    }
+
+    test::tCliDir dir;
+    std::atomic<bool> stop{false};
+    std::string output;
+    std::string messages;
+};
+
+struct tExpected {
+    double t;
+    std::array<double, kQuantityCount> values;
+};
+
+// What the program should make of each record the station sent: V scaled to
+// ml, TT in seconds, relative quantities as differences from the first.
+std::vector<tExpected> expectedRows(const std::vector<sim::tSentRecord>& sent,
+                                    const std::array<bool, kQuantityCount>& relative) {
+    std::vector<tExpected> rows;
+    std::array<float, kQuantityCount> base{};
+    for (std::size_t k = 0; k < sent.size(); ++k) {
+        const sim::tSentRecord& r = sent[k];
+        std::array<float, kQuantityCount> v = {r.lt,
+                                               r.lp,
+                                               r.lc,
+                                               r.le,
+                                               static_cast<float>(r.v1 * kVolumeCoefficient),
+                                               static_cast<float>(r.v2 * kVolumeCoefficient),
+                                               static_cast<float>(r.v3 * kVolumeCoefficient)};
+        tExpected row{static_cast<float>(r.tt * 0.001), {}};
+        for (int i = 0; i < kQuantityCount; ++i) {
+            if (relative[i]) {
+                if (k == 0) {
+                    base[i] = v[i];
+                }
+                v[i] -= base[i];
+            }
+            row.values[i] = v[i];
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// The export's data rows hold exactly the first `count` records sent, in
+// order, with every column in its format.
+void expectExportMatches(const std::string& fileName, const std::vector<sim::tSentRecord>& sent,
+                         std::size_t count, const std::array<bool, kQuantityCount>& relative) {
+    const auto rows = exportRows(readFile(fileName));
+    ASSERT_EQ(rows.size(), count + 1) << "header and one line per record";
+    ASSERT_EQ(rows[0].size(), 1u + kQuantityCount);
+    EXPECT_EQ(rows[0][0], "t");
+    ASSERT_GE(sent.size(), count);
+    const std::vector<tExpected> expected = expectedRows(sent, relative);
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::vector<std::string>& row = rows[k + 1];
+        ASSERT_EQ(row.size(), 1u + kQuantityCount) << "line " << k + 2;
+        double t = 0;
+        ASSERT_TRUE(exportNumber(row[0], 3, t)) << row[0];
+        EXPECT_NEAR(t, expected[k].t, 0.0006) << "line " << k + 2;
+        for (int i = 0; i < kQuantityCount; ++i) {
+            double value = 0;
+            ASSERT_TRUE(exportNumber(row[1 + i], 2, value)) << row[1 + i];
+            // Two decimals, and the single-precision trip through the plot scale.
+            const double want = expected[k].values[i];
+            EXPECT_NEAR(value, want, 0.0051 + 1e-5 * std::fabs(want))
+                << "line " << k + 2 << " column " << i;
+        }
+    }
+}
+
+TEST_F(RecorderTest, ExportsWhatTheStationSent) {
+    sim::tSimulator station(quickStation());
+    station.Start();
+    const std::string out = dir.File("out.csv");
+    const int status = Run({"--config", dir.Config(), "--port", station.SlavePath(), "--records",
+                            "6", "--relative", "LE,V2", "--export", out});
+    ASSERT_EQ(status, kExitDone) << messages;
+    std::array<bool, kQuantityCount> relative{};
+    relative[qLE] = relative[qV2] = true;
+    expectExportMatches(out, station.SentRecords(), 6, relative);
+    EXPECT_NE(messages.find("stopped after 6 records"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("exported to " + out), std::string::npos) << messages;
+    // The period the station was told: the default, and nothing else.
+    const std::vector<std::string> commands = station.ReceivedLines();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "F200"), 1) << messages;
+}
+
+TEST_F(RecorderTest, SetsThePeriodAndStopsOnRequestOrAfterTheDuration) {
+    {
+        sim::tSimulator station(quickStation());
+        station.Start();
+        const std::string out = dir.File("stopped.csv");
+        std::thread stopper = StopAfter(station, 3);
+        const int status = Run({"--port", station.SlavePath(), "--period", "400", "--export", out});
+        stopper.join();
+        ASSERT_EQ(status, kExitDone) << messages;
+        EXPECT_EQ(station.PeriodMs(), 400) << messages;
+        const auto rows = exportRows(readFile(out));
+        ASSERT_GE(rows.size(), 4u) << messages;
+        expectExportMatches(out, station.SentRecords(), rows.size() - 1, {});
+        EXPECT_NE(messages.find("stopped on request"), std::string::npos) << messages;
+    }
+    {
+        stop.store(false);
+        sim::tSimulator station(quickStation());
+        station.Start();
+        const auto started = std::chrono::steady_clock::now();
+        const int status =
+            Run({"--port", station.SlavePath(), "--duration", "0.5", "--records", "1000"});
+        const auto took = std::chrono::steady_clock::now() - started;
+        ASSERT_EQ(status, kExitDone) << messages;
+        EXPECT_NE(messages.find("stopped after 0.5 s"), std::string::npos) << messages;
+        EXPECT_LT(took, 5s);
+    }
+}
+
+TEST_F(RecorderTest, LinkLostMidRunKeepsWhatArrived) {
+    sim::tOptions options = quickStation();
+    options.faults.hangUpAfterRecords = 5;
+    sim::tSimulator station(options);
+    station.Start();
+    const std::string out = dir.File("lost.csv");
+    const int status = Run({"--port", station.SlavePath(), "--records", "100", "--export", out});
+    EXPECT_EQ(status, kExitLinkLost) << messages;
+    EXPECT_NE(messages.find("link to the station was lost"), std::string::npos) << messages;
+    ASSERT_EQ(station.SentRecords().size(), 5u);
+    expectExportMatches(out, station.SentRecords(), 5, {});
+}
+
+TEST_F(RecorderTest, NoStationIsItsOwnExitStatus) {
+    EXPECT_EQ(Run({"--port", "/nonexistent/port", "--export", dir.File("none.csv")}),
+              kExitNoStation);
+    EXPECT_NE(messages.find("no station found on /nonexistent/port"), std::string::npos)
+        << messages;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("none.csv")));
+
+    // A port that is there but never answers as the station.
+    sim::tOptions options;
+    options.faults.ignoreIdentify = true;
+    sim::tSimulator mute(options);
+    mute.Start();
+    EXPECT_EQ(Run({"--port", mute.SlavePath()}), kExitNoStation) << messages;
+}
+
+TEST_F(RecorderTest, UsageAndConfigurationErrorsStopBeforeConnecting) {
+    EXPECT_EQ(Run({"--records", "0"}), kExitUsage);
+    EXPECT_NE(messages.find("--records"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("--help"), std::string::npos) << messages;
+
+    EXPECT_EQ(Run({"--config", dir.File("missing.cfg"), "--port", "/nonexistent"}), kExitUsage);
+    EXPECT_NE(messages.find("missing.cfg"), std::string::npos) << messages;
+
+    EXPECT_EQ(Run({"--port", "/nonexistent", "--export", dir.File("no/such/folder/x.csv")}),
+              kExitUsage);
+    EXPECT_NE(messages.find("does not exist"), std::string::npos) << messages;
+
+    EXPECT_EQ(Run({"--help"}), kExitDone);
+    EXPECT_EQ(output, kCliUsage);
+}
+
+TEST_F(RecorderTest, ConfigurationAndLogBesideTheProgram) {
+    // No --config: the file beside the program is used (it names the port).
+    std::ofstream(dir.Config(), std::ios::app) << "Ports=/nonexistent/from-config\n";
+    EXPECT_EQ(Run({"-LOG"}), kExitNoStation) << messages;
+    EXPECT_NE(messages.find("/nonexistent/from-config"), std::string::npos) << messages;
+    const std::string log = readFile(dir.File("vantrel-cli.log"));
+    const std::size_t start = log.find(messageText(5000));
+    const std::size_t end = log.find(messageText(5001) + "\r\n\r\n");
+    EXPECT_NE(start, std::string::npos) << log;
+    EXPECT_NE(end, std::string::npos) << log;
+    EXPECT_LT(start, end);
+
+    // Without the switch the log is not touched.
+    std::filesystem::remove(dir.File("vantrel-cli.log"));
+    EXPECT_EQ(Run({}), kExitNoStation) << messages;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("vantrel-cli.log")));
+}
+
+TEST_F(RecorderTest, AnExportThatCannotBeWrittenIsNotReportedAsDone) {
+    sim::tSimulator station(quickStation());
+    station.Start();
+    const std::string folder = dir.File("gone");
+    std::filesystem::create_directory(folder);
+    std::thread stopper = StopAfter(station, 2, [&folder] { std::filesystem::remove_all(folder); });
+    const int status = Run({"--port", station.SlavePath(), "--export", folder + "/run.csv"});
+    stopper.join();
+    EXPECT_EQ(status, kExitExportFailed) << messages;
+    EXPECT_NE(messages.find("export failed"), std::string::npos) << messages;
+    EXPECT_EQ(messages.find("exported to"), std::string::npos) << messages;
+}
+
+}  // namespace
+}  // namespace vantrel
