@@ -26,6 +26,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -66,6 +67,8 @@ bool showsCheckMark(const std::string& name) {
 constexpr int kActuatorPanelWidth = 225;
 constexpr int kRightPanelWidth = 200;
 constexpr int kValueListHeight = 260;
+constexpr int kKeyColumnWidth = 112;
+constexpr int kValueColumnWidth = 80;
 constexpr int kTimeInterval = 300;
 constexpr int kStartInterval = 100;
 const char* const kClockSample = " 88:88:88 ";
@@ -233,16 +236,21 @@ void TfmMainWindow::BuildWidgets() {
     vleData_ = new QTableWidget(0, 2, rightPanel);
     vleData_->setObjectName("vleData");
     vleData_->setHorizontalHeaderLabels({QStringLiteral("Параметр"), QStringLiteral("Значение")});
-    vleData_->setColumnWidth(0, 112);
-    vleData_->setColumnWidth(1, 80);
-    vleData_->horizontalHeader()->setStretchLastSection(true);
+    vleData_->setColumnWidth(0, kKeyColumnWidth);
+    vleData_->setColumnWidth(1, kValueColumnWidth);
     vleData_->verticalHeader()->setVisible(false);
-    vleData_->verticalHeader()->setDefaultSectionSize(22);
+    vleData_->verticalHeader()->setDefaultSectionSize(18);
     vleData_->setSelectionBehavior(QAbstractItemView::SelectRows);
     vleData_->setSelectionMode(QAbstractItemView::SingleSelection);
     vleData_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     vleData_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    vleData_->setWordWrap(false);
+    // Long keys ("Электропроводность, мСм/см") wrap onto a second line
+    // rather than being cut off in the narrow key column.
+    vleData_->setWordWrap(true);
+    QFont valueFont = pixelFont(11, false);
+    valueFont.setStretch(QFont::SemiCondensed);
+    vleData_->setFont(valueFont);
+    vleData_->horizontalHeader()->setFont(pixelFont(11, false));
     vleData_->setFixedHeight(kValueListHeight);
     rightColumn->addWidget(vleData_);
     chSeries_ = new QListWidget(rightPanel);
@@ -749,8 +757,10 @@ void TfmMainWindow::Repaint() {
 
 void TfmMainWindow::SyncValueList() {
     const auto& rows = controller_->Charts().ValueRows();
+    bool keysChanged = false;
     if (vleData_->rowCount() != int(rows.size())) {
         vleData_->setRowCount(int(rows.size()));
+        keysChanged = true;
     }
     for (int r = 0; r < int(rows.size()); ++r) {
         for (int c = 0; c < 2; ++c) {
@@ -763,10 +773,32 @@ void TfmMainWindow::SyncValueList() {
                     cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
                 }
                 vleData_->setItem(r, c, cell);
+                keysChanged = keysChanged || c == 0;
             } else if (cell->text() != text) {
                 cell->setText(text);
+                keysChanged = keysChanged || c == 0;
+            }
+            if (c == 0) {
+                cell->setToolTip(text);
             }
         }
+    }
+    if (keysChanged) {
+        // The key column is 112 pixels unless a single word of a key needs
+        // more; the values keep at least room for "-200.0000".
+        const QFontMetrics metrics(vleData_->font());
+        int widest = 0;
+        for (const auto& row : rows) {
+            for (const QString& word : qs(row.key).split(QLatin1Char(' '))) {
+                widest = std::max(widest, metrics.horizontalAdvance(word));
+            }
+        }
+        const int valueRoom = metrics.horizontalAdvance(QStringLiteral("-200.0000")) + 12;
+        const int room = kRightPanelWidth - 2 * vleData_->frameWidth();
+        const int keyWidth = std::min(std::max(kKeyColumnWidth, widest + 12), room - valueRoom);
+        vleData_->setColumnWidth(0, keyWidth);
+        vleData_->setColumnWidth(1, room - keyWidth);
+        vleData_->resizeRowsToContents();
     }
 }
 

@@ -38,6 +38,7 @@ void tScreenshotScript::Grab(const QString& name) {
 
 void tScreenshotScript::Start() {
     QDir().mkpath(directory_);
+    window_.resize(1280, 760);
     Then(800, [this] { Grab("01-started.png"); });
     Then(100, [this] {
         window_.Trigger("acDeviceConnect");
@@ -77,7 +78,9 @@ void tScreenshotScript::Start() {
         }
     });
     Then(800, [this] { Grab("04-dependence-ph.png"); });
-    Then(100, [] { QApplication::quit(); });
+    // exit() rather than quit(): quit() would close the window first, and the
+    // window asks before it closes.
+    Then(100, [] { QCoreApplication::exit(0); });
     Step();
 }
 

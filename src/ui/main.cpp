@@ -2,6 +2,7 @@
 #include <QFont>
 #include <QMessageBox>
 #include <QString>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
 
     bool simulate = false;
     QString screenshotDir;
+    int screenshotSeconds = 20;
     const QStringList args = QApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--simulate")) {
@@ -49,6 +51,8 @@ int main(int argc, char** argv) {
         } else if (args[i] == QLatin1String("--screenshot-script") && i + 1 < args.size()) {
             screenshotDir = args[++i];
             simulate = true;
+        } else if (args[i] == QLatin1String("--screenshot-seconds") && i + 1 < args.size()) {
+            screenshotSeconds = std::max(1, args[++i].toInt());
         }
     }
 
@@ -83,7 +87,7 @@ int main(int argc, char** argv) {
 #endif
         window.show();
         if (!screenshotDir.isEmpty()) {
-            auto* script = new tScreenshotScript(window, screenshotDir);
+            auto* script = new tScreenshotScript(window, screenshotDir, screenshotSeconds);
             script->Start();
         }
         QApplication::exec();
