@@ -483,8 +483,12 @@ void TfmMain::refreshActuatorPanel() {
             frame.forwardVisible = actuator.speed > 0;
             frame.backVisible = actuator.speed < 0;
         }
-        frame.stateText = constantText(actuator.state != 0 ? "DK_STATE_ON" : "DK_STATE_OFF");
-        frame.speedText = std::to_string(std::llabs(static_cast<long long>(actuator.speed)));
+        if (!shown.valid || (shown.state != 0) != (actuator.state != 0)) {
+            frame.stateText = constantText(actuator.state != 0 ? "DK_STATE_ON" : "DK_STATE_OFF");
+        }
+        if (!shown.valid || shown.speed != actuator.speed) {
+            frame.speedText = std::to_string(std::llabs(static_cast<long long>(actuator.speed)));
+        }
         shown = {true, actuator.state, actuator.speed};
         view_.ShowActuatorFrame(i, frame);
     }
@@ -747,7 +751,9 @@ void TfmMain::setPeriod(int milliseconds) {
     if (device_ == nullptr) {
         return;
     }
-    device_->SendCommand("F" + std::to_string(milliseconds));
+    std::string command = "F";
+    command += std::to_string(milliseconds);
+    device_->SendCommand(command);
     digitisePeriod_ = milliseconds;
 }
 

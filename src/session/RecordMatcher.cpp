@@ -25,109 +25,106 @@ std::size_t skipSpace(std::string_view line, std::size_t pos) {
     return pos;
 }
 
-std::size_t skipDigits(std::string_view line, std::size_t pos) {
-    while (pos < line.size() && isDigit(line[pos])) {
-        ++pos;
-    }
-    return pos;
+bool startsNumber(std::string_view line, std::size_t p, bool allowPoint) {
+    return p < line.size() && (isDigit(line[p]) || (allowPoint && line[p] == '.'));
 }
 
-// Reads [sign] digits [. digits] [e [sign] digits] at `pos`; at least one
-// mantissa digit. An "e" without digits after it is not part of the number.
+// [sign] digits [. digits] [e [sign] digits], at least one mantissa digit;
+// an "e" without digits after it is not part of the number. from_chars reads
+// exactly this once the first character is known to be a digit or a point
+// (it would also take "inf" and "nan", which C's %f on the station's data
+// must not); it takes a "-" but no "+".
 bool readReal(std::string_view line, std::size_t& pos, float& value) {
     std::size_t p = skipSpace(line, pos);
-    const std::size_t start = p;
-    bool plus = false;
+    const std::size_t sign = p;
     if (p < line.size() && (line[p] == '+' || line[p] == '-')) {
-        plus = line[p] == '+';
         ++p;
     }
-    const std::size_t intStart = p;
-    p = skipDigits(line, p);
-    std::size_t mantissaDigits = p - intStart;
-    if (p < line.size() && line[p] == '.') {
-        const std::size_t fracStart = ++p;
-        p = skipDigits(line, p);
-        mantissaDigits += p - fracStart;
-    }
-    if (mantissaDigits == 0) {
+    if (!startsNumber(line, p, true)) {
         return false;
     }
-    if (p < line.size() && (line[p] == 'e' || line[p] == 'E')) {
-        std::size_t q = p + 1;
-        if (q < line.size() && (line[q] == '+' || line[q] == '-')) {
-            ++q;
+    const char* first = line.data() + (line[sign] == '+' ? p : sign);
+    const char* last = line.data() + line.size();
+    float parsed = 0;
+    auto result = std::from_chars(first, last, parsed, std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Too small for single precision reads as zero (as strtof gives);
+        // too large is no reading at all.
+        double wide = 0;
+        result = std::from_chars(first, last, wide, std::chars_format::general);
+        if (result.ec != std::errc{} || std::fabs(wide) > FLT_MAX) {
+            return false;
         }
-        if (q < line.size() && isDigit(line[q])) {
-            p = skipDigits(line, q);
-        }
-    }
-    // from_chars takes a leading "-" but no "+".
-    const char* first = line.data() + start + (plus ? 1 : 0);
-    const char* last = line.data() + p;
-    double parsed = 0;
-    const auto result = std::from_chars(first, last, parsed, std::chars_format::general);
-    if (result.ec != std::errc{} || result.ptr != last || std::fabs(parsed) > FLT_MAX) {
+        parsed = static_cast<float>(wide);
+    } else if (result.ec != std::errc{}) {
         return false;
     }
-    value = static_cast<float>(parsed);
-    pos = p;
+    value = parsed;
+    pos = static_cast<std::size_t>(result.ptr - line.data());
     return true;
 }
 
 bool readInteger(std::string_view line, std::size_t& pos, std::int32_t& value) {
     std::size_t p = skipSpace(line, pos);
-    const std::size_t start = p;
-    bool plus = false;
+    const std::size_t sign = p;
     if (p < line.size() && (line[p] == '+' || line[p] == '-')) {
-        plus = line[p] == '+';
         ++p;
     }
-    const std::size_t digitsStart = p;
-    p = skipDigits(line, p);
-    if (p == digitsStart) {
+    if (!startsNumber(line, p, false)) {
         return false;
     }
-    const char* first = line.data() + start + (plus ? 1 : 0);
-    const char* last = line.data() + p;
+    const char* first = line.data() + (line[sign] == '+' ? p : sign);
     std::int32_t parsed = 0;
-    const auto result = std::from_chars(first, last, parsed);
-    if (result.ec != std::errc{} || result.ptr != last) {
-        return false;  // out of the 32-bit range
+    const auto result = std::from_chars(first, line.data() + line.size(), parsed);
+    if (result.ec != std::errc{}) {
+        return false;  // beyond 32 bits
     }
     value = parsed;
-    pos = p;
+    pos = static_cast<std::size_t>(result.ptr - line.data());
     return true;
 }
 
 }  // namespace
 
 tRecordMatcher::tRecordMatcher(std::string_view pattern) : pattern_(pattern) {
+    tStep step;
+    bool open = false;  // `step` holds something
+    auto close = [&] {
+        if (open) {
+            steps_.push_back(step);
+        }
+        step = tStep{};
+        step.offset = static_cast<std::uint16_t>(literals_.size());
+        open = false;
+    };
+    close();
     for (std::size_t i = 0; i < pattern.size(); ++i) {
         const char c = pattern[i];
         if (isSpace(c)) {
-            if (steps_.empty() || steps_.back().op != tOp::Space) {
-                steps_.push_back({tOp::Space});
+            if (step.length > 0) {
+                close();  // white space after literal text starts the next field
             }
+            step.space = true;
+            open = true;
             continue;
         }
         if (c == '%' && i + 1 < pattern.size()) {
             const char kind = pattern[i + 1];
             if (kind == 'f' || kind == 'd') {
-                steps_.push_back({kind == 'f' ? tOp::Real : tOp::Integer});
+                step.conversion = kind == 'f' ? tConversion::Real : tConversion::Integer;
+                open = true;
                 ++conversions_;
                 ++i;
+                close();
                 continue;
             }
             ++i;  // "%%" and any other "%x": the character after "%" is literal
         }
-        const char literal = pattern[i];
-        if (steps_.empty() || steps_.back().op != tOp::Literal) {
-            steps_.push_back({tOp::Literal, static_cast<std::uint16_t>(literals_.size()), 0});
-        }
-        literals_ += literal;
-        ++steps_.back().length;
+        literals_ += pattern[i];
+        ++step.length;
+        open = true;
     }
+    close();
 }
 
 int tRecordMatcher::Match(std::string_view line, std::span<const tMatchTarget> targets) const {
@@ -137,43 +134,47 @@ int tRecordMatcher::Match(std::string_view line, std::span<const tMatchTarget> t
     std::size_t pos = 0;
     int count = 0;
     for (const tStep& step : steps_) {
-        switch (step.op) {
-            case tOp::Literal: {
-                const std::string_view text(literals_.data() + step.offset, step.length);
-                if (line.substr(pos, text.size()) != text) {
-                    return count;
-                }
-                pos += text.size();
-                break;
+        if (step.space) {
+            pos = skipSpace(line, pos);
+        }
+        if (step.length > 0) {
+            // Literals are two or three characters: compare in place.
+            if (line.size() - pos < step.length) {
+                return count;
             }
-            case tOp::Space:
-                pos = skipSpace(line, pos);
-                break;
-            case tOp::Real: {
-                float value = 0;
-                if (static_cast<std::size_t>(count) >= targets.size() ||
-                    !readReal(line, pos, value)) {
+            const char* expected = literals_.data() + step.offset;
+            for (std::size_t i = 0; i < step.length; ++i) {
+                if (line[pos + i] != expected[i]) {
                     return count;
                 }
-                if (targets[count].real != nullptr) {
-                    *targets[count].real = value;
-                }
-                ++count;
-                break;
             }
-            case tOp::Integer: {
-                std::int32_t value = 0;
-                if (static_cast<std::size_t>(count) >= targets.size() ||
-                    !readInteger(line, pos, value)) {
-                    return count;
-                }
-                if (targets[count].integer != nullptr) {
-                    *targets[count].integer = value;
-                }
-                ++count;
-                break;
+            pos += step.length;
+        }
+        if (step.conversion == tConversion::None) {
+            continue;
+        }
+        if (static_cast<std::size_t>(count) >= targets.size()) {
+            return count;
+        }
+        const tMatchTarget& target = targets[count];
+        if (step.conversion == tConversion::Real) {
+            float value = 0;
+            if (!readReal(line, pos, value)) {
+                return count;
+            }
+            if (target.real != nullptr) {
+                *target.real = value;
+            }
+        } else {
+            std::int32_t value = 0;
+            if (!readInteger(line, pos, value)) {
+                return count;
+            }
+            if (target.integer != nullptr) {
+                *target.integer = value;
             }
         }
+        ++count;
     }
     return count;
 }

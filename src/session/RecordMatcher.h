@@ -38,11 +38,14 @@ public:
     int Match(std::string_view line, std::span<const tMatchTarget> targets) const;
 
 private:
-    enum class tOp : std::uint8_t { Literal, Space, Real, Integer };
+    enum class tConversion : std::uint8_t { None, Real, Integer };
+    // One field: optional white space, literal text, then at most one
+    // conversion. A record pattern compiles to one step per value.
     struct tStep {
-        tOp op;
-        std::uint16_t offset = 0;  // Literal: position in literals_
-        std::uint16_t length = 0;  // Literal: length
+        bool space = false;
+        std::uint16_t offset = 0;  // literal text in literals_
+        std::uint16_t length = 0;
+        tConversion conversion = tConversion::None;
     };
 
     std::string pattern_;
