@@ -164,6 +164,12 @@ void tSimulator::tImpl::AwaitReader() {
 }
 
 void tSimulator::tImpl::CloseMaster() {
+    // Said before it is done, so that whoever sees the port vanish also sees why.
+    {
+        std::lock_guard lock(mutex);
+        station.Halt();
+    }
+    closed = true;
     if (master >= 0) {
         ::close(master);
         master = -1;
@@ -172,9 +178,6 @@ void tSimulator::tImpl::CloseMaster() {
         ::close(slave);
         slave = -1;
     }
-    closed = true;
-    std::lock_guard lock(mutex);
-    station.Halt();
 }
 
 void tSimulator::tImpl::CloseAll() {
@@ -207,7 +210,9 @@ tSimulator::tImpl::tWriteResult tSimulator::tImpl::Write(std::string_view bytes,
                 return done == 0 ? tWriteResult::dropped : tWriteResult::failed;
             }
             pollfd fds[2] = {{master, POLLOUT, 0}, {wake[0], POLLIN, 0}};
-            ::poll(fds, 2, 10);
+            if (::poll(fds, 2, 10) > 0 && fds[1].revents != 0) {
+                DrainWake();  // the main loop looks at everything again afterwards
+            }
             continue;
         }
         return tWriteResult::failed;

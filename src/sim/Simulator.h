@@ -64,6 +64,7 @@ public:
     std::vector<tSentRecord> SentRecords() const;    // every state record sent, in order
     bool Measuring() const;
     int PeriodMs() const;
+    // index 0..4 = H0, M0, D1, D2, D3; std::out_of_range otherwise.
     void ActuatorState(int index, int& state, int& speed) const;
 
     // Changes faults while running (e.g. go silent, hang up now). Restarts the

@@ -281,9 +281,6 @@ TEST_F(SimulatorTest, HangUpMakesThePortDisappear) {
     EXPECT_TRUE(port_->HungUp());
     char byte = 0;
     EXPECT_LE(::read(port_->Fd(), &byte, 1), 0);
-
-    tPtyPort again(sim_->SlavePath());
-    EXPECT_FALSE(again.IsOpen());
     sim_->Stop();  // harmless after a hang-up
 }
 
