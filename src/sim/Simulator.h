@@ -70,7 +70,9 @@ public:
     // Changes faults while running (e.g. go silent, hang up now). Restarts the
     // count of stray bytes; the seed is the one given at Start.
     void SetFaults(const tFaults& faults);
-    void HangUp();  // close the master side now, as if the cable was pulled
+    // Closes the master side as if the cable was pulled, once the program has
+    // read what was already sent (waits at most 200 ms for that).
+    void HangUp();
 
     // Lines sent in place of records by tFaults::garbageEvery, without CR LF.
     std::vector<std::string> GarbageLines() const;
