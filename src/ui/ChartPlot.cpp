@@ -1,9 +1,13 @@
 #include "ui/ChartPlot.h"
 
+#include "ui/DependCurve.h"
+
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QShowEvent>
+#include <QTimer>
 #include <QVector>
+#include <algorithm>
 #include <cmath>
 
 namespace vantrel {
@@ -24,6 +28,7 @@ QFont pixelFont(const QString& family, int pixels, bool bold) {
 constexpr int kLineWidth = 3;
 constexpr int kMarkArrowLength = 8;
 constexpr int kClickSlop = 3;  // pixels a click may move and still count as a click
+constexpr double kSlowReplotMs = 40.0;
 
 }  // namespace
 
@@ -58,7 +63,7 @@ TChartPlot::TChartPlot(tChartKind kind, const tChartModel& model, QWidget* paren
             graph->setObjectName(
                 QString::fromUtf8(info.timeSeriesName.data(), int(info.timeSeriesName.size())));
         } else {
-            auto* c = new QCPCurve(xAxis, yAxis);
+            auto* c = new tDependCurve(xAxis, yAxis);
             c->setLineStyle(QCPCurve::lsLine);
             curve = c;
             c->setObjectName(
@@ -101,6 +106,9 @@ TChartPlot::TChartPlot(tChartKind kind, const tChartModel& model, QWidget* paren
     connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
             &TChartPlot::OnRangeChanged);
     connect(this, &QCustomPlot::afterReplot, this, [this] { replotPending_ = false; });
+    throttle_ = new QTimer(this);
+    throttle_->setSingleShot(true);
+    connect(throttle_, &QTimer::timeout, this, [this] { replot(QCustomPlot::rpQueuedReplot); });
     ApplyMode(model.Mode());
     Reload();
 }
@@ -271,11 +279,19 @@ void TChartPlot::UpdateMarkerLines() {
 }
 
 void TChartPlot::RequestReplot() {
+    replotPending_ = true;
     if (!isVisible()) {
-        replotPending_ = true;
         return;
     }
-    replotPending_ = true;
+    // A chart that takes long to draw (a day's run against an abscissa) is
+    // redrawn less often than every tick, so the window keeps answering.
+    const double cost = replotTime(true);
+    if (cost > kSlowReplotMs) {
+        if (!throttle_->isActive()) {
+            throttle_->start(int(std::min(cost * 4.0, 2000.0)));
+        }
+        return;
+    }
     replot(QCustomPlot::rpQueuedReplot);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPoint>
+#include <QTimer>
 #include <array>
 #include <cstddef>
 #include <vector>
@@ -86,6 +87,7 @@ private:
     QCPItemStraightLine* cursorLine_ = nullptr;
     bool applyingAxis_ = false;
     bool replotPending_ = false;
+    QTimer* throttle_ = nullptr;
     QPoint pressPos_;
     bool pressed_ = false;
 };

@@ -1,0 +1,232 @@
+#include "ui/DependCurve.h"
+
+#include <QVector>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace vantrel {
+
+namespace {
+
+// Far outside the plot a line only has to keep its direction; huge
+// coordinates make the painter slow or wrong, so segments are cut to this box.
+constexpr double kPixelLimit = 1 << 20;
+
+bool inside(const QPointF& p) {
+    return std::abs(p.x()) <= kPixelLimit && std::abs(p.y()) <= kPixelLimit;
+}
+
+// Cuts the segment a-b to the box (Liang-Barsky); false when none of it is inside.
+bool clipToBox(QPointF& a, QPointF& b) {
+    const double dx = b.x() - a.x();
+    const double dy = b.y() - a.y();
+    double t0 = 0.0;
+    double t1 = 1.0;
+    const auto edge = [&](double p, double q) {
+        if (p == 0.0) {
+            return q >= 0.0;
+        }
+        const double r = q / p;
+        if (p < 0.0) {
+            if (r > t1) {
+                return false;
+            }
+            t0 = std::max(t0, r);
+        } else {
+            if (r < t0) {
+                return false;
+            }
+            t1 = std::min(t1, r);
+        }
+        return true;
+    };
+    if (!edge(-dx, a.x() + kPixelLimit) || !edge(dx, kPixelLimit - a.x()) ||
+        !edge(-dy, a.y() + kPixelLimit) || !edge(dy, kPixelLimit - a.y())) {
+        return false;
+    }
+    const QPointF start = a;
+    a = QPointF(start.x() + t0 * dx, start.y() + t0 * dy);
+    b = QPointF(start.x() + t1 * dx, start.y() + t1 * dy);
+    return true;
+}
+
+// Steps already drawn, as packed pixel pairs. Open addressing: a day's run
+// inserts millions of steps per redraw, and std::unordered_set allocates a
+// node for each.
+class tStepSet {
+public:
+    // True when `key` was not yet in the set.
+    bool Insert(std::uint64_t key) {
+        if (key == kEmpty) {
+            key = kEmptyStandIn;
+        }
+        if ((count_ + 1) * 2 > slots_.size()) {
+            Grow();
+        }
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = Hash(key) & mask;; i = (i + 1) & mask) {
+            if (slots_[i] == key) {
+                return false;
+            }
+            if (slots_[i] == kEmpty) {
+                slots_[i] = key;
+                ++count_;
+                return true;
+            }
+        }
+    }
+
+private:
+    static constexpr std::uint64_t kEmpty = 0;
+    static constexpr std::uint64_t kEmptyStandIn = ~std::uint64_t{0};
+
+    static std::size_t Hash(std::uint64_t key) {
+        key ^= key >> 33;
+        key *= 0xff51afd7ed558ccdULL;
+        key ^= key >> 33;
+        return static_cast<std::size_t>(key);
+    }
+
+    void Grow() {
+        std::vector<std::uint64_t> old(std::max<std::size_t>(slots_.size() * 2, 1024), kEmpty);
+        old.swap(slots_);
+        count_ = 0;
+        for (std::uint64_t key : old) {
+            if (key != kEmpty) {
+                Insert(key);
+            }
+        }
+    }
+
+    std::vector<std::uint64_t> slots_;
+    std::size_t count_ = 0;
+};
+
+struct tCell {
+    long x = 0;
+    long y = 0;
+    bool operator==(const tCell&) const = default;
+};
+
+tCell cellOf(const QPointF& p) {
+    return {std::lround(p.x()), std::lround(p.y())};
+}
+
+}  // namespace
+
+void tDependCurve::draw(QCPPainter* painter) {
+    lastDrawnPoints_ = 0;
+    if (mDataContainer->isEmpty() || mLineStyle == lsNone || mPen.style() == Qt::NoPen ||
+        mKeyAxis.isNull() || mValueAxis.isNull()) {
+        return;
+    }
+    applyDefaultAntialiasingHint(painter);
+    painter->setPen(mPen);
+    painter->setBrush(Qt::NoBrush);
+
+    QVector<QPointF> line;
+    line.reserve(std::min(mDataContainer->size(), 8192));
+    tCell lineEnd;  // cell of the line's last point
+    bool endSkipped = false;
+    QPointF skippedPoint;
+    const auto flush = [&] {
+        if (endSkipped && !line.isEmpty()) {
+            line.push_back(skippedPoint);  // end exactly where the data end
+        }
+        endSkipped = false;
+        if (line.size() > 1) {
+            painter->drawPolyline(line.constData(), int(line.size()));
+            lastDrawnPoints_ += int(line.size());
+        }
+        line.clear();
+    };
+
+    // A run that goes back and forth over the same values retraces the same
+    // pixels: a step between two pixels is drawn once, and a point on the
+    // pixel of the one before adds nothing.
+    tStepSet drawnSteps;
+    const auto onPlot = [](const tCell& c) {
+        return c.x > -30000 && c.x < 30000 && c.y > -30000 && c.y < 30000;
+    };
+    const auto stepKey = [](tCell a, tCell b) -> std::uint64_t {
+        if (std::make_pair(b.x, b.y) < std::make_pair(a.x, a.y)) {
+            std::swap(a, b);
+        }
+        const auto u16 = [](long v) { return std::uint64_t(std::uint16_t(v)); };
+        return u16(a.x) << 48 | u16(a.y) << 32 | u16(b.x) << 16 | u16(b.y);
+    };
+    const auto add = [&](const QPointF& p) {
+        const tCell cell = cellOf(p);
+        if (line.isEmpty()) {
+            line.push_back(p);
+            lineEnd = cell;
+            return;
+        }
+        if (cell == lineEnd) {
+            endSkipped = true;
+            skippedPoint = p;
+            return;
+        }
+        endSkipped = false;
+        if (onPlot(cell) && onPlot(lineEnd) && !drawnSteps.Insert(stepKey(lineEnd, cell))) {
+            flush();
+        }
+        line.push_back(p);
+        lineEnd = cell;
+    };
+
+    // Linear axes (all this program uses) convert with one multiply-add per
+    // coordinate; QCPAxis::coordToPixel checks scale and orientation on every
+    // call, which dominated the redraw of a long run.
+    QCPAxis* keyAxis = mKeyAxis.data();
+    QCPAxis* valueAxis = mValueAxis.data();
+    const bool linear =
+        keyAxis->scaleType() == QCPAxis::stLinear && valueAxis->scaleType() == QCPAxis::stLinear &&
+        keyAxis->orientation() == Qt::Horizontal && valueAxis->orientation() == Qt::Vertical;
+    const double kxs = (keyAxis->coordToPixel(1.0) - keyAxis->coordToPixel(0.0));
+    const double kx0 = keyAxis->coordToPixel(0.0);
+    const double vys = (valueAxis->coordToPixel(1.0) - valueAxis->coordToPixel(0.0));
+    const double vy0 = valueAxis->coordToPixel(0.0);
+
+    bool havePrevious = false;
+    QPointF previous;
+    for (auto it = mDataContainer->constBegin(); it != mDataContainer->constEnd(); ++it) {
+        if (!std::isfinite(it->key) || !std::isfinite(it->value)) {
+            flush();  // a gap, as QCPCurve draws it
+            havePrevious = false;
+            continue;
+        }
+        const QPointF current = linear ? QPointF(kx0 + it->key * kxs, vy0 + it->value * vys)
+                                       : coordsToPixels(it->key, it->value);
+        if (!havePrevious) {
+            havePrevious = true;
+            previous = current;
+            if (inside(current)) {
+                add(current);
+            }
+            continue;
+        }
+        QPointF a = previous;
+        QPointF b = current;
+        const bool previousInside = inside(previous);
+        previous = current;
+        if (!clipToBox(a, b)) {
+            flush();
+            continue;
+        }
+        if (!previousInside) {
+            flush();
+            add(a);
+        }
+        add(b);
+        if (!inside(current)) {
+            flush();
+        }
+    }
+    flush();
+}
+
+}  // namespace vantrel

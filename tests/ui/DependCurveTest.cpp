@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPixmap>
+#include <cmath>
+#include <functional>
+
+#include "ui/DependCurve.h"
+
+namespace vantrel {
+namespace {
+
+using tFill = std::function<void(QCustomPlot&, bool thinned)>;
+
+QImage draw(const tFill& fill, bool thinned) {
+    QCustomPlot plot;
+    plot.resize(400, 300);
+    plot.xAxis->setRange(0, 100);
+    plot.yAxis->setRange(0, 100);
+    fill(plot, thinned);
+    return plot.toPixmap(400, 300).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QCPCurve* newCurve(QCustomPlot& plot, bool thinned) {
+    QCPCurve* curve =
+        thinned ? new tDependCurve(plot.xAxis, plot.yAxis) : new QCPCurve(plot.xAxis, plot.yAxis);
+    curve->setPen(QPen(Qt::blue, 3));
+    return curve;
+}
+
+bool ink(QRgb p) {
+    return qBlue(p) > 128 && qRed(p) < 128;
+}
+
+int inkPixels(const QImage& image) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            count += ink(image.pixel(x, y)) ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+// Pixels inked in one picture and not in the other (antialiased edges aside,
+// the same drawing gives none).
+int inkDifference(const QImage& a, const QImage& b) {
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            count += ink(a.pixel(x, y)) != ink(b.pixel(x, y)) ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+double arcY(double s) {
+    return 50 + 30 * std::sin(s * 3.14159);
+}
+
+TEST(DependCurve, ARunThatRetracesItsPathLooksAsIfDrawnOnce) {
+    // Forty sweeps back and forth over one arc, then a last step away from it.
+    const auto retraced = [](QCustomPlot& plot, bool) {
+        QVector<double> xs;
+        QVector<double> ys;
+        for (int sweep = 0; sweep < 40; ++sweep) {
+            for (int k = 0; k <= 500; ++k) {
+                const double s = (sweep % 2 == 0 ? k : 500 - k) / 500.0;
+                xs.push_back(10 + 80 * s);
+                ys.push_back(arcY(s));
+            }
+        }
+        xs.push_back(90);
+        ys.push_back(10);
+        newCurve(plot, true)->addData(xs, ys);
+    };
+    // The same picture drawn plainly: the arc once and the last step.
+    const auto once = [](QCustomPlot& plot, bool) {
+        QVector<double> xs;
+        QVector<double> ys;
+        for (int k = 0; k <= 500; ++k) {
+            xs.push_back(10 + 80 * k / 500.0);
+            ys.push_back(arcY(k / 500.0));
+        }
+        newCurve(plot, false)->addData(xs, ys);
+        newCurve(plot, false)->addData({10, 90}, {50, 10});
+    };
+    const QImage expected = draw(once, false);
+    const QImage actual = draw(retraced, true);
+    ASSERT_GT(inkPixels(expected), 500);
+    EXPECT_LT(inkDifference(expected, actual), inkPixels(expected) / 50);
+}
+
+TEST(DependCurve, KeepsGapsLinesLeavingThePlotAndTheLastPoint) {
+    const auto fill = [](QCustomPlot& plot, bool thinned) {
+        newCurve(plot, thinned)
+            ->addData({10, 50, qQNaN(), 60, 1e9, 80, 80.2}, {10, 50, 50, 20, 1e9, 90, 90.1});
+    };
+    const QImage expected = draw(fill, false);
+    const QImage actual = draw(fill, true);
+    ASSERT_GT(inkPixels(expected), 300);
+    EXPECT_LT(inkDifference(expected, actual), inkPixels(expected) / 50);
+}
+
+}  // namespace
+}  // namespace vantrel
