@@ -50,6 +50,25 @@ QString qs(std::string_view text) {
     return QString::fromUtf8(text.data(), int(text.size()));
 }
 
+// A caption without its accelerator marks ("П&одключение..." -> "Подключение...");
+// "&&" stands for a literal "&".
+QString plainCaption(const std::string& caption) {
+    const QString text = qs(caption);
+    QString plain;
+    for (int i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&') && i + 1 < text.size()) {
+            ++i;
+        }
+        plain += text[i];
+    }
+    return plain;
+}
+
+// Tool tip: the hint, or the caption when the action has no hint.
+QString toolTipOf(const std::string& hint, const std::string& caption) {
+    return hint.empty() ? plainCaption(caption) : qs(hint);
+}
+
 QFont pixelFont(int pixels, bool bold) {
     QFont font = QApplication::font();
     font.setPixelSize(pixels);
@@ -337,7 +356,7 @@ void TfmMainWindow::BuildActions() {
         }
         qaction->setShortcuts(shortcuts);
         qaction->setStatusTip(qs(action->Hint()));
-        qaction->setToolTip(qs(action->Hint().empty() ? action->Caption() : action->Hint()));
+        qaction->setToolTip(toolTipOf(action->Hint(), action->Caption()));
         qaction->setIcon(tActionIcons::ForAction(action->Name(), style()));
         qaction->setCheckable(showsCheckMark(action->Name()));
         qaction->setChecked(action->Checked());
@@ -502,14 +521,12 @@ void TfmMainWindow::SyncActions() {
             mirror.visible = source.Visible();
             mirror.action->setVisible(mirror.visible);
         }
-        if (source.Caption() != mirror.caption) {
+        if (source.Caption() != mirror.caption || source.Hint() != mirror.hint) {
             mirror.caption = source.Caption();
-            mirror.action->setText(qs(mirror.caption));
-        }
-        if (source.Hint() != mirror.hint) {
             mirror.hint = source.Hint();
+            mirror.action->setText(qs(mirror.caption));
             mirror.action->setStatusTip(qs(mirror.hint));
-            mirror.action->setToolTip(qs(mirror.hint));
+            mirror.action->setToolTip(toolTipOf(mirror.hint, mirror.caption));
         }
     }
 }

@@ -8,9 +8,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTableWidget>
 #include <QTimer>
+#include <QToolBar>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -322,6 +327,86 @@ TEST_F(MainWindowTest, AfterARunPointsAreInspectedMarkedAndExported) {
     EXPECT_EQ(window_->handlerErrors.size(), 1u);
     EXPECT_TRUE(fs::exists(dir_ / "run.csv"));
     EXPECT_TRUE(Enabled("acDeviceStart"));
+}
+
+// What the user finds where: menus and tool bar in their order, the exit
+// shortcuts, hints in the first status panel, the panels' widths, pictures.
+TEST_F(MainWindowTest, MenusToolBarAndStatusBarAreWhereTheUserKnowsThem) {
+    const auto namesOf = [](const QList<QAction*>& actions) {
+        QStringList names;
+        for (QAction* a : actions) {
+            names << (a->isSeparator()       ? QString("-")
+                      : a->menu() != nullptr ? a->menu()->objectName()
+                                             : a->objectName());
+        }
+        return names;
+    };
+    const QList<QAction*> menus = window_->menuBar()->actions();
+    ASSERT_EQ(menus.size(), 4);
+    EXPECT_EQ(menus[0]->text(), QString::fromUtf8("&Файл"));
+    EXPECT_EQ(namesOf(menus[0]->menu()->actions()).join(' '),
+              "miFileLanguage - acFileOpen acFileClose - acFileSetZeroMarker acFileMarkPoint "
+              "acFileExport acFileShowAll - acFileExit");
+    EXPECT_EQ(namesOf(menus[1]->menu()->actions()).join(' '), "acViewToolBar acViewStatusBar");
+    EXPECT_EQ(namesOf(menus[2]->menu()->actions()).join(' '),
+              "acDeviceConnect - acDeviceStart acDevicePause acDeviceStop - acDeviceFreq "
+              "acDeviceSettings");
+    EXPECT_EQ(namesOf(menus[3]->menu()->actions()).join(' '), "acHelpAbout");
+
+    QStringList bar;
+    for (QAction* a : window_->ToolBar()->actions()) {
+        QWidget* widget = window_->ToolBar()->widgetForAction(a);
+        bar << (a->isSeparator()             ? QString("-")
+                : !a->objectName().isEmpty() ? a->objectName()
+                : widget != nullptr          ? widget->objectName()
+                                             : QString("?"));
+    }
+    EXPECT_EQ(bar.join(' '),
+              "acDeviceConnect acFileOpen acFileClose - acDeviceFreq - acDeviceStart "
+              "acDevicePause acDeviceStop - acFileSetZeroMarker acFileMarkPoint acFileShowAll "
+              "acFileExport tbChooseCoord - acDeviceSettings - acFileExit - lbState");
+    EXPECT_EQ(window_->ScenarioLabel()->text(), QString::fromUtf8("<СЦЕНАРИЙ НЕ ЗАГРУЖЕН>"));
+    EXPECT_TRUE(window_->ScenarioLabel()->font().bold());
+    EXPECT_EQ(window_->ScenarioLabel()->font().pixelSize(), 21);
+
+    const QList<QKeySequence> exitKeys = window_->ActionByName("acFileExit")->shortcuts();
+    ASSERT_EQ(exitKeys.size(), 2);
+    EXPECT_EQ(exitKeys[0], QKeySequence(Qt::ALT | Qt::Key_X));
+    EXPECT_EQ(exitKeys[1], QKeySequence(Qt::ALT | QChar(0x0427).unicode()));  // Alt+Ч
+    EXPECT_EQ(window_->ActionByName("acFileOpen")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+
+    QAction* mark = window_->ActionByName("acFileMarkPoint");
+    QStatusTipEvent tip(mark->statusTip());
+    QApplication::sendEvent(window_.get(), &tip);
+    EXPECT_EQ(window_->StatusPanel(0)->text(), QString::fromUtf8("Отметить точку для экспорта"));
+    EXPECT_EQ(window_->ActionByName("acDeviceConnect")->toolTip(),
+              QString::fromUtf8("Подключение..."));
+
+    EXPECT_EQ(window_->StatusPanel(1)->width(), 75);
+    EXPECT_EQ(window_->StatusPanel(2)->width(), 100);
+    const QFontMetrics metrics(window_->statusBar()->font());
+    EXPECT_EQ(window_->StatusPanel(3)->width(),
+              std::lround(1.5 * metrics.horizontalAdvance(" 88:88:88 ")));
+
+    // The relative-readings menu lists the seven quantities after its title.
+    const QList<QAction*> relative = window_->RelativeMenu()->actions();
+    ASSERT_EQ(relative.size(), 2 + kQuantityCount);
+    EXPECT_EQ(relative[3]->objectName(), "miLP");
+    relative[3]->trigger();
+    EXPECT_TRUE(Model().Relative(1));
+    EXPECT_FALSE(Model().Relative(0));
+
+    // Every tool-bar picture has its own disabled look.
+    for (QAction* a : window_->ToolBar()->actions()) {
+        if (a->isSeparator() || a->objectName().isEmpty()) {
+            continue;
+        }
+        const QIcon icon = a->icon();
+        ASSERT_FALSE(icon.isNull()) << a->objectName().toStdString();
+        EXPECT_NE(icon.pixmap(24, QIcon::Normal).toImage(),
+                  icon.pixmap(24, QIcon::Disabled).toImage())
+            << a->objectName().toStdString();
+    }
 }
 
 TEST_F(MainWindowTest, CurveListKeepsTheLastCurveTicked) {
