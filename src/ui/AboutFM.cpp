@@ -8,7 +8,9 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTransform>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "base/Texts.h"
 
@@ -23,8 +25,39 @@ namespace {
 constexpr int kLogoWidth = 191;
 constexpr int kLogoHeight = 96;
 
-// A flask over the product name, drawn here so that the program needs no
-// picture files of its own.
+// The logo (a flask beside the product name) and the program's icon are
+// drawn here, so the program needs no picture files of its own.
+QPainterPath flaskPath(double scale) {
+    QPainterPath flask;
+    flask.moveTo(38, 10);
+    flask.lineTo(52, 10);
+    flask.lineTo(52, 36);
+    flask.lineTo(78, 84);
+    flask.lineTo(12, 84);
+    flask.lineTo(38, 36);
+    flask.closeSubpath();
+    return QTransform::fromScale(scale, scale).map(flask);
+}
+
+QPainterPath liquidPath(double scale) {
+    QPainterPath liquid;
+    liquid.moveTo(25, 60);
+    liquid.lineTo(65, 60);
+    liquid.lineTo(78, 84);
+    liquid.lineTo(12, 84);
+    liquid.closeSubpath();
+    return QTransform::fromScale(scale, scale).map(liquid);
+}
+
+void paintFlask(QPainter& painter, double scale, double penWidth) {
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 128, 128, 170));
+    painter.drawPath(liquidPath(scale));
+    painter.setPen(QPen(QColor(0, 70, 70), penWidth));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(flaskPath(scale));
+}
+
 QPixmap logoPixmap() {
     QPixmap pixmap(kLogoWidth, kLogoHeight);
     pixmap.fill(Qt::white);
@@ -35,26 +68,7 @@ QPixmap logoPixmap() {
     sky.setColorAt(1, QColor(190, 222, 222));
     painter.fillRect(pixmap.rect(), sky);
 
-    QPainterPath flask;
-    flask.moveTo(38, 10);
-    flask.lineTo(52, 10);
-    flask.lineTo(52, 36);
-    flask.lineTo(78, 84);
-    flask.lineTo(12, 84);
-    flask.lineTo(38, 36);
-    flask.closeSubpath();
-    QPainterPath liquid;
-    liquid.moveTo(25, 60);
-    liquid.lineTo(65, 60);
-    liquid.lineTo(78, 84);
-    liquid.lineTo(12, 84);
-    liquid.closeSubpath();
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0, 128, 128, 170));
-    painter.drawPath(liquid);
-    painter.setPen(QPen(QColor(0, 70, 70), 2.5));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawPath(flask);
+    paintFlask(painter, 1.0, 2.5);
 
     QFont font = QApplication::font();
     font.setPixelSize(26);
@@ -94,6 +108,23 @@ QString TfmAbout::VersionText() {
 
 QString TfmAbout::CopyrightText() {
     return QStringLiteral("© Vantrel developers. Free for use in schools.");
+}
+
+QIcon TfmAbout::ApplicationIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        // The flask spans 12..78 by 10..84 in logo units.
+        const double scale = size / 90.0;
+        painter.translate(size / 2.0 - 45 * scale, size / 2.0 - 47 * scale);
+        paintFlask(painter, scale, std::max(1.0, size / 24.0));
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 TfmAbout::TfmAbout(QWidget* parent) : QDialog(parent) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QIcon>
 
 class QLabel;
 class QPushButton;
@@ -21,6 +22,8 @@ public:
     static QString ProductName();
     static QString VersionText();
     static QString CopyrightText();
+    // The program's icon: the flask of the logo.
+    static QIcon ApplicationIcon();
 
     QLabel* imLogo;
     QLabel* lbFileName;

@@ -14,6 +14,7 @@
 #include "base/Settings.h"
 #include "base/Texts.h"
 #include "session/MainFM.h"
+#include "ui/AboutFM.h"
 #include "ui/MainWindow.h"
 #include "ui/ScreenshotScript.h"
 
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
     QFont font = QApplication::font();
     font.setFamily(QStringLiteral("Tahoma"));
     QApplication::setFont(font);
+    QApplication::setWindowIcon(TfmAbout::ApplicationIcon());
 
     bool simulate = false;
     QString screenshotDir;
