@@ -126,7 +126,8 @@ void TfmMain::buildActions() {
     auto toggle = [](tAction& a) { a.SetChecked(!a.Checked()); };
 
     add(
-        "acDeviceConnect", "П&одключение...", {"Alt+C"}, "",
+        "acDeviceConnect", "П&одключение...", {"Alt+C"},
+        "Найти станцию и подключиться к ней или отключиться от неё",
         [this](tAction&) { acDeviceConnectExecute(); },
         [this](tAction& a) {
             const bool connected = IsConnected();
@@ -140,25 +141,31 @@ void TfmMain::buildActions() {
             }
         });
     add(
-        "acDeviceStart", "&Старт...", {"Alt+S"}, "", [this](tAction&) { acDeviceStartExecute(); },
+        "acDeviceStart", "&Старт...", {"Alt+S"}, "Начать измерение",
+        [this](tAction&) { acDeviceStartExecute(); },
         [this](tAction& a) { a.SetEnabled(IsConnected() && !IsMeasuring()); });
     add(
-        "acDevicePause", "&Пауза", {"Alt+P"}, "", [this](tAction& a) { acDevicePauseExecute(a); },
+        "acDevicePause", "&Пауза", {"Alt+P"}, "Приостановить или продолжить обработку показаний",
+        [this](tAction& a) { acDevicePauseExecute(a); },
         [this](tAction& a) { a.SetEnabled(IsMeasuring()); });
     add(
-        "acDeviceStop", "С&топ", {"Alt+T"}, "", [this](tAction&) { acDeviceStopExecute(); },
+        "acDeviceStop", "С&топ", {"Alt+T"}, "Остановить измерение",
+        [this](tAction&) { acDeviceStopExecute(); },
         [this](tAction& a) { a.SetEnabled(IsMeasuring()); });
     add(
-        "acDeviceFreq", "Пе&риод оцифровки...", {}, "", [this](tAction&) { acDeviceFreqExecute(); },
+        "acDeviceFreq", "Пе&риод оцифровки...", {}, "Задать период оцифровки",
+        [this](tAction&) { acDeviceFreqExecute(); },
         [this](tAction& a) { a.SetEnabled(IsConnected()); });
     add(
-        "acDeviceSettings", "&Настройки...", {"Alt+O"}, "", [](tAction&) {},
+        "acDeviceSettings", "&Настройки...", {"Alt+O"}, "Настройки устройства", [](tAction&) {},
         [this](tAction& a) { a.SetEnabled(action("acDeviceConnect").Checked()); });
     add(
-        "acFileOpen", "Открыть...", {"Ctrl+O"}, "", [this](tAction&) { acFileOpenExecute(); },
+        "acFileOpen", "Открыть...", {"Ctrl+O"}, "Открыть сценарий эксперимента",
+        [this](tAction&) { acFileOpenExecute(); },
         [this](tAction& a) { a.SetEnabled(IsConnected() && !IsMeasuring()); });
     add(
-        "acFileClose", "&Закрыть", {}, "", [this](tAction&) { acFileCloseExecute(); },
+        "acFileClose", "&Закрыть", {}, "Закрыть сценарий эксперимента",
+        [this](tAction&) { acFileCloseExecute(); },
         [this](tAction& a) {
             a.SetEnabled(IsConnected() && !IsMeasuring() && experiment_ != nullptr &&
                          experiment_->GetStatus() == esLoaded);
@@ -186,24 +193,26 @@ void TfmMain::buildActions() {
         [this](tAction&) { view_.ShowRelativeMenu(); },
         [this](tAction& a) { a.SetEnabled(IsConnected() && !IsMeasuring()); });
     add(
-        "acViewToolBar", "&Панель инструментов", {}, "",
+        "acViewToolBar", "&Панель инструментов", {}, "Показать или скрыть панель инструментов",
         [this](tAction& a) {
             a.SetChecked(!a.Checked());
             view_.SetToolBarVisible(a.Checked());
         },
         nullptr);
     add(
-        "acViewStatusBar", "&Строка состояния", {}, "",
+        "acViewStatusBar", "&Строка состояния", {}, "Показать или скрыть строку состояния",
         [this](tAction& a) {
             a.SetChecked(!a.Checked());
             view_.SetStatusBarVisible(a.Checked());
         },
         nullptr);
     add(
-        "acHelpAbout", "&О программе...", {}, "", [this](tAction&) { view_.ShowAbout(); }, nullptr);
+        "acHelpAbout", "&О программе...", {},
+        "Вывести информацию о программе, разработчике и авторских правах",
+        [this](tAction&) { view_.ShowAbout(); }, nullptr);
     add(
-        "acFileExit", "&Выход...", {"Alt+X", "Alt+Ч"}, "", [this](tAction&) { view_.Close(); },
-        nullptr);
+        "acFileExit", "&Выход...", {"Alt+X", "Alt+Ч"}, "Выйти из программы",
+        [this](tAction&) { view_.Close(); }, nullptr);
 
     action("acViewToolBar").SetChecked(true);
     action("acViewStatusBar").SetChecked(true);
