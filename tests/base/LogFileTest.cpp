@@ -8,7 +8,7 @@
 #include <sstream>
 #include <thread>
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "base/CommandLine.h"
 #include "base/Error.h"
 #include "base/Locale.h"

@@ -7,7 +7,7 @@
 
 #include <sys/resource.h>
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "base/Error.h"
 #include "base/Texts.h"
 

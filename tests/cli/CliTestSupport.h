@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "support/TempDir.h"
+
 namespace vantrel::test {
 
 // A fresh folder per test that plays the program's own folder: the
@@ -22,35 +24,22 @@ namespace vantrel::test {
 class tCliDir {
 public:
     tCliDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "vantrel-cli-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
-        }
-        path_ = pattern;
         // Quick detection; the automatic switch-off stays out of the way.
         std::ofstream(File("vantrel-cli.cfg"))
             << "Timeout=10\nCheckTimeout=100\nCheckCount=2\nCheckOffTimer=0\n";
     }
-    ~tCliDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    tCliDir(const tCliDir&) = delete;
-    tCliDir& operator=(const tCliDir&) = delete;
 
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
+    std::string File(const std::string& name) const { return dir_.file(name); }
     // The path the recorder takes as its executable.
     std::string Program() const { return File("vantrel-cli"); }
     std::string Config() const { return File("vantrel-cli.cfg"); }
 
 private:
-    std::filesystem::path path_;
+    tTempDir dir_;
 };
 
 inline std::string readFile(const std::string& fileName) {
-    std::ifstream in(fileName, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return readBytes(fileName);
 }
 
 // The export as lines of TAB-separated fields. Every line must end with

@@ -24,71 +24,11 @@
 #include "base/Locale.h"
 #include "base/LogFile.h"
 #include "device/Packet.h"
+#include "support/CaptureLog.h"
 
 namespace vantrel::test {
 
 using namespace std::chrono_literals;
-
-// An enabled log whose lines are kept in memory (message only, without the
-// timestamp and line end). Installed as the process-wide log for its lifetime.
-class tCaptureLog : public tLogFile {
-public:
-    tCaptureLog() : tLogFile(makeTempName(), {"-LOG"}) { setLogFile(this); }
-    ~tCaptureLog() override {
-        setLogFile(nullptr);
-        ::unlink(FileName().c_str());
-    }
-
-    void WriteText(const std::string& text) override {
-        // "date time message\r\n": the message starts after the second blank.
-        std::size_t first = text.find(' ');
-        std::size_t second = first == std::string::npos ? first : text.find(' ', first + 1);
-        std::string message = second == std::string::npos ? text : text.substr(second + 1);
-        if (message.size() >= 2 && message.compare(message.size() - 2, 2, "\r\n") == 0) {
-            message.resize(message.size() - 2);
-        }
-        Record(std::move(message));
-    }
-
-    // Also used by tests to put events into the same ordered record.
-    void Record(std::string entry) {
-        std::lock_guard lock(mutex_);
-        lines_.push_back(std::move(entry));
-    }
-
-    std::vector<std::string> Lines() const {
-        std::lock_guard lock(mutex_);
-        return lines_;
-    }
-
-    void Clear() {
-        std::lock_guard lock(mutex_);
-        lines_.clear();
-    }
-
-    int Count(std::string_view entry) const {
-        int count = 0;
-        for (const std::string& line : Lines()) {
-            count += line == entry ? 1 : 0;
-        }
-        return count;
-    }
-
-    bool Contains(std::string_view entry) const { return Count(entry) > 0; }
-
-private:
-    static std::string makeTempName() {
-        char name[] = "/tmp/vantrel-device-log-XXXXXX";
-        int fd = ::mkstemp(name);
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return name;
-    }
-
-    mutable std::mutex mutex_;
-    std::vector<std::string> lines_;
-};
 
 // Installs a tCaptureLog and undoes what an enabled log changes process-wide
 // (the long time format gains milliseconds).

@@ -29,82 +29,19 @@
 #include "charts/ChartSink.h"
 #include "session/MainFM.h"
 
+#include "support/CaptureLog.h"
+#include "support/TempDir.h"
+
 namespace vantrel::test {
 
 using namespace std::chrono_literals;
 
-// An enabled log installed as the process-wide one; keeps the message part
-// of each line (no timestamp, no line end). Restores the locale facts that
-// enabling a log changes.
-class tMemoryLog : public tLogFile {
-public:
-    tMemoryLog() : tLogFile(tempName(), {"-LOG"}) { setLogFile(this); }
-    ~tMemoryLog() override {
-        setLogFile(nullptr);
-        std::remove(FileName().c_str());
-        setLocaleFacts(tLocaleFacts{});
-    }
-    void WriteText(const std::string& text) override {
-        const std::size_t first = text.find(' ');
-        const std::size_t second = first == std::string::npos ? first : text.find(' ', first + 1);
-        std::string message = second == std::string::npos ? text : text.substr(second + 1);
-        if (message.ends_with("\r\n")) {
-            message.resize(message.size() - 2);
-        }
-        std::lock_guard lock(mutex_);
-        lines_.push_back(std::move(message));
-    }
-    std::vector<std::string> Lines() const {
-        std::lock_guard lock(mutex_);
-        return lines_;
-    }
-    int Count(std::string_view line) const {
-        int n = 0;
-        for (const auto& l : Lines()) {
-            n += l == line ? 1 : 0;
-        }
-        return n;
-    }
-    // Index of the first line equal to `line`, -1 when absent.
-    int IndexOf(std::string_view line) const {
-        const auto lines = Lines();
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            if (lines[i] == line) {
-                return static_cast<int>(i);
-            }
-        }
-        return -1;
-    }
-    void Clear() {
-        std::lock_guard lock(mutex_);
-        lines_.clear();
-    }
-
-private:
-    static std::string tempName() {
-        char name[] = "/tmp/vantrel-session-log-XXXXXX";
-        const int fd = ::mkstemp(name);
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return name;
-    }
-    mutable std::mutex mutex_;
-    std::vector<std::string> lines_;
-};
+using tMemoryLog = tCaptureLog;
 
 // A temporary folder with a configuration file in it.
 class tTempConfig {
 public:
-    tTempConfig() {
-        char dir[] = "/tmp/vantrel-session-XXXXXX";
-        dir_ = ::mkdtemp(dir);
-        path_ = dir_ + "/vantrel.cfg";
-    }
-    ~tTempConfig() {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
+    tTempConfig() : dir_(tempDir_.path()), path_(tempDir_.file("vantrel.cfg")) {}
     // Short timings so that connecting takes a fraction of a second.
     const std::string& Write(const std::string& ports, const std::string& extra = {}) {
         std::ofstream out(path_, std::ios::binary | std::ios::trunc);
@@ -115,6 +52,7 @@ public:
     const std::string& Dir() const { return dir_; }
 
 private:
+    tTempDir tempDir_;
     std::string dir_;
     std::string path_;
 };

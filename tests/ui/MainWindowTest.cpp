@@ -379,8 +379,8 @@ TEST_F(MainWindowTest, MenusToolBarAndStatusBarAreWhereTheUserKnowsThem) {
     QStatusTipEvent tip(mark->statusTip());
     QApplication::sendEvent(window_.get(), &tip);
     EXPECT_EQ(window_->StatusPanel(0)->text(), QString::fromUtf8("Отметить точку для экспорта"));
-    EXPECT_EQ(window_->ActionByName("acDeviceConnect")->toolTip(),
-              QString::fromUtf8("Подключение..."));
+    EXPECT_EQ(window_->ActionByName("acFileExport")->toolTip(),
+              QString::fromUtf8("Экспорт данных в файл"));
 
     EXPECT_EQ(window_->StatusPanel(1)->width(), 75);
     EXPECT_EQ(window_->StatusPanel(2)->width(), 100);

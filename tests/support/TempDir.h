@@ -14,7 +14,7 @@ class tTempDir {
 public:
     tTempDir() {
         std::string pattern =
-            (std::filesystem::temp_directory_path() / "vantrel-base-XXXXXX").string();
+            (std::filesystem::temp_directory_path() / "vantrel-test-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("mkdtemp failed");
         }
@@ -27,6 +27,7 @@ public:
     tTempDir(const tTempDir&) = delete;
     tTempDir& operator=(const tTempDir&) = delete;
 
+    std::string path() const { return path_.string(); }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
     std::size_t entryCount() const {
         return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(path_),
