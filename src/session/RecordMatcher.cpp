@@ -34,6 +34,43 @@ bool startsNumber(std::string_view line, std::size_t p, bool allowPoint) {
 // exactly this once the first character is known to be a digit or a point
 // (it would also take "inf" and "nan", which C's %f on the station's data
 // must not); it takes a "-" but no "+".
+// The station writes plain decimals ("25.50", "-40", "1200"). When the
+// digits form an integer mantissa below 2^24 and at most ten decimals, both
+// it and the power of ten are exact in single precision, so one division
+// rounds exactly as a full conversion would; anything else (an exponent,
+// more digits) goes to from_chars.
+bool readPlainDecimal(const char* first, const char* last, bool negative, float& value,
+                      const char*& end) {
+    static constexpr float kPowers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                        1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    constexpr std::uint32_t kExactLimit = 1u << 24;
+    std::uint32_t mantissa = 0;
+    int decimals = 0;
+    int digits = 0;
+    const char* p = first;
+    for (; p < last && isDigit(*p); ++p, ++digits) {
+        mantissa = mantissa * 10 + static_cast<std::uint32_t>(*p - '0');
+        if (mantissa >= kExactLimit) {
+            return false;
+        }
+    }
+    if (p < last && *p == '.') {
+        for (++p; p < last && isDigit(*p); ++p, ++digits, ++decimals) {
+            mantissa = mantissa * 10 + static_cast<std::uint32_t>(*p - '0');
+            if (mantissa >= kExactLimit || decimals == 10) {
+                return false;
+            }
+        }
+    }
+    if (digits == 0 || (p < last && (*p == 'e' || *p == 'E'))) {
+        return false;
+    }
+    const float magnitude = static_cast<float>(mantissa) / kPowers[decimals];
+    value = negative ? -magnitude : magnitude;
+    end = p;
+    return true;
+}
+
 bool readReal(std::string_view line, std::size_t& pos, float& value) {
     std::size_t p = skipSpace(line, pos);
     const std::size_t sign = p;
@@ -42,6 +79,12 @@ bool readReal(std::string_view line, std::size_t& pos, float& value) {
     }
     if (!startsNumber(line, p, true)) {
         return false;
+    }
+    const char* end = nullptr;
+    if (readPlainDecimal(line.data() + p, line.data() + line.size(), line[sign] == '-', value,
+                         end)) {
+        pos = static_cast<std::size_t>(end - line.data());
+        return true;
     }
     const char* first = line.data() + (line[sign] == '+' ? p : sign);
     const char* last = line.data() + line.size();

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bit>
+#include <charconv>
 #include <cstdint>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "session/RecordMatcher.h"
 
@@ -140,6 +144,38 @@ TEST(RecordMatcher, RealNumberForms) {
     const tMatchTarget target{&value, nullptr};
     EXPECT_EQ(tRecordMatcher("%fe").Match("2e", {&target, 1}), 1);
     EXPECT_FLOAT_EQ(value, 2.f);
+}
+
+// Plain decimals take a short cut; it must give bit for bit what a full
+// conversion gives, also at the edges of the short cut (2^24, ten decimals).
+TEST(RecordMatcher, PlainDecimalsConvertExactlyAsAFullConversion) {
+    const tRecordMatcher matcher("%f;");
+    std::mt19937 random(7);
+    std::vector<std::string> texts = {"16777215",      "16777216", "1677721.5",   "0.0000000001",
+                                      "0.00000000001", "-0.00",    "000123.4500", "9999999.9"};
+    for (int i = 0; i < 20000; ++i) {
+        const int digits = 1 + static_cast<int>(random() % 12);
+        std::string text = (random() % 2) ? "-" : "";
+        for (int d = 0; d < digits; ++d) {
+            text += static_cast<char>('0' + random() % 10);
+        }
+        const std::size_t point = random() % (text.size() + 2);
+        if (point < text.size() && text[point] != '-') {
+            text.insert(point, ".");
+        }
+        texts.push_back(text);
+    }
+    for (const std::string& text : texts) {
+        float expected = 0;
+        const char* first = text.data();
+        const auto result = std::from_chars(first, first + text.size(), expected);
+        ASSERT_EQ(result.ec, std::errc{}) << text;
+        float value = -999.f;
+        const tMatchTarget target{&value, nullptr};
+        ASSERT_EQ(matcher.Match(text + ";", {&target, 1}), 1) << text;
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(value), std::bit_cast<std::uint32_t>(expected))
+            << text;
+    }
 }
 
 TEST(RecordMatcher, IntegerForms) {
