@@ -630,11 +630,11 @@ QString TfmMainWindow::QtFilter(const std::string& filter) {
     return filters.join(QStringLiteral(";;"));
 }
 
-bool TfmMainWindow::ChooseOpenFile(const std::string& filter, std::string& fileName) {
-    QFileDialog dialog(this);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(QtFilter(filter));
+namespace {
+
+// Shows a prepared file dialog with `fileName` preselected; the chosen file
+// comes back in `fileName`. False when cancelled.
+bool runFileDialog(QFileDialog& dialog, std::string& fileName) {
     if (!fileName.empty()) {
         dialog.selectFile(qs(fileName));
     }
@@ -645,6 +645,16 @@ bool TfmMainWindow::ChooseOpenFile(const std::string& filter, std::string& fileN
     return true;
 }
 
+}  // namespace
+
+bool TfmMainWindow::ChooseOpenFile(const std::string& filter, std::string& fileName) {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(QtFilter(filter));
+    return runFileDialog(dialog, fileName);
+}
+
 bool TfmMainWindow::ChooseSaveFile(const std::string& defaultExtension, const std::string& filter,
                                    std::string& fileName) {
     QFileDialog dialog(this);
@@ -653,14 +663,7 @@ bool TfmMainWindow::ChooseSaveFile(const std::string& defaultExtension, const st
     dialog.setNameFilter(QtFilter(filter));
     dialog.setDefaultSuffix(qs(defaultExtension));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    if (!fileName.empty()) {
-        dialog.selectFile(qs(fileName));
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return false;
-    }
-    fileName = dialog.selectedFiles().front().toStdString();
-    return true;
+    return runFileDialog(dialog, fileName);
 }
 
 void TfmMainWindow::ShowSensorsPage() {
