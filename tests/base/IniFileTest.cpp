@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/TempDir.h"
 #include "base/Error.h"
+#include "support/TempDir.h"
 
 namespace vantrel {
 namespace {

@@ -8,10 +8,10 @@
 #include <sstream>
 #include <thread>
 
-#include "support/TempDir.h"
 #include "base/CommandLine.h"
 #include "base/Error.h"
 #include "base/Locale.h"
+#include "support/TempDir.h"
 
 namespace vantrel {
 namespace {

@@ -7,9 +7,9 @@
 
 #include <sys/resource.h>
 
-#include "support/TempDir.h"
 #include "base/Error.h"
 #include "base/Texts.h"
+#include "support/TempDir.h"
 
 namespace vantrel {
 namespace {
