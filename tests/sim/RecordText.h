@@ -16,16 +16,7 @@ inline int ParseRecord(std::string_view line, vantrel::sim::tSentRecord& r) {
         line.remove_prefix(t.size());
         return true;
     };
-    auto real = [&](float& v) {
-        auto [end, ec] = std::from_chars(line.data(), line.data() + line.size(), v);
-        if (ec != std::errc()) {
-            return false;
-        }
-        line.remove_prefix(static_cast<std::size_t>(end - line.data()));
-        ++count;
-        return true;
-    };
-    auto integer = [&](int& v) {
+    auto number = [&](auto& v) {
         auto [end, ec] = std::from_chars(line.data(), line.data() + line.size(), v);
         if (ec != std::errc()) {
             return false;
@@ -37,17 +28,17 @@ inline int ParseRecord(std::string_view line, vantrel::sim::tSentRecord& r) {
     float* reals[7] = {&r.lt, &r.lp, &r.lc, &r.le, &r.v1, &r.v2, &r.v3};
     const std::string_view tags[7] = {"LT:", "\tLP:", "\tLC:", "\tLE:", "\tV1:", "\tV2:", "\tV3:"};
     for (int i = 0; i < 7; ++i) {
-        if (!tag(tags[i]) || !real(*reals[i])) {
+        if (!tag(tags[i]) || !number(*reals[i])) {
             return count;
         }
     }
     const std::string_view ids[5] = {"\tH0:", "\tM0:", "\tD1:", "\tD2:", "\tD3:"};
     for (int i = 0; i < 5; ++i) {
-        if (!tag(ids[i]) || !integer(r.state[i]) || !tag(",") || !integer(r.speed[i])) {
+        if (!tag(ids[i]) || !number(r.state[i]) || !tag(",") || !number(r.speed[i])) {
             return count;
         }
     }
-    if (!tag("\tTT:") || !real(r.tt)) {
+    if (!tag("\tTT:") || !number(r.tt)) {
         return count;
     }
     return line.empty() ? count : -count;  // trailing text is a fault of the record
