@@ -111,17 +111,9 @@ void appendMillisecondsToLongTimeFormat() {
     }
 }
 
-std::string formatDateTime(const std::string& format, std::chrono::system_clock::time_point when) {
-    using namespace std::chrono;
-    const auto sinceEpoch = when.time_since_epoch();
-    auto seconds = duration_cast<std::chrono::seconds>(sinceEpoch);
-    auto millis = duration_cast<milliseconds>(sinceEpoch - seconds).count();
-    if (millis < 0) {
-        millis += 1000;
-        seconds -= std::chrono::seconds(1);
-    }
-    const std::tm parts = localTime(static_cast<std::time_t>(seconds.count()));
+namespace {
 
+std::string formatParts(const std::string& format, const std::tm& parts, long millis) {
     std::string out;
     out.reserve(format.size() + 8);
     std::size_t i = 0;
@@ -160,7 +152,7 @@ std::string formatDateTime(const std::string& format, std::chrono::system_clock:
                 appendNumber(out, parts.tm_sec, run >= 2 ? 2 : 1);
                 break;
             case 'z':
-                appendNumber(out, static_cast<long>(millis), run >= 3 ? 3 : 1);
+                appendNumber(out, millis, run >= 3 ? 3 : 1);
                 break;
             default:
                 out.append(run, token);
@@ -171,8 +163,32 @@ std::string formatDateTime(const std::string& format, std::chrono::system_clock:
     return out;
 }
 
+}  // namespace
+
+std::string formatDateTime(const std::string& format, std::chrono::system_clock::time_point when) {
+    using namespace std::chrono;
+    const auto sinceEpoch = when.time_since_epoch();
+    auto seconds = duration_cast<std::chrono::seconds>(sinceEpoch);
+    auto millis = duration_cast<milliseconds>(sinceEpoch - seconds).count();
+    if (millis < 0) {
+        millis += 1000;
+        seconds -= std::chrono::seconds(1);
+    }
+    return formatParts(format, localTime(static_cast<std::time_t>(seconds.count())),
+                       static_cast<long>(millis));
+}
+
 std::string longTimeText(std::chrono::system_clock::time_point when) {
     return formatDateTime(localeFacts().longTimeFormat, when);
+}
+
+std::string longTimeText(std::chrono::milliseconds span) {
+    const long long ms = span.count() < 0 ? 0 : span.count();
+    std::tm parts{};
+    parts.tm_hour = static_cast<int>(ms / 3600000);
+    parts.tm_min = static_cast<int>(ms / 60000 % 60);
+    parts.tm_sec = static_cast<int>(ms / 1000 % 60);
+    return formatParts(localeFacts().longTimeFormat, parts, static_cast<long>(ms % 1000));
 }
 
 }  // namespace vantrel

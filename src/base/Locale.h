@@ -26,5 +26,8 @@ void appendMillisecondsToLongTimeFormat();
 std::string formatDateTime(const std::string& format, std::chrono::system_clock::time_point when);
 // Time of day in the long time format (the main window's clock).
 std::string longTimeText(std::chrono::system_clock::time_point when);
+// A span of time written with the same format, as the clock would write the
+// time of day that far past midnight (the switch-off countdown).
+std::string longTimeText(std::chrono::milliseconds span);
 
 }  // namespace vantrel

@@ -31,55 +31,17 @@ constexpr int kRecordValueCount = 18;  // seven readings, ten actuator numbers, 
 
 const char* const kLinkLostText = "Связь со станцией потеряна. Полученные данные сохранены.";
 
-// A span of milliseconds written with the long time format's tokens, as the
-// clock writes a time of day.
-std::string durationText(std::int64_t ms) {
-    const std::string& format = localeFacts().longTimeFormat;
-    const std::int64_t hours = ms / 3600000;
-    const std::int64_t minutes = ms / 60000 % 60;
-    const std::int64_t seconds = ms / 1000 % 60;
-    const std::int64_t millis = ms % 1000;
-    auto padded = [](std::int64_t v, std::size_t width) {
-        std::string s = std::to_string(v);
-        return s.size() < width ? std::string(width - s.size(), '0') + s : s;
-    };
-    std::string text;
-    for (std::size_t i = 0; i < format.size();) {
-        const char c = format[i];
-        std::size_t run = 1;
-        while (i + run < format.size() && format[i + run] == c) {
-            ++run;
-        }
-        switch (c) {
-            case 'H':
-            case 'h':
-                text += padded(hours, run >= 2 ? 2 : 1);
-                break;
-            case 'm':
-                text += padded(minutes, run >= 2 ? 2 : 1);
-                break;
-            case 's':
-                text += padded(seconds, run >= 2 ? 2 : 1);
-                break;
-            case 'z':
-                text += padded(millis, 3);
-                break;
-            default:
-                text.append(run, c);
-                break;
-        }
-        i += run;
-    }
-    return text;
-}
-
 }  // namespace
 
 TfmMain::TfmMain(iMainView& view, const std::string& configFileName, iChartSink* chartSink)
     : view_(view),
       chartSinkOverride_(chartSink),
       linkLost_(std::make_shared<std::atomic<bool>>(false)),
-      actuators_(initialActuators()) {
+      actuators_(initialActuators()),
+      // The actuator ids are fixed for the life of the window (a language
+      // renames actuators, never their ids), so the pattern is built once.
+      recordMatcher_("LT:%f\tLP:%f\tLC:%f\tLE:%f\tV1:%f\tV2:%f\tV3:%f\t" +
+                     actuatorPattern(actuators_) + "TT:%f") {
     view_.SetCaption("Vantrel");
     buildActions();
     settings_ = std::make_unique<tSettings>(false);
@@ -319,7 +281,7 @@ void TfmMain::switchOffStep() {
         ExecuteAction("acDeviceConnect");
         remaining = 0;
     }
-    const std::string text = durationText(remaining);
+    const std::string text = longTimeText(std::chrono::milliseconds(remaining));
     if (remaining <= static_cast<std::int64_t>(warnSeconds) * 1000) {
         const bool empty = view_.StatusText(kPanelSwitchOff).empty();
         view_.SetStatusText(kPanelSwitchOff, empty ? text : "");
@@ -549,20 +511,6 @@ void TfmMain::btnClearClick(int frameIndex) {
 
 // ---------------------------------------------------------------- state records
 
-const tRecordMatcher& TfmMain::recordMatcher() {
-    std::string ids;
-    for (const tActuator& actuator : actuators_) {
-        ids += actuator.id;
-        ids += '\n';
-    }
-    if (ids != recordMatcherIds_ || recordMatcher_.ConversionCount() == 0) {
-        recordMatcher_ = tRecordMatcher("LT:%f\tLP:%f\tLC:%f\tLE:%f\tV1:%f\tV2:%f\tV3:%f\t" +
-                                        actuatorPattern(actuators_) + "TT:%f");
-        recordMatcherIds_ = std::move(ids);
-    }
-    return recordMatcher_;
-}
-
 void TfmMain::decodePacket(const std::uint8_t* buffer, std::size_t count) {
     if (buffer == nullptr) {
         return;
@@ -580,7 +528,7 @@ void TfmMain::decodePacket(std::string_view bytes) {
 
 void TfmMain::decodeLines(std::string_view text, std::exception_ptr& firstError) {
     const bool logMeasure = logMeasureEnabled();
-    const tRecordMatcher& matcher = recordMatcher();
+    const tRecordMatcher& matcher = recordMatcher_;
 
     tReadingValues readings{};
     float tt = 0;

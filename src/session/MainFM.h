@@ -139,7 +139,6 @@ private:
     void switchOffStep();
     void armSwitchOff();
     void disarmSwitchOff();
-    const tRecordMatcher& recordMatcher();
     iChartSink& chartSink() const;
 
     iMainView& view_;
@@ -168,9 +167,7 @@ private:
     std::vector<std::unique_ptr<tAction>> actions_;
     bool closeQueryAttached_ = true;
 
-    // The record pattern depends on the actuator ids; rebuilt when they change.
-    tRecordMatcher recordMatcher_;
-    std::string recordMatcherIds_;
+    const tRecordMatcher recordMatcher_;
 };
 
 }  // namespace vantrel
