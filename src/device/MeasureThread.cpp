@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 
 #include "base/CommandLine.h"
 #include "base/LogFile.h"
@@ -166,8 +165,7 @@ void tMeasureThread::Execute() {
     }
 
     const bool logMeasure = logMeasureEnabled();
-    std::uint8_t carry[kCarryLimit];
-    std::size_t carryCount = 0;
+    tLineFramer framer;
     std::uint32_t emptyReads = 0;
     unsigned failedReads = 0;
     bool linkLost = false;
@@ -190,16 +188,10 @@ void tMeasureThread::Execute() {
             WriteCommand(command);
         }
 
-        tPacket packet;
-        packet.buffer = std::make_unique<std::uint8_t[]>(tPacket::kBufferSize);  // zeroed
-        std::uint8_t* buffer = packet.buffer.get();
-        std::memcpy(buffer, carry, carryCount);
-
         const auto readStart = std::chrono::steady_clock::now();
         unsigned received = 0;
         const bool readOk =
-            port_.Read(buffer + carryCount,
-                       static_cast<unsigned>(tPacket::kBufferSize - carryCount), received);
+            port_.Read(framer.ReadTarget(), static_cast<unsigned>(framer.Room()), received);
         if (readOk) {
             failedReads = 0;
             linkLost = false;
@@ -211,30 +203,12 @@ void tMeasureThread::Execute() {
             }
         }
 
-        std::size_t total = received + carryCount;
-        carryCount = 0;
-        if (total > 0 && buffer[total - 1] != '\n') {
-            std::size_t lineStart = total;
-            while (lineStart > 0 && buffer[lineStart - 1] != '\n') {
-                --lineStart;
-            }
-            // A partial line longer than the carry holds is cut: its head goes
-            // out with this packet (the consumer drops what it cannot decode),
-            // its last kCarryLimit bytes wait for the rest of the line.
-            std::size_t tail = total - lineStart;
-            if (tail > kCarryLimit) {
-                tail = kCarryLimit;
-            }
-            std::memcpy(carry, buffer + total - tail, tail);
-            carryCount = tail;
-            total -= tail;
-            if (logMeasure) {
-                writeLog(carryDump(carry, carryCount));
-            }
+        tPacket packet = framer.Take(received);
+        if (logMeasure && framer.CarryCount() > 0) {
+            writeLog(carryDump(framer.Carry(), framer.CarryCount()));
         }
 
-        if (total > 0) {
-            packet.size = static_cast<std::int32_t>(total);
+        if (packet.buffer != nullptr) {
             {
                 std::lock_guard lock(queueLock_);
                 packets_.push_back(std::move(packet));

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "device/LineFramer.h"
 #include "device/Packet.h"
 
 namespace vantrel {
@@ -28,8 +29,8 @@ public:
     static constexpr std::uint32_t kSilentReads = 300;
     // Consecutive failed reads after which the port counts as gone.
     static constexpr unsigned kFailedReadsForLinkLost = 10;
-    // The bytes after the last line feed of a read wait here for the next read.
-    static constexpr std::size_t kCarryLimit = 255;
+    // The bytes after the last line feed of a read wait for the next read.
+    static constexpr std::size_t kCarryLimit = tLineFramer::kCarryLimit;
 
     // Starts the thread at once. `port` must stay open and untouched by
     // anyone else until the thread has ended; it is never closed here.

@@ -10,8 +10,9 @@ namespace vantrel {
 // One block of received data: complete lines (they end with a line feed
 // whenever the received data held one).
 struct tPacket {
+    // The most one read window takes in, carried bytes included.
     static constexpr std::size_t kBufferSize = 2419;
-    std::unique_ptr<std::uint8_t[]> buffer;  // always kBufferSize bytes
+    std::unique_ptr<std::uint8_t[]> buffer;  // exactly `size` bytes
     std::int32_t size = 0;                   // meaningful bytes, at least 1
 };
 
