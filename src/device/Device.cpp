@@ -1,5 +1,7 @@
 #include "device/Device.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -15,7 +17,21 @@
 
 namespace vantrel {
 
+// Timing keys and the ranges in which they make sense. A read timeout of 0
+// would spin on POSIX and wait forever on Windows; a settle delay of hours
+// would freeze the search for the station.
+struct tTimingKey {
+    const char* name;
+    int fallback;
+    int low;
+    int high;
+};
+
 namespace {
+
+constexpr tTimingKey kSettleKey{"Timeout", 1000, 0, 10000};
+constexpr tTimingKey kCheckTimeoutKey{"CheckTimeout", 500, 1, 10000};
+constexpr tTimingKey kCheckCountKey{"CheckCount", 5, 1, 100};
 
 constexpr char kIdentifyRequest[] = "I\r\n";
 constexpr char kIdentifyReply[] = "A-VANTREL\r\n";
@@ -23,9 +39,7 @@ constexpr unsigned kIdentifyReplyLength = 11;
 constexpr char kStopCommand[] = "T\r\n";
 constexpr unsigned kExchangeTimeoutMs = 500;
 constexpr unsigned kQueryReplyLength = 80;
-constexpr int kDefaultSettleMs = 1000;
-constexpr int kDefaultCheckCount = 5;
-constexpr int kDefaultCheckTimeoutMs = 500;
+
 constexpr int kIdleCommandPauseMs = 50;
 constexpr int kStopSettleMs = 300;
 
@@ -37,6 +51,19 @@ void sleepMs(int ms) {
     if (ms > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     }
+}
+
+// Sleeps `ms` in short slices; false as soon as `cancel` is set.
+bool sleepUnlessCancelled(int ms, const std::atomic<bool>* cancel) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < until) {
+        if (cancel != nullptr && cancel->load()) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            std::chrono::milliseconds(10), until - std::chrono::steady_clock::now()));
+    }
+    return cancel == nullptr || !cancel->load();
 }
 
 std::string hexDump(const std::uint8_t* bytes, unsigned count) {
@@ -60,6 +87,23 @@ tDevice::~tDevice() {
 
 std::string tDevice::Setting(const std::string& name) const {
     return settings_ != nullptr ? settings_->GetSettingByName(name) : std::string();
+}
+
+int tDevice::TimingSetting(const tTimingKey& key) const {
+    const std::string text = Setting(key.name);
+    if (text.empty()) {
+        return key.fallback;
+    }
+    int value = 0;
+    if (!tryParseInt(text, value)) {
+        value = key.fallback;
+    }
+    if (value < key.low || value > key.high) {
+        writeLog(std::string(key.name) + "=" + text + " is outside " + std::to_string(key.low) +
+                 ".." + std::to_string(key.high) + ", using " + std::to_string(key.fallback));
+        return key.fallback;
+    }
+    return value;
 }
 
 bool tDevice::Open(std::string& error) {
@@ -90,7 +134,9 @@ bool tDevice::Open(std::string& error) {
             throw tError(constantText("DK_CANT_GET_DEVICE_STATE") + portPath_ + ".");
         }
 
-        sleepMs(strToIntDef(Setting("Timeout"), kDefaultSettleMs));
+        if (!sleepUnlessCancelled(TimingSetting(kSettleKey), cancel_)) {
+            throw tError("cancelled");
+        }
 
         const std::string liveDtr = toUpperAscii(Setting("DTR"));
         tDtrMode mode = tDtrMode::Keep;
@@ -168,17 +214,18 @@ bool tDevice::Transact(const void* request, unsigned length, unsigned timeoutMs,
 }
 
 bool tDevice::CheckIdentity() {
-    int count = strToIntDef(Setting("CheckCount"), kDefaultCheckCount);
-    if (count <= 0) {
-        count = kDefaultCheckCount;
-    }
-    int timeout = strToIntDef(Setting("CheckTimeout"), kDefaultCheckTimeoutMs);
-    if (timeout < 0) {
-        timeout = kDefaultCheckTimeoutMs;
-    }
+    // Zero or less has always meant the default number of attempts.
+    const int count = strToIntDef(Setting(kCheckCountKey.name), 0) <= 0
+                          ? kCheckCountKey.fallback
+                          : TimingSetting(kCheckCountKey);
+    const int timeout = TimingSetting(kCheckTimeoutKey);
 
     bool exchanged = false;
     for (int attempt = 0; attempt < count; ++attempt) {
+        if (cancel_ != nullptr && cancel_->load()) {
+            writeLog("CHECK: " + portPath_ + " CANCELLED");
+            return false;
+        }
         std::uint8_t reply[kIdentifyReplyLength] = {};
         exchanged = Transact(kIdentifyRequest, 3, static_cast<unsigned>(timeout),
                              kIdentifyReplyLength, reply);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -11,6 +12,7 @@ namespace vantrel {
 class tSettings;
 class tSerialPort;
 class tMeasureThread;
+struct tTimingKey;
 
 // The handle on one station attached to one serial port: opens and configures
 // the port, performs idle request/reply exchanges, checks the station's
@@ -43,16 +45,24 @@ public:
 
     // Receiver of the measurement thread's events (called on that thread).
     void SetEventHandler(std::function<void(tMeasureEvent)> handler);
+    // The store the configuration keys are read from (not owned).
+    void SetSettings(tSettings* settings) { settings_ = settings; }
+    // While `cancel` is set, Open stops waiting for the port to settle and
+    // CheckIdentity makes no further attempt (not owned; may be null).
+    void SetCancelFlag(const std::atomic<bool>* cancel) { cancel_ = cancel; }
 
 private:
     // A configuration key's value; empty when missing or without settings.
     std::string Setting(const std::string& name) const;
+    // A timing key within its range; the default (logged) outside it.
+    int TimingSetting(const tTimingKey& key) const;
 
     std::string portPath_;
     tSettings* settings_;
     std::unique_ptr<tSerialPort> port_;
     std::unique_ptr<tMeasureThread> thread_;
     std::function<void(tMeasureEvent)> eventHandler_;
+    const std::atomic<bool>* cancel_ = nullptr;
 };
 
 }  // namespace vantrel

@@ -9,8 +9,9 @@
 
 namespace vantrel {
 
-tDeviceDetector::tDeviceDetector(std::string portPath, tSettings* settings)
-    : settings_(settings), portPath_(std::move(portPath)) {
+tDeviceDetector::tDeviceDetector(std::string portPath, tSettings* settings,
+                                 const std::atomic<bool>* cancel)
+    : settings_(settings), portPath_(std::move(portPath)), cancel_(cancel) {
     thread_ = std::thread([this] { Execute(); });
 }
 
@@ -33,6 +34,7 @@ void tDeviceDetector::Execute() {
     std::unique_ptr<tDevice> device;
     try {
         device = std::make_unique<tDevice>(portPath_, settings_);
+        device->SetCancelFlag(cancel_);
         std::string error;
         if (!device->Open(error)) {
             throw tError(error);
@@ -49,6 +51,7 @@ void tDeviceDetector::Execute() {
         device.reset();
         logFile->WriteLine("DevID " + portPath_ + " error: ");
     }
+    finished_.store(true);
 }
 
 }  // namespace vantrel

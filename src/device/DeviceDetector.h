@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <shared_mutex>
 #include <string>
@@ -14,12 +15,17 @@ class tSettings;
 // found (opened and identified) belongs to whoever takes it.
 class tDeviceDetector {
 public:
-    tDeviceDetector(std::string portPath, tSettings* settings);  // starts testing at once
+    // Starts testing at once. While `cancel` (not owned, may be null) is set
+    // the test ends at its next step, without a device.
+    tDeviceDetector(std::string portPath, tSettings* settings,
+                    const std::atomic<bool>* cancel = nullptr);
     tDeviceDetector(const tDeviceDetector&) = delete;
     tDeviceDetector& operator=(const tDeviceDetector&) = delete;
     ~tDeviceDetector();  // waits for the thread; never touches the found device
 
     void WaitFor();
+    // True once the test has ended (WaitFor then returns at once).
+    bool Finished() const { return finished_.load(); }
     tDevice* FoundDevice() const;  // meaningful once the thread has ended
 
 private:
@@ -27,7 +33,9 @@ private:
 
     tSettings* settings_;
     std::string portPath_;
+    const std::atomic<bool>* cancel_;
     tDevice* foundDevice_ = nullptr;
+    std::atomic<bool> finished_{false};
     mutable std::shared_mutex resultLock_;
     std::thread thread_;
 };

@@ -121,14 +121,20 @@ public:
         return SetCommState(handle_, &dcb) || fail();
     }
 
+    // All zero means "wait until every byte arrived" to Windows; a read
+    // timeout of 0 must return at once with what is there, as on POSIX.
+    static void setReadTotal(COMMTIMEOUTS& timeouts, unsigned readTotalMs) {
+        timeouts.ReadIntervalTimeout = readTotalMs == 0 ? MAXDWORD : 0;
+        timeouts.ReadTotalTimeoutMultiplier = 0;
+        timeouts.ReadTotalTimeoutConstant = readTotalMs;
+    }
+
     bool SetTimeouts(unsigned readTotalMs, unsigned writeTotalMs) override {
         if (!checkOpen()) {
             return false;
         }
         COMMTIMEOUTS timeouts;
-        timeouts.ReadIntervalTimeout = 0;
-        timeouts.ReadTotalTimeoutMultiplier = 0;
-        timeouts.ReadTotalTimeoutConstant = readTotalMs;
+        setReadTotal(timeouts, readTotalMs);
         timeouts.WriteTotalTimeoutMultiplier = 0;
         timeouts.WriteTotalTimeoutConstant = writeTotalMs;
         return SetCommTimeouts(handle_, &timeouts) || fail();
@@ -154,7 +160,7 @@ public:
         if (!GetCommTimeouts(handle_, &timeouts)) {
             return fail();
         }
-        timeouts.ReadTotalTimeoutConstant = readTotalMs;
+        setReadTotal(timeouts, readTotalMs);
         return SetCommTimeouts(handle_, &timeouts) || fail();
     }
 

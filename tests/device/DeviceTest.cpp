@@ -125,6 +125,40 @@ TEST_F(DeviceTest, UnusableCheckCountMeansFiveAttempts) {
     }
 }
 
+// A read timeout of 0 waits forever on Windows and spins on POSIX; hours of
+// settle delay freeze the search. Values outside the sane range fall back to
+// the default, and the log says which value was used.
+TEST_F(DeviceTest, TimingKeysOutsideTheirRangeUseTheDefault) {
+    sim::tOptions options = quietStation();
+    options.faults.ignoreIdentify = true;
+    StartStation(options);
+    settings_.SetSettingByName("CheckCount", "1");
+    const auto timed = [](auto&& work) {
+        const auto start = tClock::now();
+        work();
+        return std::chrono::duration_cast<std::chrono::milliseconds>(tClock::now() - start);
+    };
+    for (const char* value : {"0", "99999999"}) {
+        settings_.SetSettingByName("Timeout", value);
+        settings_.SetSettingByName("CheckTimeout", value);
+        tDevice device(station_->SlavePath(), &settings_);
+        std::string error;
+        const auto opening = timed([&] { EXPECT_TRUE(device.Open(error)) << error; });
+        const auto checking = timed([&] { EXPECT_FALSE(device.CheckIdentity()); });
+        EXPECT_GE(checking, 400ms) << value;
+        EXPECT_LT(checking, 2000ms) << value;
+        EXPECT_EQ(
+            log_->Count(std::string("CheckTimeout=") + value + " is outside 1..10000, using 500"),
+            1);
+        if (std::string(value) != "0") {  // no settle delay is a sound choice
+            EXPECT_GE(opening, 900ms);
+            EXPECT_LT(opening, 3000ms);
+            EXPECT_TRUE(log_->Contains(std::string("Timeout=") + value +
+                                       " is outside 0..10000, using 1000"));
+        }
+    }
+}
+
 TEST_F(DeviceTest, PortThatCannotBeOpenedGivesMessage1007) {
     const std::string path = "/dev/vantrel-no-such-port";
     tDevice device(path, &settings_);
