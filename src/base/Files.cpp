@@ -1,6 +1,7 @@
 #include "base/Files.h"
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <string_view>
 
@@ -172,11 +173,97 @@ bool readFileIfExists(const std::string& fileName, std::string& bytes) {
     return true;
 }
 
-void writeFileAtomically(const std::string& fileName, std::string_view bytes) {
-    if (fileName.empty()) {
-        throw tError(fileCreateErrorText(fileName, systemErrorText(ENOENT)));
+namespace {
+
+// What writing to a name would meet, after following symbolic links.
+enum class tTarget { Replaceable, Direct, Folder, Other };
+
+#ifdef _WIN32
+bool isWindowsDeviceName(const std::string& fileName) {
+    std::string base = fileName.substr(fileName.find_last_of("\\/:") + 1);
+    base = base.substr(0, base.find('.'));
+    for (char& c : base) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
-    const std::string temporary = temporaryNameFor(fileName);
+    if (base == "NUL" || base == "CON" || base == "PRN" || base == "AUX") {
+        return true;
+    }
+    return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
+           std::isdigit(static_cast<unsigned char>(base[3]));
+}
+
+tTarget classify(std::string& fileName) {
+    if (fileName.starts_with("\\\\.\\") || isWindowsDeviceName(fileName)) {
+        return tTarget::Direct;
+    }
+    const DWORD attributes = GetFileAttributesA(fileName.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return tTarget::Folder;
+    }
+    return tTarget::Replaceable;
+}
+
+int openDirect(const std::string& name) {
+    return ::_open(name.c_str(), _O_WRONLY | _O_BINARY);
+}
+#else
+tTarget classify(std::string& fileName) {
+    // Follow links by hand, so that one naming a file that does not exist
+    // yet still leads to where the file belongs.
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat info {};
+        if (::lstat(fileName.c_str(), &info) != 0) {
+            return tTarget::Replaceable;  // not there yet (or unreachable: the write will say)
+        }
+        if (S_ISLNK(info.st_mode)) {
+            std::string link(4096, '\0');
+            const ssize_t length = ::readlink(fileName.c_str(), link.data(), link.size());
+            if (length <= 0 || static_cast<std::size_t>(length) >= link.size()) {
+                return tTarget::Other;
+            }
+            link.resize(static_cast<std::size_t>(length));
+            const std::size_t slash = fileName.find_last_of('/');
+            fileName = link.front() == '/' || slash == std::string::npos
+                           ? link
+                           : fileName.substr(0, slash + 1) + link;
+            continue;
+        }
+        if (S_ISREG(info.st_mode)) {
+            return tTarget::Replaceable;
+        }
+        if (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode)) {
+            return tTarget::Direct;
+        }
+        return S_ISDIR(info.st_mode) ? tTarget::Folder : tTarget::Other;
+    }
+    return tTarget::Other;  // a loop of links
+}
+
+int openDirect(const std::string& name) {
+    // Without a reader a pipe would block the program; it fails instead.
+    const int fd = ::open(name.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd >= 0) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    }
+    return fd;
+}
+#endif
+
+void writeDirectly(const std::string& fileName, const std::string& target, std::string_view bytes) {
+    const int fd = openDirect(target);
+    if (fd < 0) {
+        throw tError(fileCreateErrorText(fileName, systemErrorText(errno)));
+    }
+    if (!writeAll(fd, bytes)) {
+        const int error = errno;
+        closeFile(fd);
+        throw tError(fileCreateErrorText(fileName, systemErrorText(error)));
+    }
+    closeFile(fd);
+}
+
+void replaceFile(const std::string& fileName, const std::string& target, std::string_view bytes) {
+    const std::string temporary = temporaryNameFor(target);
     const int fd = openNew(temporary);
     if (fd < 0) {
         throw tError(fileCreateErrorText(fileName, systemErrorText(errno)));
@@ -184,12 +271,12 @@ void writeFileAtomically(const std::string& fileName, std::string_view bytes) {
 #ifndef _WIN32
     // The replacement keeps the permissions of the file it replaces.
     struct stat old {};
-    if (::stat(fileName.c_str(), &old) == 0) {
+    if (::stat(target.c_str(), &old) == 0) {
         (void)::fchmod(fd, old.st_mode & 07777);
     }
 #endif
     // Every byte must be on disk before the rename, or a crash could still
-    // leave an empty configuration behind.
+    // leave an empty file behind.
     if (!writeAll(fd, bytes) || flushToDisk(fd) != 0) {
         const int error = errno;
         closeFile(fd);
@@ -202,19 +289,41 @@ void writeFileAtomically(const std::string& fileName, std::string_view bytes) {
         throw tError(fileCreateErrorText(fileName, systemErrorText(error)));
     }
 #ifdef _WIN32
-    if (!MoveFileExA(temporary.c_str(), fileName.c_str(),
+    if (!MoveFileExA(temporary.c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD error = GetLastError();
         removeFile(temporary);
         throw tError(fileCreateErrorText(fileName, win32ErrorText(error)));
     }
 #else
-    if (::rename(temporary.c_str(), fileName.c_str()) != 0) {
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
         const int error = errno;
         removeFile(temporary);
         throw tError(fileCreateErrorText(fileName, systemErrorText(error)));
     }
 #endif
+}
+
+}  // namespace
+
+void writeFileAtomically(const std::string& fileName, std::string_view bytes) {
+    if (fileName.empty()) {
+        throw tError(fileCreateErrorText(fileName, systemErrorText(ENOENT)));
+    }
+    std::string target = fileName;
+    switch (classify(target)) {
+        case tTarget::Replaceable:
+            replaceFile(fileName, target, bytes);
+            return;
+        case tTarget::Direct:
+            writeDirectly(fileName, target, bytes);
+            return;
+        case tTarget::Folder:
+            throw tError(fileCreateErrorText(fileName, systemErrorText(EISDIR)));
+        case tTarget::Other:
+            break;
+    }
+    throw tError(fileCreateErrorText(fileName, "It is not a file that can be written."));
 }
 
 }  // namespace vantrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace vantrel {
 
@@ -14,6 +15,15 @@ bool fileExists(const std::string& fileName);
 // Reads the whole file into `bytes`. False when it does not exist; tError
 // with the system's message when it exists but cannot be read.
 bool readFileIfExists(const std::string& fileName, std::string& bytes);
+
+// Writes `bytes` to `fileName` so that a failure never destroys what was
+// there. A regular file (or none yet) is written through a temporary file
+// beside it and a rename, so a failed write leaves the old file as it was.
+// A symbolic link is followed and the file it names written that way; the
+// link stays. A device or a pipe is written directly, never replaced by a
+// file; anything else (a folder, a block device, a socket) is refused.
+// tError with the system's message on failure.
+void writeFileAtomically(const std::string& fileName, std::string_view bytes);
 
 // The program's wording of file errors, around the system's own message.
 std::string fileOpenErrorText(const std::string& fileName, const std::string& systemText);

@@ -38,9 +38,4 @@ private:
     std::vector<std::string> lines_;  // raw lines, for a faithful rewrite
 };
 
-// Writes `bytes` to `fileName` through a temporary file beside it and a
-// rename, so a failed write leaves the old file as it was. tError (with the
-// system's message) on failure.
-void writeFileAtomically(const std::string& fileName, std::string_view bytes);
-
 }  // namespace vantrel

@@ -6,6 +6,7 @@
 
 #include "base/Encoding.h"
 #include "base/Functions.h"
+#include "base/Files.h"
 #include "base/IniFile.h"
 #include "charts/ChartModel.h"
 
