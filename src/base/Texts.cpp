@@ -18,7 +18,9 @@ struct tConstant {
 // translate each of them.
 constexpr tConstant kConstants[] = {
     {"DK_CANT_GET_DEVICE_STATE", "Невозможно получить состояние устройства на порту:"},
+    {"DK_CONN_CANCELLED", "Поиск станции отменён."},
     {"DK_CONN_NONE", "<НЕТ>"},
+    {"DK_CONN_SEARCH", "Поиск станции: %s (осталось портов: %s)"},
     {"DK_DEVICE_NOT_FOUND", "Устройство не найдено."},
     {"DK_DEV_ACT_0", "Нагреватель"},
     {"DK_DEV_ACT_1", "Мешалка"},
@@ -26,8 +28,12 @@ constexpr tConstant kConstants[] = {
     {"DK_DEV_ACT_3", "Дозатор 2"},
     {"DK_DEV_ACT_4", "Дозатор 3"},
     {"DK_ENTER_PERIOD", "Введите значение периода оцифровки, мс :"},
+    {"DK_EXPORT_FAILED", "Экспорт не выполнен. Показания остались на графиках.\r\n%s"},
     {"DK_LANG_1049", "Русский (Орыс)"},
     {"DK_LANG_1087", "Казахский (Қазақ)"},
+    {"DK_LINK_LOST",
+     "Связь со станцией потеряна. Полученные показания остались на графиках: их можно "
+     "просмотреть и экспортировать."},
     {"DK_NO_COM_PORTS", "COM-порты в системе не обнаружены."},
     {"DK_NO_SCENARIO", "<СЦЕНАРИЙ НЕ ЗАГРУЖЕН>"},
     {"DK_SENS_0", "Температура"},
@@ -37,6 +43,8 @@ constexpr tConstant kConstants[] = {
     {"DK_SENS_4", "Реагент 1"},
     {"DK_SENS_5", "Реагент 2"},
     {"DK_SENS_6", "Реагент 3"},
+    {"DK_SETTINGS_FOLDER",
+     "Невозможно прочитать настройки из '%s'.\r\nПричина: это папка, а не файл."},
     {"DK_STATE_OFF", "Выкл"},
     {"DK_STATE_ON", "Вкл"},
     {"DK_STATE_ONOFF", "Вкл/Выкл"},

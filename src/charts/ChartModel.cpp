@@ -194,13 +194,11 @@ void tChartModel::EndBatch(float t) {
         return;
     }
     const double newest = t;
-    const double M = TimeAxis().max;
-    if (newest > M) {
-        if (showAll_) {
-            SetTimeAxis(timeAxis_.min, timeAxis_.max, true);
-        } else {
-            SetTimeAxis(M - kTimeScrollStep, M + kTimeScrollStep, false);
-        }
+    if (showAll_) {
+        // Fitting every point: the extent grows with every batch.
+        SetTimeAxis(timeAxis_.min, timeAxis_.max, true);
+    } else if (const double M = TimeAxis().max; newest > M) {
+        SetTimeAxis(M - kTimeScrollStep, M + kTimeScrollStep, false);
     }
     bool changed = false;
     for (int i = 0; i < kQuantityCount; ++i) {

@@ -1,5 +1,8 @@
 #include "cli/ConsoleView.h"
 
+#include <chrono>
+#include <thread>
+
 namespace vantrel {
 
 namespace {
@@ -26,8 +29,10 @@ void tConsoleView::SetStatusText(int fromLast, const std::string& text) {
     // The clock changes every 300 ms and would bury everything else; the
     // blinking countdown writes only its non-empty phase.
     if (echo_ && changed && fromLast != kPanelClock && !text.empty()) {
-        messages_ << kPrefix << (fromLast == kPanelConnection ? "connection: " : "switch-off in ")
-                  << text << '\n';
+        const char* what = fromLast == kPanelConnection  ? "connection: "
+                           : fromLast == kPanelSwitchOff ? "switch-off in "
+                                                         : "";
+        messages_ << kPrefix << what << text << '\n';
     }
 }
 
@@ -101,6 +106,11 @@ void tConsoleView::ShowAbout() {}
 
 void tConsoleView::Close() {
     closeRequested_ = true;
+}
+
+bool tConsoleView::KeepResponsive(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    return interrupts_ == nullptr || interrupts_->load() == 0;
 }
 
 }  // namespace vantrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <ostream>
 #include <string>
 
@@ -21,6 +22,9 @@ public:
     // Changes of the status and scenario texts are written only when on
     // (off while the controller sets up its initial texts).
     void SetEcho(bool on) { echo_ = on; }
+    // Counts the user's interrupts (Ctrl+C): after one, a wait for
+    // background work asks the controller to cancel it. Not owned; may be null.
+    void SetInterrupts(const std::atomic<int>* interrupts) { interrupts_ = interrupts; }
 
     int ErrorCount() const { return errorCount_; }
     const std::string& LastError() const { return lastError_; }
@@ -51,6 +55,7 @@ public:
     void ShowRelativeMenu() override;
     void ShowAbout() override;
     void Close() override;
+    bool KeepResponsive(int milliseconds) override;
 
 private:
     std::ostream& messages_;
@@ -61,6 +66,7 @@ private:
     int errorCount_ = 0;
     std::string lastError_;
     bool closeRequested_ = false;
+    const std::atomic<int>* interrupts_ = nullptr;
 };
 
 }  // namespace vantrel

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <thread>
 
@@ -15,9 +16,8 @@
 #include "charts/ChartModel.h"
 #include "charts/Export.h"
 #include "device/Device.h"
-#include "device/DeviceDetector.h"
-#include "device/PortList.h"
 #include "experiment/Experiment.h"
+#include "session/StationFinder.h"
 
 namespace vantrel {
 
@@ -28,8 +28,7 @@ constexpr int kMinPeriod = 200;
 constexpr int kMaxPeriod = 60000;
 constexpr int kClockIntervalMs = 300;
 constexpr int kRecordValueCount = 18;  // seven readings, ten actuator numbers, TT
-
-const char* const kLinkLostText = "Связь со станцией потеряна. Полученные данные сохранены.";
+constexpr double kDefaultVolumeCoefficient = static_cast<double>(0.0934f);
 
 }  // namespace
 
@@ -82,9 +81,25 @@ void TfmMain::FormCreate() {
 void TfmMain::buildActions() {
     auto add = [this](const char* name, const char* caption, std::vector<std::string> shortcuts,
                       const char* hint, tAction::tHandler execute, tAction::tHandler update) {
+        // While the station is searched for, only Connect (which cancels the
+        // search) may run: everything else waits for the search to end.
+        const bool gated = std::string_view(name) != "acDeviceConnect";
+        tAction::tHandler rule = [this, gated, update = std::move(update)](tAction& a) {
+            if (update) {
+                update(a);
+            } else {
+                a.SetEnabled(true);
+            }
+            if (gated && connecting_) {
+                a.SetEnabled(false);
+            }
+        };
         actions_.push_back(std::make_unique<tAction>(name, caption, std::move(shortcuts), hint,
-                                                     std::move(execute), std::move(update)));
+                                                     std::move(execute), std::move(rule)));
     };
+    // The run's data stay usable after the link ends (lost, switched off)
+    // until the next Start: inspect, mark and export need no station.
+    auto linkOrRun = [this] { return IsConnected() || HasFinishedRun(); };
     auto toggle = [](tAction& a) { a.SetChecked(!a.Checked()); };
 
     add(
@@ -133,22 +148,22 @@ void TfmMain::buildActions() {
                          experiment_->GetStatus() == esLoaded);
         });
     add("acFileSetZeroMarker", "&Начало отсчета", {}, "Установить начало остчета времени", toggle,
-        [this](tAction& a) { a.SetEnabled(IsConnected()); });
+        [linkOrRun](tAction& a) { a.SetEnabled(linkOrRun()); });
     add(
         "acFileMarkPoint", "&Отметить", {}, "Отметить точку для экспорта",
         [this](tAction&) { acFileMarkPointExecute(); },
-        [this](tAction& a) { a.SetEnabled(IsConnected() && charts_->CursorIndex() > 0); });
+        [this, linkOrRun](tAction& a) { a.SetEnabled(linkOrRun() && charts_->CursorIndex() > 0); });
     add(
         "acFileExport", "&Экспорт...", {}, "Экспорт данных в файл",
         [this](tAction&) { acFileExportExecute(); },
-        [this](tAction& a) { a.SetEnabled(IsConnected() && !IsPolling()); });
+        [this, linkOrRun](tAction& a) { a.SetEnabled(linkOrRun() && !IsPolling()); });
     add(
         "acFileShowAll", "Показать &всe", {}, "Показать все данные на экране",
         [this](tAction& a) {
             a.SetChecked(!a.Checked());
             acFileShowAllExecute();
         },
-        [this](tAction& a) { a.SetEnabled(IsConnected()); });
+        [linkOrRun](tAction& a) { a.SetEnabled(linkOrRun()); });
     add(
         "acViewChooseCoord", "&Относительные показания", {},
         "Выбор относительных показаний для датчиков",
@@ -223,6 +238,10 @@ bool TfmMain::IsPolling() const {
     return view_.IsTimerEnabled(tViewTimer::Start);
 }
 
+bool TfmMain::HasFinishedRun() const {
+    return charts_->Mode() == tChartMode::Analysis && charts_->PointCount() > 0;
+}
+
 iChartSink& TfmMain::chartSink() const {
     return chartSinkOverride_ != nullptr ? *chartSinkOverride_ : *charts_;
 }
@@ -230,9 +249,16 @@ iChartSink& TfmMain::chartSink() const {
 // ---------------------------------------------------------------- configuration
 
 void TfmMain::readVolumeCoefficient() {
+    const std::string text = settings_->GetSettingByName("VolCoeff");
     double value = 0;
-    if (!tryParseDecimal(settings_->GetSettingByName("VolCoeff"), value)) {
-        value = static_cast<double>(0.0934f);
+    if (!tryParseDecimal(text, value)) {
+        value = kDefaultVolumeCoefficient;
+    } else if (!std::isfinite(value) || !(value > 0) || !std::isfinite(static_cast<float>(value))) {
+        // A negative, zero or endless coefficient would export volumes that
+        // are plainly wrong; the default is at least the station's own.
+        logFile->WriteLine("VolCoeff=" + text +
+                           " is not a positive number, using the default coefficient");
+        value = kDefaultVolumeCoefficient;
     }
     volumeCoefficient_ = value;
     logFile->WriteLine("Using volume coefficient: " + formatFixed(value, 5));
@@ -273,11 +299,19 @@ void TfmMain::switchOffStep() {
         return;
     }
     const int minutes = strToIntDef(settings_->GetSettingByName("SwitchOffTime"), 5);
+    if (minutes <= 0) {
+        // No time at all is no countdown, not a disconnect at every connect.
+        if (!view_.StatusText(kPanelSwitchOff).empty()) {
+            view_.SetStatusText(kPanelSwitchOff, "");
+        }
+        return;
+    }
     const int warnSeconds = strToIntDef(settings_->GetSettingByName("WarnTime"), 30);
     switchOffElapsed_ += kClockIntervalMs;
     std::int64_t remaining = static_cast<std::int64_t>(minutes) * 60000 - switchOffElapsed_;
     if (remaining < 0) {
         ExecuteAction("acDeviceStop");
+        switchOffActuators();
         ExecuteAction("acDeviceConnect");
         remaining = 0;
     }
@@ -290,8 +324,30 @@ void TfmMain::switchOffStep() {
     }
 }
 
+// Nothing that the last report showed running stays on when the station
+// is left alone: heater, stirrer and pumps get their off command.
+void TfmMain::switchOffActuators() {
+    if (device_ == nullptr) {
+        return;
+    }
+    for (const tActuator& actuator : actuators_) {
+        if (actuator.state != 0) {
+            const std::string command = clearCommand(actuator);
+            logFile->WriteLine("SWITCH-OFF: " + command);
+            device_->SendCommand(command);
+        }
+    }
+}
+
 bool TfmMain::FormCloseQuery(bool canClose) {
     if (!canClose) {
+        return false;
+    }
+    if (connecting_) {
+        // The search cannot be left half done: it ends at the current port,
+        // then the window asks again.
+        finder_->Cancel();
+        closeAfterConnect_ = true;
         return false;
     }
     if (!closeQueryAttached_) {
@@ -323,6 +379,11 @@ void TfmMain::EndSession(bool ending) {
 // ---------------------------------------------------------------- connection
 
 void TfmMain::acDeviceConnectExecute() {
+    if (connecting_) {
+        // Pressed again during the search: cancel it.
+        finder_->Cancel();
+        return;
+    }
     if (IsConnected()) {
         disconnect();
     } else {
@@ -343,59 +404,21 @@ void TfmMain::connect() {
     if (IsConnected()) {
         disconnect();
     }
-    std::unique_ptr<tPortList> ports;
-    bool keyOpen = false;
-    std::vector<std::unique_ptr<tDeviceDetector>> detectors;
-    try {
-        ports = std::make_unique<tPortList>(settings_.get());
-        logFile->WriteLine("Registry created");
-        std::vector<std::string> valueNames;
-        logFile->WriteLine("StringList created");
-        logFile->WriteLine("Rootkey!");
-        if (!ports->OpenKey()) {
-            throw tError(constantText("DK_NO_COM_PORTS"));
-        }
-        keyOpen = true;
-        logFile->WriteLine("Key opened.");
-        logFile->WriteLine("Object list created.");
-        valueNames = ports->GetValueNames();
-        logFile->WriteLine("Get Value Names.");
-        if (valueNames.empty()) {
-            throw tError(constantText("DK_NO_COM_PORTS"));
-        }
-        // One detector at a time: they share the settings store, which has
-        // no lock of its own.
-        for (const std::string& valueName : valueNames) {
-            try {
-                const std::string portName = ports->ReadPortName(valueName);
-                detectors.push_back(std::make_unique<tDeviceDetector>(tPortList::PortPath(portName),
-                                                                      settings_.get()));
-                detectors.back()->WaitFor();
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            } catch (const std::exception& e) {
-                logFile->WriteLine(e.what());
-            }
-        }
-        // The first station in list order wins; any other is closed at once.
-        for (auto& detector : detectors) {
-            detector->WaitFor();
-            std::unique_ptr<tDevice> found(detector->FoundDevice());
-            if (found != nullptr && device_ == nullptr) {
-                device_ = std::move(found);
-            }
-        }
-        detectors.clear();
-        if (device_ == nullptr) {
-            throw tError(constantText("DK_DEVICE_NOT_FOUND"));
-        }
-        ports->CloseKey();
-        keyOpen = false;
-    } catch (const std::exception& e) {
-        logFile->WriteLine(std::string("COM: ") + e.what());
-    }
-    if (keyOpen) {
-        ports->CloseKey();
-    }
+    connecting_ = true;
+    closeAfterConnect_ = false;
+    UpdateActions();
+    finder_ = std::make_unique<tStationFinder>(*settings_);
+    device_ = finder_->Find(
+        [this](const std::string& port, int remaining) {
+            view_.SetStatusText(kPanelHint, formatText(constantText("DK_CONN_SEARCH"),
+                                                       {port, std::to_string(remaining)}));
+        },
+        [this](int ms) { return view_.KeepResponsive(ms); });
+    view_.SetStatusText(kPanelHint, finder_->Cancelled() && device_ == nullptr
+                                        ? constantText("DK_CONN_CANCELLED")
+                                        : std::string());
+    finder_.reset();
+    connecting_ = false;
     if (device_ != nullptr) {
         // Called on the measurement thread: only note it, the tick acts.
         device_->SetEventHandler([flag = linkLost_](tMeasureEvent event) {
@@ -404,20 +427,21 @@ void TfmMain::connect() {
             }
         });
     }
+    UpdateActions();
+    if (closeAfterConnect_) {
+        closeAfterConnect_ = false;
+        view_.Close();
+    }
 }
 
 void TfmMain::disconnect() {
-    std::exception_ptr firstError;
     if (IsMeasuring()) {
-        stopAcquisition(firstError);
+        endRun(tRunEnd::Disconnect);
     }
     device_.reset();
     switchOffArmed_ = -1;
     switchOffElapsed_ = -1;
     linkLost_->store(false);
-    if (firstError) {
-        std::rethrow_exception(firstError);
-    }
 }
 
 // ---------------------------------------------------------------- actuators
@@ -520,13 +544,30 @@ void TfmMain::decodePacket(const std::uint8_t* buffer, std::size_t count) {
 
 void TfmMain::decodePacket(std::string_view bytes) {
     std::exception_ptr firstError;
-    decodeLines(bytes, firstError);
+    decodeLines(bytes, firstError, true);
     if (firstError) {
         std::rethrow_exception(firstError);
     }
 }
 
-void TfmMain::decodeLines(std::string_view text, std::exception_ptr& firstError) {
+float TfmMain::runTime(float stationSeconds) {
+    double t = stationSeconds + timeOffset_;
+    const double period = digitisePeriod_ * 0.001;
+    if (newestTime_ >= 0 && t < newestTime_ - period) {
+        // The station's clock went back by more than a record: it restarted.
+        // The run's time axis goes on after its newest point instead of
+        // putting every later record in between the old ones.
+        timeOffset_ += newestTime_ + period - t;
+        t = newestTime_ + period;
+        logFile->WriteLine("STATION CLOCK WENT BACK: times continue after " +
+                           formatFixed(newestTime_, 3) + " s, offset " +
+                           formatFixed(timeOffset_, 3) + " s");
+    }
+    newestTime_ = std::max(newestTime_, t);
+    return static_cast<float>(t);
+}
+
+void TfmMain::decodeLines(std::string_view text, std::exception_ptr& firstError, bool step) {
     const bool logMeasure = logMeasureEnabled();
     const tRecordMatcher& matcher = recordMatcher_;
 
@@ -563,9 +604,10 @@ void TfmMain::decodeLines(std::string_view text, std::exception_ptr& firstError)
             readings[i] = static_cast<float>(readings[i] * volumeCoefficient_);
         }
         refreshActuatorPanel();
-        newest = static_cast<float>(tt * 0.001);
-        const tExperimentValues values = chartSink().AddReadingSet(newest, readings);
-        if (experiment_->GetStatus() == esRunning) {
+        const float t = runTime(static_cast<float>(tt * 0.001));
+        newest = std::max(newest, t);
+        const tExperimentValues values = chartSink().AddReadingSet(t, readings);
+        if (step && experiment_->GetStatus() == esRunning) {
             // A failing script must not cost the readings after it: they are
             // still decoded and plotted, and the first error is raised once
             // all of them are in.
@@ -585,7 +627,7 @@ void TfmMain::decodeLines(std::string_view text, std::exception_ptr& firstError)
     }
 }
 
-void TfmMain::decodeQueue(tPacketQueue& queue, std::exception_ptr& firstError) {
+void TfmMain::decodeQueue(tPacketQueue& queue, std::exception_ptr& firstError, bool step) {
     while (!queue.empty()) {
         tPacket packet = std::move(queue.front());
         queue.pop_front();
@@ -594,7 +636,7 @@ void TfmMain::decodeQueue(tPacketQueue& queue, std::exception_ptr& firstError) {
         }
         const auto size = std::min<std::size_t>(packet.size, tPacket::kBufferSize);
         decodeLines(std::string_view(reinterpret_cast<const char*>(packet.buffer.get()), size),
-                    firstError);
+                    firstError, step);
     }
 }
 
@@ -602,6 +644,8 @@ void TfmMain::decodeQueue(tPacketQueue& queue, std::exception_ptr& firstError) {
 
 void TfmMain::acDeviceStartExecute() {
     chartSink().EnterLiveMode();
+    timeOffset_ = 0;
+    newestTime_ = -1;
     ApplyState(experiment_->Start());
     disarmSwitchOff();
     linkLost_->store(false);
@@ -614,24 +658,26 @@ void TfmMain::acDevicePauseExecute(tAction& a) {
 }
 
 void TfmMain::acDeviceStopExecute() {
-    std::exception_ptr firstError;
-    stopAcquisition(firstError);
-    if (firstError) {
-        std::rethrow_exception(firstError);
-    }
+    endRun(tRunEnd::Stop);
 }
 
-void TfmMain::stopAcquisition(std::exception_ptr& firstError) {
+// One ending for Stop, Disconnect and a lost link. The thread ends and the
+// stop command goes out first; what the station had still queued (a paused
+// stretch too) belongs to the run and is decoded after that, but with the
+// scenario no longer stepping: a state change among those records would
+// otherwise send its actions after the stop command.
+void TfmMain::endRun(tRunEnd how) {
     view_.SetTimerEnabled(tViewTimer::Start, false);
-    // What the station delivered before the stop belongs to the run, paused
-    // stretch included: take it from the thread and decode it.
     tPacketQueue leftover;
     device_->StopMeasure(&leftover);
-    decodeQueue(leftover, firstError);
+    std::exception_ptr ignored;
+    decodeQueue(leftover, ignored, false);
     experiment_->Stop();
     chartSink().EnterAnalysisMode();
-    queryActuatorState();
-    armSwitchOff();
+    if (how == tRunEnd::Stop) {
+        queryActuatorState();
+        armSwitchOff();
+    }
 }
 
 void TfmMain::tmStartTimer() {
@@ -648,7 +694,7 @@ void TfmMain::tmStartTimer() {
     tPacketQueue queue;
     device_->TakePackets(queue);
     std::exception_ptr firstError;
-    decodeQueue(queue, firstError);
+    decodeQueue(queue, firstError, true);
     if (experiment_->GetStatus() == esFinished) {
         try {
             ExecuteAction("acDeviceStop");
@@ -666,25 +712,16 @@ void TfmMain::tmStartTimer() {
 void TfmMain::handleLinkLost() {
     linkLost_->store(false);
     logFile->WriteLine("COM: LINK LOST. RUN STOPPED.");
-    std::exception_ptr firstError;
-    view_.SetTimerEnabled(tViewTimer::Start, false);
-    // Keep everything that arrived, also a paused stretch, then close the
-    // dead link so that connecting again starts from scratch.
-    tPacketQueue leftover;
-    device_->StopMeasure(&leftover);
-    decodeQueue(leftover, firstError);
-    experiment_->Stop();
-    chartSink().EnterAnalysisMode();
+    // Keep everything that arrived, then close the dead link so that
+    // connecting again starts from scratch.
+    endRun(tRunEnd::LinkLost);
     device_.reset();
     switchOffArmed_ = -1;
     switchOffElapsed_ = -1;
     action("acDeviceConnect").SetChecked(false);
     view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));
     UpdateActions();
-    view_.ShowError(kLinkLostText, messageText(20000));
-    if (firstError) {
-        std::rethrow_exception(firstError);
-    }
+    view_.ShowError(constantText("DK_LINK_LOST"), messageText(20000));
 }
 
 void TfmMain::acDeviceFreqExecute() {
@@ -746,7 +783,11 @@ void TfmMain::acFileExportExecute() {
                               fileName)) {
         return;
     }
-    ExportReadings(*charts_, fileName);
+    try {
+        ExportReadings(*charts_, fileName);
+    } catch (const std::exception& e) {
+        throw tError(formatText(constantText("DK_EXPORT_FAILED"), {e.what()}));
+    }
 }
 
 void TfmMain::acFileShowAllExecute() {

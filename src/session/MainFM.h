@@ -24,6 +24,7 @@ class tDevice;
 class tExperiment;
 class tState;
 class tChartModel;
+class tStationFinder;
 
 // File-chooser filters ("text|mask|text|mask").
 inline constexpr std::string_view kScenarioFilter =
@@ -103,6 +104,11 @@ public:
     bool IsMeasuring() const;
     bool IsPaused() const;
     bool IsPolling() const;
+    // Connect is searching for the station (every other action disabled).
+    bool IsConnecting() const { return connecting_; }
+    // The charts hold the points of a run that has ended: they can be
+    // inspected, marked and exported without a station.
+    bool HasFinishedRun() const;
     tDevice* Device() const { return device_.get(); }
     tSettings& Settings() const { return *settings_; }
     tExperiment& Experiment() const { return *experiment_; }
@@ -132,9 +138,14 @@ private:
     void acFileExportExecute();
     void acFileShowAllExecute();
 
-    void stopAcquisition(std::exception_ptr& firstError);
-    void decodeLines(std::string_view text, std::exception_ptr& firstError);
-    void decodeQueue(tPacketQueue& queue, std::exception_ptr& firstError);
+    enum class tRunEnd { Stop, Disconnect, LinkLost };
+    void endRun(tRunEnd how);
+    // `step`: a running scenario sees the readings and may change state.
+    void decodeLines(std::string_view text, std::exception_ptr& firstError, bool step);
+    void decodeQueue(tPacketQueue& queue, std::exception_ptr& firstError, bool step);
+    // The station's time in seconds on the run's time axis.
+    float runTime(float stationSeconds);
+    void switchOffActuators();
     void handleLinkLost();
     void switchOffStep();
     void armSwitchOff();
@@ -152,6 +163,12 @@ private:
     std::int32_t switchOffArmed_ = -1;
     std::int32_t switchOffElapsed_ = -1;
     std::int32_t digitisePeriod_ = 200;
+    // Added to the station's times after its clock went back (a restart).
+    double timeOffset_ = 0;
+    double newestTime_ = -1;                  // newest time of the run so far, -1 before the first
+    std::unique_ptr<tStationFinder> finder_;  // while connecting
+    bool connecting_ = false;
+    bool closeAfterConnect_ = false;
     double volumeCoefficient_ = 0;
     tActuatorTable actuators_;
     // What each frame shows; a frame is told again only when its actuator's

@@ -14,6 +14,7 @@ enum class tViewTimer {
 inline constexpr int kPanelClock = 0;
 inline constexpr int kPanelConnection = 1;
 inline constexpr int kPanelSwitchOff = 2;
+inline constexpr int kPanelHint = 3;  // the first panel: hints and progress
 
 // What one actuator frame shows.
 struct tActuatorFrameText {
@@ -87,6 +88,12 @@ public:
     // Closes the window: the window asks TfmMain::FormCloseQuery and, when
     // that allows it, calls TfmMain::FormClose.
     virtual void Close() = 0;
+
+    // The controller waits for work on another thread (the search for the
+    // station): keep the user interface alive for up to `milliseconds`
+    // (events, timers, repaints). False when the user asked to cancel in a
+    // way only the view knows of (an interrupt of the console).
+    virtual bool KeepResponsive(int milliseconds) = 0;
 };
 
 }  // namespace vantrel

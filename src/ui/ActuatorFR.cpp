@@ -176,6 +176,7 @@ bool TfrActuator::BackwardVisible() const {
 }
 void TfrActuator::SetRangeHint(const QString& hint) {
     edState->setToolTip(hint);
+    edState->setStatusTip(hint);
 }
 QString TfrActuator::RangeHint() const {
     return edState->toolTip();

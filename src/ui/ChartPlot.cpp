@@ -205,7 +205,8 @@ void TChartPlot::ApplyVisibility() {
 
 void TChartPlot::ApplyAxis(double min, double max) {
     applyingAxis_ = true;
-    xAxis->setRange(min, max);
+    // A single point has no extent; give it room rather than a zero range.
+    xAxis->setRange(min, max > min ? max : min + 1.0);
     applyingAxis_ = false;
     RequestReplot();
 }

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -91,6 +92,7 @@ constexpr int kValueColumnWidth = 80;
 constexpr int kTimeInterval = 300;
 constexpr int kStartInterval = 100;
 const char* const kClockSample = " 88:88:88 ";
+constexpr int kSessionEndWaitMs = 30000;
 
 }  // namespace
 
@@ -154,9 +156,17 @@ TfmMainWindow::TfmMainWindow(const std::string& configFileName, QWidget* parent)
                 &TfmMainWindow::IdleUpdate);
     }
     if (qApp != nullptr) {
-        // The session is ending: no exit question may hold it up.
-        connect(qApp, &QGuiApplication::commitDataRequest, this,
-                [this](QSessionManager&) { controller_->QueryEndSession(); });
+        // The session is ending: no exit question may hold it up. Qt says
+        // nothing when the user then cancels the shutdown; a program still
+        // running well after the request means the session went on.
+        sessionEndWait_ = new QTimer(this);
+        sessionEndWait_->setSingleShot(true);
+        sessionEndWait_->setInterval(kSessionEndWaitMs);
+        connect(sessionEndWait_, &QTimer::timeout, this, &TfmMainWindow::SessionEndCancelled);
+        connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
+            controller_->QueryEndSession();
+            sessionEndWait_->start();
+        });
     }
 
     controller_->FormCreate();
@@ -209,6 +219,11 @@ void TfmMainWindow::BuildWidgets() {
         actuatorColumn->addWidget(frames_[i]);
     }
     actuatorColumn->addStretch(1);
+    // The panel keeps its room while hidden, so connecting neither resizes
+    // the window nor shifts the charts.
+    QSizePolicy keepRoom = pnActuators_->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    pnActuators_->setSizePolicy(keepRoom);
     pnActuators_->setVisible(false);
     row->addWidget(pnActuators_);
 
@@ -720,6 +735,19 @@ void TfmMainWindow::ShowAbout() {
 
 void TfmMainWindow::Close() {
     close();
+}
+
+void TfmMainWindow::SessionEndCancelled() {
+    controller_->EndSession(false);
+}
+
+bool TfmMainWindow::KeepResponsive(int milliseconds) {
+    // A nested loop that sleeps until an event or the time is up: the window
+    // repaints, the clock ticks and Connect (now Cancel) can be pressed.
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+    return true;
 }
 
 // ---- chart notifications

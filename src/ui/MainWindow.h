@@ -96,6 +96,7 @@ public:
     void ShowRelativeMenu() override;
     void ShowAbout() override;
     void Close() override;
+    bool KeepResponsive(int milliseconds) override;
 
     // ---- iChartView
     void ModeChanged(tChartMode mode) override;
@@ -112,6 +113,11 @@ public:
 
     // "Text (*.a)|*.a|All (*.*)|*.*" as a Qt name filter list.
     static QString QtFilter(const std::string& filter);
+
+public slots:
+    // The system asked to end the session, then did not: closing asks the
+    // exit question again.
+    void SessionEndCancelled();
 
 protected:
     // An error that escaped a handler: a critical message box, then the
@@ -168,6 +174,7 @@ private:
     std::array<QAction*, 7> relativeItems_{};
     QTimer* tmTime_ = nullptr;
     QTimer* tmStart_ = nullptr;
+    QTimer* sessionEndWait_ = nullptr;
 
     bool updating_ = false;
     bool syncing_ = false;

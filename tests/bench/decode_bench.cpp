@@ -53,6 +53,7 @@ public:
     void ShowRelativeMenu() override {}
     void ShowAbout() override {}
     void Close() override {}
+    bool KeepResponsive(int) override { return true; }
 };
 
 class tNullSink : public iChartSink {
@@ -76,10 +77,11 @@ struct tWorkload {
     std::vector<std::string_view> lines;
     std::size_t records = 0;
 
-    explicit tWorkload(std::size_t count) {
+    // Records `first` to `first + count - 1` of a run; TT 200 ms apart.
+    explicit tWorkload(std::size_t count, std::size_t first = 0) {
         std::string packet;
         char line[256];
-        for (std::size_t i = 0; i < count; ++i) {
+        for (std::size_t i = first; i < first + count; ++i) {
             const int n = std::snprintf(
                 line, sizeof line,
                 "LT:%.2f\tLP:%.2f\tLC:%.3f\tLE:%.3f\tV1:%.2f\tV2:%.2f\tV3:%.2f\t"
@@ -177,6 +179,34 @@ void BM_DecodePacketCharts(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * w.records));
 }
 BENCHMARK(BM_DecodePacketCharts);
+
+// The station restarts after 100,000 records of a run and its clock starts
+// again from 0 (argument 1), against the same 10,000 records continuing
+// the run (argument 0). A restart must not make each later record an
+// insertion in front of the whole run.
+void BM_RecordsAfterClockReset(benchmark::State& state) {
+    static const tWorkload run(100000);
+    static const tWorkload continued(10000, 100000);
+    static const tWorkload restarted(10000, 0);
+    const tWorkload& tail = state.range(0) != 0 ? restarted : continued;
+    tNullView view;
+    std::unique_ptr<TfmMain> fm;
+    for (auto _ : state) {
+        state.PauseTiming();
+        fm.reset();
+        fm = std::make_unique<TfmMain>(view, configFile());
+        fm->Charts().EnterLiveMode();
+        for (const std::string& packet : run.packets) {
+            fm->decodePacket(packet);
+        }
+        state.ResumeTiming();
+        for (const std::string& packet : tail.packets) {
+            fm->decodePacket(packet);
+        }
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * tail.records));
+}
+BENCHMARK(BM_RecordsAfterClockReset)->Arg(0)->Arg(1)->Iterations(5)->Unit(benchmark::kMillisecond);
 
 // The same work (split at CR LF, match the pattern, scale the volumes)
 // done with the C library's formatted input. Each packet is copied once and

@@ -7,6 +7,7 @@
 
 #include "base/Error.h"
 #include "base/Settings.h"
+#include "base/Texts.h"
 #include "charts/ChartModel.h"
 #include "experiment/Experiment.h"
 #include "experiment/FakeProgram.h"
@@ -106,7 +107,7 @@ TEST_F(AcquisitionTest, LinkLostStopsTheRunKeepsTheDataAndAllowsReconnecting) {
     ExpectPlottedAsSent(delivered);
     EXPECT_EQ(sink.events.back(), "analysis");
     ASSERT_EQ(view.errors.size(), 1u);
-    EXPECT_EQ(view.errors[0].text, "Связь со станцией потеряна. Полученные данные сохранены.");
+    EXPECT_EQ(view.errors[0].text, constantText("DK_LINK_LOST"));
     EXPECT_FALSE(view.timers[1]);
     EXPECT_EQ(view.status[kPanelConnection], "<НЕТ>");
     fm->UpdateActions();

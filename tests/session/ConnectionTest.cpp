@@ -320,10 +320,28 @@ TEST_F(ConnectionTest, SwitchOffCountdownBlinksThenDisconnects) {
     EXPECT_EQ(view.status[kPanelSwitchOff], "");
     EXPECT_EQ(fm->SwitchOffElapsed(), 1500);
 
+    // No time at all is no countdown, not a disconnect.
     fm->Settings().SetSettingByName("CheckOffTimer", "1");
-    fm->Settings().SetSettingByName("SwitchOffTime", "0");
-    fm->tmTimeTimer();
+    for (const char* none : {"0", "-5"}) {
+        fm->Settings().SetSettingByName("SwitchOffTime", none);
+        fm->tmTimeTimer();
+        EXPECT_TRUE(fm->IsConnected()) << none;
+        EXPECT_EQ(view.status[kPanelSwitchOff], "") << none;
+    }
+
+    // When it fires, what the station last reported running is switched off
+    // before the link closes.
+    view.actuatorEdit[0] = "100";
+    fm->btnSetClick(0);
+    ASSERT_EQ(view.frames[0].stateText, "Вкл");
+    fm->Settings().SetSettingByName("SwitchOffTime", "1");
+    for (int tick = 0; tick < 250 && fm->IsConnected(); ++tick) {
+        fm->tmTimeTimer();
+    }
     EXPECT_FALSE(fm->IsConnected());
+    EXPECT_GT(Find("H0,0", Find("H0,1,100")), 0);
+    EXPECT_EQ(Find("M0,0"), -1);  // the stirrer was off
+    EXPECT_EQ(log.Count("SWITCH-OFF: H0,0"), 1);
     EXPECT_EQ(view.status[kPanelConnection], "<НЕТ>");
     EXPECT_EQ(fm->SwitchOffArmed(), -1);
     fm->tmTimeTimer();

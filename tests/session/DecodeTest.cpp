@@ -103,25 +103,39 @@ TEST_F(DecodeTest, MisspeltIdRejectsLineButKeepsHeaterValues) {
 }
 
 TEST_F(DecodeTest, BatchEndsOnceWithTheNewestAcceptedTime) {
-    fm->decodePacket(record(20, 1000) + "\r\n" + record(21, 1200) + "\r\n" + "junk\r\n");
-    EXPECT_EQ(sink.sets.size(), 2u);
-    EXPECT_EQ(sink.batchEnds, std::vector<float>{1.2f});
-    EXPECT_EQ(log.Count("0: STRANGE ANSWER. IGNORED."), 1);
-
     // A record at TT = 0 is plotted but moves nothing.
-    sink = {};
     fm->decodePacket(record(20, 0) + "\r\n");
     EXPECT_EQ(sink.sets.size(), 1u);
     EXPECT_FLOAT_EQ(sink.sets[0].t, 0.f);
     EXPECT_TRUE(sink.batchEnds.empty());
 
+    sink = {};
+    fm->decodePacket(record(20, 1000) + "\r\n" + record(21, 1200) + "\r\n" + "junk\r\n");
+    EXPECT_EQ(sink.sets.size(), 2u);
+    EXPECT_EQ(sink.batchEnds, std::vector<float>{1.2f});
+    EXPECT_EQ(log.Count("0: STRANGE ANSWER. IGNORED."), 1);
+
     // Empty lines are rejected with -1; bytes after the last line end are not a line.
     sink = {};
     log.Clear();
-    fm->decodePacket("\r\n" + record(20, 500) + "\r\n" + record(21, 700));
+    fm->decodePacket("\r\n" + record(20, 1300) + "\r\n" + record(21, 1500));
     EXPECT_EQ(log.Lines(), std::vector<std::string>{"-1: STRANGE ANSWER. IGNORED."});
     EXPECT_EQ(sink.sets.size(), 1u);
-    EXPECT_EQ(sink.batchEnds, std::vector<float>{0.5f});
+    EXPECT_EQ(sink.batchEnds, std::vector<float>{1.3f});
+}
+
+TEST_F(DecodeTest, StationRestartContinuesTheTimeAxisAfterTheNewestPoint) {
+    // 200 ms period: a record 0.1 s late is put in order, a jump back of
+    // more than a period is a restart of the station's clock.
+    fm->decodePacket(record(20, 10000) + "\r\n" + record(20, 9900) + "\r\n" + record(20, 200) +
+                     "\r\n" + record(20, 400) + "\r\n");
+    ASSERT_EQ(sink.sets.size(), 4u);
+    EXPECT_FLOAT_EQ(sink.sets[1].t, 9.9f);
+    EXPECT_FLOAT_EQ(sink.sets[2].t, 10.2f);
+    EXPECT_FLOAT_EQ(sink.sets[3].t, 10.4f);
+    EXPECT_EQ(sink.batchEnds, std::vector<float>{10.4f});
+    EXPECT_EQ(log.Count("STATION CLOCK WENT BACK: times continue after 10.000 s, offset 10.000 s"),
+              1);
 }
 
 TEST_F(DecodeTest, LogMeasureWritesEveryLineBeforeItsRejection) {

@@ -1,5 +1,8 @@
 #include "support/TestView.h"
 
+#include <chrono>
+#include <thread>
+
 namespace vantrel::test {
 
 namespace {
@@ -182,6 +185,16 @@ void tTestView::Close() {
     if (onClose) {
         onClose();
     }
+}
+
+}  // namespace vantrel::test
+
+namespace vantrel::test {
+
+bool tTestView::KeepResponsive(int milliseconds) {
+    ++busyWaits;
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    return onBusy ? onBusy() : true;
 }
 
 }  // namespace vantrel::test

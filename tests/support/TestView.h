@@ -32,6 +32,9 @@ public:
     std::array<std::string, 5> actuatorEdit;  // what the frames' value boxes hold
     // Runs when the controller closes the window (the window's close event).
     std::function<void()> onClose;
+    // Runs on every wait of the controller for background work; false
+    // cancels it (as an interrupt would).
+    std::function<bool()> onBusy;
 
     // ---- what was shown
     std::vector<std::string> calls;  // every call, in order
@@ -56,6 +59,7 @@ public:
     int relativeMenuShown = 0;
     int aboutShown = 0;
     int closeRequests = 0;
+    int busyWaits = 0;
 
     // Number of recorded calls that start with `prefix`.
     int CallCount(std::string_view prefix) const;
@@ -86,6 +90,7 @@ public:
     void ShowRelativeMenu() override;
     void ShowAbout() override;
     void Close() override;
+    bool KeepResponsive(int milliseconds) override;
 
 private:
     void record(std::string line) { calls.push_back(std::move(line)); }

@@ -422,6 +422,52 @@ TEST_F(MainWindowTest, CurveListKeepsTheLastCurveTicked) {
     EXPECT_TRUE(window_->TimeChart()->Curve(3)->visible());
 }
 
+// With show-all on, the time axis keeps fitting every point as records
+// arrive, not only the extent it had when show-all was switched on.
+TEST_F(MainWindowTest, ShowAllKeepsFittingTheLiveRun) {
+    Connect();
+    window_->Trigger("acDeviceStart");
+    window_->Trigger("acFileShowAll");
+    ASSERT_TRUE(Checked("acFileShowAll"));
+    const auto newest = [&] { return Model().TimeSeries(0).X(Model().PointCount() - 1); };
+    for (std::size_t points : {5u, 15u}) {
+        ASSERT_TRUE(RunUntil([&] { return Model().PointCount() >= points; }));
+        RunFor(30);  // the tick that took them has drawn
+        const QCPRange shown = window_->TimeChart()->xAxis->range();
+        EXPECT_DOUBLE_EQ(shown.upper, newest()) << points;
+        EXPECT_DOUBLE_EQ(shown.lower, Model().TimeSeries(0).X(0)) << points;
+    }
+    window_->Trigger("acDeviceStop");
+    EXPECT_DOUBLE_EQ(window_->TimeChart()->xAxis->range().upper, newest());
+}
+
+// Smaller things a user meets: the value box's range hint in the status bar,
+// a window that keeps its size when the actuator panel appears, and the exit
+// question back after the system's shutdown was cancelled.
+TEST_F(MainWindowTest, HintsSizeAndCancelledShutdown) {
+    // What the window may shrink to decides whether it grows: the same
+    // before and after the actuator panel appears.
+    const QSize before = window_->size();
+    const QSize smallest = window_->minimumSizeHint();
+    Connect();
+    QApplication::processEvents();
+    EXPECT_EQ(window_->minimumSizeHint(), smallest);
+    EXPECT_EQ(window_->size(), before);
+
+    QWidget* valueBox = window_->ActuatorFrame(2)->edState;
+    QStatusTipEvent tip(valueBox->statusTip());
+    QApplication::sendEvent(valueBox, &tip);
+    EXPECT_EQ(window_->StatusPanel(0)->text(), QString("[-600..-6],[6..600]"));
+
+    TfmMain& fm = window_->Controller();
+    fm.QueryEndSession();
+    EXPECT_TRUE(fm.FormCloseQuery(true));  // the system is ending: no question
+    EXPECT_TRUE(window_->questions.empty());
+    ASSERT_TRUE(QMetaObject::invokeMethod(window_.get(), "SessionEndCancelled"));
+    EXPECT_FALSE(fm.FormCloseQuery(true));
+    EXPECT_EQ(window_->questions.size(), 1u);
+}
+
 TEST(MainWindowParts, FileFiltersBecomeQtNameFilters) {
     EXPECT_EQ(TfmMainWindow::QtFilter("Файлы экспериментов (*.exp)|*.exp|Все файлы (*.*)|*.*"),
               QString::fromUtf8("Файлы экспериментов (*.exp);;Все файлы (*.*)"));

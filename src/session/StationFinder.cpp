@@ -1,0 +1,92 @@
+#include "session/StationFinder.h"
+
+#include <vector>
+
+#include "base/Error.h"
+#include "base/LogFile.h"
+#include "base/Settings.h"
+#include "base/Texts.h"
+#include "device/Device.h"
+#include "device/DeviceDetector.h"
+#include "device/PortList.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr int kPollMs = 20;
+constexpr int kPauseAfterPortMs = 100;
+
+}  // namespace
+
+tStationFinder::tStationFinder(tSettings& settings) : settings_(settings) {}
+
+std::unique_ptr<tDevice> tStationFinder::Find(const tOnPort& onPort, const tWait& wait) {
+    // The detectors read their keys from a copy: the user interface keeps
+    // running meanwhile and may change the store they would otherwise share.
+    tSettings snapshot(false);
+    settings_.AssignTo(snapshot);
+
+    const auto waitFor = [&](int ms) {
+        if (!cancel_.load() && !wait(ms)) {
+            cancel_.store(true);
+        }
+    };
+
+    std::unique_ptr<tDevice> device;
+    std::vector<std::unique_ptr<tDeviceDetector>> detectors;
+    try {
+        tPortList ports(&snapshot);
+        logFile->WriteLine("Registry created");
+        logFile->WriteLine("StringList created");
+        logFile->WriteLine("Rootkey!");
+        if (!ports.OpenKey()) {
+            throw tError(constantText("DK_NO_COM_PORTS"));
+        }
+        logFile->WriteLine("Key opened.");
+        logFile->WriteLine("Object list created.");
+        const std::vector<std::string> valueNames = ports.GetValueNames();
+        logFile->WriteLine("Get Value Names.");
+        if (valueNames.empty()) {
+            throw tError(constantText("DK_NO_COM_PORTS"));
+        }
+        for (std::size_t i = 0; i < valueNames.size() && !cancel_.load(); ++i) {
+            try {
+                const std::string path = tPortList::PortPath(ports.ReadPortName(valueNames[i]));
+                if (onPort) {
+                    onPort(path, static_cast<int>(valueNames.size() - i - 1));
+                }
+                detectors.push_back(std::make_unique<tDeviceDetector>(path, &snapshot, &cancel_));
+                while (!detectors.back()->Finished()) {
+                    waitFor(kPollMs);
+                }
+                detectors.back()->WaitFor();
+                waitFor(kPauseAfterPortMs);
+            } catch (const std::exception& e) {
+                logFile->WriteLine(e.what());
+            }
+        }
+        // The first station in list order wins; any other is closed at once.
+        for (auto& detector : detectors) {
+            detector->WaitFor();
+            std::unique_ptr<tDevice> found(detector->FoundDevice());
+            if (found != nullptr && device == nullptr) {
+                device = std::move(found);
+            }
+        }
+        detectors.clear();
+        if (device == nullptr) {
+            throw tError(
+                constantText(cancel_.load() ? "DK_CONN_CANCELLED" : "DK_DEVICE_NOT_FOUND"));
+        }
+    } catch (const std::exception& e) {
+        logFile->WriteLine(std::string("COM: ") + e.what());
+    }
+    if (device != nullptr) {
+        device->SetSettings(&settings_);
+        device->SetCancelFlag(nullptr);
+    }
+    return device;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace vantrel {
+
+class tDevice;
+class tSettings;
+
+// Looks for the station on the machine's serial ports, strictly one port
+// after another: a detector tests each port, the first station in list order
+// wins and any other is closed at once. The caller's wait runs while a port
+// is tested, so the user interface stays alive; the search can be cancelled
+// meanwhile and then ends at the current port's next step. Every step and
+// failure goes to the log as the search has always written it.
+class tStationFinder {
+public:
+    // Before each port: its path and how many ports are still to come.
+    using tOnPort = std::function<void(const std::string& portPath, int remaining)>;
+    // Lets up to `milliseconds` pass; false asks to cancel the search.
+    using tWait = std::function<bool(int milliseconds)>;
+
+    explicit tStationFinder(tSettings& settings);
+    tStationFinder(const tStationFinder&) = delete;
+    tStationFinder& operator=(const tStationFinder&) = delete;
+
+    // The station's link (opened, identified, reading `settings`), or null
+    // when there is none or the search was cancelled first. Never throws.
+    std::unique_ptr<tDevice> Find(const tOnPort& onPort, const tWait& wait);
+
+    // From within the wait: end the search at the current port.
+    void Cancel() { cancel_.store(true); }
+    bool Cancelled() const { return cancel_.load(); }
+
+private:
+    tSettings& settings_;
+    std::atomic<bool> cancel_{false};
+};
+
+}  // namespace vantrel
