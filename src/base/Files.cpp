@@ -306,6 +306,37 @@ void replaceFile(const std::string& fileName, const std::string& target, std::st
 
 }  // namespace
 
+bool canWriteFile(const std::string& fileName, std::string& reason) {
+    std::string target = fileName;
+    switch (classify(target)) {
+        case tTarget::Direct:
+            return true;
+        case tTarget::Folder:
+            reason = systemErrorText(EISDIR);
+            return false;
+        case tTarget::Other:
+            reason = "It is not a file that can be written.";
+            return false;
+        case tTarget::Replaceable:
+            break;
+    }
+    const std::string probe = temporaryNameFor(target);
+    const int fd = openNew(probe);
+    if (fd < 0) {
+        reason = systemErrorText(errno);
+        return false;
+    }
+    const std::string block(4096, '\0');
+    const bool written = writeAll(fd, block) && flushToDisk(fd) == 0;
+    const int error = errno;
+    closeFile(fd);
+    removeFile(probe);
+    if (!written) {
+        reason = systemErrorText(error);
+    }
+    return written;
+}
+
 void writeFileAtomically(const std::string& fileName, std::string_view bytes) {
     if (fileName.empty()) {
         throw tError(fileCreateErrorText(fileName, systemErrorText(ENOENT)));

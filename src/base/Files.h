@@ -25,6 +25,12 @@ bool readFileIfExists(const std::string& fileName, std::string& bytes);
 // tError with the system's message on failure.
 void writeFileAtomically(const std::string& fileName, std::string_view bytes);
 
+// Whether `fileName` can be written now, found out before a long run rather
+// than after it: its folder takes a new file of a few kilobytes (a read-only
+// or full file system shows here), or it is a device or pipe written in
+// place. False with the system's reason otherwise.
+bool canWriteFile(const std::string& fileName, std::string& reason);
+
 // The program's wording of file errors, around the system's own message.
 std::string fileOpenErrorText(const std::string& fileName, const std::string& systemText);
 std::string fileCreateErrorText(const std::string& fileName, const std::string& systemText);
