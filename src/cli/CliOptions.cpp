@@ -105,7 +105,9 @@ bool parseCliOptions(const std::vector<std::string>& args, tCliOptions& options,
             if (hasValue) {
                 return true;
             }
-            if (i + 1 < args.size()) {
+            // "--export --simulate" forgot the file, it did not name one
+            // "--simulate"; such a name can still be given after "=".
+            if (i + 1 < args.size() && !args[i + 1].starts_with("--")) {
                 value = args[++i];
                 return true;
             }

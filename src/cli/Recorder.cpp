@@ -1,12 +1,15 @@
 #include "cli/Recorder.h"
 
 #include <chrono>
+#include <cstdlib>
+#include <ctime>
 #include <exception>
 #include <filesystem>
 #include <memory>
 #include <system_error>
 #include <thread>
 
+#include "base/Files.h"
 #include "base/Functions.h"
 #include "base/LogFile.h"
 #include "base/Settings.h"
@@ -15,6 +18,7 @@
 #include "charts/Export.h"
 #include "cli/ConsoleView.h"
 #include "cli/RecordingSink.h"
+#include "device/PortList.h"
 #include "session/MainFM.h"
 
 #ifdef VANTREL_HAVE_SIM
@@ -44,9 +48,9 @@ std::string readingText(int quantity, float value) {
     return formatFixed(value, quantity >= qV1 ? 4 : 2);
 }
 
-// The export folder is checked before the run, not discovered missing after
-// an hour of recording.
-bool exportFolderUsable(const std::string& fileName, std::string& error) {
+// The export target is checked before the run, not found unusable after an
+// hour of recording: a missing, read-only or full folder is told at once.
+bool exportTargetUsable(const std::string& fileName, std::string& error) {
     const std::filesystem::path path(fileName);
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) {
@@ -58,18 +62,49 @@ bool exportFolderUsable(const std::string& fileName, std::string& error) {
         error = "--export: the folder '" + folder.string() + "' does not exist";
         return false;
     }
+    std::string reason;
+    if (!canWriteFile(fileName, reason)) {
+        error = "--export: '" + fileName + "' cannot be written: " + reason;
+        return false;
+    }
     return true;
 }
 
 }  // namespace
 
+std::string fallbackExportName() {
+    std::filesystem::path folder;
+    for (const char* variable : {"HOME", "USERPROFILE"}) {
+        const char* value = std::getenv(variable);
+        std::error_code ec;
+        if (value != nullptr && *value != '\0' && std::filesystem::is_directory(value, ec)) {
+            folder = value;
+            break;
+        }
+    }
+    std::error_code ec;
+    if (folder.empty()) {
+        folder = std::filesystem::temp_directory_path(ec);
+    }
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    return (folder / ("vantrel-run-" + std::string(stamp) + ".csv")).string();
+}
+
 tRecorder::tRecorder(tCliOptions options, std::vector<std::string> args, std::string programPath,
-                     std::ostream& messages, const std::atomic<bool>* stopRequested)
+                     std::ostream& messages, const std::atomic<int>* interrupts)
     : options_(std::move(options)),
       args_(std::move(args)),
       programPath_(std::move(programPath)),
       messages_(messages),
-      stopRequested_(stopRequested) {}
+      interrupts_(interrupts) {}
 
 int tRecorder::Run() {
     std::unique_ptr<tLogFile> log;
@@ -113,6 +148,7 @@ int tRecorder::RunLogged() {
     }
     sink.SetTarget(&controller->Charts());
     view.SetEcho(true);
+    view.SetInterrupts(interrupts_);
 
 #ifdef VANTREL_HAVE_SIM
     if (options_.simulate) {
@@ -151,7 +187,14 @@ int tRecorder::Record(TfmMain& controller, tConsoleView& view, tRecordingSink& s
         messages_ << kPrefix << e.what() << '\n';
     }
     if (!controller.IsConnected()) {
-        const std::string ports = controller.Settings().GetSettingByName("Ports");
+        if (Interrupted()) {
+            messages_ << kPrefix << "interrupted while looking for the station\n";
+            return kExitInterrupted;
+        }
+        std::string ports;
+        for (const std::string& port : configuredPorts(&controller.Settings())) {
+            ports += (ports.empty() ? "" : ", ") + port;
+        }
         messages_ << kPrefix << "no station found on "
                   << (ports.empty() ? std::string("the system's serial ports") : ports) << '\n';
         return kExitNoStation;
@@ -177,7 +220,7 @@ int tRecorder::Record(TfmMain& controller, tConsoleView& view, tRecordingSink& s
         reason = tStop::LinkLost;
     } else {
         messages_ << kPrefix << "recording every " << controller.DigitisePeriod() << " ms"
-                  << (stopRequested_ != nullptr ? ", Ctrl+C stops" : "") << '\n'
+                  << (interrupts_ != nullptr ? ", Ctrl+C stops" : "") << '\n'
                   << std::flush;
     }
 
@@ -218,12 +261,18 @@ int tRecorder::Record(TfmMain& controller, tConsoleView& view, tRecordingSink& s
     }
     const double elapsed = elapsedSince();
 
+    // From here on an interrupt only counts: the run must reach its file.
+    const int interruptsBefore = interrupts_ != nullptr ? interrupts_->load() : 0;
     if (controller.IsMeasuring()) {
         guarded([&controller] { controller.ExecuteAction("acDeviceStop"); });
     }
     Summary(reason, sink, elapsed);
     const bool exported = options_.exportFile.empty() || Export(controller);
-    if (controller.IsConnected() && controller.FormCloseQuery()) {
+    if (interrupts_ != nullptr && interrupts_->load() > interruptsBefore) {
+        // Asked again while stopping: the run is written, end without the
+        // polite close (the stop command has gone out already).
+        messages_ << kPrefix << "interrupted again: ending now\n" << std::flush;
+    } else if (controller.IsConnected() && controller.FormCloseQuery()) {
         controller.FormClose();
     }
     if (!exported) {
@@ -243,7 +292,7 @@ tRecorder::tStop tRecorder::CheckStop(const TfmMain& controller, const tRecordin
     if (options_.durationSeconds && elapsed >= *options_.durationSeconds) {
         return tStop::Duration;
     }
-    if (stopRequested_ != nullptr && stopRequested_->load()) {
+    if (Interrupted()) {
         return tStop::Interrupted;
     }
     if (!controller.IsMeasuring()) {
@@ -270,6 +319,15 @@ bool tRecorder::Export(TfmMain& controller) {
         ExportReadings(controller.Charts(), options_.exportFile);
     } catch (const std::exception& e) {
         messages_ << kPrefix << "export failed: " << e.what() << '\n';
+        // The run is not lost with its file: it goes where it can be written.
+        const std::string fallback = fallbackExportName();
+        try {
+            ExportReadings(controller.Charts(), fallback);
+            messages_ << kPrefix << "the run was written to " << fallback << " instead\n";
+        } catch (const std::exception& again) {
+            messages_ << kPrefix << "the run could not be written to " << fallback
+                      << " either: " << again.what() << '\n';
+        }
         return false;
     }
     messages_ << kPrefix << "exported to " << options_.exportFile << '\n' << std::flush;
@@ -305,7 +363,7 @@ void tRecorder::Summary(tStop reason, const tRecordingSink& sink, double elapsed
 }
 
 int runRecorder(const std::vector<std::string>& args, const std::string& programPath,
-                std::ostream& out, std::ostream& messages, const std::atomic<bool>* stopRequested) {
+                std::ostream& out, std::ostream& messages, const std::atomic<int>* interrupts) {
     tCliOptions options;
     std::string error;
     if (!parseCliOptions(args, options, error)) {
@@ -322,11 +380,11 @@ int runRecorder(const std::vector<std::string>& args, const std::string& program
         return kExitUsage;
     }
 #endif
-    if (!options.exportFile.empty() && !exportFolderUsable(options.exportFile, error)) {
+    if (!options.exportFile.empty() && !exportTargetUsable(options.exportFile, error)) {
         messages << kPrefix << error << '\n';
         return kExitUsage;
     }
-    return tRecorder(std::move(options), args, programPath, messages, stopRequested).Run();
+    return tRecorder(std::move(options), args, programPath, messages, interrupts).Run();
 }
 
 }  // namespace vantrel

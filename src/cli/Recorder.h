@@ -16,11 +16,12 @@ class tRecordingSink;
 // Exit statuses of vantrel-cli.
 enum tExitStatus : int {
     kExitDone = 0,
-    kExitUsage = 1,      // wrong arguments, or a configuration that cannot be used
-    kExitNoStation = 2,  // no port answered as the station
-    kExitScenario = 3,   // reserved: an experiment scenario that fails
-    kExitLinkLost = 4,   // the link died during the run; what arrived is still exported
-    kExitExportFailed = 5,
+    kExitUsage = 1,          // wrong arguments, or a configuration that cannot be used
+    kExitNoStation = 2,      // no port answered as the station
+    kExitScenario = 3,       // reserved: an experiment scenario that fails
+    kExitLinkLost = 4,       // the link died during the run; what arrived is still exported
+    kExitExportFailed = 5,   // the run went to a fallback file instead (its name is told)
+    kExitInterrupted = 130,  // interrupted before recording began
 };
 
 // One unattended recording: the desktop program's controller driven by a
@@ -31,9 +32,12 @@ class tRecorder {
 public:
     // `programPath`: the executable; the default configuration and the log
     // sit beside it. `args` are the command line (the log reads its switches
-    // there). `stopRequested` (may be null) ends the run cleanly when set.
+    // there). `interrupts` (may be null) counts Ctrl+C and termination
+    // requests: the first ends the run cleanly (or cancels the search for
+    // the station); one during the stop and export is obeyed once the
+    // export is written.
     tRecorder(tCliOptions options, std::vector<std::string> args, std::string programPath,
-              std::ostream& messages, const std::atomic<bool>* stopRequested);
+              std::ostream& messages, const std::atomic<int>* interrupts);
 
     int Run();
 
@@ -45,13 +49,14 @@ private:
     tStop CheckStop(const TfmMain& controller, const tRecordingSink& sink, double elapsed) const;
     void Progress(const tRecordingSink& sink, double elapsed);
     bool Export(TfmMain& controller);
+    bool Interrupted() const { return interrupts_ != nullptr && interrupts_->load() > 0; }
     void Summary(tStop reason, const tRecordingSink& sink, double elapsed);
 
     tCliOptions options_;
     std::vector<std::string> args_;
     std::string programPath_;
     std::ostream& messages_;
-    const std::atomic<bool>* stopRequested_;
+    const std::atomic<int>* interrupts_;
 };
 
 // vantrel-cli as a whole, `args` without the program name: --help goes to
@@ -59,6 +64,10 @@ private:
 // status.
 int runRecorder(const std::vector<std::string>& args, const std::string& programPath,
                 std::ostream& out, std::ostream& messages,
-                const std::atomic<bool>* stopRequested = nullptr);
+                const std::atomic<int>* interrupts = nullptr);
+
+// Where a run goes when its export cannot be written: the user's home
+// folder, else the temporary folder, under a name that says when.
+std::string fallbackExportName();
 
 }  // namespace vantrel

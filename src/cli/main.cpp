@@ -18,8 +18,8 @@
 
 namespace {
 
-std::atomic<bool> stopRequested{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+std::atomic<int> interrupts{0};
+static_assert(std::atomic<int>::is_always_lock_free, "counted in a signal handler");
 
 // The configuration and the log are found beside the executable, wherever
 // it was started from.
@@ -43,10 +43,15 @@ std::string executablePath(const char* argv0) {
 
 }  // namespace
 
+// Counted, never fatal: a second Ctrl+C during the stop must not cost the
+// run its export. The recorder ends as soon as the run is written.
 extern "C" void onInterrupt(int signal) {
-    stopRequested.store(true);
-    // A second Ctrl+C ends the program at once, should stopping hang.
-    std::signal(signal, SIG_DFL);
+    interrupts.fetch_add(1);
+#ifdef _WIN32
+    std::signal(signal, onInterrupt);  // the handler is reset after each signal there
+#else
+    (void)signal;
+#endif
 }
 
 int main(int argc, char** argv) {
@@ -61,5 +66,5 @@ int main(int argc, char** argv) {
 
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     return runRecorder(args, executablePath(argc > 0 ? argv[0] : nullptr), std::cout, std::cerr,
-                       &stopRequested);
+                       &interrupts);
 }

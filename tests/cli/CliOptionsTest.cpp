@@ -59,6 +59,9 @@ TEST(CliOptions, RefusesWhatItCannotUse) {
         {{"--port"}, "--port needs a value"},
         {{"--export"}, "--export needs a value"},
         {{"--export="}, "--export"},
+        // The next option is not a file name; --export=--odd-name still is.
+        {{"--export", "--simulate"}, "--export needs a value"},
+        {{"--config", "--port", "/dev/x"}, "--config needs a value"},
         {{"--period", "199"}, "--period"},
         {{"--period", "60001"}, "--period"},
         {{"--period", "2e3"}, "--period"},

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -65,12 +69,12 @@ protected:
             if (before) {
                 before();
             }
-            stop.store(true);
+            stop.fetch_add(1);
         });
     }
 
     test::tCliDir dir;
-    std::atomic<bool> stop{false};
+    std::atomic<int> stop{0};  // interrupts, as Ctrl+C counts them
     std::string output;
     std::string messages;
 };
@@ -209,6 +213,32 @@ TEST_F(RecorderTest, NoStationIsItsOwnExitStatus) {
     sim::tSimulator mute(options);
     mute.Start();
     EXPECT_EQ(Run({"--port", mute.SlavePath()}), kExitNoStation) << messages;
+
+    // Blank entries of the configured list are no port names.
+    std::ofstream(dir.Config(), std::ios::app) << "Ports=;;;/nonexistent/listed;;\n";
+    EXPECT_EQ(Run({}), kExitNoStation);
+    EXPECT_NE(messages.find("no station found on /nonexistent/listed\n"), std::string::npos)
+        << messages;
+}
+
+// An interrupt during a long search for the station ends it at once
+// instead of after every attempt on every port.
+TEST_F(RecorderTest, InterruptCancelsTheSearchForTheStation) {
+    sim::tOptions options;
+    options.faults.ignoreIdentify = true;
+    sim::tSimulator mute(options);
+    mute.Start();
+    std::ofstream(dir.Config(), std::ios::app) << "CheckTimeout=5000\nCheckCount=5\n";
+    std::thread interrupter([this] {
+        std::this_thread::sleep_for(300ms);
+        stop.fetch_add(1);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run({"--port", mute.SlavePath()}), kExitInterrupted) << messages;
+    interrupter.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    EXPECT_NE(messages.find("interrupted while looking for the station"), std::string::npos)
+        << messages;
 }
 
 TEST_F(RecorderTest, UsageAndConfigurationErrorsStopBeforeConnecting) {
@@ -245,17 +275,73 @@ TEST_F(RecorderTest, ConfigurationAndLogBesideTheProgram) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("vantrel-cli.log")));
 }
 
-TEST_F(RecorderTest, AnExportThatCannotBeWrittenIsNotReportedAsDone) {
+// The export's folder vanishes during the run (a USB stick pulled): the run
+// is not lost but written to a file in the user's home folder, and said so.
+TEST_F(RecorderTest, AnExportThatCannotBeWrittenGoesToAFallbackFile) {
     sim::tSimulator station(quickStation());
     station.Start();
     const std::string folder = dir.File("gone");
+    const std::string home = dir.File("home");
     std::filesystem::create_directory(folder);
+    std::filesystem::create_directory(home);
+    const char* oldHome = std::getenv("HOME");
+    const std::string savedHome = oldHome != nullptr ? oldHome : "";
+    ::setenv("HOME", home.c_str(), 1);
     std::thread stopper = StopAfter(station, 2, [&folder] { std::filesystem::remove_all(folder); });
     const int status = Run({"--port", station.SlavePath(), "--export", folder + "/run.csv"});
     stopper.join();
+    ::setenv("HOME", savedHome.c_str(), 1);
     EXPECT_EQ(status, kExitExportFailed) << messages;
     EXPECT_NE(messages.find("export failed"), std::string::npos) << messages;
     EXPECT_EQ(messages.find("exported to"), std::string::npos) << messages;
+    std::vector<std::filesystem::path> written;
+    for (const auto& entry : std::filesystem::directory_iterator(home)) {
+        written.push_back(entry.path());
+    }
+    ASSERT_EQ(written.size(), 1u) << messages;
+    EXPECT_NE(messages.find("the run was written to " + written[0].string()), std::string::npos)
+        << messages;
+    EXPECT_GE(exportRows(readFile(written[0].string())).size(), 3u);
+}
+
+// A folder that cannot take the file is found before the run, not after it.
+TEST_F(RecorderTest, FullOrReadOnlyExportFolderIsRefusedBeforeConnecting) {
+    // A full file system: no room for a few kilobytes.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int full = Run({"--port", "/nonexistent/port", "--export", dir.File("full.csv")});
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(full, kExitUsage) << messages;
+    EXPECT_NE(messages.find("cannot be written"), std::string::npos) << messages;
+
+    const std::string folder = dir.File("readonly");
+    std::filesystem::create_directory(folder);
+    bool mounted = false;
+    if (::geteuid() == 0) {
+        // Permissions do not stop root: a read-only bind of the folder does.
+        mounted = ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+                  ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
+                          nullptr) == 0;
+        if (!mounted) {
+            ::umount(folder.c_str());
+            GTEST_SKIP() << "no read-only bind mount here";
+        }
+    } else {
+        std::filesystem::permissions(
+            folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    }
+    const int status = Run({"--port", "/nonexistent/port", "--export", folder + "/run.csv"});
+    if (mounted) {
+        ::umount(folder.c_str());
+    }
+    EXPECT_EQ(status, kExitUsage) << messages;
+    EXPECT_NE(messages.find("cannot be written"), std::string::npos) << messages;
+    EXPECT_EQ(messages.find("looking for the station"), std::string::npos) << messages;
 }
 
 }  // namespace
