@@ -1,5 +1,8 @@
 #include "base/Settings.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include <mutex>
 
 #include "base/Error.h"
@@ -181,6 +184,11 @@ void tSettings::Cleanup() {
 void tSettings::Load(const std::string& fileName) {
     tWriteGuard guard(lock_.get());
     const std::string source = fileName.empty() ? fileName_ : fileName;
+    std::error_code ec;
+    if (!source.empty() && std::filesystem::is_directory(source, ec)) {
+        // Not "file not found": the user would look for a file that is there.
+        throw EFOpenError(formatText(constantText("DK_SETTINGS_FOLDER"), {source}));
+    }
     if (!fileExists(source)) {
         throw EFOpenError(formatMessage(kMessageCannotReadSettings, {source}));
     }

@@ -125,7 +125,14 @@ TEST_F(SettingsTest, MissingFileRaisesMessage1004AndChangesNothing) {
     } catch (const EFOpenError& error) {
         EXPECT_EQ(std::string(error.what()), formatMessage(1004, {""}));
     }
-    EXPECT_THROW(unnamed.Load(dir_.file("")), EFOpenError) << "a directory is no settings file";
+    // A folder is no settings file, and is not reported as a missing one.
+    try {
+        unnamed.Load(dir_.path());
+        FAIL() << "no error";
+    } catch (const EFOpenError& error) {
+        EXPECT_EQ(std::string(error.what()), "Невозможно прочитать настройки из '" + dir_.path() +
+                                                 "'.\r\nПричина: это папка, а не файл.");
+    }
 }
 
 TEST_F(SettingsTest, FailedSaveLeavesTheOldFileAndFileName) {
