@@ -155,13 +155,19 @@ TEST(RecordMatcher, PlainDecimalsConvertExactlyAsAFullConversion) {
                                       "0.00000000001", "-0.00",    "000123.4500", "9999999.9"};
     for (int i = 0; i < 20000; ++i) {
         const int digits = 1 + static_cast<int>(random() % 12);
-        std::string text = (random() % 2) ? "-" : "";
+        const std::string sign = (random() % 2) ? "-" : "";
+        std::string number;
         for (int d = 0; d < digits; ++d) {
-            text += static_cast<char>('0' + random() % 10);
+            number += static_cast<char>('0' + random() % 10);
         }
-        const std::size_t point = random() % (text.size() + 2);
-        if (point < text.size() && text[point] != '-') {
-            text.insert(point, ".");
+        // The point goes before the digit at `point`, if there is one.
+        const std::size_t point = random() % (sign.size() + number.size() + 2);
+        std::string text = sign;
+        for (std::size_t k = 0; k < number.size(); ++k) {
+            if (sign.size() + k == point) {
+                text += '.';
+            }
+            text += number[k];
         }
         texts.push_back(text);
     }
