@@ -163,6 +163,11 @@ TEST_F(DecodeTest, VolumeCoefficientAcceptsBothSeparatorsWhateverTheLocale) {
         {"", static_cast<double>(0.0934f), "Using volume coefficient: 0.09340"},
         {"VolCoeff=\n", static_cast<double>(0.0934f), "Using volume coefficient: 0.09340"},
         {"VolCoeff=abc\n", static_cast<double>(0.0934f), "Using volume coefficient: 0.09340"},
+        // Numbers that would export negative or endless volumes are refused.
+        {"VolCoeff=-1\n", static_cast<double>(0.0934f), "Using volume coefficient: 0.09340"},
+        {"VolCoeff=0\n", static_cast<double>(0.0934f), "Using volume coefficient: 0.09340"},
+        {"VolCoeff=1e39\n", static_cast<double>(0.0934f), "Using volume coefficient: 0.09340"},
+        {"VolCoeff=nan\n", static_cast<double>(0.0934f), "Using volume coefficient: 0.09340"},
     };
     for (char separator : {'.', ','}) {
         for (const tCase& c : cases) {
@@ -177,6 +182,13 @@ TEST_F(DecodeTest, VolumeCoefficientAcceptsBothSeparatorsWhateverTheLocale) {
                 logged[logged.find('.')] = ',';
             }
             EXPECT_EQ(log.Count(logged), 1) << c.text << separator;
+            const std::string value = std::string(c.text).substr(std::string(c.text).find('=') + 1);
+            if (value == "-1\n" || value == "0\n" || value == "1e39\n") {
+                EXPECT_EQ(log.Count("VolCoeff=" + value.substr(0, value.size() - 1) +
+                                    " is not a positive number, using the default coefficient"),
+                          1)
+                    << c.text;
+            }
         }
     }
     setLocaleFacts(tLocaleFacts{});
