@@ -9,10 +9,6 @@ namespace {
 
 constexpr const char* kPrefix = "vantrel-cli: ";
 
-std::size_t timerIndex(tViewTimer timer) {
-    return timer == tViewTimer::Time ? 0 : 1;
-}
-
 }  // namespace
 
 tConsoleView::tConsoleView(std::ostream& messages) : messages_(messages) {}
@@ -20,27 +16,15 @@ tConsoleView::tConsoleView(std::ostream& messages) : messages_(messages) {}
 void tConsoleView::SetCaption(const std::string&) {}
 
 void tConsoleView::SetStatusText(int fromLast, const std::string& text) {
-    if (fromLast < 0 || fromLast >= static_cast<int>(status_.size())) {
-        return;
-    }
-    std::string& shown = status_[static_cast<std::size_t>(fromLast)];
-    const bool changed = shown != text;
-    shown = text;
     // The clock changes every 300 ms and would bury everything else; the
     // blinking countdown writes only its non-empty phase.
-    if (echo_ && changed && fromLast != kPanelClock && !text.empty()) {
-        const char* what = fromLast == kPanelConnection  ? "connection: "
-                           : fromLast == kPanelSwitchOff ? "switch-off in "
-                                                         : "";
-        messages_ << kPrefix << what << text << '\n';
+    if (!echo_ || fromLast == kPanelClock || text.empty()) {
+        return;
     }
-}
-
-std::string tConsoleView::StatusText(int fromLast) const {
-    if (fromLast < 0 || fromLast >= static_cast<int>(status_.size())) {
-        return {};
-    }
-    return status_[static_cast<std::size_t>(fromLast)];
+    const char* what = fromLast == kPanelConnection  ? "connection: "
+                       : fromLast == kPanelSwitchOff ? "switch-off in "
+                                                     : "";
+    messages_ << kPrefix << what << text << '\n';
 }
 
 void tConsoleView::SetScenarioLabel(const std::string& text) {
@@ -85,12 +69,8 @@ bool tConsoleView::ChooseSaveFile(const std::string&, const std::string&, std::s
 
 void tConsoleView::ShowSensorsPage() {}
 
-void tConsoleView::SetTimerEnabled(tViewTimer timer, bool enabled) {
-    timers_[timerIndex(timer)] = enabled;
-}
-
-bool tConsoleView::IsTimerEnabled(tViewTimer timer) const {
-    return timers_[timerIndex(timer)];
+void tConsoleView::SetTimerEnabled(tViewTimer, bool) {
+    // The recorder's own loop runs the ticks; it asks the controller.
 }
 
 void tConsoleView::ActionsChanged() {}

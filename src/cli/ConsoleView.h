@@ -11,10 +11,9 @@ namespace vantrel {
 
 // The main window's view for a console: no widgets and nobody to ask.
 // Questions are answered as an unattended run needs (the exit question
-// yes, text input and file choosers cancelled); warnings, errors and
-// changes of the connection, switch-off and scenario texts are written to
-// the given stream (standard error). The timers are flags that the
-// recorder's tick loop reads.
+// yes, text input and file choosers cancelled); warnings, errors and the
+// connection, switch-off, progress and scenario texts are written to the
+// given stream (standard error). The recorder's loop runs the ticks.
 class tConsoleView : public iMainView {
 public:
     explicit tConsoleView(std::ostream& messages);
@@ -32,7 +31,6 @@ public:
 
     void SetCaption(const std::string& text) override;
     void SetStatusText(int fromLast, const std::string& text) override;
-    std::string StatusText(int fromLast) const override;
     void SetScenarioLabel(const std::string& text) override;
     void SetActuatorPanelVisible(bool visible) override;
     void SetToolBarVisible(bool visible) override;
@@ -48,7 +46,6 @@ public:
                         std::string& fileName) override;
     void ShowSensorsPage() override;
     void SetTimerEnabled(tViewTimer timer, bool enabled) override;
-    bool IsTimerEnabled(tViewTimer timer) const override;
     void ActionsChanged() override;
     void ShowActuatorFrame(int index, const tActuatorFrameText& frame) override;
     std::string ActuatorEditText(int index) const override;
@@ -60,9 +57,7 @@ public:
 private:
     std::ostream& messages_;
     bool echo_ = false;
-    std::array<std::string, 4> status_;  // index 0: the last panel
     std::string scenarioLabel_;
-    std::array<bool, 2> timers_{};  // tmTime, tmStart
     int errorCount_ = 0;
     std::string lastError_;
     bool closeRequested_ = false;

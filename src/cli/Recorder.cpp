@@ -176,10 +176,10 @@ int tRecorder::RunLogged() {
             controller->RelativeItemToggled(i, true);
         }
     }
-    return Record(*controller, view, sink);
+    return Record(*controller, sink);
 }
 
-int tRecorder::Record(TfmMain& controller, tConsoleView& view, tRecordingSink& sink) {
+int tRecorder::Record(TfmMain& controller, tRecordingSink& sink) {
     messages_ << kPrefix << "looking for the station...\n" << std::flush;
     try {
         controller.ExecuteAction("acDeviceConnect");
@@ -246,10 +246,10 @@ int tRecorder::Record(TfmMain& controller, tConsoleView& view, tRecordingSink& s
             next = now;
         }
         std::this_thread::sleep_until(next);
-        if (view.IsTimerEnabled(tViewTimer::Start)) {
+        if (controller.IsPolling()) {
             guarded([&controller] { controller.tmStartTimer(); });
         }
-        if (tick % kTicksPerClockTick == 0 && view.IsTimerEnabled(tViewTimer::Time)) {
+        if (tick % kTicksPerClockTick == 0) {
             guarded([&controller] { controller.tmTimeTimer(); });
         }
         const double elapsed = elapsedSince();

@@ -45,7 +45,7 @@ private:
     enum class tStop { None, Records, Duration, Interrupted, LinkLost, Ended };
 
     int RunLogged();
-    int Record(TfmMain& controller, tConsoleView& view, tRecordingSink& sink);
+    int Record(TfmMain& controller, tRecordingSink& sink);
     tStop CheckStop(const TfmMain& controller, const tRecordingSink& sink, double elapsed) const;
     void Progress(const tRecordingSink& sink, double elapsed);
     bool Export(TfmMain& controller);

@@ -30,8 +30,10 @@ public:
     void SetEnabled(bool enabled) { enabled_ = enabled; }
     bool Visible() const { return visible_; }
     void SetVisible(bool visible) { visible_ = visible; }
-
-    bool HasUpdateRule() const { return static_cast<bool>(update_); }
+    // The user sees the check mark (menu item and tool button show it);
+    // other actions keep theirs for their own use only.
+    bool ShowsCheckMark() const { return showsCheckMark_; }
+    void SetShowsCheckMark(bool shows) { showsCheckMark_ = shows; }
     // Runs the update rule (nothing for an action without one).
     void Update();
     // Update, then the execute operation when enabled. True when it ran.
@@ -47,6 +49,7 @@ private:
     bool checked_ = false;
     bool enabled_ = true;
     bool visible_ = true;
+    bool showsCheckMark_ = false;
 };
 
 }  // namespace vantrel

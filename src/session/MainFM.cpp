@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
-#include <cstdlib>
-#include <thread>
+#include <string>
 
 #include "base/CommandLine.h"
 #include "base/Error.h"
@@ -17,6 +15,7 @@
 #include "charts/Export.h"
 #include "device/Device.h"
 #include "experiment/Experiment.h"
+#include "session/FirstError.h"
 #include "session/StationFinder.h"
 
 namespace vantrel {
@@ -27,8 +26,6 @@ constexpr int kDefaultPeriod = 200;
 constexpr int kMinPeriod = 200;
 constexpr int kMaxPeriod = 60000;
 constexpr int kClockIntervalMs = 300;
-constexpr int kRecordValueCount = 18;  // seven readings, ten actuator numbers, TT
-constexpr double kDefaultVolumeCoefficient = static_cast<double>(0.0934f);
 
 }  // namespace
 
@@ -37,17 +34,18 @@ TfmMain::TfmMain(iMainView& view, const std::string& configFileName, iChartSink*
       chartSinkOverride_(chartSink),
       linkLost_(std::make_shared<std::atomic<bool>>(false)),
       actuators_(initialActuators()),
-      // The actuator ids are fixed for the life of the window (a language
-      // renames actuators, never their ids), so the pattern is built once.
-      recordMatcher_("LT:%f\tLP:%f\tLC:%f\tLE:%f\tV1:%f\tV2:%f\tV3:%f\t" +
-                     actuatorPattern(actuators_) + "TT:%f") {
+      actuatorPanel_(view) {
     view_.SetCaption("Vantrel");
     buildActions();
     settings_ = std::make_unique<tSettings>(false);
     settings_->Load(configFileName);
     charts_ = std::make_unique<tChartModel>();
-    buildActuatorPanel();
-    readVolumeCoefficient();
+    actuatorPanel_.Build(actuators_);
+    decoder_ = std::make_unique<tRecordDecoder>(
+        actuators_, readVolumeCoefficient(settings_->GetSettingByName("VolCoeff")));
+    countdown_ = std::make_unique<tSwitchOffCountdown>(*settings_, [this](const std::string& text) {
+        view_.SetStatusText(kPanelSwitchOff, text);
+    });
     if (strToIntDef(settings_->GetSettingByName("OneLanguage"), 0) != 0) {
         view_.SetLanguageMenuVisible(false);
     }
@@ -56,7 +54,7 @@ TfmMain::TfmMain(iMainView& view, const std::string& configFileName, iChartSink*
 
     view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"));
     view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));
-    view_.SetTimerEnabled(tViewTimer::Start, false);
+    setPolling(false);
     view_.SetTimerEnabled(tViewTimer::Time, true);
 }
 
@@ -80,22 +78,10 @@ void TfmMain::FormCreate() {
 
 void TfmMain::buildActions() {
     auto add = [this](const char* name, const char* caption, std::vector<std::string> shortcuts,
-                      const char* hint, tAction::tHandler execute, tAction::tHandler update) {
-        // While the station is searched for, only Connect (which cancels the
-        // search) may run: everything else waits for the search to end.
-        const bool gated = std::string_view(name) != "acDeviceConnect";
-        tAction::tHandler rule = [this, gated, update = std::move(update)](tAction& a) {
-            if (update) {
-                update(a);
-            } else {
-                a.SetEnabled(true);
-            }
-            if (gated && connecting_) {
-                a.SetEnabled(false);
-            }
-        };
-        actions_.push_back(std::make_unique<tAction>(name, caption, std::move(shortcuts), hint,
-                                                     std::move(execute), std::move(rule)));
+                      const char* hint, tAction::tHandler execute,
+                      tAction::tHandler update) -> tAction& {
+        return actions_.Add(name, caption, std::move(shortcuts), hint, std::move(execute),
+                            std::move(update));
     };
     // The run's data stay usable after the link ends (lost, switched off)
     // until the next Start: inspect, mark and export need no station.
@@ -121,10 +107,8 @@ void TfmMain::buildActions() {
         "acDeviceStart", "&Старт...", {"Alt+S"}, "Начать измерение",
         [this](tAction&) { acDeviceStartExecute(); },
         [this](tAction& a) { a.SetEnabled(IsConnected() && !IsMeasuring()); });
-    add(
-        "acDevicePause", "&Пауза", {"Alt+P"}, "Приостановить или продолжить обработку показаний",
-        [this](tAction& a) { acDevicePauseExecute(a); },
-        [this](tAction& a) { a.SetEnabled(IsMeasuring()); });
+    add("acDevicePause", "&Пауза", {"Alt+P"}, "Приостановить или продолжить обработку показаний",
+        toggle, [this](tAction& a) { a.SetEnabled(IsMeasuring()); });
     add(
         "acDeviceStop", "С&топ", {"Alt+T"}, "Остановить измерение",
         [this](tAction&) { acDeviceStopExecute(); },
@@ -151,7 +135,7 @@ void TfmMain::buildActions() {
         [linkOrRun](tAction& a) { a.SetEnabled(linkOrRun()); });
     add(
         "acFileMarkPoint", "&Отметить", {}, "Отметить точку для экспорта",
-        [this](tAction&) { acFileMarkPointExecute(); },
+        [this](tAction&) { charts_->ToggleMarkAtCursor(); },
         [this, linkOrRun](tAction& a) { a.SetEnabled(linkOrRun() && charts_->CursorIndex() > 0); });
     add(
         "acFileExport", "&Экспорт...", {}, "Экспорт данных в файл",
@@ -161,7 +145,7 @@ void TfmMain::buildActions() {
         "acFileShowAll", "Показать &всe", {}, "Показать все данные на экране",
         [this](tAction& a) {
             a.SetChecked(!a.Checked());
-            acFileShowAllExecute();
+            charts_->SetShowAll(a.Checked());
         },
         [linkOrRun](tAction& a) { a.SetEnabled(linkOrRun()); });
     add(
@@ -193,29 +177,14 @@ void TfmMain::buildActions() {
 
     action("acViewToolBar").SetChecked(true);
     action("acViewStatusBar").SetChecked(true);
-}
-
-tAction* TfmMain::FindAction(std::string_view name) const {
-    for (const auto& a : actions_) {
-        if (a->Name() == name) {
-            return a.get();
-        }
+    for (const char* name : {"acDeviceConnect", "acDevicePause", "acFileSetZeroMarker",
+                             "acFileShowAll", "acViewToolBar", "acViewStatusBar"}) {
+        action(name).SetShowsCheckMark(true);
     }
-    return nullptr;
-}
-
-tAction& TfmMain::action(std::string_view name) const {
-    tAction* a = FindAction(name);
-    if (a == nullptr) {
-        throw tError("Unknown action " + std::string(name));
-    }
-    return *a;
 }
 
 void TfmMain::UpdateActions() {
-    for (const auto& a : actions_) {
-        a->Update();
-    }
+    actions_.UpdateAll();
     view_.ActionsChanged();
 }
 
@@ -234,93 +203,27 @@ bool TfmMain::IsPaused() const {
     return action("acDevicePause").Checked();
 }
 
-bool TfmMain::IsPolling() const {
-    return view_.IsTimerEnabled(tViewTimer::Start);
-}
-
 bool TfmMain::HasFinishedRun() const {
     return charts_->Mode() == tChartMode::Analysis && charts_->PointCount() > 0;
+}
+
+void TfmMain::setPolling(bool on) {
+    polling_ = on;
+    view_.SetTimerEnabled(tViewTimer::Start, on);
 }
 
 iChartSink& TfmMain::chartSink() const {
     return chartSinkOverride_ != nullptr ? *chartSinkOverride_ : *charts_;
 }
 
-// ---------------------------------------------------------------- configuration
-
-void TfmMain::readVolumeCoefficient() {
-    const std::string text = settings_->GetSettingByName("VolCoeff");
-    double value = 0;
-    if (!tryParseDecimal(text, value)) {
-        value = kDefaultVolumeCoefficient;
-    } else if (!std::isfinite(value) || !(value > 0) || !std::isfinite(static_cast<float>(value))) {
-        // A negative, zero or endless coefficient would export volumes that
-        // are plainly wrong; the default is at least the station's own.
-        logFile->WriteLine("VolCoeff=" + text +
-                           " is not a positive number, using the default coefficient");
-        value = kDefaultVolumeCoefficient;
-    }
-    volumeCoefficient_ = value;
-    logFile->WriteLine("Using volume coefficient: " + formatFixed(value, 5));
-}
-
 // ---------------------------------------------------------------- clock and closing
 
 void TfmMain::tmTimeTimer() {
     view_.SetStatusText(kPanelClock, longTimeText(std::chrono::system_clock::now()));
-    switchOffStep();
-}
-
-// The switch-off countdown closes a station that was left connected and
-// idle, so it does not stay powered and heating unattended. It runs only
-// while connected and not measuring: a successful connect and every Stop arm
-// it from zero, Start and disconnect disarm it, so a run is never cut short.
-// The keys are read on every tick so that an edited configuration counts at
-// once. In the last WarnTime seconds the panel blinks to draw the eye.
-void TfmMain::armSwitchOff() {
-    switchOffArmed_ = 1;
-    switchOffElapsed_ = 0;
-}
-
-void TfmMain::disarmSwitchOff() {
-    switchOffArmed_ = -1;
-    switchOffElapsed_ = -1;
-    if (!view_.StatusText(kPanelSwitchOff).empty()) {
-        view_.SetStatusText(kPanelSwitchOff, "");
-    }
-}
-
-void TfmMain::switchOffStep() {
-    const int check = strToIntDef(settings_->GetSettingByName("CheckOffTimer"), 1);
-    if (check == 0 || switchOffArmed_ <= 0) {
-        if (!view_.StatusText(kPanelSwitchOff).empty()) {
-            view_.SetStatusText(kPanelSwitchOff, "");
-        }
-        return;
-    }
-    const int minutes = strToIntDef(settings_->GetSettingByName("SwitchOffTime"), 5);
-    if (minutes <= 0) {
-        // No time at all is no countdown, not a disconnect at every connect.
-        if (!view_.StatusText(kPanelSwitchOff).empty()) {
-            view_.SetStatusText(kPanelSwitchOff, "");
-        }
-        return;
-    }
-    const int warnSeconds = strToIntDef(settings_->GetSettingByName("WarnTime"), 30);
-    switchOffElapsed_ += kClockIntervalMs;
-    std::int64_t remaining = static_cast<std::int64_t>(minutes) * 60000 - switchOffElapsed_;
-    if (remaining < 0) {
+    if (countdown_->Tick(kClockIntervalMs)) {
         ExecuteAction("acDeviceStop");
         switchOffActuators();
         ExecuteAction("acDeviceConnect");
-        remaining = 0;
-    }
-    const std::string text = longTimeText(std::chrono::milliseconds(remaining));
-    if (remaining <= static_cast<std::int64_t>(warnSeconds) * 1000) {
-        const bool empty = view_.StatusText(kPanelSwitchOff).empty();
-        view_.SetStatusText(kPanelSwitchOff, empty ? text : "");
-    } else {
-        view_.SetStatusText(kPanelSwitchOff, text);
     }
 }
 
@@ -343,7 +246,7 @@ bool TfmMain::FormCloseQuery(bool canClose) {
     if (!canClose) {
         return false;
     }
-    if (connecting_) {
+    if (IsConnecting()) {
         // The search cannot be left half done: it ends at the current port,
         // then the window asks again.
         finder_->Cancel();
@@ -357,7 +260,7 @@ bool TfmMain::FormCloseQuery(bool canClose) {
 }
 
 void TfmMain::FormClose() {
-    view_.SetTimerEnabled(tViewTimer::Start, false);
+    setPolling(false);
     if (device_ != nullptr) {
         device_->StopMeasure();
     }
@@ -379,7 +282,7 @@ void TfmMain::EndSession(bool ending) {
 // ---------------------------------------------------------------- connection
 
 void TfmMain::acDeviceConnectExecute() {
-    if (connecting_) {
+    if (IsConnecting()) {
         // Pressed again during the search: cancel it.
         finder_->Cancel();
         return;
@@ -394,9 +297,13 @@ void TfmMain::acDeviceConnectExecute() {
         view_.SetStatusText(kPanelConnection, device_->PortName());
         queryActuatorState();
         setPeriod(kDefaultPeriod);
-        armSwitchOff();
+        countdown_->Arm();
     } else {
         view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));
+    }
+    if (closeAfterConnect_) {
+        closeAfterConnect_ = false;
+        view_.Close();
     }
 }
 
@@ -404,10 +311,10 @@ void TfmMain::connect() {
     if (IsConnected()) {
         disconnect();
     }
-    connecting_ = true;
     closeAfterConnect_ = false;
-    UpdateActions();
     finder_ = std::make_unique<tStationFinder>(*settings_);
+    actions_.Hold("acDeviceConnect");
+    UpdateActions();
     device_ = finder_->Find(
         [this](const std::string& port, int remaining) {
             view_.SetStatusText(kPanelHint, formatText(constantText("DK_CONN_SEARCH"),
@@ -418,7 +325,7 @@ void TfmMain::connect() {
                                         ? constantText("DK_CONN_CANCELLED")
                                         : std::string());
     finder_.reset();
-    connecting_ = false;
+    actions_.Release();
     if (device_ != nullptr) {
         // Called on the measurement thread: only note it, the tick acts.
         device_->SetEventHandler([flag = linkLost_](tMeasureEvent event) {
@@ -428,10 +335,6 @@ void TfmMain::connect() {
         });
     }
     UpdateActions();
-    if (closeAfterConnect_) {
-        closeAfterConnect_ = false;
-        view_.Close();
-    }
 }
 
 void TfmMain::disconnect() {
@@ -439,54 +342,14 @@ void TfmMain::disconnect() {
         endRun(tRunEnd::Disconnect);
     }
     device_.reset();
-    switchOffArmed_ = -1;
-    switchOffElapsed_ = -1;
+    countdown_->Disarm();
     linkLost_->store(false);
 }
 
 // ---------------------------------------------------------------- actuators
 
-void TfmMain::buildActuatorPanel() {
-    for (int i = 0; i < kActuatorCount; ++i) {
-        tActuator& actuator = actuators_[i];
-        actuator.hasFrame = true;
-        tActuatorFrameText& frame = frames_[i];
-        frame.name = actuator.name;
-        frame.id = actuator.id;
-        frame.rangeHint = rangeHint(actuator);
-        frame.stateText = constantText("DK_STATE_ONOFF");
-        frame.speedText = "???";
-        frame.forwardVisible = false;
-        frame.backVisible = false;
-        frameShown_[i] = {};
-        view_.ShowActuatorFrame(i, frame);
-    }
-}
-
 void TfmMain::refreshActuatorPanel() {
-    for (int i = 0; i < kActuatorCount; ++i) {
-        const tActuator& actuator = actuators_[i];
-        if (!actuator.hasFrame) {
-            continue;
-        }
-        tFrameShown& shown = frameShown_[i];
-        if (shown.valid && shown.state == actuator.state && shown.speed == actuator.speed) {
-            continue;
-        }
-        tActuatorFrameText& frame = frames_[i];
-        if (actuator.hasDirection) {
-            frame.forwardVisible = actuator.speed > 0;
-            frame.backVisible = actuator.speed < 0;
-        }
-        if (!shown.valid || (shown.state != 0) != (actuator.state != 0)) {
-            frame.stateText = constantText(actuator.state != 0 ? "DK_STATE_ON" : "DK_STATE_OFF");
-        }
-        if (!shown.valid || shown.speed != actuator.speed) {
-            frame.speedText = std::to_string(std::llabs(static_cast<long long>(actuator.speed)));
-        }
-        shown = {true, actuator.state, actuator.speed};
-        view_.ShowActuatorFrame(i, frame);
-    }
+    actuatorPanel_.Refresh(actuators_);
 }
 
 void TfmMain::queryActuatorState() {
@@ -543,46 +406,13 @@ void TfmMain::decodePacket(const std::uint8_t* buffer, std::size_t count) {
 }
 
 void TfmMain::decodePacket(std::string_view bytes) {
-    std::exception_ptr firstError;
-    decodeLines(bytes, firstError, true);
-    if (firstError) {
-        std::rethrow_exception(firstError);
-    }
+    tFirstError errors;
+    decodeLines(bytes, true, errors);
+    errors.Raise();
 }
 
-float TfmMain::runTime(float stationSeconds) {
-    double t = stationSeconds + timeOffset_;
-    const double period = digitisePeriod_ * 0.001;
-    if (newestTime_ >= 0 && t < newestTime_ - period) {
-        // The station's clock went back by more than a record: it restarted.
-        // The run's time axis goes on after its newest point instead of
-        // putting every later record in between the old ones.
-        timeOffset_ += newestTime_ + period - t;
-        t = newestTime_ + period;
-        logFile->WriteLine("STATION CLOCK WENT BACK: times continue after " +
-                           formatFixed(newestTime_, 3) + " s, offset " +
-                           formatFixed(timeOffset_, 3) + " s");
-    }
-    newestTime_ = std::max(newestTime_, t);
-    return static_cast<float>(t);
-}
-
-void TfmMain::decodeLines(std::string_view text, std::exception_ptr& firstError, bool step) {
+void TfmMain::decodeLines(std::string_view text, bool step, tFirstError& errors) {
     const bool logMeasure = logMeasureEnabled();
-    const tRecordMatcher& matcher = recordMatcher_;
-
-    tReadingValues readings{};
-    float tt = 0;
-    std::array<tMatchTarget, kRecordValueCount> targets;
-    for (int i = 0; i < kQuantityCount; ++i) {
-        targets[i].real = &readings[i];
-    }
-    for (int i = 0; i < kActuatorCount; ++i) {
-        targets[kQuantityCount + 2 * i].integer = &actuators_[i].state;
-        targets[kQuantityCount + 2 * i + 1].integer = &actuators_[i].speed;
-    }
-    targets[kRecordValueCount - 1].real = &tt;
-
     float newest = -1;
     std::size_t pos = 0;
     for (;;) {
@@ -595,31 +425,23 @@ void TfmMain::decodeLines(std::string_view text, std::exception_ptr& firstError,
         if (logMeasure) {
             logFile->WriteLine(std::string(line));
         }
-        const int count = matcher.Match(line, targets);
-        if (count != kRecordValueCount) {
-            logFile->WriteLine(std::to_string(count) + ": STRANGE ANSWER. IGNORED.");
+        const std::optional<tRecord> record = decoder_->Decode(line);
+        if (!record) {
             continue;
         }
-        for (int i = qV1; i <= qV3; ++i) {
-            readings[i] = static_cast<float>(readings[i] * volumeCoefficient_);
-        }
         refreshActuatorPanel();
-        const float t = runTime(static_cast<float>(tt * 0.001));
+        const float t = runClock_.RunTime(record->time, digitisePeriod_ * 0.001);
         newest = std::max(newest, t);
-        const tExperimentValues values = chartSink().AddReadingSet(t, readings);
+        const tExperimentValues values = chartSink().AddReadingSet(t, record->readings);
         if (step && experiment_->GetStatus() == esRunning) {
             // A failing script must not cost the readings after it: they are
             // still decoded and plotted, and the first error is raised once
             // all of them are in.
-            try {
+            errors.Run([&] {
                 if (experiment_->Update(values)) {
                     ApplyState(experiment_->GetCurrentState());
                 }
-            } catch (const std::exception& e) {
-                if (!firstError) {
-                    firstError = std::make_exception_ptr(tError(e.what()));
-                }
-            }
+            });
         }
     }
     if (newest > 0) {
@@ -627,56 +449,48 @@ void TfmMain::decodeLines(std::string_view text, std::exception_ptr& firstError,
     }
 }
 
-void TfmMain::decodeQueue(tPacketQueue& queue, std::exception_ptr& firstError, bool step) {
-    while (!queue.empty()) {
-        tPacket packet = std::move(queue.front());
-        queue.pop_front();
-        if (packet.buffer == nullptr || packet.size <= 0) {
-            continue;
+void TfmMain::decodeQueue(tPacketQueue& queue, bool step, tFirstError& errors) {
+    for (const tPacket& packet : queue) {
+        if (packet.buffer != nullptr && packet.size > 0) {
+            decodeLines(std::string_view(reinterpret_cast<const char*>(packet.buffer.get()),
+                                         static_cast<std::size_t>(packet.size)),
+                        step, errors);
         }
-        const auto size = std::min<std::size_t>(packet.size, tPacket::kBufferSize);
-        decodeLines(std::string_view(reinterpret_cast<const char*>(packet.buffer.get()), size),
-                    firstError, step);
     }
+    queue.clear();
 }
 
 // ---------------------------------------------------------------- acquisition
 
 void TfmMain::acDeviceStartExecute() {
     chartSink().EnterLiveMode();
-    timeOffset_ = 0;
-    newestTime_ = -1;
+    runClock_.Reset();
     ApplyState(experiment_->Start());
-    disarmSwitchOff();
+    countdown_->Disarm();
     linkLost_->store(false);
     device_->StartMeasure();
-    view_.SetTimerEnabled(tViewTimer::Start, true);
-}
-
-void TfmMain::acDevicePauseExecute(tAction& a) {
-    a.SetChecked(!a.Checked());
+    setPolling(true);
 }
 
 void TfmMain::acDeviceStopExecute() {
     endRun(tRunEnd::Stop);
 }
 
-// One ending for Stop, Disconnect and a lost link. The thread ends and the
-// stop command goes out first; what the station had still queued (a paused
-// stretch too) belongs to the run and is decoded after that, but with the
-// scenario no longer stepping: a state change among those records would
-// otherwise send its actions after the stop command.
+// The thread ends and the stop command goes out first; what the station had
+// still queued (a paused stretch too) belongs to the run and is decoded
+// after that, but with the scenario no longer stepping: a state change among
+// those records would otherwise send its actions after the stop command.
 void TfmMain::endRun(tRunEnd how) {
-    view_.SetTimerEnabled(tViewTimer::Start, false);
+    setPolling(false);
     tPacketQueue leftover;
     device_->StopMeasure(&leftover);
-    std::exception_ptr ignored;
-    decodeQueue(leftover, ignored, false);
+    tFirstError none;  // nothing steps the scenario here
+    decodeQueue(leftover, false, none);
     experiment_->Stop();
     chartSink().EnterAnalysisMode();
     if (how == tRunEnd::Stop) {
         queryActuatorState();
-        armSwitchOff();
+        countdown_->Arm();
     }
 }
 
@@ -693,20 +507,12 @@ void TfmMain::tmStartTimer() {
     }
     tPacketQueue queue;
     device_->TakePackets(queue);
-    std::exception_ptr firstError;
-    decodeQueue(queue, firstError, true);
+    tFirstError errors;
+    decodeQueue(queue, true, errors);
     if (experiment_->GetStatus() == esFinished) {
-        try {
-            ExecuteAction("acDeviceStop");
-        } catch (const std::exception& e) {
-            if (!firstError) {
-                firstError = std::make_exception_ptr(tError(e.what()));
-            }
-        }
+        errors.Run([this] { ExecuteAction("acDeviceStop"); });
     }
-    if (firstError) {
-        std::rethrow_exception(firstError);
-    }
+    errors.Raise();
 }
 
 void TfmMain::handleLinkLost() {
@@ -716,8 +522,7 @@ void TfmMain::handleLinkLost() {
     // connecting again starts from scratch.
     endRun(tRunEnd::LinkLost);
     device_.reset();
-    switchOffArmed_ = -1;
-    switchOffElapsed_ = -1;
+    countdown_->Disarm();
     action("acDeviceConnect").SetChecked(false);
     view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));
     UpdateActions();
@@ -745,9 +550,7 @@ void TfmMain::setPeriod(int milliseconds) {
     if (device_ == nullptr) {
         return;
     }
-    std::string command = "F";
-    command += std::to_string(milliseconds);
-    device_->SendCommand(command);
+    device_->SendCommand("F" + std::to_string(milliseconds));
     digitisePeriod_ = milliseconds;
 }
 
@@ -773,10 +576,6 @@ void TfmMain::acFileCloseExecute() {
     view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"));
 }
 
-void TfmMain::acFileMarkPointExecute() {
-    charts_->ToggleMarkAtCursor();
-}
-
 void TfmMain::acFileExportExecute() {
     std::string fileName;
     if (!view_.ChooseSaveFile(std::string(kExportExtension), std::string(kExportFilter),
@@ -788,10 +587,6 @@ void TfmMain::acFileExportExecute() {
     } catch (const std::exception& e) {
         throw tError(formatText(constantText("DK_EXPORT_FAILED"), {e.what()}));
     }
-}
-
-void TfmMain::acFileShowAllExecute() {
-    charts_->SetShowAll(action("acFileShowAll").Checked());
 }
 
 void TfmMain::chSeriesClickCheck(int index, bool checked) {

@@ -1,10 +1,8 @@
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,10 +10,13 @@
 
 #include "charts/ChartSink.h"
 #include "device/Packet.h"
-#include "session/Action.h"
+#include "session/ActionList.h"
+#include "session/ActuatorPanel.h"
 #include "session/Actuators.h"
 #include "session/MainView.h"
-#include "session/RecordMatcher.h"
+#include "session/RecordDecoder.h"
+#include "session/RunClock.h"
+#include "session/SwitchOffCountdown.h"
 
 namespace vantrel {
 
@@ -25,6 +26,7 @@ class tExperiment;
 class tState;
 class tChartModel;
 class tStationFinder;
+class tFirstError;
 
 // File-chooser filters ("text|mask|text|mask").
 inline constexpr std::string_view kScenarioFilter =
@@ -32,11 +34,15 @@ inline constexpr std::string_view kScenarioFilter =
 inline constexpr std::string_view kExportFilter = "CSV-файлы (*.csv)|*.csv|Все файлы (*.*)|*.*";
 inline constexpr std::string_view kExportExtension = "csv";
 
-// The main window's controller: owns the settings, the link to the station,
-// the experiment, the actuator table and the chart model; decides for every
-// action whether it is enabled; runs the clock and the acquisition tick.
-// Free of any toolkit: the window forwards its events here and renders what
-// it is told through iMainView. Everything runs on the user-interface thread.
+// The main window's controller: the session and its rules. It owns the
+// settings, the link to the station, the experiment, the actuator table and
+// the chart model, decides for every action whether it is enabled, and runs
+// the clock and the acquisition tick. The self-contained jobs have classes
+// of their own (the action list, the station finder, the record decoder,
+// the run clock, the actuator panel, the switch-off countdown); this class
+// wires them. Free of any toolkit: the window forwards its events here and
+// renders what it is told through iMainView. Everything runs on the
+// user-interface thread.
 class TfmMain {
 public:
     // Loads the configuration from `configFileName` (the program's path with
@@ -51,8 +57,8 @@ public:
     void FormCreate();
 
     // ---- actions
-    const std::vector<std::unique_ptr<tAction>>& Actions() const { return actions_; }
-    tAction* FindAction(std::string_view name) const;
+    const std::vector<std::unique_ptr<tAction>>& Actions() const { return actions_.All(); }
+    tAction* FindAction(std::string_view name) const { return actions_.Find(name); }
     // Runs every update rule, then tells the view.
     void UpdateActions();
     // Runs the rule, then executes when enabled. False when unknown or disabled.
@@ -103,9 +109,10 @@ public:
     bool IsConnected() const { return device_ != nullptr; }
     bool IsMeasuring() const;
     bool IsPaused() const;
-    bool IsPolling() const;
+    // The acquisition tick is on (tmStart enabled).
+    bool IsPolling() const { return polling_; }
     // Connect is searching for the station (every other action disabled).
-    bool IsConnecting() const { return connecting_; }
+    bool IsConnecting() const { return finder_ != nullptr; }
     // The charts hold the points of a run that has ended: they can be
     // inspected, marked and exported without a station.
     bool HasFinishedRun() const;
@@ -116,43 +123,37 @@ public:
     tActuatorTable& Actuators() { return actuators_; }
     const tActuatorTable& Actuators() const { return actuators_; }
     int DigitisePeriod() const { return digitisePeriod_; }
-    double VolumeCoefficient() const { return volumeCoefficient_; }
-    int SwitchOffArmed() const { return switchOffArmed_; }
-    int SwitchOffElapsed() const { return switchOffElapsed_; }
+    double VolumeCoefficient() const { return decoder_->VolumeCoefficient(); }
+    int SwitchOffArmed() const { return countdown_->Armed(); }
+    int SwitchOffElapsed() const { return countdown_->Elapsed(); }
 
 private:
     void buildActions();
-    tAction& action(std::string_view name) const;
-    void readVolumeCoefficient();
-    void buildActuatorPanel();
+    tAction& action(std::string_view name) const { return actions_.Get(name); }
+    void setPolling(bool on);
 
     // action handlers
     void acDeviceConnectExecute();
     void acDeviceStartExecute();
-    void acDevicePauseExecute(tAction& a);
     void acDeviceStopExecute();
     void acDeviceFreqExecute();
     void acFileOpenExecute();
     void acFileCloseExecute();
-    void acFileMarkPointExecute();
     void acFileExportExecute();
-    void acFileShowAllExecute();
 
     enum class tRunEnd { Stop, Disconnect, LinkLost };
+    // One ending for Stop, Disconnect and a lost link.
     void endRun(tRunEnd how);
-    // `step`: a running scenario sees the readings and may change state.
-    void decodeLines(std::string_view text, std::exception_ptr& firstError, bool step);
-    void decodeQueue(tPacketQueue& queue, std::exception_ptr& firstError, bool step);
-    // The station's time in seconds on the run's time axis.
-    float runTime(float stationSeconds);
-    void switchOffActuators();
     void handleLinkLost();
-    void switchOffStep();
-    void armSwitchOff();
-    void disarmSwitchOff();
+    // `step`: a running scenario sees the readings and may change state;
+    // its errors go to `errors`.
+    void decodeLines(std::string_view text, bool step, tFirstError& errors);
+    void decodeQueue(tPacketQueue& queue, bool step, tFirstError& errors);
+    void switchOffActuators();
     iChartSink& chartSink() const;
 
     iMainView& view_;
+    tActionList actions_;
     std::unique_ptr<tSettings> settings_;
     std::unique_ptr<tExperiment> experiment_;
     std::unique_ptr<tChartModel> charts_;
@@ -160,31 +161,17 @@ private:
     std::unique_ptr<tDevice> device_;
     // Set by the measurement thread when the port is gone; the tick acts on it.
     std::shared_ptr<std::atomic<bool>> linkLost_;
-    std::int32_t switchOffArmed_ = -1;
-    std::int32_t switchOffElapsed_ = -1;
     std::int32_t digitisePeriod_ = 200;
-    // Added to the station's times after its clock went back (a restart).
-    double timeOffset_ = 0;
-    double newestTime_ = -1;                  // newest time of the run so far, -1 before the first
-    std::unique_ptr<tStationFinder> finder_;  // while connecting
-    bool connecting_ = false;
-    bool closeAfterConnect_ = false;
-    double volumeCoefficient_ = 0;
     tActuatorTable actuators_;
-    // What each frame shows; a frame is told again only when its actuator's
-    // reported state or value differs from what it already shows.
-    struct tFrameShown {
-        bool valid = false;
-        std::int32_t state = 0;
-        std::int32_t speed = 0;
-    };
-    std::array<tActuatorFrameText, kActuatorCount> frames_;
-    std::array<tFrameShown, kActuatorCount> frameShown_;
-    int actuatorPanelVisible_ = -1;  // -1 not told yet, else 0 or 1
-    std::vector<std::unique_ptr<tAction>> actions_;
+    tActuatorPanel actuatorPanel_;
+    std::unique_ptr<tRecordDecoder> decoder_;
+    tRunClock runClock_;
+    std::unique_ptr<tSwitchOffCountdown> countdown_;
+    std::unique_ptr<tStationFinder> finder_;  // while connecting
+    bool closeAfterConnect_ = false;
+    bool polling_ = false;
     bool closeQueryAttached_ = true;
-
-    const tRecordMatcher recordMatcher_;
+    int actuatorPanelVisible_ = -1;  // -1 not told yet, else 0 or 1
 };
 
 }  // namespace vantrel

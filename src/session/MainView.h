@@ -38,7 +38,6 @@ public:
 
     // Status bar; `fromLast` 0 is the last panel (see kPanel...).
     virtual void SetStatusText(int fromLast, const std::string& text) = 0;
-    virtual std::string StatusText(int fromLast) const = 0;
 
     // The bold scenario label on the tool bar.
     virtual void SetScenarioLabel(const std::string& text) = 0;
@@ -71,7 +70,6 @@ public:
     virtual void ShowSensorsPage() = 0;
 
     virtual void SetTimerEnabled(tViewTimer timer, bool enabled) = 0;
-    virtual bool IsTimerEnabled(tViewTimer timer) const = 0;
 
     // The enabled/checked/visible state of one or more actions may have
     // changed; the window refreshes its mirrors of them.

@@ -30,7 +30,6 @@ class tNullView : public iMainView {
 public:
     void SetCaption(const std::string&) override {}
     void SetStatusText(int, const std::string&) override {}
-    std::string StatusText(int) const override { return {}; }
     void SetScenarioLabel(const std::string&) override {}
     void SetActuatorPanelVisible(bool) override {}
     void SetToolBarVisible(bool) override {}
@@ -46,7 +45,6 @@ public:
     }
     void ShowSensorsPage() override {}
     void SetTimerEnabled(tViewTimer, bool) override {}
-    bool IsTimerEnabled(tViewTimer) const override { return false; }
     void ActionsChanged() override {}
     void ShowActuatorFrame(int, const tActuatorFrameText&) override {}
     std::string ActuatorEditText(int) const override { return {}; }

@@ -36,7 +36,7 @@ std::size_t waitSent(sim::tSimulator& sim, std::size_t count) {
     return sent;
 }
 
-int addsAfterLastLive(const tRecordingSink& sink) {
+int addsAfterLastLive(const tChartCallLog& sink) {
     int adds = 0;
     for (const std::string& e : sink.events) {
         adds = e == "live" ? 0 : adds + (e == "add" ? 1 : 0);

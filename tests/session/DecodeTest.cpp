@@ -39,7 +39,7 @@ protected:
     tMemoryLog log;
     tTempConfig config;
     tTestView view;
-    tRecordingSink sink;
+    tChartCallLog sink;
     std::unique_ptr<TfmMain> fm;
 };
 

@@ -57,8 +57,8 @@ private:
     std::string path_;
 };
 
-// Records what acquisition hands to the charts.
-class tRecordingSink : public iChartSink {
+// Records what acquisition hands to the charts (in place of the chart model).
+class tChartCallLog : public iChartSink {
 public:
     struct tSet {
         float t;

@@ -84,7 +84,7 @@ protected:
     tMemoryLog log;
     tTempConfig config;
     tTestView view;
-    tRecordingSink sink;
+    tChartCallLog sink;
     std::unique_ptr<sim::tSimulator> sim;
     std::unique_ptr<TfmMain> fm;
 };

@@ -37,13 +37,6 @@ void tTestView::SetStatusText(int fromLast, const std::string& text) {
     }
 }
 
-std::string tTestView::StatusText(int fromLast) const {
-    if (fromLast >= 0 && fromLast < static_cast<int>(status.size())) {
-        return status[fromLast];
-    }
-    return {};
-}
-
 void tTestView::SetScenarioLabel(const std::string& text) {
     record("SetScenarioLabel " + text);
     scenarioLabel = text;
@@ -143,10 +136,6 @@ void tTestView::ShowSensorsPage() {
 void tTestView::SetTimerEnabled(tViewTimer timer, bool enabled) {
     record(std::string("SetTimerEnabled ") + timerName(timer) + " " + flag(enabled));
     timers[timer == tViewTimer::Time ? 0 : 1] = enabled;
-}
-
-bool tTestView::IsTimerEnabled(tViewTimer timer) const {
-    return timers[timer == tViewTimer::Time ? 0 : 1];
 }
 
 void tTestView::ActionsChanged() {

@@ -67,7 +67,6 @@ public:
     // ---- iMainView
     void SetCaption(const std::string& text) override;
     void SetStatusText(int fromLast, const std::string& text) override;
-    std::string StatusText(int fromLast) const override;
     void SetScenarioLabel(const std::string& text) override;
     void SetActuatorPanelVisible(bool visible) override;
     void SetToolBarVisible(bool visible) override;
@@ -83,7 +82,6 @@ public:
                         std::string& fileName) override;
     void ShowSensorsPage() override;
     void SetTimerEnabled(tViewTimer timer, bool enabled) override;
-    bool IsTimerEnabled(tViewTimer timer) const override;
     void ActionsChanged() override;
     void ShowActuatorFrame(int index, const tActuatorFrameText& frame) override;
     std::string ActuatorEditText(int index) const override;

@@ -1,0 +1,62 @@
+#include "session/RecordDecoder.h"
+
+#include <cmath>
+#include <string>
+
+#include "base/Functions.h"
+#include "base/LogFile.h"
+#include "charts/Quantities.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr double kDefaultVolumeCoefficient = static_cast<double>(0.0934f);
+
+}  // namespace
+
+tRecordDecoder::tRecordDecoder(tActuatorTable& actuators, double volumeCoefficient)
+    : volumeCoefficient_(volumeCoefficient),
+      matcher_("LT:%f\tLP:%f\tLC:%f\tLE:%f\tV1:%f\tV2:%f\tV3:%f\t" + actuatorPattern(actuators) +
+               "TT:%f") {
+    for (int i = 0; i < kQuantityCount; ++i) {
+        targets_[i].real = &readings_[i];
+    }
+    for (int i = 0; i < kActuatorCount; ++i) {
+        targets_[kQuantityCount + 2 * i].integer = &actuators[i].state;
+        targets_[kQuantityCount + 2 * i + 1].integer = &actuators[i].speed;
+    }
+    targets_[kValueCount - 1].real = &tt_;
+}
+
+std::optional<tRecord> tRecordDecoder::Decode(std::string_view line) {
+    const int count = matcher_.Match(line, targets_);
+    if (count != kValueCount) {
+        logFile->WriteLine(std::to_string(count) + ": STRANGE ANSWER. IGNORED.");
+        return std::nullopt;
+    }
+    tRecord record;
+    record.readings = readings_;
+    for (int i = qV1; i <= qV3; ++i) {
+        record.readings[i] = static_cast<float>(readings_[i] * volumeCoefficient_);
+    }
+    record.time = static_cast<float>(tt_ * 0.001);
+    return record;
+}
+
+double readVolumeCoefficient(const std::string& text) {
+    double value = 0;
+    if (!tryParseDecimal(text, value)) {
+        value = kDefaultVolumeCoefficient;
+    } else if (!std::isfinite(value) || !(value > 0) || !std::isfinite(static_cast<float>(value))) {
+        // A negative, zero or endless coefficient would export volumes that
+        // are plainly wrong; the default is at least the station's own.
+        logFile->WriteLine("VolCoeff=" + text +
+                           " is not a positive number, using the default coefficient");
+        value = kDefaultVolumeCoefficient;
+    }
+    logFile->WriteLine("Using volume coefficient: " + formatFixed(value, 5));
+    return value;
+}
+
+}  // namespace vantrel

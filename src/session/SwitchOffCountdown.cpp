@@ -1,0 +1,54 @@
+#include "session/SwitchOffCountdown.h"
+
+#include <chrono>
+
+#include "base/Functions.h"
+#include "base/Locale.h"
+#include "base/Settings.h"
+
+namespace vantrel {
+
+tSwitchOffCountdown::tSwitchOffCountdown(const tSettings& settings, tShow show)
+    : settings_(settings), show_(std::move(show)) {}
+
+void tSwitchOffCountdown::Arm() {
+    armed_ = 1;
+    elapsed_ = 0;
+}
+
+void tSwitchOffCountdown::Disarm() {
+    armed_ = -1;
+    elapsed_ = -1;
+    Show("");
+}
+
+void tSwitchOffCountdown::Show(const std::string& text) {
+    if (text != shown_) {
+        shown_ = text;
+        show_(text);
+    }
+}
+
+bool tSwitchOffCountdown::Tick(int intervalMs) {
+    const int check = strToIntDef(settings_.GetSettingByName("CheckOffTimer"), 1);
+    const int minutes = strToIntDef(settings_.GetSettingByName("SwitchOffTime"), 5);
+    if (check == 0 || armed_ <= 0 || minutes <= 0) {
+        Show("");
+        return false;
+    }
+    const int warnSeconds = strToIntDef(settings_.GetSettingByName("WarnTime"), 30);
+    elapsed_ += intervalMs;
+    const std::int64_t remaining = static_cast<std::int64_t>(minutes) * 60000 - elapsed_;
+    if (remaining < 0) {
+        return true;
+    }
+    const std::string text = longTimeText(std::chrono::milliseconds(remaining));
+    if (remaining <= static_cast<std::int64_t>(warnSeconds) * 1000) {
+        Show(shown_.empty() ? text : "");
+    } else {
+        Show(text);
+    }
+    return false;
+}
+
+}  // namespace vantrel
