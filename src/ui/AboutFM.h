@@ -25,6 +25,7 @@ public:
     // The program's icon: the flask of the logo.
     static QIcon ApplicationIcon();
 
+private:
     QLabel* imLogo;
     QLabel* lbFileName;
     QLabel* lbVersion;

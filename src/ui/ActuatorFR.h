@@ -39,6 +39,12 @@ public:
     void SetValueText(const QString& text);
     QString ValueText() const;
 
+signals:
+    void setClicked(vantrel::TfrActuator* frame);
+    void clearClicked(vantrel::TfrActuator* frame);
+
+private:
+    // Named after their roles (objectName), which language files use too.
     QLabel* pnName;
     QLabel* lbId;
     QLabel* lbState;
@@ -48,10 +54,6 @@ public:
     QLineEdit* edState;
     QToolButton* bbSet;
     QToolButton* bbClear;
-
-signals:
-    void setClicked(vantrel::TfrActuator* frame);
-    void clearClicked(vantrel::TfrActuator* frame);
 };
 
 }  // namespace vantrel

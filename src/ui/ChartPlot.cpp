@@ -2,7 +2,6 @@
 
 #include "ui/DependCurve.h"
 
-#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QShowEvent>
 #include <QTimer>
@@ -100,7 +99,9 @@ TChartPlot::TChartPlot(tChartKind kind, const tChartModel& model, QWidget* paren
             return line;
         };
         originLine_ = makeLine(kOriginLineColour);
+        originLine_->setObjectName("lnOrigin");
         cursorLine_ = makeLine(kCursorLineColour);
+        cursorLine_->setObjectName("lnCursor");
         connect(this, &QCustomPlot::beforeReplot, this, &TChartPlot::UpdateMarkerLines);
     }
     connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
@@ -294,21 +295,6 @@ void TChartPlot::RequestReplot() {
         return;
     }
     replot(QCustomPlot::rpQueuedReplot);
-}
-
-int TChartPlot::PixelOfX(double x) const {
-    return int(std::lround(xAxis->coordToPixel(x)));
-}
-
-void TChartPlot::ClickAt(double x) {
-    const QPointF local(PixelOfX(x), axisRect()->rect().center().y());
-    const QPointF global = mapToGlobal(local);
-    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QCoreApplication::sendEvent(this, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
-    QCoreApplication::sendEvent(this, &release);
 }
 
 void TChartPlot::mousePressEvent(QMouseEvent* event) {

@@ -46,16 +46,6 @@ public:
     // it is shown.
     void RequestReplot();
 
-    std::size_t DrawnCount(int quantity) const { return drawn_[quantity]; }
-    QCPAbstractPlottable* Curve(int quantity) const { return curves_[quantity]; }
-    // Pixel column of a value of the horizontal axis.
-    int PixelOfX(double x) const;
-    // A mouse press and release at x's column, halfway down the plot
-    // rectangle, through the same handling as a real click.
-    void ClickAt(double x);
-    std::size_t MarkItemCount() const { return markItems_.size(); }
-    const QCPItemStraightLine* OriginLine() const { return originLine_; }
-    const QCPItemStraightLine* CursorLine() const { return cursorLine_; }
     // The model is going away: draw nothing more from it.
     void DetachModel() { model_ = nullptr; }
 

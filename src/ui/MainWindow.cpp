@@ -36,8 +36,9 @@
 #include "charts/ChartModel.h"
 #include "session/MainFM.h"
 #include "ui/AboutFM.h"
-#include "ui/ActionIcons.h"
+#include "ui/ActionMirror.h"
 #include "ui/ActuatorFR.h"
+#include "ui/ChartControls.h"
 #include "ui/ChartPlot.h"
 
 namespace vantrel {
@@ -47,28 +48,6 @@ namespace {
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
 }
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), int(text.size()));
-}
-
-// A caption without its accelerator marks ("П&одключение..." -> "Подключение...");
-// "&&" stands for a literal "&".
-QString plainCaption(const std::string& caption) {
-    const QString text = qs(caption);
-    QString plain;
-    for (int i = 0; i < text.size(); ++i) {
-        if (text[i] == QLatin1Char('&') && i + 1 < text.size()) {
-            ++i;
-        }
-        plain += text[i];
-    }
-    return plain;
-}
-
-// Tool tip: the hint, or the caption when the action has no hint.
-QString toolTipOf(const std::string& hint, const std::string& caption) {
-    return hint.empty() ? plainCaption(caption) : qs(hint);
-}
 
 QFont pixelFont(int pixels, bool bold) {
     QFont font = QApplication::font();
@@ -77,18 +56,7 @@ QFont pixelFont(int pixels, bool bold) {
     return font;
 }
 
-// Actions whose check mark the user sees: their menu items and tool buttons
-// show it. The controller still owns the mark; the window only mirrors it.
-bool showsCheckMark(const std::string& name) {
-    return name == "acDeviceConnect" || name == "acDevicePause" || name == "acFileSetZeroMarker" ||
-           name == "acFileShowAll" || name == "acViewToolBar" || name == "acViewStatusBar";
-}
-
 constexpr int kActuatorPanelWidth = 225;
-constexpr int kRightPanelWidth = 200;
-constexpr int kValueListHeight = 260;
-constexpr int kKeyColumnWidth = 112;
-constexpr int kValueColumnWidth = 80;
 constexpr int kTimeInterval = 300;
 constexpr int kStartInterval = 100;
 const char* const kClockSample = " 88:88:88 ";
@@ -130,9 +98,21 @@ TfmMainWindow::TfmMainWindow(const std::string& configFileName, QWidget* parent)
     pcChart_->widget(0)->layout()->addWidget(chAll_);
     chDepend_ = new TChartPlot(tChartKind::Depend, model, pcChart_->widget(1));
     static_cast<QVBoxLayout*>(pcChart_->widget(1)->layout())->insertWidget(0, chDepend_, 1);
+    controls_ = new tChartControls(model, *this);
+    pcChart_->widget(1)->layout()->addWidget(controls_->AbscissaBox());
+    centralWidget()->layout()->addWidget(controls_->RightPanel());
+    connect(controls_, &tChartControls::curveToggled, this, [this](int i, bool checked) {
+        Guard([&] { controller_->chSeriesClickCheck(i, checked); });
+    });
+    connect(controls_, &tChartControls::abscissaChosen, this,
+            [this](int i) { Guard([&] { controller_->rbAbscissClick(i); }); });
+    connect(controls_, &tChartControls::relativeToggled, this, [this](int i, bool checked) {
+        Guard([&] { controller_->RelativeItemToggled(i, checked); });
+    });
     model.SetView(this);
 
-    BuildActions();
+    mirror_ = new tActionMirror(controller_->Actions(), *this,
+                                [this](const std::string& name) { Trigger(name); });
     BuildMenus();
     BuildToolBar();
 
@@ -170,10 +150,7 @@ TfmMainWindow::TfmMainWindow(const std::string& configFileName, QWidget* parent)
     }
 
     controller_->FormCreate();
-    SyncValueList();
-    SyncCheckList();
-    SyncAbscissa();
-    SyncRelativeMenu();
+    controls_->SyncAll();
     chAll_->ApplyAxis(model.TimeAxis().min, model.TimeAxis().max);
     chDepend_->ApplyAxis(model.DependAxis().min, model.DependAxis().max);
     IdleUpdate();
@@ -238,95 +215,10 @@ void TfmMainWindow::BuildWidgets() {
     tsDepend->setObjectName("tsDepend");
     auto* dependLayout = new QVBoxLayout(tsDepend);
     dependLayout->setContentsMargins(2, 2, 2, 2);
-    auto* abscissaBox = new QGroupBox(QStringLiteral("Абсцисса"), tsDepend);
-    abscissaBox->setObjectName("rbAbsciss");
-    auto* abscissaGrid = new QGridLayout(abscissaBox);
-    abscissaGrid->setContentsMargins(6, 2, 6, 2);
-    abscissaGrid->setVerticalSpacing(0);
-    rbAbsciss_ = new QButtonGroup(this);
-    rbAbsciss_->setExclusive(true);
-    constexpr int kColumns = 4;
-    for (int i = 0; i < kQuantityCount; ++i) {
-        auto* choice = new QRadioButton(qs(quantityNames[i]), abscissaBox);
-        rbAbsciss_->addButton(choice, i);
-        // Column by column, like the group's original layout.
-        const int rows = (kQuantityCount + kColumns - 1) / kColumns;
-        abscissaGrid->addWidget(choice, i % rows, i / rows);
-    }
-    connect(rbAbsciss_, &QButtonGroup::idClicked, this, [this](int i) {
-        Guard([&] { controller_->rbAbscissClick(i); });
-        SyncAbscissa();
-    });
-    dependLayout->addWidget(abscissaBox, 0);
     pcChart_->addTab(tsDepend, QStringLiteral("Зависимость"));
     row->addWidget(pcChart_, 1);
 
-    auto* rightPanel = new QWidget(central);
-    rightPanel->setObjectName("pnRight");
-    rightPanel->setFixedWidth(kRightPanelWidth);
-    auto* rightColumn = new QVBoxLayout(rightPanel);
-    rightColumn->setContentsMargins(0, 0, 0, 0);
-    rightColumn->setSpacing(2);
-    vleData_ = new QTableWidget(0, 2, rightPanel);
-    vleData_->setObjectName("vleData");
-    vleData_->setHorizontalHeaderLabels({QStringLiteral("Параметр"), QStringLiteral("Значение")});
-    vleData_->setColumnWidth(0, kKeyColumnWidth);
-    vleData_->setColumnWidth(1, kValueColumnWidth);
-    vleData_->verticalHeader()->setVisible(false);
-    vleData_->verticalHeader()->setDefaultSectionSize(18);
-    vleData_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    vleData_->setSelectionMode(QAbstractItemView::SingleSelection);
-    vleData_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    vleData_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // Long keys ("Электропроводность, мСм/см") wrap onto a second line
-    // rather than being cut off in the narrow key column.
-    vleData_->setWordWrap(true);
-    QFont valueFont = pixelFont(11, false);
-    valueFont.setStretch(QFont::SemiCondensed);
-    vleData_->setFont(valueFont);
-    vleData_->horizontalHeader()->setFont(pixelFont(11, false));
-    vleData_->setFixedHeight(kValueListHeight);
-    rightColumn->addWidget(vleData_);
-    chSeries_ = new QListWidget(rightPanel);
-    chSeries_->setObjectName("chSeries");
-    QFont listFont(QStringLiteral("Tahoma"));
-    listFont.setPixelSize(11);
-    listFont.setBold(true);
-    chSeries_->setFont(listFont);
-    for (int i = 0; i < kQuantityCount; ++i) {
-        auto* item = new QListWidgetItem(qs(quantityNames[i]), chSeries_);
-        item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
-        item->setCheckState(Qt::Checked);
-    }
-    connect(chSeries_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
-        if (syncing_) {
-            return;
-        }
-        const int i = chSeries_->row(item);
-        Guard([&] { controller_->chSeriesClickCheck(i, item->checkState() == Qt::Checked); });
-        SyncCheckList();
-    });
-    rightColumn->addWidget(chSeries_, 1);
-    row->addWidget(rightPanel);
-
     setCentralWidget(central);
-
-    pmZero_ = new QMenu(this);
-    pmZero_->setObjectName("pmZero");
-    auto* title = pmZero_->addAction(QStringLiteral("Относительные показания по:"));
-    title->setEnabled(false);
-    pmZero_->addSeparator();
-    for (int i = 0; i < kQuantityCount; ++i) {
-        auto* item = pmZero_->addAction(qs(quantityNames[i]));
-        item->setObjectName(qs(quantityInfo[i].relativeItem));
-        item->setCheckable(true);
-        connect(item, &QAction::triggered, this, [this, i](bool checked) {
-            Guard([&] { controller_->RelativeItemToggled(i, checked); });
-            SyncRelativeMenu();
-        });
-        relativeItems_[i] = item;
-    }
-    connect(pmZero_, &QMenu::aboutToShow, this, &TfmMainWindow::SyncRelativeMenu);
 }
 
 void TfmMainWindow::BuildStatusBar() {
@@ -361,35 +253,8 @@ void TfmMainWindow::UpdateClockWidth() {
         int(std::lround(1.5 * metrics.horizontalAdvance(QString::fromLatin1(kClockSample)))));
 }
 
-void TfmMainWindow::BuildActions() {
-    for (const auto& action : controller_->Actions()) {
-        auto* qaction = new QAction(qs(action->Caption()), this);
-        qaction->setObjectName(qs(action->Name()));
-        QList<QKeySequence> shortcuts;
-        for (const auto& shortcut : action->Shortcuts()) {
-            shortcuts.push_back(QKeySequence::fromString(qs(shortcut), QKeySequence::PortableText));
-        }
-        qaction->setShortcuts(shortcuts);
-        qaction->setStatusTip(qs(action->Hint()));
-        qaction->setToolTip(toolTipOf(action->Hint(), action->Caption()));
-        qaction->setIcon(tActionIcons::ForAction(action->Name(), style()));
-        qaction->setCheckable(showsCheckMark(action->Name()));
-        qaction->setChecked(action->Checked());
-        qaction->setEnabled(action->Enabled());
-        qaction->setVisible(action->Visible());
-        qaction->setShortcutContext(Qt::WindowShortcut);
-        const std::string name = action->Name();
-        connect(qaction, &QAction::triggered, this, [this, name] { Trigger(name); });
-        addAction(qaction);
-        actions_.emplace(name, qaction);
-        mirrors_.push_back({qaction, action->Caption(), action->Hint(), action->Enabled(),
-                            action->Checked(), action->Visible()});
-    }
-}
-
 QAction* TfmMainWindow::ActionByName(const std::string& name) const {
-    const auto found = actions_.find(name);
-    return found == actions_.end() ? nullptr : found->second;
+    return mirror_ != nullptr ? mirror_->Find(name) : nullptr;
 }
 
 void TfmMainWindow::BuildMenus() {
@@ -465,7 +330,7 @@ void TfmMainWindow::BuildToolBar() {
         tbChooseCoord_ = new QToolButton(tbMain_);
         tbChooseCoord_->setObjectName("tbChooseCoord");
         tbChooseCoord_->setDefaultAction(choose);
-        tbChooseCoord_->setMenu(pmZero_);
+        tbChooseCoord_->setMenu(controls_->RelativeMenu());
         tbChooseCoord_->setPopupMode(QToolButton::MenuButtonPopup);
         tbChooseCoord_->setIconSize(tbMain_->iconSize());
         tbChooseCoord_->setAutoRaise(true);
@@ -515,34 +380,8 @@ void TfmMainWindow::ActionsChanged() {
 }
 
 void TfmMainWindow::SyncActions() {
-    if (controller_ == nullptr || mirrors_.empty()) {
-        return;
-    }
-    const auto& actions = controller_->Actions();
-    for (std::size_t i = 0; i < actions.size() && i < mirrors_.size(); ++i) {
-        const tAction& source = *actions[i];
-        tActionMirror& mirror = mirrors_[i];
-        if (source.Enabled() != mirror.enabled) {
-            mirror.enabled = source.Enabled();
-            mirror.action->setEnabled(mirror.enabled);
-        }
-        if (source.Checked() != mirror.checked || mirror.action->isChecked() != source.Checked()) {
-            mirror.checked = source.Checked();
-            if (mirror.action->isCheckable()) {
-                mirror.action->setChecked(mirror.checked);
-            }
-        }
-        if (source.Visible() != mirror.visible) {
-            mirror.visible = source.Visible();
-            mirror.action->setVisible(mirror.visible);
-        }
-        if (source.Caption() != mirror.caption || source.Hint() != mirror.hint) {
-            mirror.caption = source.Caption();
-            mirror.hint = source.Hint();
-            mirror.action->setText(qs(mirror.caption));
-            mirror.action->setStatusTip(qs(mirror.hint));
-            mirror.action->setToolTip(toolTipOf(mirror.hint, mirror.caption));
-        }
+    if (mirror_ != nullptr) {
+        mirror_->Sync();
     }
 }
 
@@ -561,14 +400,6 @@ void TfmMainWindow::SetStatusText(int fromLast, const std::string& text) {
     if (panels_[index]->text() != value) {
         panels_[index]->setText(value);
     }
-}
-
-std::string TfmMainWindow::StatusText(int fromLast) const {
-    const int index = int(panels_.size()) - 1 - fromLast;
-    if (index < 0 || index >= int(panels_.size())) {
-        return {};
-    }
-    return panels_[index]->text().toStdString();
 }
 
 void TfmMainWindow::SetScenarioLabel(const std::string& text) {
@@ -694,10 +525,6 @@ void TfmMainWindow::SetTimerEnabled(tViewTimer timer, bool enabled) {
     }
 }
 
-bool TfmMainWindow::IsTimerEnabled(tViewTimer timer) const {
-    return (timer == tViewTimer::Time ? tmTime_ : tmStart_)->isActive();
-}
-
 void TfmMainWindow::ShowActuatorFrame(int index, const tActuatorFrameText& frame) {
     if (index < 0 || index >= int(frames_.size())) {
         return;
@@ -719,13 +546,13 @@ std::string TfmMainWindow::ActuatorEditText(int index) const {
 }
 
 void TfmMainWindow::ShowRelativeMenu() {
-    SyncRelativeMenu();
+    controls_->SyncRelativeMenu();
     QPoint where = QCursor::pos();
     if (tbChooseCoord_ != nullptr && tbChooseCoord_->isVisible()) {
         where = tbChooseCoord_->mapToGlobal(QPoint(0, tbChooseCoord_->height()));
     }
     // Non-blocking: the acquisition tick and the clock go on meanwhile.
-    pmZero_->popup(where);
+    controls_->RelativeMenu()->popup(where);
 }
 
 void TfmMainWindow::ShowAbout() {
@@ -782,7 +609,7 @@ void TfmMainWindow::TimeSeriesRebuilt() {
 
 void TfmMainWindow::DependRebuilt() {
     chDepend_->Reload();
-    SyncAbscissa();
+    controls_->SyncAbscissa();
 }
 
 void TfmMainWindow::SeriesVisibilityChanged(int /*quantity*/) {
@@ -791,111 +618,16 @@ void TfmMainWindow::SeriesVisibilityChanged(int /*quantity*/) {
 }
 
 void TfmMainWindow::ValueListChanged() {
-    SyncValueList();
+    controls_->SyncValueList();
 }
 
 void TfmMainWindow::CheckListChanged() {
-    SyncCheckList();
+    controls_->SyncCheckList();
 }
 
 void TfmMainWindow::Repaint() {
     chAll_->RefreshMarks();
     chAll_->RequestReplot();
-}
-
-void TfmMainWindow::SyncValueList() {
-    const auto& rows = controller_->Charts().ValueRows();
-    bool keysChanged = false;
-    if (vleData_->rowCount() != int(rows.size())) {
-        vleData_->setRowCount(int(rows.size()));
-        keysChanged = true;
-    }
-    for (int r = 0; r < int(rows.size()); ++r) {
-        for (int c = 0; c < 2; ++c) {
-            const QString text = qs(c == 0 ? rows[r].key : rows[r].value);
-            QTableWidgetItem* cell = vleData_->item(r, c);
-            if (cell == nullptr) {
-                cell = new QTableWidgetItem(text);
-                cell->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-                if (c == 1) {
-                    cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-                }
-                vleData_->setItem(r, c, cell);
-                keysChanged = keysChanged || c == 0;
-            } else if (cell->text() != text) {
-                cell->setText(text);
-                keysChanged = keysChanged || c == 0;
-            }
-            if (c == 0) {
-                cell->setToolTip(text);
-            }
-        }
-    }
-    if (keysChanged) {
-        // The key column is 112 pixels unless a single word of a key needs
-        // more; the values keep at least room for "-200.0000".
-        const QFontMetrics metrics(vleData_->font());
-        int widest = 0;
-        for (const auto& row : rows) {
-            for (const QString& word : qs(row.key).split(QLatin1Char(' '))) {
-                widest = std::max(widest, metrics.horizontalAdvance(word));
-            }
-        }
-        const int valueRoom = metrics.horizontalAdvance(QStringLiteral("-200.0000")) + 12;
-        const int room = kRightPanelWidth - 2 * vleData_->frameWidth();
-        const int keyWidth = std::min(std::max(kKeyColumnWidth, widest + 12), room - valueRoom);
-        vleData_->setColumnWidth(0, keyWidth);
-        vleData_->setColumnWidth(1, room - keyWidth);
-        vleData_->resizeRowsToContents();
-    }
-}
-
-QString TfmMainWindow::RowValue(const QString& key) const {
-    for (int r = 0; r < vleData_->rowCount(); ++r) {
-        if (vleData_->item(r, 0) != nullptr && vleData_->item(r, 0)->text() == key) {
-            return vleData_->item(r, 1) != nullptr ? vleData_->item(r, 1)->text() : QString();
-        }
-    }
-    return {};
-}
-
-void TfmMainWindow::SyncCheckList() {
-    const tChartModel& model = controller_->Charts();
-    syncing_ = true;
-    for (int i = 0; i < kQuantityCount && i < chSeries_->count(); ++i) {
-        QListWidgetItem* item = chSeries_->item(i);
-        const Qt::CheckState state = model.CurveChecked(i) ? Qt::Checked : Qt::Unchecked;
-        if (item->checkState() != state) {
-            item->setCheckState(state);
-        }
-        const Qt::ItemFlags flags =
-            Qt::ItemIsUserCheckable | (model.CurveEnabled(i) ? Qt::ItemIsEnabled : Qt::NoItemFlags);
-        if (item->flags() != flags) {
-            item->setFlags(flags);
-        }
-        const QString name = qs(quantityNames[i]);
-        if (item->text() != name) {
-            item->setText(name);
-        }
-    }
-    syncing_ = false;
-}
-
-void TfmMainWindow::SyncAbscissa() {
-    const int a = controller_->Charts().Abscissa();
-    if (QAbstractButton* button = rbAbsciss_->button(a);
-        button != nullptr && !button->isChecked()) {
-        button->setChecked(true);
-    }
-}
-
-void TfmMainWindow::SyncRelativeMenu() {
-    const tChartModel& model = controller_->Charts();
-    for (int i = 0; i < kQuantityCount; ++i) {
-        if (relativeItems_[i]->isChecked() != model.Relative(i)) {
-            relativeItems_[i]->setChecked(model.Relative(i));
-        }
-    }
 }
 
 // ---- events

@@ -3,7 +3,6 @@
 #include <QMainWindow>
 #include <QString>
 #include <array>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,13 +12,8 @@
 
 class QAction;
 class QActionGroup;
-class QButtonGroup;
 class QLabel;
-class QListWidget;
-class QListWidgetItem;
 class QMenu;
-class QRadioButton;
-class QTableWidget;
 class QTabWidget;
 class QTimer;
 class QToolBar;
@@ -30,6 +24,8 @@ namespace vantrel {
 class TfmMain;
 class TfrActuator;
 class TChartPlot;
+class tActionMirror;
+class tChartControls;
 
 // The desktop main window. It renders what the controller (TfmMain) and the
 // chart model decide and forwards the user's doings to them; every decision
@@ -51,29 +47,9 @@ public:
     // Executes a controller action through the same path as a menu click.
     void Trigger(const std::string& actionName);
 
-    // ---- widgets, for code that drives the window (tests, screenshots)
-    QAction* ActionByName(const std::string& name) const;
-    TChartPlot* TimeChart() const { return chAll_; }
-    TChartPlot* DependChart() const { return chDepend_; }
-    QTabWidget* ChartPages() const { return pcChart_; }
-    QTableWidget* ValueList() const { return vleData_; }
-    QListWidget* CurveList() const { return chSeries_; }
-    QButtonGroup* AbscissaGroup() const { return rbAbsciss_; }
-    QMenu* RelativeMenu() const { return pmZero_; }
-    QWidget* ActuatorPanel() const { return pnActuators_; }
-    TfrActuator* ActuatorFrame(int index) const { return frames_.at(index); }
-    QLabel* ScenarioLabel() const { return lbState_; }
-    QLabel* StatusPanel(int index) const { return panels_.at(index); }
-    QToolBar* ToolBar() const { return tbMain_; }
-    QTimer* TimeTimer() const { return tmTime_; }
-    QTimer* StartTimer() const { return tmStart_; }
-    // Value of a value-list row by its key ("" when there is none).
-    QString RowValue(const QString& key) const;
-
     // ---- iMainView
     void SetCaption(const std::string& text) override;
     void SetStatusText(int fromLast, const std::string& text) override;
-    std::string StatusText(int fromLast) const override;
     void SetScenarioLabel(const std::string& text) override;
     void SetActuatorPanelVisible(bool visible) override;
     void SetToolBarVisible(bool visible) override;
@@ -89,7 +65,6 @@ public:
                         std::string& fileName) override;
     void ShowSensorsPage() override;
     void SetTimerEnabled(tViewTimer timer, bool enabled) override;
-    bool IsTimerEnabled(tViewTimer timer) const override;
     void ActionsChanged() override;
     void ShowActuatorFrame(int index, const tActuatorFrameText& frame) override;
     std::string ActuatorEditText(int index) const override;
@@ -128,33 +103,20 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct tActionMirror {
-        QAction* action = nullptr;
-        std::string caption;
-        std::string hint;
-        bool enabled = true;
-        bool checked = false;
-        bool visible = true;
-    };
-
     void BuildWidgets();
-    void BuildActions();
     void BuildMenus();
     void BuildToolBar();
     void BuildStatusBar();
+    QAction* ActionByName(const std::string& name) const;
     void SyncActions();
-    void SyncValueList();
-    void SyncCheckList();
-    void SyncAbscissa();
-    void SyncRelativeMenu();
     void UpdateClockWidth();
     // Runs `work`; an exception is shown by ShowHandlerError.
     template <class F>
     bool Guard(F&& work);
 
     std::unique_ptr<TfmMain> controller_;
-    std::vector<tActionMirror> mirrors_;
-    std::map<std::string, QAction*, std::less<>> actions_;
+    tActionMirror* mirror_ = nullptr;
+    tChartControls* controls_ = nullptr;
 
     QMenu* miFileLanguage_ = nullptr;
     QAction* miFileSeparator2_ = nullptr;
@@ -167,17 +129,11 @@ private:
     QTabWidget* pcChart_ = nullptr;
     TChartPlot* chAll_ = nullptr;
     TChartPlot* chDepend_ = nullptr;
-    QButtonGroup* rbAbsciss_ = nullptr;
-    QTableWidget* vleData_ = nullptr;
-    QListWidget* chSeries_ = nullptr;
-    QMenu* pmZero_ = nullptr;
-    std::array<QAction*, 7> relativeItems_{};
     QTimer* tmTime_ = nullptr;
     QTimer* tmStart_ = nullptr;
     QTimer* sessionEndWait_ = nullptr;
 
     bool updating_ = false;
-    bool syncing_ = false;
     bool closed_ = false;
     bool errorShowing_ = false;
 };

@@ -1,11 +1,13 @@
 #include "ui/ScreenshotScript.h"
 
 #include <QApplication>
-#include <QButtonGroup>
 #include <QDir>
+#include <QMouseEvent>
 #include <QPixmap>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <cstdio>
 
 #include "charts/ChartModel.h"
@@ -21,6 +23,23 @@ tScreenshotScript::tScreenshotScript(TfmMainWindow& window, QString directory, i
       window_(window),
       directory_(std::move(directory)),
       measureSeconds_(measureSeconds) {}
+
+namespace {
+
+// A press and release at the column of time `x`, halfway down the plot, as
+// the user clicks to inspect a point.
+void clickAt(QCustomPlot& chart, double x) {
+    const QPointF local(chart.xAxis->coordToPixel(x), chart.axisRect()->rect().center().y());
+    const QPointF global = chart.mapToGlobal(local);
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(&chart, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(&chart, &release);
+}
+
+}  // namespace
 
 void tScreenshotScript::Then(int delayMs, std::function<void()> work) {
     steps_.emplace_back(delayMs, std::move(work));
@@ -43,9 +62,10 @@ void tScreenshotScript::Start() {
     Then(100, [this] {
         window_.Trigger("acDeviceConnect");
         // Heater, stirrer and the first pump on, so that the curves move.
-        const auto set = [this](int frame, const char* value) {
-            window_.ActuatorFrame(frame)->SetValueText(value);
-            window_.ActuatorFrame(frame)->bbSet->click();
+        const auto set = [this](int index, const char* value) {
+            auto* frame = window_.findChild<TfrActuator*>(QString("frActuator%1").arg(index));
+            frame->SetValueText(value);
+            frame->findChild<QToolButton*>("bbSet")->click();
         };
         set(0, "200");
         set(1, "120");
@@ -62,20 +82,19 @@ void tScreenshotScript::Start() {
         const double last = model.PointCount() > 0 ? model.TimeSeries(0).Xs().back() : 20.0;
         // A time origin a quarter into the run, the inspected point at three
         // quarters, and that point marked.
+        auto* chart = window_.findChild<QCustomPlot*>("chAll");
         window_.Trigger("acFileSetZeroMarker");
-        window_.TimeChart()->ClickAt(last * 0.25);
+        clickAt(*chart, last * 0.25);
         window_.Trigger("acFileSetZeroMarker");
-        window_.TimeChart()->ClickAt(last * 0.75);
+        clickAt(*chart, last * 0.75);
         window_.IdleUpdate();
         window_.Trigger("acFileMarkPoint");
         window_.IdleUpdate();
     });
     Then(500, [this] { Grab("03-inspected.png"); });
     Then(100, [this] {
-        window_.ChartPages()->setCurrentIndex(1);
-        if (auto* pH = window_.AbscissaGroup()->button(1)) {
-            pH->click();
-        }
+        window_.findChild<QTabWidget*>("pcChart")->setCurrentIndex(1);
+        window_.findChild<QRadioButton*>("rbAbsciss1")->click();
     });
     Then(800, [this] { Grab("04-dependence-ph.png"); });
     // exit() rather than quit(): quit() would close the window first, and the

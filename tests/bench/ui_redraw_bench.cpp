@@ -75,15 +75,20 @@ public:
     }
 
     tChartModel& Model() const { return window_->Controller().Charts(); }
-    vantrel::TChartPlot& Chart() const { return *window_->TimeChart(); }
-    vantrel::TChartPlot& Depend() const { return *window_->DependChart(); }
+    vantrel::TChartPlot& Chart() const {
+        return *window_->findChild<vantrel::TChartPlot*>("chAll");
+    }
+    vantrel::TChartPlot& Depend() const {
+        return *window_->findChild<vantrel::TChartPlot*>("chDepend");
+    }
+    QTabWidget& Pages() const { return *window_->findChild<QTabWidget*>("pcChart"); }
     void ShowDependence(int abscissa) {
-        window_->ChartPages()->setCurrentIndex(1);
+        Pages().setCurrentIndex(1);
         window_->Controller().rbAbscissClick(abscissa);
         QApplication::processEvents();
     }
     void ShowTime() {
-        window_->ChartPages()->setCurrentIndex(0);
+        Pages().setCurrentIndex(0);
         QApplication::processEvents();
     }
 
@@ -142,7 +147,8 @@ void BM_ReplotDependChart(benchmark::State& state) {
     }
     int drawn = 0;
     for (int i = 0; i < vantrel::kQuantityCount; ++i) {
-        drawn += static_cast<vantrel::tDependCurve*>(window.Depend().Curve(i))->LastDrawnPoints();
+        drawn +=
+            static_cast<vantrel::tDependCurve*>(window.Depend().plottable(i))->LastDrawnPoints();
     }
     state.counters["drawn_points"] = drawn;
     window.ShowTime();

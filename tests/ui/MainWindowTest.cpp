@@ -7,15 +7,18 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QRadioButton>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -126,17 +129,78 @@ protected:
 
     bool Enabled(const char* name) const {
         window_->IdleUpdate();
-        QAction* action = window_->ActionByName(name);
+        QAction* action = ActionByName(name);
         EXPECT_NE(action, nullptr) << name;
         return action != nullptr && action->isEnabled();
     }
 
     bool Checked(const char* name) const {
-        QAction* action = window_->ActionByName(name);
+        QAction* action = ActionByName(name);
         return action != nullptr && action->isChecked();
     }
 
     const tChartModel& Model() const { return window_->Controller().Charts(); }
+
+    // The window's parts, found as a user's tools find them: by name.
+    template <class T>
+    T* Child(const QString& name) const {
+        T* child = window_->findChild<T*>(name);
+        EXPECT_NE(child, nullptr) << name.toStdString();
+        return child;
+    }
+    template <class T>
+    static T* Widget(QObject* parent, const char* name) {
+        T* child = parent->findChild<T*>(name);
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+    QAction* ActionByName(const char* name) const { return Child<QAction>(name); }
+    TChartPlot* TimeChart() const { return Child<TChartPlot>("chAll"); }
+    TChartPlot* DependChart() const { return Child<TChartPlot>("chDepend"); }
+    QWidget* ActuatorPanel() const { return Child<QWidget>("pnActuators"); }
+    TfrActuator* ActuatorFrame(int i) const {
+        return Child<TfrActuator>(QString("frActuator%1").arg(i));
+    }
+    QToolBar* ToolBar() const { return Child<QToolBar>("tbMain"); }
+    QLabel* ScenarioLabel() const { return Widget<QLabel>(ToolBar(), "lbState"); }
+    QLabel* StatusPanel(int i) const { return Child<QLabel>(QString("sbPanel%1").arg(i)); }
+    std::string StatusText(int fromLast) const {
+        return StatusPanel(3 - fromLast)->text().toStdString();
+    }
+    QMenu* RelativeMenu() const { return Child<QMenu>("pmZero"); }
+    QListWidget* CurveList() const { return Child<QListWidget>("chSeries"); }
+    // Value of a value-list row by its key ("" when there is none).
+    QString RowValue(const QString& key) const {
+        auto* list = Child<QTableWidget>("vleData");
+        for (int r = 0; r < list->rowCount(); ++r) {
+            if (list->item(r, 0) != nullptr && list->item(r, 0)->text() == key) {
+                return list->item(r, 1) != nullptr ? list->item(r, 1)->text() : QString();
+            }
+        }
+        return {};
+    }
+    static std::size_t Drawn(TChartPlot* chart, int quantity) {
+        return static_cast<std::size_t>(chart->plottable(quantity)->interface1D()->dataCount());
+    }
+    static QCPItemStraightLine* Line(TChartPlot* chart, const char* name) {
+        return Widget<QCPItemStraightLine>(chart, name);
+    }
+    // The arrows and captions of marked points.
+    static std::size_t MarkItems(TChartPlot* chart) {
+        return static_cast<std::size_t>(chart->findChildren<QCPItemLine*>().size() +
+                                        chart->findChildren<QCPItemText*>().size());
+    }
+    // A press and release at the column of time `x`, halfway down the plot.
+    static void ClickAt(TChartPlot* chart, double x) {
+        const QPointF local(chart->xAxis->coordToPixel(x), chart->axisRect()->rect().center().y());
+        const QPointF global = chart->mapToGlobal(local);
+        QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(chart, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
+                            Qt::NoModifier);
+        QApplication::sendEvent(chart, &release);
+    }
 
     void Connect() {
         window_->Trigger("acDeviceConnect");
@@ -173,22 +237,22 @@ TEST_F(MainWindowTest, SessionFromConnectToExit) {
     EXPECT_FALSE(Enabled("acDeviceStop"));
     EXPECT_FALSE(Enabled("acFileExport"));
     EXPECT_FALSE(Checked("acDeviceConnect"));
-    EXPECT_TRUE(window_->ActuatorPanel()->isHidden());
+    EXPECT_TRUE(ActuatorPanel()->isHidden());
 
     Connect();
     EXPECT_TRUE(Enabled("acDeviceStart"));
     EXPECT_FALSE(Enabled("acDevicePause"));
     EXPECT_TRUE(Enabled("acFileExport"));
     EXPECT_TRUE(Checked("acDeviceConnect"));
-    EXPECT_FALSE(window_->ActuatorPanel()->isHidden());
-    EXPECT_EQ(window_->StatusText(kPanelConnection), simulator_->SlavePath());
+    EXPECT_FALSE(ActuatorPanel()->isHidden());
+    EXPECT_EQ(StatusText(kPanelConnection), simulator_->SlavePath());
 
     // An actuator button while idle: sent at once, the state query follows.
-    TfrActuator* stirrer = window_->ActuatorFrame(1);
+    TfrActuator* stirrer = ActuatorFrame(1);
     EXPECT_EQ(stirrer->Id(), "M0");
     EXPECT_EQ(stirrer->RangeHint(), "[-255..255]");
     stirrer->SetValueText("-50");
-    stirrer->bbSet->click();
+    Widget<QToolButton>(stirrer, "bbSet")->click();
     EXPECT_TRUE(SimulatorReceived("M0,1,-50"));
     EXPECT_EQ(stirrer->SpeedText(), "50");
     EXPECT_TRUE(stirrer->BackwardVisible());
@@ -200,25 +264,25 @@ TEST_F(MainWindowTest, SessionFromConnectToExit) {
     EXPECT_FALSE(Enabled("acFileExport"));
     EXPECT_FALSE(Enabled("acViewChooseCoord"));
     ASSERT_TRUE(RunUntil([&] { return Model().PointCount() >= 3; }));
-    EXPECT_FALSE(window_->RowValue(QString::fromUtf8("Температура, °C")).isEmpty());
+    EXPECT_FALSE(RowValue(QString::fromUtf8("Температура, °C")).isEmpty());
     // Plot data are appended, never rebuilt: the graph holds every point once.
-    EXPECT_EQ(window_->TimeChart()->DrawnCount(0), Model().PointCount());
-    auto* graph = static_cast<QCPGraph*>(window_->TimeChart()->Curve(0));
+    EXPECT_EQ(Drawn(TimeChart(), 0), Model().PointCount());
+    auto* graph = static_cast<QCPGraph*>(TimeChart()->plottable(0));
     EXPECT_EQ(std::size_t(graph->data()->size()), Model().PointCount());
     // Live mode: no zoom, no drag, clicks inspect nothing.
-    EXPECT_FALSE(window_->TimeChart()->interactions().testFlag(QCP::iRangeZoom));
-    window_->TimeChart()->ClickAt(Model().TimeSeries(0).X(1));
+    EXPECT_FALSE(TimeChart()->interactions().testFlag(QCP::iRangeZoom));
+    ClickAt(TimeChart(), Model().TimeSeries(0).X(1));
     EXPECT_EQ(Model().CursorIndex(), -1);
-    EXPECT_TRUE(window_->RowValue(QString::fromUtf8("t, с")).isEmpty());
+    EXPECT_TRUE(RowValue(QString::fromUtf8("t, с")).isEmpty());
     // While measuring, commands go out between two reads. Enter in a value
     // box sets; text that is no number switches off.
-    window_->ActuatorFrame(2)->SetValueText("300");
-    window_->ActuatorFrame(2)->bbSet->click();
-    window_->ActuatorFrame(3)->bbClear->click();
-    TfrActuator* heater = window_->ActuatorFrame(0);
+    ActuatorFrame(2)->SetValueText("300");
+    Widget<QToolButton>(ActuatorFrame(2), "bbSet")->click();
+    Widget<QToolButton>(ActuatorFrame(3), "bbClear")->click();
+    TfrActuator* heater = ActuatorFrame(0);
     heater->SetValueText("12abc");
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    QApplication::sendEvent(heater->edState, &enter);
+    QApplication::sendEvent(Widget<QLineEdit>(heater, "edState"), &enter);
     EXPECT_TRUE(RunUntil([&] {
         return SimulatorReceived("D1,1,300") && SimulatorReceived("D2,0") &&
                SimulatorReceived("H0,0,0");
@@ -238,8 +302,8 @@ TEST_F(MainWindowTest, SessionFromConnectToExit) {
     EXPECT_FALSE(Enabled("acDeviceStop"));
     EXPECT_TRUE(Enabled("acFileExport"));
     EXPECT_FALSE(simulator_->Measuring());
-    EXPECT_TRUE(window_->TimeChart()->interactions().testFlag(QCP::iRangeZoom));
-    EXPECT_TRUE(window_->DependChart()->interactions().testFlag(QCP::iRangeDrag));
+    EXPECT_TRUE(TimeChart()->interactions().testFlag(QCP::iRangeZoom));
+    EXPECT_TRUE(DependChart()->interactions().testFlag(QCP::iRangeDrag));
 
     // Exit while measuring: "no" changes nothing, "yes" closes and stops.
     window_->Trigger("acDeviceStart");
@@ -262,28 +326,27 @@ TEST_F(MainWindowTest, SessionFromConnectToExit) {
 // an export that fails and one that works.
 TEST_F(MainWindowTest, AfterARunPointsAreInspectedMarkedAndExported) {
     RecordRun(4);
-    TChartPlot* chart = window_->TimeChart();
+    TChartPlot* chart = TimeChart();
     const tSeries& temperature = Model().TimeSeries(0);
     const double t2 = temperature.X(2);
 
-    chart->ClickAt(t2);
+    ClickAt(chart, t2);
     EXPECT_EQ(Model().CursorIndex(), 2);
-    EXPECT_EQ(window_->RowValue(QString::fromUtf8("t, с")).toDouble(),
-              std::round(t2 * 1000) / 1000);
-    EXPECT_FALSE(window_->RowValue(QString::fromUtf8("dt, с")).isEmpty());
+    EXPECT_EQ(RowValue(QString::fromUtf8("t, с")).toDouble(), std::round(t2 * 1000) / 1000);
+    EXPECT_FALSE(RowValue(QString::fromUtf8("dt, с")).isEmpty());
     chart->replot();
-    ASSERT_TRUE(chart->CursorLine()->visible());
-    EXPECT_DOUBLE_EQ(chart->CursorLine()->point1->coords().x(), t2);
-    EXPECT_EQ(chart->CursorLine()->pen().width(), kMarkerLineWidth);
-    EXPECT_FALSE(chart->OriginLine()->visible());
+    ASSERT_TRUE(Line(chart, "lnCursor")->visible());
+    EXPECT_DOUBLE_EQ(Line(chart, "lnCursor")->point1->coords().x(), t2);
+    EXPECT_EQ(Line(chart, "lnCursor")->pen().width(), kMarkerLineWidth);
+    EXPECT_FALSE(Line(chart, "lnOrigin")->visible());
 
     // The time origin goes where the origin action says; the cursor stays.
     window_->Trigger("acFileSetZeroMarker");
-    chart->ClickAt(temperature.X(1));
+    ClickAt(chart, temperature.X(1));
     EXPECT_EQ(Model().ZeroMarkerIndex(), 1);
     EXPECT_EQ(Model().CursorIndex(), 2);
     chart->replot();
-    EXPECT_TRUE(chart->OriginLine()->visible());
+    EXPECT_TRUE(Line(chart, "lnOrigin")->visible());
     window_->Trigger("acFileSetZeroMarker");
 
     // A press and release outside the plot rectangle (on the legend).
@@ -300,21 +363,21 @@ TEST_F(MainWindowTest, AfterARunPointsAreInspectedMarkedAndExported) {
     EXPECT_TRUE(Enabled("acFileMarkPoint"));
     window_->Trigger("acFileMarkPoint");
     EXPECT_TRUE(Model().HasMarks());
-    EXPECT_EQ(chart->MarkItemCount(), 4u * 2u);  // an arrow and a caption each
+    EXPECT_EQ(MarkItems(chart), 4u * 2u);  // an arrow and a caption each
     window_->Trigger("acFileMarkPoint");
-    EXPECT_EQ(chart->MarkItemCount(), 0u);
+    EXPECT_EQ(MarkItems(chart), 0u);
 
     // pH as abscissa: the dependence chart is rebuilt from the whole run.
-    window_->AbscissaGroup()->button(1)->click();
+    Child<QRadioButton>("rbAbsciss1")->click();
     EXPECT_EQ(Model().Abscissa(), 1);
-    TChartPlot* depend = window_->DependChart();
+    TChartPlot* depend = DependChart();
     EXPECT_DOUBLE_EQ(depend->xAxis->range().lower, 0.0);
     EXPECT_DOUBLE_EQ(depend->xAxis->range().upper, 14.0);
-    EXPECT_FALSE(depend->Curve(1)->visible());
-    EXPECT_EQ(depend->DrawnCount(1), 0u);
+    EXPECT_FALSE(depend->plottable(1)->visible());
+    EXPECT_EQ(Drawn(depend, 1), 0u);
     for (int i : {0, 2, 3, 4, 5, 6}) {
-        EXPECT_TRUE(depend->Curve(i)->visible()) << i;
-        EXPECT_EQ(depend->DrawnCount(i), Model().PointCount()) << i;
+        EXPECT_TRUE(depend->plottable(i)->visible()) << i;
+        EXPECT_EQ(Drawn(depend, i), Model().PointCount()) << i;
     }
 
     // A file that cannot be written: the message is shown, nothing breaks.
@@ -354,8 +417,8 @@ TEST_F(MainWindowTest, MenusToolBarAndStatusBarAreWhereTheUserKnowsThem) {
     EXPECT_EQ(namesOf(menus[3]->menu()->actions()).join(' '), "acHelpAbout");
 
     QStringList bar;
-    for (QAction* a : window_->ToolBar()->actions()) {
-        QWidget* widget = window_->ToolBar()->widgetForAction(a);
+    for (QAction* a : ToolBar()->actions()) {
+        QWidget* widget = ToolBar()->widgetForAction(a);
         bar << (a->isSeparator()             ? QString("-")
                 : !a->objectName().isEmpty() ? a->objectName()
                 : widget != nullptr          ? widget->objectName()
@@ -365,31 +428,29 @@ TEST_F(MainWindowTest, MenusToolBarAndStatusBarAreWhereTheUserKnowsThem) {
               "acDeviceConnect acFileOpen acFileClose - acDeviceFreq - acDeviceStart "
               "acDevicePause acDeviceStop - acFileSetZeroMarker acFileMarkPoint acFileShowAll "
               "acFileExport tbChooseCoord - acDeviceSettings - acFileExit - lbState");
-    EXPECT_EQ(window_->ScenarioLabel()->text(), QString::fromUtf8("<СЦЕНАРИЙ НЕ ЗАГРУЖЕН>"));
-    EXPECT_TRUE(window_->ScenarioLabel()->font().bold());
-    EXPECT_EQ(window_->ScenarioLabel()->font().pixelSize(), 21);
+    EXPECT_EQ(ScenarioLabel()->text(), QString::fromUtf8("<СЦЕНАРИЙ НЕ ЗАГРУЖЕН>"));
+    EXPECT_TRUE(ScenarioLabel()->font().bold());
+    EXPECT_EQ(ScenarioLabel()->font().pixelSize(), 21);
 
-    const QList<QKeySequence> exitKeys = window_->ActionByName("acFileExit")->shortcuts();
+    const QList<QKeySequence> exitKeys = ActionByName("acFileExit")->shortcuts();
     ASSERT_EQ(exitKeys.size(), 2);
     EXPECT_EQ(exitKeys[0], QKeySequence(Qt::ALT | Qt::Key_X));
     EXPECT_EQ(exitKeys[1], QKeySequence(Qt::ALT | QChar(0x0427).unicode()));  // Alt+Ч
-    EXPECT_EQ(window_->ActionByName("acFileOpen")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(ActionByName("acFileOpen")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
 
-    QAction* mark = window_->ActionByName("acFileMarkPoint");
+    QAction* mark = ActionByName("acFileMarkPoint");
     QStatusTipEvent tip(mark->statusTip());
     QApplication::sendEvent(window_.get(), &tip);
-    EXPECT_EQ(window_->StatusPanel(0)->text(), QString::fromUtf8("Отметить точку для экспорта"));
-    EXPECT_EQ(window_->ActionByName("acFileExport")->toolTip(),
-              QString::fromUtf8("Экспорт данных в файл"));
+    EXPECT_EQ(StatusPanel(0)->text(), QString::fromUtf8("Отметить точку для экспорта"));
+    EXPECT_EQ(ActionByName("acFileExport")->toolTip(), QString::fromUtf8("Экспорт данных в файл"));
 
-    EXPECT_EQ(window_->StatusPanel(1)->width(), 75);
-    EXPECT_EQ(window_->StatusPanel(2)->width(), 100);
+    EXPECT_EQ(StatusPanel(1)->width(), 75);
+    EXPECT_EQ(StatusPanel(2)->width(), 100);
     const QFontMetrics metrics(window_->statusBar()->font());
-    EXPECT_EQ(window_->StatusPanel(3)->width(),
-              std::lround(1.5 * metrics.horizontalAdvance(" 88:88:88 ")));
+    EXPECT_EQ(StatusPanel(3)->width(), std::lround(1.5 * metrics.horizontalAdvance(" 88:88:88 ")));
 
     // The relative-readings menu lists the seven quantities after its title.
-    const QList<QAction*> relative = window_->RelativeMenu()->actions();
+    const QList<QAction*> relative = RelativeMenu()->actions();
     ASSERT_EQ(relative.size(), 2 + kQuantityCount);
     EXPECT_EQ(relative[3]->objectName(), "miLP");
     relative[3]->trigger();
@@ -397,7 +458,7 @@ TEST_F(MainWindowTest, MenusToolBarAndStatusBarAreWhereTheUserKnowsThem) {
     EXPECT_FALSE(Model().Relative(0));
 
     // Every tool-bar picture has its own disabled look.
-    for (QAction* a : window_->ToolBar()->actions()) {
+    for (QAction* a : ToolBar()->actions()) {
         if (a->isSeparator() || a->objectName().isEmpty()) {
             continue;
         }
@@ -410,16 +471,16 @@ TEST_F(MainWindowTest, MenusToolBarAndStatusBarAreWhereTheUserKnowsThem) {
 }
 
 TEST_F(MainWindowTest, CurveListKeepsTheLastCurveTicked) {
-    QListWidget* list = window_->CurveList();
+    QListWidget* list = CurveList();
     for (int i = 1; i < kQuantityCount; ++i) {
         list->item(i)->setCheckState(Qt::Unchecked);
     }
     EXPECT_FALSE(list->item(0)->flags().testFlag(Qt::ItemIsEnabled));
-    EXPECT_TRUE(window_->TimeChart()->Curve(0)->visible());
-    EXPECT_FALSE(window_->TimeChart()->Curve(3)->visible());
+    EXPECT_TRUE(TimeChart()->plottable(0)->visible());
+    EXPECT_FALSE(TimeChart()->plottable(3)->visible());
     list->item(3)->setCheckState(Qt::Checked);
     EXPECT_TRUE(list->item(0)->flags().testFlag(Qt::ItemIsEnabled));
-    EXPECT_TRUE(window_->TimeChart()->Curve(3)->visible());
+    EXPECT_TRUE(TimeChart()->plottable(3)->visible());
 }
 
 // With show-all on, the time axis keeps fitting every point as records
@@ -433,12 +494,12 @@ TEST_F(MainWindowTest, ShowAllKeepsFittingTheLiveRun) {
     for (std::size_t points : {5u, 15u}) {
         ASSERT_TRUE(RunUntil([&] { return Model().PointCount() >= points; }));
         RunFor(30);  // the tick that took them has drawn
-        const QCPRange shown = window_->TimeChart()->xAxis->range();
+        const QCPRange shown = TimeChart()->xAxis->range();
         EXPECT_DOUBLE_EQ(shown.upper, newest()) << points;
         EXPECT_DOUBLE_EQ(shown.lower, Model().TimeSeries(0).X(0)) << points;
     }
     window_->Trigger("acDeviceStop");
-    EXPECT_DOUBLE_EQ(window_->TimeChart()->xAxis->range().upper, newest());
+    EXPECT_DOUBLE_EQ(TimeChart()->xAxis->range().upper, newest());
 }
 
 // Smaller things a user meets: the value box's range hint in the status bar,
@@ -454,10 +515,10 @@ TEST_F(MainWindowTest, HintsSizeAndCancelledShutdown) {
     EXPECT_EQ(window_->minimumSizeHint(), smallest);
     EXPECT_EQ(window_->size(), before);
 
-    QWidget* valueBox = window_->ActuatorFrame(2)->edState;
+    QWidget* valueBox = Widget<QLineEdit>(ActuatorFrame(2), "edState");
     QStatusTipEvent tip(valueBox->statusTip());
     QApplication::sendEvent(valueBox, &tip);
-    EXPECT_EQ(window_->StatusPanel(0)->text(), QString("[-600..-6],[6..600]"));
+    EXPECT_EQ(StatusPanel(0)->text(), QString("[-600..-6],[6..600]"));
 
     TfmMain& fm = window_->Controller();
     fm.QueryEndSession();

@@ -1,0 +1,233 @@
+#include "ui/ChartControls.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QListWidget>
+#include <QMenu>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "charts/ChartModel.h"
+
+namespace vantrel {
+
+namespace {
+
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), int(text.size()));
+}
+
+QFont pixelFont(int pixels, bool bold) {
+    QFont font = QApplication::font();
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+constexpr int kRightPanelWidth = 200;
+constexpr int kValueListHeight = 260;
+constexpr int kKeyColumnWidth = 112;
+constexpr int kValueColumnWidth = 80;
+constexpr int kAbscissaColumns = 4;
+
+}  // namespace
+
+tChartControls::tChartControls(const tChartModel& model, QWidget& window)
+    : QObject(&window), model_(model) {
+    BuildRightPanel(window);
+    BuildAbscissa(window);
+    BuildRelativeMenu(window);
+}
+
+void tChartControls::BuildRightPanel(QWidget& window) {
+    rightPanel_ = new QWidget(&window);
+    rightPanel_->setObjectName("pnRight");
+    rightPanel_->setFixedWidth(kRightPanelWidth);
+    auto* column = new QVBoxLayout(rightPanel_);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+
+    vleData_ = new QTableWidget(0, 2, rightPanel_);
+    vleData_->setObjectName("vleData");
+    vleData_->setHorizontalHeaderLabels({QStringLiteral("Параметр"), QStringLiteral("Значение")});
+    vleData_->setColumnWidth(0, kKeyColumnWidth);
+    vleData_->setColumnWidth(1, kValueColumnWidth);
+    vleData_->verticalHeader()->setVisible(false);
+    vleData_->verticalHeader()->setDefaultSectionSize(18);
+    vleData_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    vleData_->setSelectionMode(QAbstractItemView::SingleSelection);
+    vleData_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    vleData_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Long keys ("Электропроводность, мСм/см") wrap onto a second line
+    // rather than being cut off in the narrow key column.
+    vleData_->setWordWrap(true);
+    QFont valueFont = pixelFont(11, false);
+    valueFont.setStretch(QFont::SemiCondensed);
+    vleData_->setFont(valueFont);
+    vleData_->horizontalHeader()->setFont(pixelFont(11, false));
+    vleData_->setFixedHeight(kValueListHeight);
+    column->addWidget(vleData_);
+
+    chSeries_ = new QListWidget(rightPanel_);
+    chSeries_->setObjectName("chSeries");
+    QFont listFont(QStringLiteral("Tahoma"));
+    listFont.setPixelSize(11);
+    listFont.setBold(true);
+    chSeries_->setFont(listFont);
+    for (int i = 0; i < kQuantityCount; ++i) {
+        auto* item = new QListWidgetItem(qs(quantityNames[i]), chSeries_);
+        item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+        item->setCheckState(Qt::Checked);
+    }
+    connect(chSeries_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        if (!syncing_) {
+            emit curveToggled(chSeries_->row(item), item->checkState() == Qt::Checked);
+            SyncCheckList();
+        }
+    });
+    column->addWidget(chSeries_, 1);
+}
+
+void tChartControls::BuildAbscissa(QWidget& window) {
+    abscissaBox_ = new QGroupBox(QStringLiteral("Абсцисса"), &window);
+    abscissaBox_->setObjectName("rbAbsciss");
+    auto* grid = new QGridLayout(abscissaBox_);
+    grid->setContentsMargins(6, 2, 6, 2);
+    grid->setVerticalSpacing(0);
+    rbAbsciss_ = new QButtonGroup(abscissaBox_);
+    rbAbsciss_->setObjectName("rbAbscissGroup");
+    rbAbsciss_->setExclusive(true);
+    const int rows = (kQuantityCount + kAbscissaColumns - 1) / kAbscissaColumns;
+    for (int i = 0; i < kQuantityCount; ++i) {
+        auto* choice = new QRadioButton(qs(quantityNames[i]), abscissaBox_);
+        choice->setObjectName(QString("rbAbsciss%1").arg(i));
+        rbAbsciss_->addButton(choice, i);
+        // Column by column, like the group's original layout.
+        grid->addWidget(choice, i % rows, i / rows);
+    }
+    connect(rbAbsciss_, &QButtonGroup::idClicked, this, [this](int i) {
+        emit abscissaChosen(i);
+        SyncAbscissa();
+    });
+}
+
+void tChartControls::BuildRelativeMenu(QWidget& window) {
+    pmZero_ = new QMenu(&window);
+    pmZero_->setObjectName("pmZero");
+    auto* title = pmZero_->addAction(QStringLiteral("Относительные показания по:"));
+    title->setEnabled(false);
+    pmZero_->addSeparator();
+    for (int i = 0; i < kQuantityCount; ++i) {
+        auto* item = pmZero_->addAction(qs(quantityNames[i]));
+        item->setObjectName(qs(quantityInfo[i].relativeItem));
+        item->setCheckable(true);
+        connect(item, &QAction::triggered, this, [this, i](bool checked) {
+            emit relativeToggled(i, checked);
+            SyncRelativeMenu();
+        });
+        relativeItems_[i] = item;
+    }
+    connect(pmZero_, &QMenu::aboutToShow, this, &tChartControls::SyncRelativeMenu);
+}
+
+void tChartControls::SyncAll() {
+    SyncValueList();
+    SyncCheckList();
+    SyncAbscissa();
+    SyncRelativeMenu();
+}
+
+void tChartControls::SyncValueList() {
+    const auto& rows = model_.ValueRows();
+    bool keysChanged = false;
+    if (vleData_->rowCount() != int(rows.size())) {
+        vleData_->setRowCount(int(rows.size()));
+        keysChanged = true;
+    }
+    for (int r = 0; r < int(rows.size()); ++r) {
+        for (int c = 0; c < 2; ++c) {
+            const QString text = qs(c == 0 ? rows[r].key : rows[r].value);
+            QTableWidgetItem* cell = vleData_->item(r, c);
+            if (cell == nullptr) {
+                cell = new QTableWidgetItem(text);
+                cell->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+                if (c == 1) {
+                    cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+                }
+                vleData_->setItem(r, c, cell);
+                keysChanged = keysChanged || c == 0;
+            } else if (cell->text() != text) {
+                cell->setText(text);
+                keysChanged = keysChanged || c == 0;
+            }
+            if (c == 0) {
+                cell->setToolTip(text);
+            }
+        }
+    }
+    if (keysChanged) {
+        // The key column is 112 pixels unless a single word of a key needs
+        // more; the values keep at least room for "-200.0000".
+        const QFontMetrics metrics(vleData_->font());
+        int widest = 0;
+        for (const auto& row : rows) {
+            for (const QString& word : qs(row.key).split(QLatin1Char(' '))) {
+                widest = std::max(widest, metrics.horizontalAdvance(word));
+            }
+        }
+        const int valueRoom = metrics.horizontalAdvance(QStringLiteral("-200.0000")) + 12;
+        const int room = kRightPanelWidth - 2 * vleData_->frameWidth();
+        const int keyWidth = std::min(std::max(kKeyColumnWidth, widest + 12), room - valueRoom);
+        vleData_->setColumnWidth(0, keyWidth);
+        vleData_->setColumnWidth(1, room - keyWidth);
+        vleData_->resizeRowsToContents();
+    }
+}
+
+void tChartControls::SyncCheckList() {
+    syncing_ = true;
+    for (int i = 0; i < kQuantityCount && i < chSeries_->count(); ++i) {
+        QListWidgetItem* item = chSeries_->item(i);
+        const Qt::CheckState state = model_.CurveChecked(i) ? Qt::Checked : Qt::Unchecked;
+        if (item->checkState() != state) {
+            item->setCheckState(state);
+        }
+        const Qt::ItemFlags flags = Qt::ItemIsUserCheckable |
+                                    (model_.CurveEnabled(i) ? Qt::ItemIsEnabled : Qt::NoItemFlags);
+        if (item->flags() != flags) {
+            item->setFlags(flags);
+        }
+        const QString name = qs(quantityNames[i]);
+        if (item->text() != name) {
+            item->setText(name);
+        }
+    }
+    syncing_ = false;
+}
+
+void tChartControls::SyncAbscissa() {
+    if (QAbstractButton* button = rbAbsciss_->button(model_.Abscissa());
+        button != nullptr && !button->isChecked()) {
+        button->setChecked(true);
+    }
+}
+
+void tChartControls::SyncRelativeMenu() {
+    for (int i = 0; i < kQuantityCount; ++i) {
+        if (relativeItems_[i]->isChecked() != model_.Relative(i)) {
+            relativeItems_[i]->setChecked(model_.Relative(i));
+        }
+    }
+}
+
+}  // namespace vantrel
