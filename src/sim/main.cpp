@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -14,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/OptionParser.h"
 #include "sim/Simulator.h"
 
 namespace {
@@ -40,104 +40,66 @@ constexpr std::string_view kUsage =
     "  --hang-up-after N    close the port after N records\n"
     "  --help               this text\n";
 
-template <typename T>
-bool ParseNumber(std::string_view text, T& value) {
-    const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    return ec == std::errc() && ptr == end && !text.empty();
-}
-
 struct tArguments {
     vantrel::sim::tOptions options;
     bool verbose = false;
+    bool help = false;
     std::string link;
 };
 
 // Returns false after telling what is wrong.
 bool ParseArguments(int argc, char** argv, tArguments& args) {
+    using vantrel::tOptionParser;
     vantrel::sim::tFaults& faults = args.options.faults;
-    for (int i = 1; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        std::string_view inlineValue;
-        bool hasInline = false;
-        if (const std::size_t eq = arg.find('='); arg.starts_with("--") && eq != arg.npos) {
-            inlineValue = arg.substr(eq + 1);
-            arg = arg.substr(0, eq);
-            hasInline = true;
-        }
-        // The value of an option: "--name=value" or the next argument.
-        auto value = [&](std::string_view& out) {
-            if (hasInline) {
-                out = inlineValue;
-                return true;
-            }
-            if (i + 1 < argc) {
-                out = argv[++i];
-                return true;
-            }
-            std::cerr << "vantrel-sim: " << arg << " needs a value\n";
-            return false;
-        };
-        auto number = [&](auto& out) {
-            std::string_view text;
-            if (!value(text)) {
-                return false;
-            }
-            if (!ParseNumber(text, out)) {
-                std::cerr << "vantrel-sim: " << arg << ": not a number: " << text << '\n';
+    tOptionParser parser;
+    // A number option: the value must be all digits (or a decimal for X).
+    const auto number = [&parser](std::initializer_list<std::string_view> names, auto& out) {
+        parser.Value(names, [&out, name = std::string(*names.begin())](const std::string& value,
+                                                                       std::string& why) {
+            if (!tOptionParser::Number(value, out)) {
+                why = name + ": not a number: " + value;
                 return false;
             }
             return true;
-        };
-
-        bool ok = true;
-        if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
-            std::exit(0);
-        } else if (arg == "--period") {
-            ok = number(args.options.initialPeriodMs);
-        } else if (arg == "--time-scale") {
-            ok = number(args.options.timeScale);
-        } else if (arg == "--seed") {
-            ok = number(faults.seed);
-        } else if (arg == "--no-noise") {
-            args.options.noise = false;
-        } else if (arg == "--verbose" || arg == "-v") {
-            args.verbose = true;
-        } else if (arg == "--link") {
-            std::string_view path;
-            ok = value(path);
-            args.link = path;
-        } else if (arg == "--stray-byte") {
+        });
+    };
+    parser.Flag({"--help", "-h"}, [&] { args.help = true; });
+    number({"--period"}, args.options.initialPeriodMs);
+    number({"--time-scale"}, args.options.timeScale);
+    number({"--seed"}, faults.seed);
+    parser.Flag({"--no-noise"}, [&] { args.options.noise = false; });
+    parser.Flag({"--verbose", "-v"}, [&] { args.verbose = true; });
+    parser.Value({"--link"}, [&](const std::string& value, std::string&) {
+        args.link = value;
+        return true;
+    });
+    parser.OptionalValue(
+        {"--stray-byte"},
+        [](std::string_view next) {
+            int count = 0;
+            return tOptionParser::Number(next, count);
+        },
+        "1",
+        [&](const std::string& value, std::string& why) {
             faults.strayByteBeforeId = true;
-            int count = 1;
-            if (hasInline) {
-                ok = number(count);
-            } else if (i + 1 < argc && ParseNumber(std::string_view(argv[i + 1]), count)) {
-                ++i;
+            if (!tOptionParser::Number(value, faults.strayByteCount)) {
+                why = "--stray-byte: not a number: " + value;
+                return false;
             }
-            faults.strayByteCount = count;
-        } else if (arg == "--delay") {
-            ok = number(faults.replyDelayMs);
-        } else if (arg == "--no-id") {
-            faults.ignoreIdentify = true;
-        } else if (arg == "--no-query") {
-            faults.ignoreQuery = true;
-        } else if (arg == "--split") {
-            faults.splitRecords = true;
-        } else if (arg == "--garbage") {
-            ok = number(faults.garbageEvery);
-        } else if (arg == "--silent") {
-            faults.silent = true;
-        } else if (arg == "--hang-up-after") {
-            ok = number(faults.hangUpAfterRecords);
-        } else {
-            std::cerr << "vantrel-sim: unknown option " << argv[i] << " (try --help)\n";
-            ok = false;
-        }
-        if (!ok) {
-            return false;
-        }
+            return true;
+        });
+    number({"--delay"}, faults.replyDelayMs);
+    parser.Flag({"--no-id"}, [&] { faults.ignoreIdentify = true; });
+    parser.Flag({"--no-query"}, [&] { faults.ignoreQuery = true; });
+    parser.Flag({"--split"}, [&] { faults.splitRecords = true; });
+    number({"--garbage"}, faults.garbageEvery);
+    parser.Flag({"--silent"}, [&] { faults.silent = true; });
+    number({"--hang-up-after"}, faults.hangUpAfterRecords);
+
+    std::string error;
+    if (!parser.Parse(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), error)) {
+        std::cerr << "vantrel-sim: " << error << " (try --help)\n";
+        return false;
     }
     return true;
 }
@@ -148,6 +110,10 @@ int main(int argc, char** argv) {
     tArguments args;
     if (!ParseArguments(argc, argv, args)) {
         return 2;
+    }
+    if (args.help) {
+        std::cout << kUsage;
+        return 0;
     }
     if (args.verbose) {
         args.options.trace = [](std::string_view line) { std::cerr << line << '\n'; };
