@@ -147,6 +147,15 @@ void tMeasureThread::WriteCommand(const std::string& command) {
     std::this_thread::sleep_for(std::chrono::milliseconds(kCommandPauseMs));
 }
 
+// What one read window found, carried from window to window.
+struct tMeasureThread::tReadState {
+    tLineFramer framer;
+    std::uint32_t emptyReads = 0;
+    unsigned failedReads = 0;
+    bool linkLost = false;
+    bool logMeasure = false;
+};
+
 void tMeasureThread::Execute() {
     {
         std::lock_guard lock(queueLock_);
@@ -164,81 +173,83 @@ void tMeasureThread::Execute() {
         port_.SetReadTimeout(readWindowMs_);
     }
 
-    const bool logMeasure = logMeasureEnabled();
-    tLineFramer framer;
-    std::uint32_t emptyReads = 0;
-    unsigned failedReads = 0;
-    bool linkLost = false;
-
     // A stop requested this early still lets the commands queued before it go
     // out; only with none pending does the thread end without reading.
     if (terminated_.load() && !HasCommands()) {
         finished_.store(true);
         return;
     }
+    tReadState state;
+    state.logMeasure = logMeasureEnabled();
     bool last = false;
     while (!last) {
-        // The flag is read before the command list: a command added before
-        // Terminate() is then certain to be seen, so none is left behind.
-        const bool stopRequested = terminated_.load();
-        std::string command;
-        TakeCommand(command);
-        last = stopRequested && command.empty();
-        if (!command.empty()) {
-            WriteCommand(command);
-        }
-
-        const auto readStart = std::chrono::steady_clock::now();
-        unsigned received = 0;
-        const bool readOk =
-            port_.Read(framer.ReadTarget(), static_cast<unsigned>(framer.Room()), received);
-        if (readOk) {
-            failedReads = 0;
-            linkLost = false;
-            writeLog("Readed " + std::to_string(received) + " bytes");
-        } else {
-            ++failedReads;
-            if (!linkLost) {
-                writeLog("ReadTimeout");
-            }
-        }
-
-        tPacket packet = framer.Take(received);
-        if (logMeasure && framer.CarryCount() > 0) {
-            writeLog(carryDump(framer.Carry(), framer.CarryCount()));
-        }
-
-        if (packet.buffer != nullptr) {
-            {
-                std::lock_guard lock(queueLock_);
-                packets_.push_back(std::move(packet));
-            }
-            Notify(tMeasureEvent::PacketQueued);
-            emptyReads = 0;
-        } else {
-            if (!linkLost) {
-                writeLog("Invalid data recv :");
-            }
-            if (emptyReads < UINT32_MAX) {
-                ++emptyReads;
-            }
-            if (emptyReads >= kSilentReads) {
-                Notify(tMeasureEvent::Silence);
-            }
-        }
-
-        if (!readOk) {
-            if (!linkLost && failedReads >= kFailedReadsForLinkLost) {
-                linkLost = true;
-                writeLog("LINK LOST");
-                Notify(tMeasureEvent::LinkLost);
-            }
-            // A port that is gone fails at once; without this the loop would
-            // spin at full speed until someone stops it.
-            std::this_thread::sleep_until(readStart + std::chrono::milliseconds(readWindowMs_));
-        }
+        last = WritePendingCommand();
+        ReadWindow(state);
     }
     finished_.store(true);
+}
+
+bool tMeasureThread::WritePendingCommand() {
+    // The flag is read before the command list: a command added before
+    // Terminate() is then certain to be seen, so none is left behind.
+    const bool stopRequested = terminated_.load();
+    std::string command;
+    TakeCommand(command);
+    if (!command.empty()) {
+        WriteCommand(command);
+    }
+    return stopRequested && command.empty();
+}
+
+void tMeasureThread::ReadWindow(tReadState& state) {
+    const auto readStart = std::chrono::steady_clock::now();
+    unsigned received = 0;
+    const bool readOk =
+        port_.Read(state.framer.ReadTarget(), static_cast<unsigned>(state.framer.Room()), received);
+    if (readOk) {
+        state.failedReads = 0;
+        state.linkLost = false;
+        writeLog("Readed " + std::to_string(received) + " bytes");
+    } else {
+        ++state.failedReads;
+        if (!state.linkLost) {
+            writeLog("ReadTimeout");
+        }
+    }
+
+    tPacket packet = state.framer.Take(received);
+    if (state.logMeasure && state.framer.CarryCount() > 0) {
+        writeLog(carryDump(state.framer.Carry(), state.framer.CarryCount()));
+    }
+    if (packet.buffer != nullptr) {
+        {
+            std::lock_guard lock(queueLock_);
+            packets_.push_back(std::move(packet));
+        }
+        Notify(tMeasureEvent::PacketQueued);
+        state.emptyReads = 0;
+    } else {
+        if (!state.linkLost) {
+            writeLog("Invalid data recv :");
+        }
+        if (state.emptyReads < UINT32_MAX) {
+            ++state.emptyReads;
+        }
+        if (state.emptyReads >= kSilentReads) {
+            Notify(tMeasureEvent::Silence);
+        }
+    }
+
+    if (!readOk) {
+        if (!state.linkLost && state.failedReads >= kFailedReadsForLinkLost) {
+            state.linkLost = true;
+            writeLog("LINK LOST");
+            Notify(tMeasureEvent::LinkLost);
+        }
+        // A port that is gone fails at once; without this the loop would
+        // spin at full speed until someone stops it.
+        std::this_thread::sleep_until(readStart + std::chrono::milliseconds(readWindowMs_));
+    }
 }
 
 }  // namespace vantrel

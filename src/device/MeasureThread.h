@@ -53,7 +53,15 @@ public:
     std::size_t TakePackets(tPacketQueue& queue);
 
 private:
+    struct tReadState;
+
     void Execute();
+    // Writes the oldest pending command, if any. True when this is the last
+    // cycle: a stop was asked for and no command is left.
+    bool WritePendingCommand();
+    // One read window: the bytes go through the framer, complete lines are
+    // queued; empty and failed reads are counted.
+    void ReadWindow(tReadState& state);
     void Notify(tMeasureEvent event);
     bool WriteStartCommand();
     bool HasCommands();
