@@ -4,8 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include "base/CommandLine.h"
 #include "base/Functions.h"
+#include "base/OptionParser.h"
 
 namespace vantrel {
 
@@ -43,18 +43,6 @@ constexpr std::array<std::string_view, kQuantityCount> kQuantityCodes = {"LT", "
 // arithmetic far from overflow.
 constexpr double kMaxDurationSeconds = 366.0 * 24 * 3600;
 
-bool parseWhole(std::string_view text, std::int64_t& value) {
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    return !text.empty() && ec == std::errc() && ptr == end;
-}
-
-bool parseSeconds(std::string_view text, double& value) {
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
-    return !text.empty() && ec == std::errc() && ptr == end && std::isfinite(value);
-}
-
 bool parseRelative(std::string_view list, std::array<bool, kQuantityCount>& relative,
                    std::string& error) {
     relative.fill(false);
@@ -87,119 +75,71 @@ bool parseRelative(std::string_view list, std::array<bool, kQuantityCount>& rela
 bool parseCliOptions(const std::vector<std::string>& args, tCliOptions& options,
                      std::string& error) {
     options = tCliOptions{};
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (hasSwitch("LOG", {arg}) || hasSwitch("LOG_MEASURE", {arg})) {
-            continue;
-        }
-        std::string name = arg;
-        std::string value;
-        bool hasValue = false;
-        if (const std::size_t eq = arg.find('=');
-            arg.starts_with("--") && eq != std::string::npos) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-            hasValue = true;
-        }
-        auto takeValue = [&]() {
-            if (hasValue) {
-                return true;
-            }
-            // "--export --simulate" forgot the file, it did not name one
-            // "--simulate"; such a name can still be given after "=".
-            if (i + 1 < args.size() && !args[i + 1].starts_with("--")) {
-                value = args[++i];
-                return true;
-            }
-            error = name + " needs a value";
-            return false;
-        };
-        auto noValue = [&]() {
-            if (hasValue) {
-                error = name + " takes no value";
-                return false;
-            }
-            return true;
-        };
-
-        if (name == "--help" || name == "-h") {
-            if (!noValue()) {
-                return false;
-            }
-            options.help = true;
-        } else if (name == "--simulate") {
-            if (!noValue()) {
-                return false;
-            }
-            options.simulate = true;
-        } else if (name == "--config") {
-            if (!takeValue()) {
-                return false;
-            }
-            if (value.empty()) {
-                error = "--config needs a file name";
-                return false;
-            }
-            options.configFile = value;
-        } else if (name == "--port") {
-            if (!takeValue()) {
-                return false;
-            }
-            // The port list is kept as one ";"-separated value.
-            if (value.empty() || value.find(';') != std::string::npos) {
-                error = "--port: '" + value + "' is not a port path";
-                return false;
-            }
-            options.ports.push_back(value);
-        } else if (name == "--period") {
-            if (!takeValue()) {
-                return false;
-            }
-            std::int64_t ms = 0;
-            if (!parseWhole(value, ms) || ms < kMinPeriodMs || ms > kMaxPeriodMs) {
-                error = "--period: '" + value + "' is not a period from " +
-                        std::to_string(kMinPeriodMs) + " to " + std::to_string(kMaxPeriodMs) +
-                        " ms";
-                return false;
-            }
-            options.periodMs = static_cast<int>(ms);
-        } else if (name == "--duration") {
-            if (!takeValue()) {
-                return false;
-            }
-            double seconds = 0;
-            if (!parseSeconds(value, seconds) || !(seconds > 0) || seconds > kMaxDurationSeconds) {
-                error = "--duration: '" + value + "' is not a number of seconds above 0";
-                return false;
-            }
-            options.durationSeconds = seconds;
-        } else if (name == "--records") {
-            if (!takeValue()) {
-                return false;
-            }
-            std::int64_t count = 0;
-            if (!parseWhole(value, count) || count < 1) {
-                error = "--records: '" + value + "' is not a number of records above 0";
-                return false;
-            }
-            options.records = count;
-        } else if (name == "--relative") {
-            if (!takeValue() || !parseRelative(value, options.relative, error)) {
-                return false;
-            }
-        } else if (name == "--export") {
-            if (!takeValue()) {
-                return false;
-            }
-            if (value.empty()) {
-                error = "--export needs a file name";
-                return false;
-            }
-            options.exportFile = value;
-        } else {
-            error = "unknown option '" + arg + "'";
+    tOptionParser parser;
+    parser.Flag({"--help", "-h"}, [&] { options.help = true; });
+    parser.Flag({"--simulate"}, [&] { options.simulate = true; });
+    parser.Value({"--config"}, [&](const std::string& value, std::string& why) {
+        if (value.empty()) {
+            why = "--config needs a file name";
             return false;
         }
+        options.configFile = value;
+        return true;
+    });
+    parser.Value({"--port"}, [&](const std::string& value, std::string& why) {
+        // The port list is kept as one ";"-separated value.
+        if (value.empty() || value.find(';') != std::string::npos) {
+            why = "--port: '" + value + "' is not a port path";
+            return false;
+        }
+        options.ports.push_back(value);
+        return true;
+    });
+    parser.Value({"--period"}, [&](const std::string& value, std::string& why) {
+        std::int64_t ms = 0;
+        if (!tOptionParser::Number(value, ms) || ms < kMinPeriodMs || ms > kMaxPeriodMs) {
+            why = "--period: '" + value + "' is not a period from " + std::to_string(kMinPeriodMs) +
+                  " to " + std::to_string(kMaxPeriodMs) + " ms";
+            return false;
+        }
+        options.periodMs = static_cast<int>(ms);
+        return true;
+    });
+    parser.Value({"--duration"}, [&](const std::string& value, std::string& why) {
+        double seconds = 0;
+        const char* end = value.data() + value.size();
+        const auto [ptr, ec] =
+            std::from_chars(value.data(), end, seconds, std::chars_format::fixed);
+        if (value.empty() || ec != std::errc() || ptr != end || !std::isfinite(seconds) ||
+            !(seconds > 0) || seconds > kMaxDurationSeconds) {
+            why = "--duration: '" + value + "' is not a number of seconds above 0";
+            return false;
+        }
+        options.durationSeconds = seconds;
+        return true;
+    });
+    parser.Value({"--records"}, [&](const std::string& value, std::string& why) {
+        std::int64_t count = 0;
+        if (!tOptionParser::Number(value, count) || count < 1) {
+            why = "--records: '" + value + "' is not a number of records above 0";
+            return false;
+        }
+        options.records = count;
+        return true;
+    });
+    parser.Value({"--relative"}, [&](const std::string& value, std::string& why) {
+        return parseRelative(value, options.relative, why);
+    });
+    parser.Value({"--export"}, [&](const std::string& value, std::string& why) {
+        if (value.empty()) {
+            why = "--export needs a file name";
+            return false;
+        }
+        options.exportFile = value;
+        return true;
+    });
+    if (!parser.Parse(args, error)) {
+        return false;
     }
     if (options.simulate && !options.ports.empty()) {
         error = "--simulate and --port exclude each other";

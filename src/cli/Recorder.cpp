@@ -18,7 +18,6 @@
 #include "charts/Export.h"
 #include "cli/ConsoleView.h"
 #include "cli/RecordingSink.h"
-#include "device/PortList.h"
 #include "session/MainFM.h"
 
 #ifdef VANTREL_HAVE_SIM
@@ -163,14 +162,7 @@ int tRecorder::RunLogged() {
         messages_ << kPrefix << "simulated station on " << simulator->SlavePath() << '\n';
     }
 #endif
-    if (!options_.ports.empty()) {
-        // In memory only: the configuration file is never written here.
-        std::string list;
-        for (const std::string& port : options_.ports) {
-            list += (list.empty() ? "" : ";") + port;
-        }
-        controller->Settings().SetSettingByName("Ports", list);
-    }
+    controller->SetPorts(options_.ports);
     for (int i = 0; i < kQuantityCount; ++i) {
         if (options_.relative[static_cast<std::size_t>(i)]) {
             controller->RelativeItemToggled(i, true);
@@ -192,7 +184,7 @@ int tRecorder::Record(TfmMain& controller, tRecordingSink& sink) {
             return kExitInterrupted;
         }
         std::string ports;
-        for (const std::string& port : configuredPorts(&controller.Settings())) {
+        for (const std::string& port : controller.PortsToTry()) {
             ports += (ports.empty() ? "" : ", ") + port;
         }
         messages_ << kPrefix << "no station found on "

@@ -14,6 +14,7 @@
 #include "charts/ChartModel.h"
 #include "charts/Export.h"
 #include "device/Device.h"
+#include "device/PortList.h"
 #include "experiment/Experiment.h"
 #include "session/FirstError.h"
 #include "session/StationFinder.h"
@@ -312,7 +313,7 @@ void TfmMain::connect() {
         disconnect();
     }
     closeAfterConnect_ = false;
-    finder_ = std::make_unique<tStationFinder>(*settings_);
+    finder_ = std::make_unique<tStationFinder>(*settings_, ports_);
     actions_.Hold("acDeviceConnect");
     UpdateActions();
     device_ = finder_->Find(
@@ -335,6 +336,10 @@ void TfmMain::connect() {
         });
     }
     UpdateActions();
+}
+
+std::vector<std::string> TfmMain::PortsToTry() const {
+    return ports_.empty() ? configuredPorts(settings_.get()) : ports_;
 }
 
 void TfmMain::disconnect() {

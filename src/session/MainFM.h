@@ -82,6 +82,13 @@ public:
     // ---- connection
     void connect();
     void disconnect();
+    // Ports to try instead of the configured ones (the built-in simulator's,
+    // the recorder's --port); kept out of the configuration, which may be
+    // saved meanwhile.
+    void SetPorts(std::vector<std::string> ports) { ports_ = std::move(ports); }
+    // What a search tries: those ports, else the configured list (blank
+    // entries dropped); empty when the system's own list is used.
+    std::vector<std::string> PortsToTry() const;
 
     // ---- actuators
     void queryActuatorState();
@@ -167,6 +174,7 @@ private:
     std::unique_ptr<tRecordDecoder> decoder_;
     tRunClock runClock_;
     std::unique_ptr<tSwitchOffCountdown> countdown_;
+    std::vector<std::string> ports_;
     std::unique_ptr<tStationFinder> finder_;  // while connecting
     bool closeAfterConnect_ = false;
     bool polling_ = false;

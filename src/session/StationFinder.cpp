@@ -19,13 +19,21 @@ constexpr int kPauseAfterPortMs = 100;
 
 }  // namespace
 
-tStationFinder::tStationFinder(tSettings& settings) : settings_(settings) {}
+tStationFinder::tStationFinder(tSettings& settings, std::vector<std::string> ports)
+    : settings_(settings), ports_(std::move(ports)) {}
 
 std::unique_ptr<tDevice> tStationFinder::Find(const tOnPort& onPort, const tWait& wait) {
     // The detectors read their keys from a copy: the user interface keeps
     // running meanwhile and may change the store they would otherwise share.
     tSettings snapshot(false);
     settings_.AssignTo(snapshot);
+    if (!ports_.empty()) {
+        std::string list;
+        for (const std::string& port : ports_) {
+            list += (list.empty() ? "" : ";") + port;
+        }
+        snapshot.SetSettingByName("Ports", list);
+    }
 
     const auto waitFor = [&](int ms) {
         if (!cancel_.load() && !wait(ms)) {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vantrel {
 
@@ -23,7 +24,8 @@ public:
     // Lets up to `milliseconds` pass; false asks to cancel the search.
     using tWait = std::function<bool(int milliseconds)>;
 
-    explicit tStationFinder(tSettings& settings);
+    // `ports`, when not empty, are tried instead of the configured ones.
+    explicit tStationFinder(tSettings& settings, std::vector<std::string> ports = {});
     tStationFinder(const tStationFinder&) = delete;
     tStationFinder& operator=(const tStationFinder&) = delete;
 
@@ -37,6 +39,7 @@ public:
 
 private:
     tSettings& settings_;
+    std::vector<std::string> ports_;
     std::atomic<bool> cancel_{false};
 };
 

@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QString>
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -11,6 +12,7 @@
 #include "base/Error.h"
 #include "base/Locale.h"
 #include "base/LogFile.h"
+#include "base/OptionParser.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
 #include "session/MainFM.h"
@@ -44,18 +46,32 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(TfmAbout::ApplicationIcon());
 
     bool simulate = false;
-    QString screenshotDir;
+    std::string screenshotDir;
     int screenshotSeconds = 20;
-    const QStringList args = QApplication::arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--simulate")) {
-            simulate = true;
-        } else if (args[i] == QLatin1String("--screenshot-script") && i + 1 < args.size()) {
-            screenshotDir = args[++i];
-            simulate = true;
-        } else if (args[i] == QLatin1String("--screenshot-seconds") && i + 1 < args.size()) {
-            screenshotSeconds = std::max(1, args[++i].toInt());
+    tOptionParser options;
+    // Qt has taken its own options out already; anything else unknown is
+    // passed over rather than keeping the window from opening.
+    options.SkipUnknown();
+    options.Flag({"--simulate"}, [&] { simulate = true; });
+    options.Value({"--screenshot-script"}, [&](const std::string& value, std::string&) {
+        screenshotDir = value;
+        simulate = true;
+        return true;
+    });
+    options.Value({"--screenshot-seconds"}, [&](const std::string& value, std::string& why) {
+        if (!tOptionParser::Number(value, screenshotSeconds) || screenshotSeconds < 1) {
+            why = "--screenshot-seconds: '" + value + "' is not a number of seconds above 0";
+            return false;
         }
+        return true;
+    });
+    std::vector<std::string> args;
+    for (const QString& arg : QApplication::arguments().mid(1)) {
+        args.push_back(arg.toStdString());
+    }
+    if (std::string error; !options.Parse(args, error)) {
+        std::fprintf(stderr, "vantrel: %s\n", error.c_str());
+        return 1;
     }
 
     // Configuration and log sit beside the program, named after it.
@@ -83,13 +99,13 @@ int main(int argc, char** argv) {
         TfmMainWindow window(base.string() + ".cfg");
 #ifdef VANTREL_HAVE_SIM
         if (simulator != nullptr) {
-            // Only the simulator's port is tried; the file is not changed.
-            window.Controller().Settings().SetSettingByName("Ports", simulator->SlavePath());
+            window.Controller().SetPorts({simulator->SlavePath()});
         }
 #endif
         window.show();
-        if (!screenshotDir.isEmpty()) {
-            auto* script = new tScreenshotScript(window, screenshotDir, screenshotSeconds);
+        if (!screenshotDir.empty()) {
+            auto* script = new tScreenshotScript(window, QString::fromStdString(screenshotDir),
+                                                 screenshotSeconds);
             script->Start();
         }
         QApplication::exec();
