@@ -6,14 +6,11 @@
 
 #include "session/Action.h"
 #include "ui/ActionIcons.h"
+#include "ui/QtText.h"
 
 namespace vantrel {
 
 namespace {
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 // Tool tip: the hint, or the caption when the action has no hint.
 QString toolTipOf(const std::string& hint, const std::string& caption) {

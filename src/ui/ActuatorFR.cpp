@@ -1,4 +1,5 @@
 #include "ui/ActuatorFR.h"
+#include "ui/QtText.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -43,13 +44,6 @@ QPixmap arrowPixmap(bool pointsRight) {
     painter.setBrush(pointsRight ? QColor(0, 160, 0) : QColor(200, 120, 0));
     painter.drawPath(path);
     return pixmap;
-}
-
-QFont pixelFont(int pixels, bool bold) {
-    QFont font = QApplication::font();
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
 }
 
 }  // namespace

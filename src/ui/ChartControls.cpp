@@ -15,24 +15,11 @@
 #include <algorithm>
 
 #include "charts/ChartModel.h"
+#include "ui/QtText.h"
 
 namespace vantrel {
 
 namespace {
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), int(text.size()));
-}
-
-QFont pixelFont(int pixels, bool bold) {
-    QFont font = QApplication::font();
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
 
 constexpr int kRightPanelWidth = 200;
 constexpr int kValueListHeight = 260;

@@ -40,21 +40,11 @@
 #include "ui/ActuatorFR.h"
 #include "ui/ChartControls.h"
 #include "ui/ChartPlot.h"
+#include "ui/QtText.h"
 
 namespace vantrel {
 
 namespace {
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-QFont pixelFont(int pixels, bool bold) {
-    QFont font = QApplication::font();
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
 
 constexpr int kActuatorPanelWidth = 225;
 constexpr int kTimeInterval = 300;
