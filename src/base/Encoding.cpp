@@ -107,4 +107,59 @@ bool utf8ToCp1251(std::string_view utf8, std::string& out) {
     return true;
 }
 
+bool isValidUtf8(std::string_view text) {
+    std::size_t pos = 0;
+    char32_t c;
+    while (pos < text.size()) {
+        if (static_cast<unsigned char>(text[pos]) < 0x80) {
+            ++pos;
+        } else if (!decodeUtf8(text, pos, c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string cp1251ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (const char b : bytes) {
+        const auto byte = static_cast<unsigned char>(b);
+        char32_t c = byte;
+        if (byte >= 0xC0) {
+            c = 0x0410 + (byte - 0xC0);
+        } else if (byte >= 0x80) {
+            // The one unassigned byte (0x98) becomes the replacement character.
+            c = kUpperHalf[byte - 0x80] != 0 ? kUpperHalf[byte - 0x80] : 0xFFFD;
+        }
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+tTextEncoding decodeWindowsText(std::string_view bytes, std::string& text) {
+    constexpr std::string_view kBom = "\xEF\xBB\xBF";
+    if (bytes.substr(0, kBom.size()) == kBom) {
+        bytes.remove_prefix(kBom.size());
+        if (isValidUtf8(bytes)) {
+            text.assign(bytes);
+            return tTextEncoding::Utf8WithBom;
+        }
+    } else if (isValidUtf8(bytes)) {
+        text.assign(bytes);
+        return tTextEncoding::Utf8;
+    }
+    text = cp1251ToUtf8(bytes);
+    return tTextEncoding::Cp1251;
+}
+
 }  // namespace vantrel

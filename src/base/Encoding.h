@@ -10,4 +10,15 @@ namespace vantrel {
 // character has no Windows-1251 form.
 bool utf8ToCp1251(std::string_view utf8, std::string& out);
 
+bool isValidUtf8(std::string_view text);
+std::string cp1251ToUtf8(std::string_view bytes);
+
+// How a file from a Windows editor was written.
+enum class tTextEncoding { Utf8, Utf8WithBom, Cp1251 };
+
+// Scenario, script and configuration files come from Windows editors: the
+// bytes are UTF-8 when they are valid UTF-8 (a byte-order mark is skipped),
+// else Windows-1251. `text` gets them as UTF-8.
+tTextEncoding decodeWindowsText(std::string_view bytes, std::string& text);
+
 }  // namespace vantrel

@@ -142,7 +142,7 @@ bool fileExists(const std::string& fileName) {
 #endif
 }
 
-bool readFileIfExists(const std::string& fileName, std::string& bytes) {
+bool readFileIfExists(const std::string& fileName, std::string& bytes, std::size_t maxBytes) {
     const int fd = fileName.empty() ? -1 : openRead(fileName);
     if (fd < 0) {
         const int error = fileName.empty() ? ENOENT : errno;
@@ -167,6 +167,12 @@ bool readFileIfExists(const std::string& fileName, std::string& bytes) {
             break;
         }
         content.append(buffer, static_cast<std::size_t>(got));
+        if (content.size() > maxBytes) {
+            closeFile(fd);
+            throw tError(fileOpenErrorText(fileName, "The file is larger than " +
+                                                         std::to_string(maxBytes / 1024) +
+                                                         " KB; it is not one of the program's."));
+        }
     }
     closeFile(fd);
     bytes = std::move(content);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -12,9 +13,16 @@ namespace vantrel {
 // True when `fileName` names an existing file that is not a directory.
 bool fileExists(const std::string& fileName);
 
+// The most a configuration, scenario, script or language file may hold: a
+// "file" that never ends (/dev/zero) or a huge one is refused, not read
+// into memory.
+inline constexpr std::size_t kMaxFileSize = 1 << 20;
+
 // Reads the whole file into `bytes`. False when it does not exist; tError
-// with the system's message when it exists but cannot be read.
-bool readFileIfExists(const std::string& fileName, std::string& bytes);
+// with the system's message when it exists but cannot be read, and when it
+// holds more than `maxBytes`.
+bool readFileIfExists(const std::string& fileName, std::string& bytes,
+                      std::size_t maxBytes = kMaxFileSize);
 
 // Writes `bytes` to `fileName` so that a failure never destroys what was
 // there. A regular file (or none yet) is written through a temporary file

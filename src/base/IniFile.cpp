@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "base/Encoding.h"
 #include "base/Error.h"
 #include "base/Files.h"
 #include "base/Functions.h"
@@ -128,8 +129,10 @@ std::size_t findSection(const std::vector<std::string>& lines, std::string_view 
 
 tIniFile::tIniFile(const std::string& fileName) {
     std::string bytes;
-    if (readFileIfExists(fileName, bytes)) {
-        lines_ = splitKeepingBreaks(bytes);
+    if (readFileIfExists(fileName, bytes, kMaxFileSize)) {
+        std::string text;
+        decodeWindowsText(bytes, text);
+        lines_ = splitKeepingBreaks(text);
     }
 }
 

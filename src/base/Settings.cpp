@@ -197,10 +197,11 @@ void tSettings::Load(const std::string& fileName) {
         if (!readFileIfExists(source, bytes)) {
             throw EFOpenError(formatMessage(kMessageCannotReadSettings, {source}));
         }
-        // The mark would otherwise become part of the first name, and that
-        // setting could never be found.
-        hasBom_ = bytes.compare(0, kUtf8Bom.size(), kUtf8Bom) == 0;
-        *entries_ = splitLines(std::string_view(bytes).substr(hasBom_ ? kUtf8Bom.size() : 0));
+        // A byte-order mark would otherwise become part of the first name,
+        // and that setting could never be found.
+        std::string text;
+        encoding_ = decodeWindowsText(bytes, text);
+        *entries_ = splitLines(text);
     } else {
         const tIniFile ini(source);
         std::vector<std::string> lines;
@@ -208,7 +209,7 @@ void tSettings::Load(const std::string& fileName) {
             lines.push_back(key + "=" + value);
         }
         *entries_ = std::move(lines);
-        hasBom_ = false;
+        encoding_ = tTextEncoding::Utf8;
     }
     fileName_ = source;
 }
@@ -219,15 +220,21 @@ void tSettings::Save(const std::string& fileName) {
         tReadGuard guard(lock_.get());
         target = fileName.empty() ? fileName_ : fileName;
         if (section_.empty()) {
-            std::string bytes;
-            if (hasBom_) {
-                bytes = kUtf8Bom;
-            }
+            std::string text;
             for (const std::string& line : *entries_) {
-                bytes += line;
-                bytes += "\r\n";
+                text += line;
+                text += "\r\n";
             }
-            writeFileAtomically(target, bytes);
+            std::string bytes;
+            if (encoding_ == tTextEncoding::Cp1251 && utf8ToCp1251(text, bytes)) {
+                writeFileAtomically(target, bytes);
+            } else if (encoding_ == tTextEncoding::Utf8WithBom ||
+                       encoding_ == tTextEncoding::Cp1251) {
+                // A Windows editor must not take it for Windows-1251 again.
+                writeFileAtomically(target, std::string(kUtf8Bom) + text);
+            } else {
+                writeFileAtomically(target, text);
+            }
         } else {
             tIniFile ini(target);
             for (const std::string& line : *entries_) {
@@ -325,19 +332,19 @@ void tSettings::AssignTo(tSettings& destination) const {
     std::string section;
     std::string fileName;
     std::vector<std::string> lines;
-    bool hasBom;
+    tTextEncoding encoding;
     {
         tReadGuard guard(lock_.get());
         section = section_;
         fileName = fileName_;
         lines = *entries_;
-        hasBom = hasBom_;
+        encoding = encoding_;
     }
     tWriteGuard guard(destination.lock_.get());
     destination.section_ = std::move(section);
     destination.fileName_ = std::move(fileName);
     *destination.entries_ = std::move(lines);
-    destination.hasBom_ = hasBom;
+    destination.encoding_ = encoding;
 }
 
 }  // namespace vantrel

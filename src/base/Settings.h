@@ -1,9 +1,11 @@
 #pragma once
 
 #include <memory>
+
 #include <shared_mutex>
 #include <string>
 #include <vector>
+#include "base/Encoding.h"
 
 namespace vantrel {
 
@@ -49,7 +51,8 @@ private:
     std::string section_;
     std::string fileName_;
     std::unique_ptr<std::vector<std::string>> entries_;
-    bool hasBom_ = false;  // written back on Save in plain-lines mode
+    // How the file was written; Save in plain-lines mode writes it so again.
+    tTextEncoding encoding_ = tTextEncoding::Utf8;
 };
 
 }  // namespace vantrel
