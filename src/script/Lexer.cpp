@@ -366,17 +366,20 @@ std::string scriptTokenKindName(tScriptTokenKind kind) {
         default:
             break;
     }
+    // Appended rather than "'" + text: GCC 12 warns falsely on that form.
+    std::string quoted = "'";
     for (const auto& [word, reserved] : kReserved) {
         if (reserved == kind) {
-            return "'" + std::string(word) + "'";
+            quoted += word;
         }
     }
     for (const auto& [text, symbol] : kSymbols) {
         if (symbol == kind) {
-            return "'" + std::string(text) + "'";
+            quoted += text;
         }
     }
-    return "?";
+    quoted += '\'';
+    return quoted;
 }
 
 std::string scriptTokenName(const tScriptToken& token) {

@@ -241,7 +241,10 @@ std::string tScriptValue::Describe() const {
             return "empty";
         case tKind::String: {
             constexpr std::size_t kShown = 40;
-            return "'" + s.substr(0, kShown) + (s.size() > kShown ? "...'" : "'");
+            std::string shown = "'";
+            shown += std::string_view(s).substr(0, kShown);
+            shown += s.size() > kShown ? "...'" : "'";
+            return shown;
         }
         default:
             return ToString();
@@ -392,7 +395,9 @@ std::string scriptFormatReal(double v) {
     std::string out = negative ? "-" : "";
     if (exponent >= -5 && exponent < 15) {
         if (exponent < 0) {
-            out += "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+            out += "0.";
+            out.append(static_cast<std::size_t>(-exponent - 1), '0');
+            out += digits;
         } else {
             const auto whole = static_cast<std::size_t>(exponent) + 1;
             if (digits.size() <= whole) {
@@ -404,9 +409,11 @@ std::string scriptFormatReal(double v) {
     } else {
         out += digits.substr(0, 1);
         if (digits.size() > 1) {
-            out += "." + digits.substr(1);
+            out += '.';
+            out += digits.substr(1);
         }
-        out += "E" + std::to_string(exponent);
+        out += 'E';
+        out += std::to_string(exponent);
     }
     return out;
 }
