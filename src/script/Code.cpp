@@ -37,22 +37,6 @@ bool sameName(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-tScriptType scriptClassOf(tScriptType type) {
-    switch (type) {
-        case tScriptType::Byte:
-        case tScriptType::Word:
-        case tScriptType::Integer:
-        case tScriptType::Cardinal:
-        case tScriptType::Int64:
-            return tScriptType::Int64;
-        case tScriptType::Single:
-        case tScriptType::Real:
-            return tScriptType::Real;
-        default:
-            return type;
-    }
-}
-
 const char* scriptTypeName(tScriptType type) {
     switch (type) {
         case tScriptType::Byte:
@@ -88,44 +72,6 @@ tScriptType scriptTypeFromName(std::string_view lowerName) {
         }
     }
     return tScriptType::None;
-}
-
-tScriptValue::tKind scriptKindOf(tScriptType type) {
-    switch (scriptClassOf(type)) {
-        case tScriptType::Int64:
-            return tScriptValue::tKind::Integer;
-        case tScriptType::Real:
-            return tScriptValue::tKind::Real;
-        case tScriptType::Boolean:
-            return tScriptValue::tKind::Boolean;
-        case tScriptType::String:
-            return tScriptValue::tKind::String;
-        default:
-            return tScriptValue::tKind::Empty;
-    }
-}
-
-bool scriptTypeRange(tScriptType type, std::int64_t& low, std::int64_t& high) {
-    switch (type) {
-        case tScriptType::Byte:
-            low = 0;
-            high = 255;
-            return true;
-        case tScriptType::Word:
-            low = 0;
-            high = 65535;
-            return true;
-        case tScriptType::Integer:
-            low = std::numeric_limits<std::int32_t>::min();
-            high = std::numeric_limits<std::int32_t>::max();
-            return true;
-        case tScriptType::Cardinal:
-            low = 0;
-            high = std::numeric_limits<std::uint32_t>::max();
-            return true;
-        default:
-            return false;
-    }
 }
 
 int tScriptCode::FindRoutine(std::string_view name) const {

@@ -5,6 +5,7 @@
 // variable is a register, a global's index or a reference.
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,14 +32,14 @@ enum class tScriptType : std::uint8_t {
 };
 
 // Int64 stands for every integer type, Real for both real types.
-tScriptType scriptClassOf(tScriptType type);
+inline tScriptType scriptClassOf(tScriptType type);
 // The name messages use; classes are named "Integer" and "Real".
 const char* scriptTypeName(tScriptType type);
 // Lower-case names as declarations spell them; None when unknown.
 tScriptType scriptTypeFromName(std::string_view lowerName);
-tScriptValue::tKind scriptKindOf(tScriptType type);
+inline tScriptValue::tKind scriptKindOf(tScriptType type);
 // Narrow integer types: their bounds, false for the others.
-bool scriptTypeRange(tScriptType type, std::int64_t& low, std::int64_t& high);
+inline bool scriptTypeRange(tScriptType type, std::int64_t& low, std::int64_t& high);
 
 enum class tScriptOpCode : std::uint8_t {
     MoveScalar,     // a := b (Integer, Real, Boolean)
@@ -151,5 +152,60 @@ struct tScriptCode {
     // ignored); -1 when there is none.
     int FindRoutine(std::string_view name) const;
 };
+
+// Inline: the machine asks these for every argument and variable.
+inline tScriptType scriptClassOf(tScriptType type) {
+    switch (type) {
+        case tScriptType::Byte:
+        case tScriptType::Word:
+        case tScriptType::Integer:
+        case tScriptType::Cardinal:
+        case tScriptType::Int64:
+            return tScriptType::Int64;
+        case tScriptType::Single:
+        case tScriptType::Real:
+            return tScriptType::Real;
+        default:
+            return type;
+    }
+}
+
+inline tScriptValue::tKind scriptKindOf(tScriptType type) {
+    switch (scriptClassOf(type)) {
+        case tScriptType::Int64:
+            return tScriptValue::tKind::Integer;
+        case tScriptType::Real:
+            return tScriptValue::tKind::Real;
+        case tScriptType::Boolean:
+            return tScriptValue::tKind::Boolean;
+        case tScriptType::String:
+            return tScriptValue::tKind::String;
+        default:
+            return tScriptValue::tKind::Empty;
+    }
+}
+
+inline bool scriptTypeRange(tScriptType type, std::int64_t& low, std::int64_t& high) {
+    switch (type) {
+        case tScriptType::Byte:
+            low = 0;
+            high = 255;
+            return true;
+        case tScriptType::Word:
+            low = 0;
+            high = 65535;
+            return true;
+        case tScriptType::Integer:
+            low = std::numeric_limits<std::int32_t>::min();
+            high = std::numeric_limits<std::int32_t>::max();
+            return true;
+        case tScriptType::Cardinal:
+            low = 0;
+            high = std::numeric_limits<std::uint32_t>::max();
+            return true;
+        default:
+            return false;
+    }
+}
 
 }  // namespace vantrel

@@ -48,35 +48,45 @@ void setZero(tScriptValue& v, tScriptType type) {
                        " characters");
 }
 
-// The value as the parameter's type holds it; what Call hands over.
-tScriptValue convertArgument(const tScriptValue& value, tScriptType type) {
-    tScriptValue out;
+// Stores a value handed over by Call as the parameter's type holds it, in
+// place: the experiment passes seventeen values at every step.
+void loadArgument(tScriptValue& slot, const tScriptValue& value, tScriptType type) {
     switch (scriptClassOf(type)) {
         case tScriptType::Int64: {
-            out.SetInteger(value.ToInteger());
+            const std::int64_t v = value.ToInteger();
             std::int64_t low = 0;
             std::int64_t high = 0;
-            if (scriptTypeRange(type, low, high) && (out.i < low || out.i > high)) {
+            if (scriptTypeRange(type, low, high) && (v < low || v > high)) {
                 throw tScriptFault("value " + value.Describe() + " out of range for " +
                                    scriptTypeName(type));
             }
+            slot.SetInteger(v);
             break;
         }
-        case tScriptType::Real:
-            out.SetReal(type == tScriptType::Single ? scriptToSingle(value.ToReal())
-                                                    : value.ToReal());
+        case tScriptType::Real: {
+            const double v = value.kind == tScriptValue::tKind::Real ? value.r : value.ToReal();
+            slot.SetReal(type == tScriptType::Single ? scriptToSingle(v) : v);
             break;
+        }
         case tScriptType::Boolean:
-            out.SetBoolean(value.ToBoolean());
+            slot.SetBoolean(value.ToBoolean());
             break;
-        case tScriptType::String:
-            out = tScriptValue::String(value.ToString());
+        case tScriptType::String: {
+            std::string text = value.ToString();
+            slot.kind = tScriptValue::tKind::String;
+            slot.s = std::move(text);
             break;
+        }
         default:
-            out = value;
+            slot.kind = value.kind;
+            slot.i = value.i;
+            slot.r = value.r;
+            slot.b = value.b;
+            if (value.kind == tScriptValue::tKind::String) {
+                slot.s = value.s;
+            }
             break;
     }
-    return out;
 }
 
 }  // namespace
@@ -126,24 +136,20 @@ void tScriptMachine::bind(const tScriptFunction& fn, std::span<const tScriptValu
         stack_.resize(need);
     }
     std::size_t cell = 0;
+    static const tScriptValue kEmpty;
     for (std::size_t k = 0; k < fn.params.size(); ++k) {
         const tScriptParamInfo& param = fn.params[k];
-        static const tScriptValue kEmpty;
-        const tScriptValue& given = k < args.size() ? args[k] : kEmpty;
-        tScriptValue value;
+        tScriptValue& slot = stack_[base + 1 + k];
         try {
-            value = convertArgument(given, param.type);
+            loadArgument(param.byRef ? stack_[cell] : slot, k < args.size() ? args[k] : kEmpty,
+                         param.type);
         } catch (const tScriptFault& fault) {
             throw tError(scriptErrorText(
                 code_.unitName, fn.name, fn.pos,
                 "argument " + std::to_string(k + 1) + " (" + param.name + "): " + fault.what()));
         }
-        tScriptValue& slot = stack_[base + 1 + k];
         if (param.byRef) {
-            stack_[cell] = std::move(value);
             slot.SetInteger(static_cast<std::int64_t>(cell++));
-        } else {
-            slot = std::move(value);
         }
     }
 }
