@@ -58,6 +58,18 @@ std::int64_t tScriptProgram::StepsUsed() const {
     return machine_ ? machine_->StepsUsed() : 0;
 }
 
+std::vector<std::string> tScriptProgram::Routines() const {
+    std::vector<std::string> names;
+    if (code_) {
+        for (const tScriptFunction& fn : code_->functions) {
+            if (!fn.name.empty()) {
+                names.push_back(fn.name);
+            }
+        }
+    }
+    return names;
+}
+
 int tScriptProgram::routineIndex(std::string_view function) {
     if (!code_) {
         throw tError("script not compiled");

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "script/Code.h"
 #include "script/Machine.h"
@@ -31,6 +32,9 @@ public:
     void SetCallDepthLimit(int depth);
     // Steps the last call took.
     std::int64_t StepsUsed() const;
+
+    // Names of the routines Call can reach (empty before a compile).
+    std::vector<std::string> Routines() const;
 
     // The routine's result as it is, for callers that need more than a
     // state number.
