@@ -1,0 +1,1 @@
+unit t; var X: array of Integer; end.

@@ -1,0 +1,1 @@
+unit t; function F(const A: Integer; B: Integer): Integer; begin A := 5; end; end.

@@ -1,0 +1,1 @@
+unit t; const Limit = 4; function F(A, B: Integer): Integer; begin Limit := 5; end; end.

@@ -1,0 +1,1 @@
+unit t; var Base: Integer; function F(A, B: Integer): Integer; begin Result := Base; end; begin Base := 42; end.

@@ -1,0 +1,1 @@
+unit t; function F(A, B: Integer): Integer; var W: Byte; begin W := 256; end; end.

@@ -1,0 +1,1 @@
+unit t; function F(A, B: Integer): Real; begin Result := 1.5 div A; end; end.

@@ -1,0 +1,1 @@
+unit t; procedure P; begin end; procedure P; begin end; function F(A, B: Integer): Integer; begin end; end.

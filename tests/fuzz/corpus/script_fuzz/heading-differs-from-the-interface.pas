@@ -1,0 +1,1 @@
+unit t; interface function F(A, B: Integer): Integer; implementation function F(A: Integer): Integer; begin end; end.

@@ -1,0 +1,1 @@
+UNIT T; FUNCTION f(a, b: INTEGER): integer; VAR Total: Integer; BEGIN TOTAL := A + b; result := total; END; End.

@@ -1,0 +1,1 @@
+unit t; function F(A, B: Integer): Integer; begin Result := 1 Result := 2; end; end.

@@ -1,0 +1,1 @@
+program x; begin end.

@@ -1,0 +1,1 @@
+unit t; function F(A, B: Integer): Integer; var V: Variant; begin V := 'x'; Result := V; end; end.

@@ -1,0 +1,1 @@
+unit t; function F(A, B: Integer): Integer; begin Result := A + 'x'; end; end.

@@ -1,0 +1,1 @@
+unit t; function G(A, B: Integer): Integer; begin end; end.

@@ -1,0 +1,6 @@
+unit proverka;
+function NewState(State: Integer): Integer;
+begin
+  Result := pHH;
+end;
+end.

@@ -1,0 +1,1 @@
+unit t; var X: TList; function F(A, B: Integer): Integer; begin end; end.

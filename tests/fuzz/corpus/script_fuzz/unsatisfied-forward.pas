@@ -1,0 +1,1 @@
+unit t; function G: Integer; forward; function F(A, B: Integer): Integer; begin end; end.

@@ -1,0 +1,2 @@
+unit t; { forever
+end.

@@ -1,0 +1,2 @@
+unit t; const S = 'abc;
+end.

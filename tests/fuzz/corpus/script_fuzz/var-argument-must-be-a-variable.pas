@@ -1,0 +1,1 @@
+unit t; procedure P(var N: Integer); begin end; function F(A, B: Integer): Integer; begin P(A + 1); end; end.
