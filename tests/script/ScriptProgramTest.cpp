@@ -338,6 +338,51 @@ const tProgramCase kPrograms[] = {
      "unit t; function F(A, B: Integer): String; var I: Integer; begin for I := 1 to A do "
      "Result := Result + Copy('abcdefgh', I, 1); Result := UpperCase(Result); end; end.",
      "'ABCDEFG'"},
+    {"calls nested in arguments keep their registers apart",
+     "unit t; function G(N: Integer): Integer; begin Result := N * 10; end;"
+     "function H(X, Y: Integer): Integer; begin Result := X - Y; end;"
+     "function F(A, B: Integer): Integer; begin Result := H(G(A), G(B)) + H(H(G(1), 2), "
+     "G(H(A, B))) * 1000; end; end.",
+     "-31960"},
+    {"a variable read on the right of its own assignment",
+     "unit t; function F(A, B: Integer): String; var X: Integer; S: String; P, Q: Boolean; "
+     "begin X := A; X := (X + 1) * X; S := 'b'; S := S + S; S := 'a' + S; S := S + IntToStr(X); "
+     "P := False; Q := True; Q := P and Q; P := not P; P := Q or P; if P then S := S + 'P'; "
+     "if Q then S := S + 'Q'; Result := S; end; end.",
+     "'abb56P'"},
+    {"break leaves the inner loop only, exit leaves the routine",
+     "unit t; function F(A, B: Integer): Integer; var I, J: Integer; begin for I := 1 to 3 "
+     "do for J := 1 to 10 do begin if J > I then Break; Result := Result + 1; end; while "
+     "True do begin repeat Inc(Result, 100); if Result > 500 then Exit; until False; end; "
+     "Result := -1; end; end.",
+     "506"},
+    {"a global as for-loop variable keeps its last value",
+     "unit t; var I: Integer; procedure Count; begin for I := 10 downto 4 do ; end; function "
+     "F(A, B: Integer): Integer; begin Count; Result := I; end; end.",
+     "4"},
+    {"Inc and Dec on globals, var parameters and with an expression step",
+     "unit t; var G: Int64; procedure Bump(var N: Int64; By: Integer); begin Inc(N, By * 2); "
+     "Dec(N); end; function F(A, B: Integer): Int64; begin G := 100; Bump(G, A); Inc(G); "
+     "Dec(G, B - 10); Result := G; end; end.",
+     "121"},
+    {"Round ties to even at run time",
+     "unit t; function F(A, B: Integer): String; var X: Real; I: Integer; begin X := -2.5; "
+     "for I := 0 to 5 do begin Result := Result + IntToStr(Round(X)) + ' '; X := X + 1; end; "
+     "end; end.",
+     "'-2 -2 0 0 2 2 '"},
+    {"a procedure's var parameter from the program is a copy",
+     "unit t; function F(var A: Integer; B: Integer): Integer; begin A := A * B; Result := A; "
+     "end; end.",
+     "21"},
+    {"Variant parameters take any kind; typed ones convert",
+     "unit t; function K(V: Variant): String; begin Result := V; Result := Result + '/'; end; "
+     "function F(A, B: Integer): String; begin Result := K(A) + K('s') + K(2.5) + K(A > B); "
+     "end; end.",
+     "'7/s/2.5/True/'"},
+    {"typed constants and expressions of constants in case labels",
+     "unit t; const Low = 2; High = Low * 3; function F(A, B: Integer): Integer; begin case "
+     "A of Low..High: Result := 1; High + 1: Result := 2; end; end; end.",
+     "2"},
 };
 
 TEST(ScriptProgramTest, ProgramsGiveTheirResults) {
@@ -467,6 +512,40 @@ const tProgramCase kErrors[] = {
      "unit t; var N: Integer; function F(A, B: Integer): Integer; begin end; initialization "
      "N := 1 div N; end.",
      "t(1:94): division by zero"},
+    {"Exit with a value in a procedure",
+     "unit t; procedure F(A, B: Integer); begin Exit(1); end; end.",
+     "t.F(1:43): only a function can exit with a value"},
+    {"Inc of a real", "unit t; function F(A, B: Integer): Real; begin Inc(Result); end; end.",
+     "t.F(1:52): 'Inc' needs an integer variable, 'Result' is Real"},
+    {"Inc of a constant", "unit t; function F(A, B: Integer): Integer; begin Inc(5); end; end.",
+     "t.F(1:55): a variable is expected for 'Inc'"},
+    {"real for-loop variable",
+     "unit t; function F(A, B: Integer): Integer; var R: Real; begin for R := 1 to 2 do ; "
+     "end; end.",
+     "t.F(1:68): for-loop variable must be a local or global integer variable"},
+    {"case on a string",
+     "unit t; function F(A, B: Integer): Integer; begin case 'a' of 1: ; end; end; end.",
+     "t.F(1:56): integer expression expected, found 'String'"},
+    {"a variable called as a procedure",
+     "unit t; function F(A, B: Integer): Integer; begin A; end; end.",
+     "t.F(1:51): 'A' is not a procedure"},
+    {"assignment to a routine",
+     "unit t; procedure P; begin end; function F(A, B: Integer): Integer; begin P := 1; end; "
+     "end.",
+     "t.F(1:75): cannot assign to routine 'P'"},
+    {"a function without result type", "unit t; function F(A, B: Integer); begin end; end.",
+     "t(1:18): result type of function 'F' expected"},
+    {"an endless initialization fails the compile",
+     "unit t; var N: Integer; initialization while True do Inc(N); end.",
+     "t(1:40): step budget of 10000000 exhausted (endless loop?)"},
+    {"character code beyond a byte", "unit t; const C = #300; end.",
+     "t(1:19): character code 0 to 255 expected after '#'"},
+    {"exponent without digits", "unit t; const C = 1e; end.",
+     "t(1:19): digits expected in the exponent of a real constant"},
+    {"Single overflow",
+     "unit t; function F(A, B: Integer): Integer; var S: Single; begin S := 1e39 * A; end; "
+     "end.",
+     "t.F(1:66): floating point overflow"},
     {"the function the program asks for is missing",
      "unit t; function G(A, B: Integer): Integer; begin end; end.", "function 'F' not found"},
 };
