@@ -832,7 +832,10 @@ private:
     // "and" and "or": short-circuit on booleans, bitwise on integers.
     tOperand logical(const tScriptExpr& e, int hint) {
         const bool isAnd = e.op == O::And;
-        tOperand left = expr(*e.items[0]);
+        // A fresh register, not the hint: the hint may be a variable the
+        // right side reads.
+        const int reg = newRegister(e.pos);
+        tOperand left = expr(*e.items[0], reg);
         if (left.type != T::Boolean) {
             tOperand right = expr(*e.items[1]);
             const tPlan p = plan(e, left.type, right.type);
@@ -864,8 +867,6 @@ private:
             }
             return right;
         }
-        // A fresh register: the hint may be a variable the right side reads.
-        const int reg = newRegister(e.pos);
         convertInto(std::move(left), T::Boolean, reg, e.pos);
         tLabel done;
         jumpTo(done, emit(isAnd ? Op::JumpIfFalse : Op::JumpIfTrue, e.pos, 0, reg));
@@ -1071,6 +1072,12 @@ private:
             }
             return constOperand(std::move(out), info.result);
         }
+        const int reg = target(hint, e.pos);
+        // One argument already in a register of its class is read in place.
+        if (args.size() == 1 && !args[0].isConst && args[0].type == info.params[0]) {
+            emit(Op::Builtin, e.pos, reg, args[0].reg, static_cast<int>(info.id));
+            return inRegister(info.result, reg);
+        }
         const int first_ = nextReg_;
         nextReg_ += static_cast<int>(args.size());
         growFrame();
@@ -1078,7 +1085,6 @@ private:
             convertInto(std::move(args[k]), info.params[k], first_ + static_cast<int>(k),
                         e.items[k]->pos);
         }
-        const int reg = target(hint, e.pos);
         emit(Op::Builtin, e.pos, reg, first_, static_cast<int>(info.id));
         return inRegister(info.result, reg);
     }
