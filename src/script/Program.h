@@ -15,6 +15,22 @@ namespace vantrel {
 
 // The scenario script interpreter: a unit in the teachers' Pascal dialect,
 // compiled once to the machine's code and called by routine name.
+//
+// The dialect: "unit Name; [interface ... implementation] ... end." with
+// uses (ignored), const and var sections, functions and procedures (value,
+// var and const parameters, forward declarations, calls to routines
+// declared later), an initialization part; if, case (lists, ranges, else
+// or otherwise), for, while, repeat, exit, break, continue; the types
+// Integer, Cardinal, Int64, Byte, Word, Real, Single, Double, Extended,
+// Boolean, String and Variant; the built-ins of Builtins.h plus Inc and
+// Dec. Not taken: arrays, records, sets, type sections, nested routines,
+// with and goto (each refused with its own message). The finalization
+// part is checked but never run, since a unit is never unloaded.
+//
+// A unit sees its arguments and the built-ins, nothing of the machine. Each
+// call has a step budget (10 million operations unless set), a depth limit
+// (1000 routines active at once) and limits on strings (1 MB each, 64 MB
+// built per call); the initialization part runs under the same limits.
 class tScriptProgram : public iScriptProgram {
 public:
     tScriptProgram();
