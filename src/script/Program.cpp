@@ -101,7 +101,14 @@ int tScriptProgram::Call(std::string_view function, std::span<const tScriptArg> 
                 args_[k].kind = tScriptValue::tKind::Empty;
                 break;
             case tScriptArg::tKind::Integer:
-                args_[k].SetInteger(static_cast<std::int64_t>(args[k].value));
+                // Only whole numbers in range cast; anything else an Integer
+                // argument may carry goes on as the real it is.
+                if (std::trunc(args[k].value) == args[k].value &&
+                    std::fabs(args[k].value) < 9223372036854775808.0) {
+                    args_[k].SetInteger(static_cast<std::int64_t>(args[k].value));
+                } else {
+                    args_[k].SetReal(args[k].value);
+                }
                 break;
             case tScriptArg::tKind::Real:
                 args_[k].SetReal(args[k].value);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -639,6 +640,14 @@ TEST(ScriptProgramTest, ArgumentsBindInOrderAndMissingOnesAreEmpty) {
     // The program's own arguments, seventeen of them, to a shorter list.
     const std::vector<tScriptArg> args(17, tScriptArg::Real(1.5));
     EXPECT_EQ(program.Call("Count", args), 2);
+    // An integer argument carrying what no integer is fails as a number would.
+    using A = tScriptArg;
+    const std::vector<A> odd = {A{A::tKind::Integer, 2.5}};
+    EXPECT_EQ(program.Call("Count", odd), 2);
+    for (double bad : {1e300, std::nan("")}) {
+        const std::vector<A> huge = {A{A::tKind::Integer, bad}};
+        EXPECT_THROW(program.Call("Count", huge), tError) << bad;
+    }
 }
 
 TEST(ScriptProgramTest, ResultsCastToThirtyTwoBits) {
