@@ -1,1 +1,0 @@
-unit t; var N: Integer; function F(A, B: Integer): Integer; var N: Integer; begin N := A; Result := N + G; end; function G: Integer; begin N := 9; Result := N; end; end.

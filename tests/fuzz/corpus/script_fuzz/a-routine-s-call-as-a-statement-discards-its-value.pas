@@ -1,1 +1,0 @@
-unit t; var N: Integer; function G: Integer; begin Inc(N); Result := 5; end; function F(A, B: Integer): Integer; begin G; G(); Result := N; end; end.

@@ -1,1 +1,0 @@
-unit t; function F(const A: Integer; B: Integer): Integer; begin A := 5; end; end.

@@ -1,1 +1,0 @@
-unit t; const Limit = 4; function F(A, B: Integer): Integer; begin Limit := 5; end; end.

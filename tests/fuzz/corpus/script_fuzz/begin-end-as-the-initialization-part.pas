@@ -1,1 +1,0 @@
-unit t; var Base: Integer; function F(A, B: Integer): Integer; begin Result := Base; end; begin Base := 42; end.

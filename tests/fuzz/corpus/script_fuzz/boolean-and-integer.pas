@@ -1,1 +1,0 @@
-unit t; function F(A, B: Integer): Boolean; begin Result := (A > B) and A; end; end.

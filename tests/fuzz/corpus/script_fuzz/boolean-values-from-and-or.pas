@@ -1,1 +1,0 @@
-unit t; var Calls: Integer; function Hit: Boolean; begin Inc(Calls); Result := False; end; function F(A, B: Integer): String; var P, Q: Boolean; begin P := (A > B) or Hit; Q := Hit and (A > B); P := Q or P; Q := P and Q; Result := IntToStr(Calls); if P then Result := Result + 'P'; if Q then Result := Result + 'Q'; end; end.

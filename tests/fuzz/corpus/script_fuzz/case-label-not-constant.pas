@@ -1,1 +1,0 @@
-unit t; function F(A, B: Integer): Integer; begin case A of B: ; end; end; end.

@@ -1,1 +1,0 @@
-unit t; function F(A, B: Integer): Integer; begin Result := 5;case A of 1: Result := 1; otherwise Result := 9; end;case B of 1: Result := 0; end; end; end.

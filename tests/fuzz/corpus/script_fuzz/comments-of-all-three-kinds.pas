@@ -1,4 +1,0 @@
-unit t; { braces } (* parens
- *) // line
-function F(A, B: Integer): Integer; begin Result := A { inside } + (* here *) B; // done
- end; end.

@@ -1,1 +1,0 @@
-unit t; const Z = 0; function F(A, B: Integer): Integer; begin Result := 10 div Z; end; end.

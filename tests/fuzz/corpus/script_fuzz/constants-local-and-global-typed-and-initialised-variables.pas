@@ -1,1 +1,0 @@
-unit t; const Limit = 40; Half = Limit div 2; Name: String = 'x'; Ratio: Real = 3;var Count: Integer = 5;function F(A, B: Integer): String; const Local = Half + 1; var R: Real; begin R := Ratio; Result := Name + IntToStr(Local + Count) + FloatToStr(R / 2); end; end.

@@ -1,1 +1,0 @@
-unit t; function F(A, B: Integer): Integer; var I: Integer;begin for I := 1 to 10 do begin if Odd(I) then Continue; Result := Result + I; end; end; end.

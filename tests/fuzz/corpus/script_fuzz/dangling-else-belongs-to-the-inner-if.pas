@@ -1,1 +1,0 @@
-unit t; function F(A, B: Integer): Integer;begin Result := 0; if A > 0 then if B > 5 then Result := 1 else Result := 2; end; end.

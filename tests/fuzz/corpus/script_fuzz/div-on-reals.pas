@@ -1,1 +1,0 @@
-unit t; function F(A, B: Integer): Real; begin Result := 1.5 div A; end; end.

@@ -1,1 +1,0 @@
-unit t; var N: Integer; const N = 1; function F(A, B: Integer): Integer; begin end; end.

@@ -1,1 +1,0 @@
-unit t; function F(A, B: Integer): Integer; var A: Real; begin end; end.

@@ -1,1 +1,0 @@
-unit t; function G(N: Integer): Integer; begin Result := 1; if N > 0 then Exit(N * 2); Result := -1; end;procedure P(var N: Integer); begin N := 1; Exit; N := 2; end;function F(A, B: Integer): Integer; var K: Integer; begin P(K); Result := G(A) + G(0) * 100 + K * 1000; end; end.

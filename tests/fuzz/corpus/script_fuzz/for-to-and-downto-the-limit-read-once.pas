@@ -1,1 +1,0 @@
-unit t; function F(A, B: Integer): Integer; var I, N: Integer;begin N := 3; for I := 1 to N do begin N := N + 1; Result := Result * 10 + I; end;for I := B downto 1 do Result := Result * 10 + I; for I := 5 to 4 do Result := 0; end; end.

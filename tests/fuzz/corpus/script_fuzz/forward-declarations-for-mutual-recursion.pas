@@ -1,1 +1,0 @@
-unit t; function IsOdd(N: Integer): Boolean; forward;function IsEven(N: Integer): Boolean; begin if N = 0 then Result := True else Result := IsOdd(N - 1); end;function IsOdd(N: Integer): Boolean; begin if N = 0 then Result := False else Result := IsEven(N - 1); end;function F(A, B: Integer): Boolean; begin Result := IsOdd(A) and IsEven(B + 1); end; end.

@@ -1,1 +1,0 @@
-unit t; interface function F(A, B: Integer): Integer; implementation function F(A: Integer): Integer; begin end; end.

@@ -1,1 +1,0 @@
-unit t; function F(A, B: Integer): Integer;begin if A > B then Result := 1 else Result := 2; if A < B then Result := 3; end; end.

@@ -1,1 +1,0 @@
-unit t; var X: Integer; ? end.

@@ -1,1 +1,0 @@
-unit t; var N: Integer; function F(A, B: Integer): Integer; begin end; initialization N := 1 div N; end.

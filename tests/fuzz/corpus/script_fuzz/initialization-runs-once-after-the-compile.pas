@@ -1,1 +1,0 @@
-unit t; var Base: Integer; Name: String;function F(A, B: Integer): String; begin Result := Name + IntToStr(Base + A); end;initialization Base := 100; Name := 'n'; end.

@@ -1,1 +1,0 @@
-unit t; function F(A, B: Integer): String; var L: Int64; C: Cardinal; begin L := 3000000000; C := 4000000000; Result := IntToStr(L * 2) + ' ' + IntToStr(C); end; end.

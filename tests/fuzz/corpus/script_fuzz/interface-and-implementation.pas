@@ -1,1 +1,0 @@
-unit t; interface uses Windows, SysUtils; function F(A, B: Integer): Integer; implementation uses Math; function Helper(N: Integer): Integer; begin Result := N + 1; end; function F; begin Result := Helper(A * B); end; end.

@@ -1,1 +1,0 @@
-UNIT T; FUNCTION f(a, b: INTEGER): integer; VAR Total: Integer; BEGIN TOTAL := A + b; result := total; END; End.

@@ -1,1 +1,0 @@
-unit t; function F(A, B: Integer): Integer; begin if A > B Result := 1; end; end.

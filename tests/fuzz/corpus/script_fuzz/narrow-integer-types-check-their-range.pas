@@ -1,1 +1,0 @@
-unit t; function F(A, B: Integer): Integer; var W: Byte; begin W := 250; Inc(W, A); end; end.

@@ -1,1 +1,0 @@
-program x; begin end.

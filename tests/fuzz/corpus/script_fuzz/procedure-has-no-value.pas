@@ -1,1 +1,0 @@
-unit t; procedure P; begin end; function F(A, B: Integer): Integer; begin Result := P; end; end.

@@ -1,1 +1,0 @@
-unit t; function F(A, B: Integer): Integer; begin Result := Fib(A + B); end;function Fib(N: Integer): Integer; begin if N < 2 then Result := N else Result := Fib(N - 1) + Fib(N - 2); end; end.

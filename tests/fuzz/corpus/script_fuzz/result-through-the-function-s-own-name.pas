@@ -1,1 +1,0 @@
-unit t; function F(A, B: Integer): Integer; begin F := A; F := F2(Result); end;function F2(N: Integer): Integer; begin F2 := N * 2; end; end.

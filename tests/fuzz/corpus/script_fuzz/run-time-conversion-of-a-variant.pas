@@ -1,1 +1,0 @@
-unit t; function F(A, B: Integer): Integer; var V: Variant; begin V := 'x'; Result := V; end; end.

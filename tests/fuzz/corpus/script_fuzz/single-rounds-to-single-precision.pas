@@ -1,1 +1,0 @@
-unit t; function F(A, B: Integer): Boolean; var S: Single; R: Real; begin S := 0.1; R := 0.1; Result := (S <> R) and (Abs(S - R) < 1e-8); end; end.

@@ -1,1 +1,0 @@
-unit t; function F(A, B: Integer): String; var I: Integer; begin for I := 1 to A do Result := Result + Copy('abcdefgh', I, 1); Result := UpperCase(Result); end; end.

@@ -1,1 +1,0 @@
-unit t; function G(A, B: Integer): Integer; begin end; end.

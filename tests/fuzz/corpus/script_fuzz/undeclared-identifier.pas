@@ -1,6 +1,0 @@
-unit proverka;
-function NewState(State: Integer): Integer;
-begin
-  Result := pHH;
-end;
-end.

@@ -1,1 +1,0 @@
-unit t; var X: TList; function F(A, B: Integer): Integer; begin end; end.

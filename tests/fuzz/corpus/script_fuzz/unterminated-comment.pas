@@ -1,2 +1,0 @@
-unit t; { forever
-end.

@@ -1,2 +1,0 @@
-unit t; const S = 'abc;
-end.

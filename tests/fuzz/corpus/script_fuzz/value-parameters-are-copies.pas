@@ -1,1 +1,0 @@
-unit t; procedure P(N: Integer; S: String); begin N := 0; S := ''; end;function F(A, B: Integer): String; var S: String; begin S := 'keep'; P(A, S); Result := S + IntToStr(A); end; end.

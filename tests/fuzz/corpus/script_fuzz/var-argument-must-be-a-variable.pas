@@ -1,1 +1,0 @@
-unit t; procedure P(var N: Integer); begin end; function F(A, B: Integer): Integer; begin P(A + 1); end; end.

@@ -1,1 +1,0 @@
-unit t; procedure P(var N: Integer); begin end; function F(A, B: Integer): Integer; var R: Real; begin P(R); end; end.

@@ -1,1 +1,0 @@
-unit t; var GI: Integer; GR: Real; GS: String; GB: Boolean; GV: Variant;function F(A, B: Integer): String; var I: Integer; R: Real; S: String; Q: Boolean; V: Variant; begin Result := IntToStr(I + GI) + FloatToStr(R + GR) + S + GS + '|'; if not (Q or GB) then Result := Result + 'f'; Result := Result + V + GV; end; end.

@@ -1,1 +1,0 @@
-unit t; function F(A, B: Integer): String; var V: Variant; I: Integer; R: Real; S: String; Q: Boolean; begin V := 2.5; I := V; R := V; S := V; V := 'true'; Q := V; Result := IntToStr(I) + FloatToStr(R) + S; if Q then Result := Result + 'T'; end; end.

@@ -1,1 +1,0 @@
-unit t; function F(A, B: Integer): String; var V, W: Variant; S: String; begin V := A; W := '5'; V := V + W; W := 'x'; W := W + 'y'; V := V * 1.5; S := V; Result := W + S; if V > 17 then Result := Result + '!'; end; end.

@@ -1,1 +1,0 @@
-unit t; function F(A, B: Integer): Integer; var I: Integer;begin I := 0; while True do begin Inc(I); if I mod 2 = 0 then Continue; if I > 7 then Break; Result := Result + I; end;repeat Dec(I, 2); if I = 5 then Continue; Result := Result + 100 until I < 4; end; end.

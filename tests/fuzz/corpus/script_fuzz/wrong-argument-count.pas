@@ -1,1 +1,0 @@
-unit t; function G(N: Integer): Integer; begin Result := N; end; function F(A, B: Integer): Integer; begin Result := G(A, B); end; end.
