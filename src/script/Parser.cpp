@@ -357,6 +357,7 @@ private:
             case K::Until:
             case K::Else:
             case K::Finalization:
+            case K::EndOfFile:  // so that the message names the missing 'end'
                 break;
             case K::Goto:
             case K::With:

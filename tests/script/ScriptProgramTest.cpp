@@ -410,6 +410,8 @@ const tProgramCase kErrors[] = {
      "t.F(1:60): 'then' expected but identifier 'Result' found"},
     {"missing end.", "unit t; function F(A, B: Integer): Integer; begin end;",
      "t(1:55): 'end' expected but end of file found"},
+    {"missing end after the initialization", "unit t; var N: Integer; begin N := 1;",
+     "t(1:38): 'end' expected but end of file found"},
     {"missing final dot", "unit t; function F(A, B: Integer): Integer; begin end; end",
      "t(1:59): '.' expected but end of file found"},
     {"not a unit", "program x; begin end.",
