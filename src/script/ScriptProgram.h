@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -29,5 +30,8 @@ public:
     // tError when the function is missing, fails, or its result does not cast.
     virtual int Call(std::string_view function, std::span<const tScriptArg> args) = 0;
 };
+
+// The program's own interpreter (tScriptProgram).
+std::unique_ptr<iScriptProgram> makeScriptProgram();
 
 }  // namespace vantrel

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -15,17 +16,37 @@
 
 namespace {
 
-const std::string& workDirectory() {
-    static const std::string directory = [] {
-        // Memory-backed when possible: every save syncs its file to disk.
-        std::string pattern = access("/dev/shm", W_OK) == 0 ? "/dev/shm/vantrel-fuzz-XXXXXX"
-                                                            : "/tmp/vantrel-fuzz-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) {
+// A scratch folder for the run, removed with its files at exit.
+class tWorkDirectory {
+public:
+    tWorkDirectory() {
+        // TMPDIR when given (the corpus replay under ctest), else memory-backed
+        // when possible: every save syncs its file to disk.
+        const char* tmp = std::getenv("TMPDIR");
+        const std::string base = tmp != nullptr && *tmp != '\0'  ? tmp
+                                 : access("/dev/shm", W_OK) == 0 ? "/dev/shm"
+                                                                 : "/tmp";
+        path_ = base + "/vantrel-fuzz-XXXXXX";
+        if (mkdtemp(path_.data()) == nullptr) {
             std::abort();
         }
-        return pattern;
-    }();
-    return directory;
+    }
+    ~tWorkDirectory() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    tWorkDirectory(const tWorkDirectory&) = delete;
+    tWorkDirectory& operator=(const tWorkDirectory&) = delete;
+
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+const std::string& workDirectory() {
+    static const tWorkDirectory directory;
+    return directory.path();
 }
 
 void writeFile(const std::string& name, std::string_view bytes) {

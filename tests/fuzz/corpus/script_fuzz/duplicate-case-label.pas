@@ -1,0 +1,1 @@
+unit t; function F(A, B: Integer): Integer; begin case A of 1..5: ; 7, 3: ; end; end; end.

@@ -1,0 +1,1 @@
+unit t; var Calls: Integer; function Hit: Boolean; begin Inc(Calls); Result := True; end; function F(A, B: Integer): Integer; begin if (A < B) and Hit then ; if (A > B) or Hit then ; if False and Hit then ; if not ((A > B) or Hit) then ; Result := Calls; end; end.

@@ -1,0 +1,1 @@
+unit t; var G: Integer;procedure Swap(var X, Y: Integer); var T: Integer; begin T := X; X := Y; Y := T; end;procedure Twice(var X: Integer); begin Swap(X, G); Inc(X, 5); end;function F(A, B: Integer): Integer; begin G := 1; Swap(A, B); Twice(A); Result := A * 100 + B * 10 + G; end; end.
