@@ -1,15 +1,109 @@
 #include "experiment/Experiment.h"
 
 #include <array>
+#include <cerrno>
 #include <exception>
+#include <filesystem>
 #include <utility>
 
+#include "base/Encoding.h"
 #include "base/Error.h"
+#include "base/Files.h"
+#include "base/Functions.h"
+#include "base/IniFile.h"
 #include "base/LogFile.h"
 
 namespace vantrel {
 
-tExperiment::tExperiment() = default;
+namespace {
+
+// An integer as scenario files write it (sign, digits, "$" or "0x" hex,
+// leading blanks); -1 when absent or anything else.
+int integerOr(const std::string& text, int fallback) {
+    int value = fallback;
+    return tryParseInt(text, value) ? value : fallback;
+}
+
+std::string valueOf(const std::vector<std::pair<std::string, std::string>>& keys,
+                    std::string_view name) {
+    for (const auto& [key, value] : keys) {
+        if (equalsIgnoreCase(key, name)) {
+            return value;
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+tExperiment::tExperiment(tProgramFactory factory)
+    : factory_(std::move(factory)), program_(factory_ ? factory_() : nullptr) {
+    if (!factory_ || program_ == nullptr) {
+        throw tError("Out of memory");
+    }
+}
+
+void tExperiment::Load(const std::string& path) {
+    Close();
+    const tIniFile ini(path);  // a missing file reads as empty
+    const auto general = ini.ReadSection("General");
+
+    name_ = valueOf(general, "Name");
+    if (name_.empty()) {
+        throw tError("Invalid experiment name");
+    }
+    startState_ = integerOr(valueOf(general, "StartState"), -1);
+    if (startState_ == -1) {
+        throw tError("Invalid start state");
+    }
+    // Tokens are not trimmed: "3, 4" is {3, 4}, "3 ,4" and "3,,4" are not.
+    std::string finals = valueOf(general, "FinalState");
+    while (!finals.empty()) {
+        const int number = integerOr(takeField(finals, ',', true), -1);
+        if (number == -1) {
+            throw tError("Invalid final state");
+        }
+        finalStates_.insert(number);
+    }
+    if (finalStates_.empty()) {
+        throw tError("Final states can not be empty");
+    }
+    const int stateCount = integerOr(valueOf(general, "StateCount"), -1);
+    for (int i = 0; i < stateCount; ++i) {
+        auto state = std::make_unique<tState>(i, "<DUMMY>", std::vector<std::string>{});
+        const auto keys = ini.ReadSection("State" + std::to_string(i));
+        state->SetName(valueOf(keys, "Name"));
+        if (state->Name().empty()) {
+            throw tError("Name of state #" + std::to_string(i) + " can not be empty");
+        }
+        const int actionCount = integerOr(valueOf(keys, "ActionCount"), -1);
+        for (int n = 0; n < actionCount; ++n) {
+            state->AddAction(valueOf(keys, "Action" + std::to_string(n)));
+        }
+        states_.push_back(std::move(state));
+    }
+
+    const std::string scriptPath = std::filesystem::path(path).replace_extension(".tra").string();
+    std::string bytes;
+    if (!readFileIfExists(scriptPath, bytes)) {
+        throw EFOpenError(fileOpenErrorText(scriptPath, systemErrorText(ENOENT)));
+    }
+    std::string source;
+    decodeWindowsText(bytes, source);
+    program_->SetSource(std::move(source));
+    compile();
+}
+
+void tExperiment::compile() {
+    try {
+        program_->Compile();
+    } catch (const std::exception& e) {
+        logFile->WriteLine(e.what());
+        failed_ = true;
+        throw;
+    }
+    status_ = esLoaded;
+}
 
 tExperiment::~tExperiment() {
     currentState_ = nullptr;
@@ -29,14 +123,7 @@ void tExperiment::Load(tScenarioModel model, std::unique_ptr<iScriptProgram> pro
     }
     program_ = std::move(program);
     program_->SetSource(std::move(source));
-    try {
-        program_->Compile();
-    } catch (const std::exception& e) {
-        logFile->WriteLine(e.what());
-        failed_ = true;
-        throw;
-    }
-    status_ = esLoaded;
+    compile();
 }
 
 void tExperiment::Close() {

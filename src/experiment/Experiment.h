@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <span>
@@ -35,10 +36,20 @@ public:
     // number, the values and two empty places fill a 128-place list.
     static constexpr int kMaxUpdateCount = 125;
 
-    tExperiment();
+    using tProgramFactory = std::function<std::unique_ptr<iScriptProgram>()>;
+
+    // `factory` makes the script interpreter's program (the program's own
+    // interpreter unless a test gives another).
+    explicit tExperiment(tProgramFactory factory = makeScriptProgram);
     tExperiment(const tExperiment&) = delete;
     tExperiment& operator=(const tExperiment&) = delete;
     ~tExperiment();
+
+    // Reads the scenario file `path` (.exp, INI) and the script beside it
+    // (.tra), replacing whatever was loaded; the old scenario is gone even
+    // when this fails. tError with the message of the first fault; a
+    // script that does not compile is logged and sets Failed as well.
+    void Load(const std::string& path);
 
     // Replaces the scenario by `model`, run by `program` (which gets
     // `source` and is compiled here). A failed compile is logged, sets
@@ -67,7 +78,9 @@ public:
 
 private:
     [[noreturn]] void fail(const std::string& message);
+    void compile();
 
+    tProgramFactory factory_;
     std::unique_ptr<iScriptProgram> program_;
     std::string name_;
     tExperimentStatus status_ = esEmpty;

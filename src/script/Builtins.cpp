@@ -1,5 +1,6 @@
 #include "script/Builtins.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "script/Fault.h"
@@ -7,6 +8,26 @@
 namespace vantrel {
 
 namespace {
+
+// Strings are UTF-8 inside the program; Length, Copy and Pos count
+// characters, as a teacher writing 'Ёж' in a Windows editor expects.
+bool startsCharacter(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+}
+
+std::size_t charCount(std::string_view s) {
+    return static_cast<std::size_t>(std::count_if(s.begin(), s.end(), startsCharacter));
+}
+
+// Byte offset of character `chars` (the string's size past its end).
+std::size_t byteOffset(std::string_view s, std::size_t chars) {
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (startsCharacter(s[i]) && chars-- == 0) {
+            return i;
+        }
+    }
+    return s.size();
+}
 
 using B = tScriptBuiltin;
 using T = tScriptType;
@@ -169,11 +190,11 @@ void tScriptBuiltins::Run(tScriptBuiltin id, const tScriptValue* args, tScriptVa
             return;
         }
         case B::Length:
-            out.SetInteger(static_cast<std::int64_t>(x.s.size()));
+            out.SetInteger(static_cast<std::int64_t>(charCount(x.s)));
             return;
         case B::Copy: {
             // Out-of-range positions and counts shrink to what the string has.
-            const auto size = static_cast<std::int64_t>(x.s.size());
+            const auto size = static_cast<std::int64_t>(charCount(x.s));
             const std::int64_t first = std::max<std::int64_t>(args[1].i, 1);
             std::int64_t count = std::max<std::int64_t>(args[2].i, 0);
             if (first > size) {
@@ -181,15 +202,20 @@ void tScriptBuiltins::Run(tScriptBuiltin id, const tScriptValue* args, tScriptVa
             } else {
                 count = std::min(count, size - first + 1);
             }
-            std::string part = count == 0 ? std::string()
-                                          : x.s.substr(static_cast<std::size_t>(first - 1),
-                                                       static_cast<std::size_t>(count));
+            std::string part;
+            if (count > 0) {
+                const std::size_t from = byteOffset(x.s, static_cast<std::size_t>(first - 1));
+                const std::size_t to = byteOffset(x.s, static_cast<std::size_t>(first - 1 + count));
+                part = x.s.substr(from, to - from);
+            }
             setString(out, std::move(part));
             return;
         }
         case B::Pos: {
             const std::size_t at = x.s.empty() ? std::string::npos : args[1].s.find(x.s);
-            out.SetInteger(at == std::string::npos ? 0 : static_cast<std::int64_t>(at) + 1);
+            out.SetInteger(at == std::string::npos
+                               ? 0
+                               : static_cast<std::int64_t>(charCount(args[1].s.substr(0, at))) + 1);
             return;
         }
         case B::UpperCase:
