@@ -227,4 +227,15 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+std::string joinTexts(const std::vector<std::string>& texts, std::string_view separator) {
+    std::string joined;
+    for (const std::string& text : texts) {
+        if (!joined.empty() || &text != &texts.front()) {
+            joined += separator;
+        }
+        joined += text;
+    }
+    return joined;
+}
+
 }  // namespace vantrel

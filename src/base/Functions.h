@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantrel {
 
@@ -26,6 +27,9 @@ int strToIntDef(std::string_view text, int defaultValue);
 // to 0..20; NaN and infinities print as "NAN", "INF", "-INF".
 std::string formatFixed(double value, int decimals);
 std::string formatFixed(double value, int decimals, char separator);
+
+// The texts with `separator` between them ("a;b;c").
+std::string joinTexts(const std::vector<std::string>& texts, std::string_view separator);
 
 std::string toUpperAscii(std::string_view text);
 bool equalsIgnoreCase(std::string_view a, std::string_view b);

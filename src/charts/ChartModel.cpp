@@ -67,6 +67,12 @@ void tChartModel::EnterLiveMode() {
     zeroMarkerIndex_ = cursorIndex_ = -1;
     relativeBase_.fill(0.0);
     ClearSeries();
+    if (!transitions_.empty()) {
+        transitions_.clear();
+        if (view_) {
+            view_->TransitionsChanged();
+        }
+    }
     mode_ = tChartMode::Live;
     if (view_) {
         view_->ModeChanged(mode_);
@@ -210,6 +216,13 @@ void tChartModel::EndBatch(float t) {
     }
     if (changed && view_) {
         view_->ValueListChanged();
+    }
+}
+
+void tChartModel::AddTransition(float t, const std::string& name) {
+    transitions_.push_back({t, name});
+    if (view_) {
+        view_->TransitionsChanged();
     }
 }
 

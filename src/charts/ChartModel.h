@@ -25,6 +25,12 @@ struct tAxisRange {
     double max = 0.0;
 };
 
+// A scenario's step during the run: the time and the state it entered.
+struct tTransition {
+    double time = 0.0;
+    std::string state;
+};
+
 struct tValueRow {
     std::string key;
     std::string value;
@@ -68,6 +74,9 @@ public:
     void EnterAnalysisMode() override;
     tExperimentValues AddReadingSet(float t, const tReadingValues& readings) override;
     void EndBatch(float t) override;
+    void AddTransition(float t, const std::string& name) override;
+    // The run's scenario transitions in time order (cleared at the next start).
+    const std::vector<tTransition>& Transitions() const { return transitions_; }
 
     tChartMode Mode() const { return mode_; }
 
@@ -168,6 +177,7 @@ private:
     std::size_t rateIndex_ = 0;
 
     std::vector<tValueRow> valueRows_;
+    std::vector<tTransition> transitions_;
 };
 
 }  // namespace vantrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 namespace vantrel {
 
@@ -22,6 +23,8 @@ public:
     virtual tExperimentValues AddReadingSet(float t, const tReadingValues& readings) = 0;
     // After all records that arrived together; t = newest accepted time.
     virtual void EndBatch(float t) = 0;
+    // The running scenario entered the state `name` at the reading of time t.
+    virtual void AddTransition(float /*t*/, const std::string& /*name*/) {}
 };
 
 }  // namespace vantrel

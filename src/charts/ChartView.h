@@ -35,6 +35,8 @@ public:
     virtual void CheckListChanged() {}
     // Marks or marker lines changed: redraw without new data.
     virtual void Repaint() {}
+    // A scenario transition was added, or all were cleared (a new run).
+    virtual void TransitionsChanged() {}
 };
 
 }  // namespace vantrel

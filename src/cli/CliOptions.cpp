@@ -24,14 +24,21 @@ const std::string_view kCliUsage =
     "                      (with both, whichever comes first; with neither, Ctrl+C)\n"
     "  --relative LIST     relative readings, comma-separated from LT,LP,LC,LE,V1,V2,V3\n"
     "  --export FILE       write every reading of the run to FILE (tab-separated)\n"
+    "  --scenario FILE     run the experiment scenario FILE.exp (and its .tra script)\n"
+    "                      from the start of acquisition; its final state ends the run\n"
+    "  --check FILE        load and compile the scenario FILE.exp only and list its states\n"
+    "  --replay RUN        with --scenario: no station; feed the exported run RUN through\n"
+    "                      the scenario and print each transition\n"
     "  -LOG                diagnostic log beside the program (.log)\n"
     "  -LOG_MEASURE        with -LOG, also the raw data received\n"
     "  --help              this text\n"
     "\n"
     "Progress goes to standard error once a second, a summary at the end.\n"
     "Exit status: 0 done; 1 usage or configuration error; 2 no station found;\n"
-    "3 scenario error (reserved); 4 link to the station lost (what was received\n"
-    "is still exported); 5 the export file could not be written.\n";
+    "3 the scenario does not load or one of its steps failed (what was recorded\n"
+    "is still exported); 4 link to the station lost (what was received is still\n"
+    "exported); 5 the export file could not be written (the run went to a\n"
+    "fallback file, whose name is told); 130 interrupted before recording began.\n";
 
 namespace {
 
@@ -138,7 +145,32 @@ bool parseCliOptions(const std::vector<std::string>& args, tCliOptions& options,
         options.exportFile = value;
         return true;
     });
+    for (auto [name, field] :
+         {std::pair{"--scenario", &options.scenarioFile}, std::pair{"--check", &options.checkFile},
+          std::pair{"--replay", &options.replayFile}}) {
+        parser.Value({name}, [name, field](const std::string& value, std::string& why) {
+            if (value.empty()) {
+                why = std::string(name) + " needs a file name";
+                return false;
+            }
+            *field = value;
+            return true;
+        });
+    }
     if (!parser.Parse(args, error)) {
+        return false;
+    }
+    if (!options.replayFile.empty() && options.scenarioFile.empty()) {
+        error = "--replay needs --scenario: the scenario to try on the run";
+        return false;
+    }
+    if (!options.replayFile.empty() && (options.simulate || !options.ports.empty())) {
+        error = "--replay uses no station: it excludes --simulate and --port";
+        return false;
+    }
+    if (!options.checkFile.empty() && (!options.scenarioFile.empty() || options.simulate ||
+                                       !options.ports.empty() || !options.exportFile.empty())) {
+        error = "--check only loads a scenario: it takes no other option";
         return false;
     }
     if (options.simulate && !options.ports.empty()) {

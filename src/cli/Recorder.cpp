@@ -18,6 +18,8 @@
 #include "charts/Export.h"
 #include "cli/ConsoleView.h"
 #include "cli/RecordingSink.h"
+#include "cli/ScenarioTools.h"
+#include "experiment/Experiment.h"
 #include "session/MainFM.h"
 
 #ifdef VANTREL_HAVE_SIM
@@ -163,6 +165,14 @@ int tRecorder::RunLogged() {
     }
 #endif
     controller->SetPorts(options_.ports);
+    if (!options_.scenarioFile.empty()) {
+        try {
+            controller->OpenScenario(options_.scenarioFile);
+        } catch (const std::exception& e) {
+            messages_ << kPrefix << options_.scenarioFile << ": " << e.what() << '\n';
+            return kExitScenario;
+        }
+    }
     for (int i = 0; i < kQuantityCount; ++i) {
         if (options_.relative[static_cast<std::size_t>(i)]) {
             controller->RelativeItemToggled(i, true);
@@ -183,10 +193,7 @@ int tRecorder::Record(TfmMain& controller, tRecordingSink& sink) {
             messages_ << kPrefix << "interrupted while looking for the station\n";
             return kExitInterrupted;
         }
-        std::string ports;
-        for (const std::string& port : controller.PortsToTry()) {
-            ports += (ports.empty() ? "" : ", ") + port;
-        }
+        const std::string ports = joinTexts(controller.PortsToTry(), ", ");
         messages_ << kPrefix << "no station found on "
                   << (ports.empty() ? std::string("the system's serial ports") : ports) << '\n';
         return kExitNoStation;
@@ -247,7 +254,7 @@ int tRecorder::Record(TfmMain& controller, tRecordingSink& sink) {
         const double elapsed = elapsedSince();
         reason = CheckStop(controller, sink, elapsed);
         if (reason == tStop::None && elapsed >= nextProgress) {
-            Progress(sink, elapsed);
+            Progress(controller, sink, elapsed);
             nextProgress += kProgressInterval;
         }
     }
@@ -270,6 +277,9 @@ int tRecorder::Record(TfmMain& controller, tRecordingSink& sink) {
     if (!exported) {
         return kExitExportFailed;
     }
+    if (reason == tStop::ScenarioFailed) {
+        return kExitScenario;
+    }
     return reason == tStop::LinkLost ? kExitLinkLost : kExitDone;
 }
 
@@ -277,6 +287,9 @@ tRecorder::tStop tRecorder::CheckStop(const TfmMain& controller, const tRecordin
                                       double elapsed) const {
     if (!controller.IsConnected()) {
         return tStop::LinkLost;
+    }
+    if (controller.Experiment().Failed()) {
+        return tStop::ScenarioFailed;  // the recording up to here is still exported
     }
     if (sink.LimitReached()) {
         return tStop::Records;
@@ -293,9 +306,12 @@ tRecorder::tStop tRecorder::CheckStop(const TfmMain& controller, const tRecordin
     return tStop::None;
 }
 
-void tRecorder::Progress(const tRecordingSink& sink, double elapsed) {
+void tRecorder::Progress(const TfmMain& controller, const tRecordingSink& sink, double elapsed) {
     messages_ << kPrefix << static_cast<long long>(elapsed) << " s, " << sink.Accepted()
               << " records";
+    if (const tState* state = controller.Experiment().GetCurrentState()) {
+        messages_ << ", state " << state->Name();
+    }
     if (sink.Accepted() > 0) {
         messages_ << ", t " << formatFixed(sink.NewestTime(), 3) << " s:";
         for (int i = 0; i < kQuantityCount; ++i) {
@@ -341,6 +357,9 @@ void tRecorder::Summary(tStop reason, const tRecordingSink& sink, double elapsed
         case tStop::LinkLost:
             messages_ << "the link to the station was lost";
             break;
+        case tStop::ScenarioFailed:
+            messages_ << "stopped after a failed scenario step";
+            break;
         case tStop::Ended:
         case tStop::None:
             messages_ << "acquisition ended";
@@ -365,6 +384,12 @@ int runRecorder(const std::vector<std::string>& args, const std::string& program
     if (options.help) {
         out << kCliUsage;
         return kExitDone;
+    }
+    if (!options.checkFile.empty()) {
+        return checkScenario(options.checkFile, out, messages);
+    }
+    if (!options.replayFile.empty()) {
+        return replayScenario(options.scenarioFile, options.replayFile, out, messages);
     }
 #ifndef VANTREL_HAVE_SIM
     if (options.simulate) {

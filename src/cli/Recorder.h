@@ -18,7 +18,7 @@ enum tExitStatus : int {
     kExitDone = 0,
     kExitUsage = 1,          // wrong arguments, or a configuration that cannot be used
     kExitNoStation = 2,      // no port answered as the station
-    kExitScenario = 3,       // reserved: an experiment scenario that fails
+    kExitScenario = 3,       // the scenario does not load, or one of its steps failed
     kExitLinkLost = 4,       // the link died during the run; what arrived is still exported
     kExitExportFailed = 5,   // the run went to a fallback file instead (its name is told)
     kExitInterrupted = 130,  // interrupted before recording began
@@ -42,12 +42,12 @@ public:
     int Run();
 
 private:
-    enum class tStop { None, Records, Duration, Interrupted, LinkLost, Ended };
+    enum class tStop { None, Records, Duration, Interrupted, LinkLost, Ended, ScenarioFailed };
 
     int RunLogged();
     int Record(TfmMain& controller, tRecordingSink& sink);
     tStop CheckStop(const TfmMain& controller, const tRecordingSink& sink, double elapsed) const;
-    void Progress(const tRecordingSink& sink, double elapsed);
+    void Progress(const TfmMain& controller, const tRecordingSink& sink, double elapsed);
     bool Export(TfmMain& controller);
     bool Interrupted() const { return interrupts_ != nullptr && interrupts_->load() > 0; }
     void Summary(tStop reason, const tRecordingSink& sink, double elapsed);

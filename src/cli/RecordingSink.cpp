@@ -49,4 +49,10 @@ void tRecordingSink::EndBatch(float t) {
     }
 }
 
+void tRecordingSink::AddTransition(float t, const std::string& name) {
+    if (target_ != nullptr) {
+        target_->AddTransition(t, name);
+    }
+}
+
 }  // namespace vantrel

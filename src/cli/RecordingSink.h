@@ -33,6 +33,7 @@ public:
     void EnterAnalysisMode() override;
     tExperimentValues AddReadingSet(float t, const tReadingValues& readings) override;
     void EndBatch(float t) override;
+    void AddTransition(float t, const std::string& name) override;
 
 private:
     iChartSink* target_ = nullptr;

@@ -444,6 +444,7 @@ void TfmMain::decodeLines(std::string_view text, bool step, tFirstError& errors)
             // all of them are in.
             errors.Run([&] {
                 if (experiment_->Update(values)) {
+                    chartSink().AddTransition(t, experiment_->GetCurrentState()->Name());
                     ApplyState(experiment_->GetCurrentState());
                 }
             });
@@ -555,7 +556,10 @@ void TfmMain::setPeriod(int milliseconds) {
     if (device_ == nullptr) {
         return;
     }
-    device_->SendCommand("F" + std::to_string(milliseconds));
+    // Built by appending: g++ 12 at -O3 takes "F" + text for an overlapping copy.
+    std::string command = "F";
+    command += std::to_string(milliseconds);
+    device_->SendCommand(command);
     digitisePeriod_ = milliseconds;
 }
 
@@ -572,8 +576,21 @@ void TfmMain::ApplyState(const tState* state) {
 // ---------------------------------------------------------------- scenario and charts
 
 void TfmMain::acFileOpenExecute() {
-    // Opening needs the scenario file loader, which the program does not
-    // have yet; until then the command does nothing rather than pretend.
+    std::string path;
+    if (view_.ChooseOpenFile(std::string(kScenarioFilter), path)) {
+        OpenScenario(path);
+    }
+}
+
+void TfmMain::OpenScenario(const std::string& path) {
+    try {
+        experiment_->Load(path);
+    } catch (const std::exception&) {
+        view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"));
+        throw;
+    }
+    view_.SetScenarioLabel(experiment_->GetStatus() == esLoaded ? experiment_->GetName()
+                                                                : constantText("DK_NO_SCENARIO"));
 }
 
 void TfmMain::acFileCloseExecute() {

@@ -105,6 +105,10 @@ public:
     void setPeriod(int milliseconds);
     // Sends a state's actions and shows its name (nothing without a state or link).
     void ApplyState(const tState* state);
+    // Loads the scenario file `path` (the open command after its chooser,
+    // or the start-up option): the label shows its name, or the no-scenario
+    // text when the load fails, whose error is raised on.
+    void OpenScenario(const std::string& path);
 
     // ---- chart handlers the window forwards
     void chSeriesClickCheck(int index, bool checked);

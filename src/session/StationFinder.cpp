@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "base/Error.h"
+#include "base/Functions.h"
 #include "base/LogFile.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
@@ -28,11 +29,7 @@ std::unique_ptr<tDevice> tStationFinder::Find(const tOnPort& onPort, const tWait
     tSettings snapshot(false);
     settings_.AssignTo(snapshot);
     if (!ports_.empty()) {
-        std::string list;
-        for (const std::string& port : ports_) {
-            list += (list.empty() ? "" : ";") + port;
-        }
-        snapshot.SetSettingByName("Ports", list);
+        snapshot.SetSettingByName("Ports", joinTexts(ports_, ";"));
     }
 
     const auto waitFor = [&](int ms) {

@@ -261,6 +261,43 @@ void TChartPlot::RefreshMarks() {
     }
 }
 
+void TChartPlot::RefreshTransitions() {
+    for (auto* item : transitionItems_) {
+        removeItem(item);
+    }
+    transitionItems_.clear();
+    if (kind_ != tChartKind::Time || model_ == nullptr) {
+        return;
+    }
+    const QColor ink(70, 70, 70);
+    for (const tTransition& transition : model_->Transitions()) {
+        auto* line = new QCPItemStraightLine(this);
+        line->setObjectName("lnTransition");
+        line->setSelectable(false);
+        line->setClipToAxisRect(true);
+        line->setPen(QPen(ink, 1, Qt::DashLine));
+        line->point1->setCoords(transition.time, 0.0);
+        line->point2->setCoords(transition.time, 1.0);
+        // The name reads upwards along the line, just right of it, so that
+        // close steps do not write over each other.
+        auto* name = new QCPItemText(this);
+        name->setObjectName("lbTransition");
+        name->setSelectable(false);
+        name->setClipToAxisRect(true);
+        name->position->setType(QCPItemPosition::ptPlotCoords);
+        name->position->setCoords(transition.time, kPercentHigh);
+        name->setPositionAlignment(Qt::AlignRight | Qt::AlignTop);
+        name->setRotation(-90);
+        name->setPadding(QMargins(4, 2, 4, 2));
+        name->setColor(ink);
+        name->setFont(pixelFont(font().family(), 11, false));
+        name->setText(QString::fromStdString(transition.state));
+        transitionItems_.push_back(line);
+        transitionItems_.push_back(name);
+    }
+    RequestReplot();
+}
+
 void TChartPlot::UpdateMarkerLines() {
     if (originLine_ == nullptr) {
         return;

@@ -42,6 +42,8 @@ public:
     void ApplyAxis(double min, double max);
     // Marks of marked points (time chart).
     void RefreshMarks();
+    // A thin line with the state's name at every scenario transition (time chart).
+    void RefreshTransitions();
     // Redraws at the next pass of the event loop; a hidden chart waits until
     // it is shown.
     void RequestReplot();
@@ -73,6 +75,7 @@ private:
     std::array<QCPAbstractPlottable*, kQuantityCount> curves_{};
     std::array<std::size_t, kQuantityCount> drawn_{};
     std::vector<QCPAbstractItem*> markItems_;
+    std::vector<QCPAbstractItem*> transitionItems_;
     QCPItemStraightLine* originLine_ = nullptr;
     QCPItemStraightLine* cursorLine_ = nullptr;
     bool applyingAxis_ = false;

@@ -615,6 +615,10 @@ void TfmMainWindow::CheckListChanged() {
     controls_->SyncCheckList();
 }
 
+void TfmMainWindow::TransitionsChanged() {
+    chAll_->RefreshTransitions();
+}
+
 void TfmMainWindow::Repaint() {
     chAll_->RefreshMarks();
     chAll_->RequestReplot();

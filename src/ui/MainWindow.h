@@ -85,6 +85,7 @@ public:
     void ValueListChanged() override;
     void CheckListChanged() override;
     void Repaint() override;
+    void TransitionsChanged() override;
 
     // "Text (*.a)|*.a|All (*.*)|*.*" as a Qt name filter list.
     static QString QtFilter(const std::string& filter);

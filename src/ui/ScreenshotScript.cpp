@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "charts/ChartModel.h"
+#include "experiment/Experiment.h"
 #include "session/MainFM.h"
 #include "ui/ActuatorFR.h"
 #include "ui/ChartPlot.h"
@@ -67,9 +68,12 @@ void tScreenshotScript::Start() {
             frame->SetValueText(value);
             frame->findChild<QToolButton*>("bbSet")->click();
         };
-        set(0, "200");
-        set(1, "120");
-        set(2, "300");
+        // A loaded scenario drives the actuators itself.
+        if (window_.Controller().Experiment().GetStatus() != esLoaded) {
+            set(0, "200");
+            set(1, "120");
+            set(2, "300");
+        }
         window_.Trigger("acDeviceStart");
     });
     Then(measureSeconds_ * 1000, [this] { Grab("02-measuring.png"); });

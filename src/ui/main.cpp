@@ -47,12 +47,17 @@ int main(int argc, char** argv) {
 
     bool simulate = false;
     std::string screenshotDir;
+    std::string scenario;
     int screenshotSeconds = 20;
     tOptionParser options;
     // Qt has taken its own options out already; anything else unknown is
     // passed over rather than keeping the window from opening.
     options.SkipUnknown();
     options.Flag({"--simulate"}, [&] { simulate = true; });
+    options.Value({"--scenario"}, [&](const std::string& value, std::string&) {
+        scenario = value;
+        return true;
+    });
     options.Value({"--screenshot-script"}, [&](const std::string& value, std::string&) {
         screenshotDir = value;
         simulate = true;
@@ -103,6 +108,16 @@ int main(int argc, char** argv) {
         }
 #endif
         window.show();
+        if (!scenario.empty()) {
+            // As if opened from the menu: a file that fails says why, and
+            // the window goes on without a scenario.
+            try {
+                window.Controller().OpenScenario(scenario);
+            } catch (const std::exception& error) {
+                logFile->WriteLine(error.what());
+                reportStartError(error.what());
+            }
+        }
         if (!screenshotDir.empty()) {
             auto* script = new tScreenshotScript(window, QString::fromStdString(screenshotDir),
                                                  screenshotSeconds);

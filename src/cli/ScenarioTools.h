@@ -1,0 +1,23 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+
+namespace vantrel {
+
+// A teacher's tools for a scenario before class, with no station.
+
+// Loads and compiles `scenarioFile` and lists it on `out`: the name, the
+// start and final states and one line per state (number, name, actions).
+// 0, or 3 with the message on `messages` when it does not load.
+int checkScenario(const std::string& scenarioFile, std::ostream& out, std::ostream& messages);
+
+// Feeds an exported run through the scenario, one reading per line, with
+// the rates of change the charts would compute, and prints every transition
+// (time as in the file, old and new state, the new state's actions) and
+// "finished" when a final state ends the run. 0, or 3 with the message of
+// the load or step that failed (1 when the run cannot be read).
+int replayScenario(const std::string& scenarioFile, const std::string& runFile, std::ostream& out,
+                   std::ostream& messages);
+
+}  // namespace vantrel

@@ -1,0 +1,156 @@
+// The recorder with scenarios: running one on the station, checking one at
+// home, trying one against a recorded lesson, and the shipped examples.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/CliTestSupport.h"
+#include "cli/Recorder.h"
+#include "sim/Simulator.h"
+
+namespace vantrel {
+namespace {
+
+using test::exportRows;
+using test::readFile;
+using test::writeBytes;
+
+const std::string kExamples = std::string(VANTREL_SOURCE_DIR) + "/examples/";
+
+class ScenarioCliTest : public ::testing::Test {
+protected:
+    int Run(const std::vector<std::string>& args) {
+        std::ostringstream out;
+        std::ostringstream messages;
+        const int status = runRecorder(args, dir.Program(), out, messages, &interrupts);
+        output = out.str();
+        this->messages = messages.str();
+        return status;
+    }
+    // A scenario of two states whose script is `body` (the statements of
+    // NewState, which gets the state and LT, LP).
+    std::string Scenario(const std::string& name, const std::string& body) {
+        writeBytes(dir.File(name + ".exp"),
+                   "[General]\nName=" + name +
+                       "\nStartState=0\nFinalState=1\nStateCount=2\n"
+                       "[State0]\nName=Начало\nActionCount=1\nAction0=M0,1,10\n"
+                       "[State1]\nName=Конец\nActionCount=1\nAction0=M0,0\n");
+        writeBytes(dir.File(name + ".tra"),
+                   "unit " + name +
+                       ";\nvar N: Integer;\nfunction NewState(State: Integer; LT, LP: Real): "
+                       "Integer;\nbegin\n  Result := State;\n  Inc(N);\n" +
+                       body + "\nend;\nend.\n");
+        return dir.File(name + ".exp");
+    }
+
+    test::tCliDir dir;
+    std::atomic<int> interrupts{0};
+    std::string output;
+    std::string messages;
+};
+
+// Each example runs to its end on the simulator (a station clock 40 times
+// faster than the wall's), and its last state switches off what it used.
+struct tExample {
+    const char* name;
+    const char* lastCommand;
+};
+
+class ExampleTest : public ScenarioCliTest, public ::testing::WithParamInterface<tExample> {};
+
+TEST_P(ExampleTest, RunsToItsFinalStateOnTheSimulator) {
+    const tExample& example = GetParam();
+    sim::tOptions options;
+    options.timeScale = 40;
+    sim::tSimulator station(options);
+    station.Start();
+    const std::string out = dir.File(std::string(example.name) + ".csv");
+    EXPECT_EQ(Run({"--port", station.SlavePath(), "--scenario", kExamples + example.name + ".exp",
+                   "--export", out}),
+              kExitDone)
+        << messages;
+    EXPECT_NE(messages.find("acquisition ended"), std::string::npos) << messages;
+    const auto received = station.ReceivedLines();
+    EXPECT_NE(std::find(received.begin(), received.end(), example.lastCommand), received.end());
+    EXPECT_GT(exportRows(readFile(out)).size(), 50u);
+    if (std::string(example.name) == "titration") {
+        // The pump stops once the pH jump has passed: beyond the 5 ml of
+        // base that neutralise the acid, well before the burette runs dry.
+        const auto sent = station.SentRecords();
+        const double ml = sent.back().v1 * 0.0934;
+        EXPECT_GT(ml, 5.0);
+        EXPECT_LT(ml, 7.5);
+        EXPECT_GT(sent.back().lp, 10.0f);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shipped, ExampleTest,
+                         ::testing::Values(tExample{"thermostat", "M0,0"},
+                                           tExample{"titration", "D1,0"},
+                                           tExample{"procedure", "M0,0"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ScenarioCliTest, ScenarioThatFailsToLoadOrInAStepIsExitThree) {
+    EXPECT_EQ(Run({"--port", "/nonexistent", "--scenario", dir.File("none.exp")}), kExitScenario);
+    EXPECT_NE(messages.find("Invalid experiment name"), std::string::npos) << messages;
+    EXPECT_EQ(messages.find("looking for the station"), std::string::npos) << messages;
+
+    // A step fails after some readings: the recording up to there is exported.
+    sim::tOptions options;
+    options.timeScale = 10;
+    sim::tSimulator station(options);
+    station.Start();
+    const std::string out = dir.File("failed.csv");
+    EXPECT_EQ(
+        Run({"--port", station.SlavePath(), "--scenario",
+             Scenario("Broken", "  if N > 5 then Result := N div (N - N);"), "--export", out}),
+        kExitScenario)
+        << messages;
+    EXPECT_NE(messages.find("division by zero"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("stopped after a failed scenario step"), std::string::npos);
+    EXPECT_GE(exportRows(readFile(out)).size(), 6u);
+}
+
+TEST_F(ScenarioCliTest, CheckListsTheScenarioOrSaysWhyItDoesNotLoad) {
+    EXPECT_EQ(Run({"--check", kExamples + "titration.exp"}), kExitDone) << messages;
+    EXPECT_NE(output.find("experiment\tТитрование HCl щёлочью\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("final\t3\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("state\t3\tГотово\tD1,0 | M0,0\n"), std::string::npos) << output;
+
+    EXPECT_EQ(Run({"--check", Scenario("Typo", "  Result := Stat;")}), kExitScenario);
+    EXPECT_NE(messages.find("undeclared identifier 'Stat'"), std::string::npos) << messages;
+    EXPECT_TRUE(output.empty());
+}
+
+// A recorded lesson, with a comma as decimal separator and only some of the
+// quantities, tried against scenarios before class.
+TEST_F(ScenarioCliTest, ReplayPrintsEveryTransitionOfARecordedRun) {
+    writeBytes(dir.File("lesson.csv"),
+               "t\tТемпература\tpH\r\n0,000\t20,00\t2,00\r\n0,200\t35,00\t2,10\r\n"
+               "0,400\t41,00\t2,20\r\n0,600\t41,00\t2,20\r\n0,800\t41,00\t2,20\r\n");
+    EXPECT_EQ(Run({"--scenario", Scenario("Warm", "  if LT > 40 then Result := 1;"), "--replay",
+                   dir.File("lesson.csv")}),
+              kExitDone)
+        << messages;
+    EXPECT_EQ(output, "0,400\t0\t1\tM0,0\nfinished\t0,600\n");
+
+    EXPECT_EQ(Run({"--scenario", Scenario("Fails", "  if LP > 2.05 then Result := 9;"), "--replay",
+                   dir.File("lesson.csv")}),
+              kExitScenario);
+    EXPECT_NE(messages.find("at 0,200: Error while transition from state #0 to state #9."),
+              std::string::npos)
+        << messages;
+
+    writeBytes(dir.File("other.csv"), "Time;Temp\r\n1;2\r\n");
+    EXPECT_EQ(Run({"--scenario", Scenario("Any", ""), "--replay", dir.File("other.csv")}),
+              kExitUsage);
+    EXPECT_NE(messages.find("no export of this program"), std::string::npos) << messages;
+}
+
+}  // namespace
+}  // namespace vantrel
