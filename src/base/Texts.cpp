@@ -90,6 +90,7 @@ std::atomic<int> currentMessageLanguage{kLangRussian};
 struct tTranslations {
     std::shared_mutex mutex;
     std::map<std::string, std::string, std::less<>> texts;
+    std::map<int, std::string> messages;  // of the applied language file
 };
 
 tTranslations& translations() {
@@ -134,9 +135,40 @@ void clearConstantTranslations() {
     tTranslations& store = translations();
     std::unique_lock guard(store.mutex);
     store.texts.clear();
+    store.messages.clear();
+}
+
+void setMessageTranslations(std::map<int, std::string> messages) {
+    tTranslations& store = translations();
+    std::unique_lock guard(store.mutex);
+    store.messages = std::move(messages);
+}
+
+std::vector<std::string_view> constantNames() {
+    std::vector<std::string_view> names;
+    for (const tConstant& constant : kConstants) {
+        names.push_back(constant.name);
+    }
+    return names;
+}
+
+std::vector<int> messageNumbers() {
+    std::vector<int> numbers;
+    for (const tMessage& message : kMessages) {
+        numbers.push_back(message.number);
+    }
+    return numbers;
 }
 
 std::string messageText(int number) {
+    {
+        tTranslations& store = translations();
+        std::shared_lock guard(store.mutex);
+        const auto found = store.messages.find(number);
+        if (found != store.messages.end()) {
+            return found->second;
+        }
+    }
     return messageText(number, messageLanguage());
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantrel {
 
@@ -20,7 +22,14 @@ int messageLanguage();
 std::string constantText(std::string_view name);
 // Replaces (or, with an empty map, resets) the translations of constants.
 void setConstantTranslation(std::string_view name, std::string text);
+// Forgets every translation of constants and messages.
 void clearConstantTranslations();
+// Numbered messages as a language file gives them; they come before the
+// built-in Russian and Kazakh texts.
+void setMessageTranslations(std::map<int, std::string> messages);
+// The names of all constants and the numbers of all messages the program has.
+std::vector<std::string_view> constantNames();
+std::vector<int> messageNumbers();
 
 // A numbered message in the current message language ("" when unknown).
 std::string messageText(int number);

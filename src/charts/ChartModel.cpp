@@ -451,9 +451,9 @@ void tChartModel::InspectAt(double T, bool zeroMarkerMode) {
             t0 = series.X(static_cast<std::size_t>(zeroMarkerIndex_));
         }
         const double t1 = series.X(static_cast<std::size_t>(cursorIndex_));
-        SetValueByKey(kOriginTimeKey, formatFixed(t0, 3));
-        SetValueByKey(kCursorTimeKey, formatFixed(t1, 3));
-        SetValueByKey(kDeltaTimeKey, formatFixed(t1 - t0, 3));
+        SetValueByKey(timeKeys_[0], formatFixed(t0, 3));
+        SetValueByKey(timeKeys_[1], formatFixed(t1, 3));
+        SetValueByKey(timeKeys_[2], formatFixed(t1 - t0, 3));
         changed = true;
     }
     if (changed && view_) {
@@ -525,6 +525,13 @@ void tChartModel::SetValueKeys(const std::vector<std::string>& keys) {
     rows.reserve(std::max<std::size_t>(keys.size(), kQuantityCount));
     for (std::size_t j = 0; j < keys.size(); ++j) {
         rows.push_back({keys[j], j < valueRows_.size() ? valueRows_[j].value : ""});
+    }
+    // A full list renames the three time rows too; they are then found by
+    // their new keys instead of gaining Russian twins.
+    if (keys.size() >= kQuantityCount + timeKeys_.size()) {
+        for (std::size_t k = 0; k < timeKeys_.size(); ++k) {
+            timeKeys_[k] = keys[kQuantityCount + k];
+        }
     }
     // Quantity rows are found by position, so a short key list keeps them.
     for (std::size_t j = rows.size(); j < kQuantityCount; ++j) {

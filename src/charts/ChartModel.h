@@ -177,6 +177,9 @@ private:
     std::size_t rateIndex_ = 0;
 
     std::vector<tValueRow> valueRows_;
+    // Keys of the rows that point inspection fills (t0, t and dt).
+    std::array<std::string, 3> timeKeys_{std::string(kOriginTimeKey), std::string(kCursorTimeKey),
+                                         std::string(kDeltaTimeKey)};
     std::vector<tTransition> transitions_;
 };
 

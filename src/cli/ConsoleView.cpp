@@ -93,4 +93,16 @@ bool tConsoleView::KeepResponsive(int milliseconds) {
     return interrupts_ == nullptr || interrupts_->load() == 0;
 }
 
+std::string tConsoleView::LanguageName(int) const {
+    return {};
+}
+
+void tConsoleView::SetLanguageMenu(const std::vector<std::string>&, int) {}
+void tConsoleView::CheckLanguage(int) {}
+void tConsoleView::ApplyLanguage(int, const tLanguageFile*) {}
+
+void tConsoleView::ShowInformation(const std::string& text, const std::string& caption) {
+    messages_ << kPrefix << caption << ": " << text << '\n';
+}
+
 }  // namespace vantrel

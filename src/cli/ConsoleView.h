@@ -53,6 +53,11 @@ public:
     void ShowAbout() override;
     void Close() override;
     bool KeepResponsive(int milliseconds) override;
+    std::string LanguageName(int languageId) const override;
+    void SetLanguageMenu(const std::vector<std::string>& names, int checked) override;
+    void CheckLanguage(int index) override;
+    void ApplyLanguage(int languageId, const tLanguageFile* file) override;
+    void ShowInformation(const std::string& text, const std::string& caption) override;
 
 private:
     std::ostream& messages_;

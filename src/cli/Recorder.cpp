@@ -12,6 +12,7 @@
 #include "base/Files.h"
 #include "base/Functions.h"
 #include "base/LogFile.h"
+#include "base/ProgramFiles.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
 #include "charts/ChartModel.h"
@@ -37,12 +38,6 @@ constexpr double kProgressInterval = 1.0;
 
 constexpr std::array<const char*, kQuantityCount> kCodes = {"LT", "LP", "LC", "LE",
                                                             "V1", "V2", "V3"};
-
-std::string withExtension(const std::string& programPath, const char* extension) {
-    std::filesystem::path path(programPath);
-    path.replace_extension(extension);
-    return path.string();
-}
 
 // Reading texts as the value list shows them: volumes with four decimals.
 std::string readingText(int quantity, float value) {
@@ -103,14 +98,14 @@ tRecorder::tRecorder(tCliOptions options, std::vector<std::string> args, std::st
                      std::ostream& messages, const std::atomic<int>* interrupts)
     : options_(std::move(options)),
       args_(std::move(args)),
-      programPath_(std::move(programPath)),
+      files_(locateProgramFiles(programPath)),
       messages_(messages),
       interrupts_(interrupts) {}
 
 int tRecorder::Run() {
     std::unique_ptr<tLogFile> log;
     try {
-        log = std::make_unique<tLogFile>(withExtension(programPath_, ".log"), args_);
+        log = std::make_unique<tLogFile>(files_.log, args_);
     } catch (const std::exception& e) {
         messages_ << kPrefix << e.what() << '\n';
         return kExitUsage;
@@ -138,11 +133,11 @@ int tRecorder::RunLogged() {
     tConsoleView view(messages_);
     tRecordingSink sink(options_.records);
     const std::string configFile =
-        options_.configFile.empty() ? withExtension(programPath_, ".cfg") : options_.configFile;
+        options_.configFile.empty() ? files_.config : options_.configFile;
     std::unique_ptr<TfmMain> controller;
     try {
         controller = std::make_unique<TfmMain>(view, configFile, &sink);
-        controller->FormCreate();
+        controller->FormCreate(files_.languageFolders);
     } catch (const std::exception& e) {
         messages_ << kPrefix << e.what() << '\n';
         return kExitUsage;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ProgramFiles.h"
 #include "cli/CliOptions.h"
 
 namespace vantrel {
@@ -54,7 +55,7 @@ private:
 
     tCliOptions options_;
     std::vector<std::string> args_;
-    std::string programPath_;
+    tProgramFiles files_;
     std::ostream& messages_;
     const std::atomic<int>* interrupts_;
 };

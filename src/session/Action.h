@@ -21,6 +21,7 @@ public:
     const std::string& Caption() const { return caption_; }
     void SetCaption(std::string caption) { caption_ = std::move(caption); }
     const std::vector<std::string>& Shortcuts() const { return shortcuts_; }
+    void SetShortcuts(std::vector<std::string> shortcuts) { shortcuts_ = std::move(shortcuts); }
     const std::string& Hint() const { return hint_; }
     void SetHint(std::string hint) { hint_ = std::move(hint); }
 

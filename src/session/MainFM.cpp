@@ -16,6 +16,7 @@
 #include "device/Device.h"
 #include "device/PortList.h"
 #include "experiment/Experiment.h"
+#include "lang/LanguageFile.h"
 #include "session/FirstError.h"
 #include "session/StationFinder.h"
 
@@ -69,10 +70,106 @@ TfmMain::~TfmMain() {
     settings_.reset();
 }
 
-void TfmMain::FormCreate() {
-    // The built-in language needs no texts rewritten; the curve check list
-    // takes its ticks from the curves.
+void TfmMain::FormCreate(const std::vector<std::string>& languageFolders) {
+    languages_ =
+        tLanguageList::Scan(languageFolders, [this](int id) { return view_.LanguageName(id); });
+    const int id = strToIntDef(settings_->GetSettingByName("LanguageID"), kLangRussian);
+    languageIndex_ = languages_.IndexOf(id);
+    std::vector<std::string> names;
+    for (const tLanguage& language : languages_.Entries()) {
+        names.push_back(language.name);
+    }
+    view_.SetLanguageMenu(names, languageIndex_);
+    applyLanguage(languageIndex_);
+}
+
+void TfmMain::applyLanguage(int index) {
+    const tLanguage& language = languages_.Entries()[static_cast<std::size_t>(index)];
+    std::unique_ptr<tLanguageFile> file;
+    if (!language.fileName.empty()) {
+        try {
+            file = std::make_unique<tLanguageFile>(tLanguageFile::FromFile(language.fileName));
+        } catch (const std::exception& e) {
+            // A file that went away since the list was made: the built-in texts.
+            logFile->WriteLine(e.what());
+        }
+    }
+    if (file == nullptr) {
+        view_.ApplyLanguage(kLangRussian, nullptr);
+        // The curve check list takes its ticks from the curves.
+        charts_->SyncCheckListFromSeries();
+        return;
+    }
+    applyLanguageFile(*file);
+    view_.ApplyLanguage(language.id, file.get());
     charts_->SyncCheckListFromSeries();
+    // The frames and the names follow the translated windows, which have
+    // just overwritten the frames' texts.
+    for (int n = 0; n < kActuatorCount; ++n) {
+        actuators_[n].name = constantText("DK_DEV_ACT_" + std::to_string(n));
+    }
+    actuatorPanel_.Build(actuators_);
+    for (int n = 0; n < kQuantityCount; ++n) {
+        quantityNames[n] = constantText("DK_SENS_" + std::to_string(n));
+    }
+    setMessageLanguage(language.id);
+    view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"));
+    view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));
+}
+
+// The texts of the file that the controller itself holds: its constants and
+// messages, the actions, the value-list keys and the file choosers.
+void TfmMain::applyLanguageFile(const tLanguageFile& file) {
+    for (const auto& [name, text] : file.Constants()) {
+        setConstantTranslation(name, text);
+    }
+    setMessageTranslations(file.Messages());
+    for (const tTranslation& t : file.Translations("TfmMain")) {
+        if (tAction* a = FindAction(t.object)) {
+            if (equalsIgnoreCase(t.property, "Caption")) {
+                a->SetCaption(t.text);
+            } else if (equalsIgnoreCase(t.property, "Hint")) {
+                a->SetHint(t.text);
+            } else if (equalsIgnoreCase(t.property, "SecondaryShortCuts") &&
+                       !a->Shortcuts().empty()) {
+                std::vector<std::string> keys{a->Shortcuts().front()};
+                for (std::string& key : splitItems(t.text)) {
+                    if (!key.empty()) {
+                        keys.push_back(std::move(key));
+                    }
+                }
+                a->SetShortcuts(std::move(keys));
+            }
+        }
+    }
+    std::string text;
+    if (file.Find("TfmMain", "vleData", "Keys", text)) {
+        charts_->SetValueKeys(splitItems(text));
+    }
+    if (file.Find("TfmMain", "od", "Filter", text)) {
+        scenarioFilter_ = text;
+    }
+    if (file.Find("TfmMain", "sd", "Filter", text)) {
+        exportFilter_ = text;
+    }
+    if (file.Find("TfmMain", "sd", "DefaultExt", text)) {
+        exportExtension_ = text;
+    }
+}
+
+void TfmMain::miChangeLanguage(int index) {
+    if (index < 0 || index >= static_cast<int>(languages_.Entries().size())) {
+        index = 0;
+    }
+    if (index == languageIndex_) {
+        return;
+    }
+    settings_->SetSettingByName(
+        "LanguageID", std::to_string(languages_.Entries()[static_cast<std::size_t>(index)].id));
+    settings_->Save();
+    languageIndex_ = index;
+    view_.CheckLanguage(index);
+    view_.ShowInformation("Restart application to apply changes.", messageText(20001));
 }
 
 // ---------------------------------------------------------------- actions
@@ -577,7 +674,7 @@ void TfmMain::ApplyState(const tState* state) {
 
 void TfmMain::acFileOpenExecute() {
     std::string path;
-    if (view_.ChooseOpenFile(std::string(kScenarioFilter), path)) {
+    if (view_.ChooseOpenFile(scenarioFilter_, path)) {
         OpenScenario(path);
     }
 }
@@ -600,8 +697,7 @@ void TfmMain::acFileCloseExecute() {
 
 void TfmMain::acFileExportExecute() {
     std::string fileName;
-    if (!view_.ChooseSaveFile(std::string(kExportExtension), std::string(kExportFilter),
-                              fileName)) {
+    if (!view_.ChooseSaveFile(exportExtension_, exportFilter_, fileName)) {
         return;
     }
     try {

@@ -10,6 +10,7 @@
 
 #include "charts/ChartSink.h"
 #include "device/Packet.h"
+#include "lang/LanguageList.h"
 #include "session/ActionList.h"
 #include "session/ActuatorPanel.h"
 #include "session/Actuators.h"
@@ -53,8 +54,14 @@ public:
     TfmMain& operator=(const TfmMain&) = delete;
     ~TfmMain();
 
-    // Once the window exists: the user-interface language (built-in Russian).
-    void FormCreate();
+    // Once the window exists: the language list from the .lng files of
+    // `languageFolders` (the program's folder first), the language menu, and
+    // the language the configuration names (LanguageID), applied.
+    void FormCreate(const std::vector<std::string>& languageFolders = {});
+    // A language menu item was chosen: stored at once for the next start.
+    void miChangeLanguage(int index);
+    const tLanguageList& Languages() const { return languages_; }
+    int LanguageIndex() const { return languageIndex_; }
 
     // ---- actions
     const std::vector<std::unique_ptr<tAction>>& Actions() const { return actions_.All(); }
@@ -162,6 +169,8 @@ private:
     void decodeQueue(tPacketQueue& queue, bool step, tFirstError& errors);
     void switchOffActuators();
     iChartSink& chartSink() const;
+    void applyLanguage(int index);
+    void applyLanguageFile(const tLanguageFile& file);
 
     iMainView& view_;
     tActionList actions_;
@@ -183,6 +192,12 @@ private:
     bool closeAfterConnect_ = false;
     bool polling_ = false;
     bool closeQueryAttached_ = true;
+    tLanguageList languages_;
+    int languageIndex_ = 0;
+    // File choosers' texts (a language file may translate them).
+    std::string scenarioFilter_{kScenarioFilter};
+    std::string exportFilter_{kExportFilter};
+    std::string exportExtension_{kExportExtension};
     int actuatorPanelVisible_ = -1;  // -1 not told yet, else 0 or 1
 };
 

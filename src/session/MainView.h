@@ -1,8 +1,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace vantrel {
+
+class tLanguageFile;
 
 // The main window's two periodic timers.
 enum class tViewTimer {
@@ -92,6 +95,19 @@ public:
     // (events, timers, repaints). False when the user asked to cancel in a
     // way only the view knows of (an interrupt of the console).
     virtual bool KeepResponsive(int milliseconds) = 0;
+
+    // ---- languages
+    // The system's own name of a language ("" when it has none).
+    virtual std::string LanguageName(int languageId) const = 0;
+    // The language submenu: one radio item per name, `checked` marked.
+    virtual void SetLanguageMenu(const std::vector<std::string>& names, int checked) = 0;
+    virtual void CheckLanguage(int index) = 0;
+    // The language of this run: the toolkit's own texts (dialog buttons,
+    // file dialogs) follow it, and with a file (any language but the
+    // built-in one) every window and frame takes its texts from it.
+    virtual void ApplyLanguage(int languageId, const tLanguageFile* file) = 0;
+    // Information icon, OK button.
+    virtual void ShowInformation(const std::string& text, const std::string& caption) = 0;
 };
 
 }  // namespace vantrel

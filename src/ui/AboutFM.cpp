@@ -13,10 +13,9 @@
 #include <algorithm>
 
 #include "base/Texts.h"
-
-#ifndef VANTREL_VERSION
-#define VANTREL_VERSION ""
-#endif
+#include "base/VersionInfo.h"
+#include "ui/Localiser.h"
+#include "ui/QtText.h"
 
 namespace vantrel {
 
@@ -94,20 +93,12 @@ QLabel* centredLabel(QWidget* parent, const char* name, int pixels, bool bold) {
 
 }  // namespace
 
-QString TfmAbout::ProductName() {
-    return QStringLiteral("Vantrel");
-}
-
 QString TfmAbout::VersionText() {
-    QString version = QStringLiteral(VANTREL_VERSION);
+    QString version = qs(versionString("FileVersion"));
     if (version.isEmpty()) {
         version = QStringLiteral("<?>.<?>.<?>.<?>");
     }
-    return QString::fromStdString(messageText(5002)) + version;
-}
-
-QString TfmAbout::CopyrightText() {
-    return QStringLiteral("© Vantrel developers. Free for use in schools.");
+    return qs(messageText(5002)) + version;
 }
 
 QIcon TfmAbout::ApplicationIcon() {
@@ -127,7 +118,7 @@ QIcon TfmAbout::ApplicationIcon() {
     return icon;
 }
 
-TfmAbout::TfmAbout(QWidget* parent) : QDialog(parent) {
+TfmAbout::TfmAbout(const tLanguageFile* language, QWidget* parent) : QDialog(parent) {
     setObjectName("fmAbout");
     setWindowTitle(QStringLiteral("О программе..."));
     setFixedSize(kWidth, kHeight);
@@ -153,13 +144,13 @@ TfmAbout::TfmAbout(QWidget* parent) : QDialog(parent) {
     imLogo->setAlignment(Qt::AlignCenter);
     inner->addWidget(imLogo);
     lbFileName = centredLabel(panel, "lbFileName", 13, true);
-    lbFileName->setText(ProductName());
+
     inner->addWidget(lbFileName);
     lbVersion = centredLabel(panel, "lbVersion", 11, false);
-    lbVersion->setText(VersionText());
+
     inner->addWidget(lbVersion);
     lbCopyright = centredLabel(panel, "lbCopyright", 11, false);
-    lbCopyright->setText(CopyrightText());
+
     inner->addWidget(lbCopyright);
     inner->addStretch(1);
     outer->addWidget(panel, 1);
@@ -169,6 +160,14 @@ TfmAbout::TfmAbout(QWidget* parent) : QDialog(parent) {
     btnOK->setDefault(true);
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
     outer->addWidget(btnOK, 0, Qt::AlignHCenter);
+
+    if (language != nullptr) {
+        localise(*this, language->Translations("TfmAbout"));
+    }
+    // The version record, whatever a language file says of these labels.
+    lbFileName->setText(qs(versionString("FileDescription")));
+    lbVersion->setText(VersionText());
+    lbCopyright->setText(qs(versionString("LegalCopyright")));
 }
 
 }  // namespace vantrel

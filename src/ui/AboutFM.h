@@ -8,6 +8,8 @@ class QPushButton;
 
 namespace vantrel {
 
+class tLanguageFile;
+
 // The about box: product name, version and copyright as the build gives them.
 class TfmAbout : public QDialog {
     Q_OBJECT
@@ -16,12 +18,12 @@ public:
     static constexpr int kWidth = 235;
     static constexpr int kHeight = 279;
 
-    explicit TfmAbout(QWidget* parent = nullptr);
+    // With `language` its texts are applied first; the labels then show the
+    // version record.
+    explicit TfmAbout(const tLanguageFile* language = nullptr, QWidget* parent = nullptr);
 
-    // What the labels show; the build fills them in.
-    static QString ProductName();
+    // "Версия: " and the record's file version, or "<?>.<?>.<?>.<?>".
     static QString VersionText();
-    static QString CopyrightText();
     // The program's icon: the flask of the logo.
     static QIcon ApplicationIcon();
 

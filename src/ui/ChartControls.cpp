@@ -112,6 +112,7 @@ void tChartControls::BuildRelativeMenu(QWidget& window) {
     pmZero_ = new QMenu(&window);
     pmZero_->setObjectName("pmZero");
     auto* title = pmZero_->addAction(QStringLiteral("Относительные показания по:"));
+    title->setObjectName("miRelativeTitle");
     title->setEnabled(false);
     pmZero_->addSeparator();
     for (int i = 0; i < kQuantityCount; ++i) {
@@ -193,10 +194,6 @@ void tChartControls::SyncCheckList() {
                                     (model_.CurveEnabled(i) ? Qt::ItemIsEnabled : Qt::NoItemFlags);
         if (item->flags() != flags) {
             item->setFlags(flags);
-        }
-        const QString name = qs(quantityNames[i]);
-        if (item->text() != name) {
-            item->setText(name);
         }
     }
     syncing_ = false;

@@ -2,6 +2,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -14,7 +15,9 @@
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QListWidget>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QRadioButton>
@@ -26,6 +29,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTranslator>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -34,12 +38,15 @@
 #include "base/LogFile.h"
 #include "base/Texts.h"
 #include "charts/ChartModel.h"
+#include "lang/LanguageFile.h"
+#include "lang/LanguageList.h"
 #include "session/MainFM.h"
 #include "ui/AboutFM.h"
 #include "ui/ActionMirror.h"
 #include "ui/ActuatorFR.h"
 #include "ui/ChartControls.h"
 #include "ui/ChartPlot.h"
+#include "ui/Localiser.h"
 #include "ui/QtText.h"
 
 namespace vantrel {
@@ -67,7 +74,8 @@ bool TfmMainWindow::Guard(F&& work) {
     return false;
 }
 
-TfmMainWindow::TfmMainWindow(const std::string& configFileName, QWidget* parent)
+TfmMainWindow::TfmMainWindow(const std::string& configFileName,
+                             const std::vector<std::string>& languageFolders, QWidget* parent)
     : QMainWindow(parent) {
     setObjectName("fmMain");
     resize(1100, 720);
@@ -139,7 +147,7 @@ TfmMainWindow::TfmMainWindow(const std::string& configFileName, QWidget* parent)
         });
     }
 
-    controller_->FormCreate();
+    controller_->FormCreate(languageFolders);
     controls_->SyncAll();
     chAll_->ApplyAxis(model.TimeAxis().min, model.TimeAxis().max);
     chDepend_->ApplyAxis(model.DependAxis().min, model.DependAxis().max);
@@ -546,12 +554,104 @@ void TfmMainWindow::ShowRelativeMenu() {
 }
 
 void TfmMainWindow::ShowAbout() {
-    TfmAbout about(this);
+    TfmAbout about(language_.get(), this);
     about.exec();
 }
 
 void TfmMainWindow::Close() {
     close();
+}
+
+// ---- languages
+
+std::string TfmMainWindow::LanguageName(int languageId) const {
+    const std::string tag = localeTagOf(languageId);
+    if (tag.empty()) {
+        return {};
+    }
+    const QLocale locale(qs(tag));
+    if (locale.language() == QLocale::C) {
+        return {};
+    }
+    QString name = locale.nativeLanguageName();
+    if (!name.isEmpty()) {
+        name[0] = name[0].toUpper();
+    }
+    return name.toStdString();
+}
+
+void TfmMainWindow::SetLanguageMenu(const std::vector<std::string>& names, int checked) {
+    auto* group = new QActionGroup(miFileLanguage_);
+    group->setExclusive(true);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        auto* item = miFileLanguage_->addAction(qs(names[i]));
+        item->setObjectName(QString("miFileLanguage%1").arg(i));
+        item->setCheckable(true);
+        item->setChecked(int(i) == checked);
+        group->addAction(item);
+        connect(item, &QAction::triggered, this, [this, i] {
+            Guard([&] { controller_->miChangeLanguage(int(i)); });
+            CheckLanguage(controller_->LanguageIndex());
+        });
+        languageItems_.push_back(item);
+    }
+}
+
+void TfmMainWindow::CheckLanguage(int index) {
+    if (index >= 0 && index < int(languageItems_.size())) {
+        languageItems_[std::size_t(index)]->setChecked(true);
+    }
+}
+
+void TfmMainWindow::ApplyLanguage(int languageId, const tLanguageFile* file) {
+    // The toolkit's own texts: Qt's translation where it ships one, the
+    // language file's [Qt] texts on top, Russian underneath for whatever
+    // neither has (Qt has no Kazakh).
+    for (auto& translator : translators_) {
+        QCoreApplication::removeTranslator(translator.get());
+    }
+    translators_.clear();
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    const std::string tag = localeTagOf(languageId);
+    for (const QString& code : {QStringLiteral("ru"), qs(tag.substr(0, tag.find('_')))}) {
+        auto qt = std::make_unique<QTranslator>();
+        if (!code.isEmpty() && qt->load(QStringLiteral("qtbase_") + code, folder)) {
+            QCoreApplication::installTranslator(qt.get());
+            translators_.push_back(std::move(qt));
+        }
+    }
+    if (!tag.empty()) {
+        QLocale::setDefault(QLocale(qs(tag)));
+    }
+    if (file == nullptr) {
+        return;
+    }
+    language_ = std::make_unique<tLanguageFile>(*file);
+    if (!file->QtTexts().empty()) {
+        auto own = std::make_unique<tFileTranslator>(file->QtTexts());
+        QCoreApplication::installTranslator(own.get());
+        translators_.push_back(std::move(own));
+    }
+    // The controller applies what it holds: the actions, the value-list
+    // keys and the file choosers.
+    const auto controllers = [this](const tTranslation& t) {
+        return controller_->FindAction(t.object) != nullptr || t.object == "vleData" ||
+               t.object == "sd" || t.object == "od";
+    };
+    std::vector<std::string> unmatched =
+        localise(*this, file->Translations("TfmMain"), controllers);
+    for (TfrActuator* frame : frames_) {
+        for (std::string& key : localise(*frame, file->Translations("TfrActuator"))) {
+            unmatched.push_back(std::move(key));
+        }
+    }
+    for (const std::string& key : unmatched) {
+        logFile->WriteLine("LANGUAGE: nothing to translate for " + key);
+    }
+}
+
+void TfmMainWindow::ShowInformation(const std::string& text, const std::string& caption) {
+    QMessageBox::information(this, qs(caption), qs(text), QMessageBox::Ok);
 }
 
 void TfmMainWindow::SessionEndCancelled() {

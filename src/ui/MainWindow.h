@@ -18,6 +18,7 @@ class QTabWidget;
 class QTimer;
 class QToolBar;
 class QToolButton;
+class QTranslator;
 
 namespace vantrel {
 
@@ -26,6 +27,7 @@ class TfrActuator;
 class TChartPlot;
 class tActionMirror;
 class tChartControls;
+class tLanguageFile;
 
 // The desktop main window. It renders what the controller (TfmMain) and the
 // chart model decide and forwards the user's doings to them; every decision
@@ -35,8 +37,11 @@ class TfmMainWindow : public QMainWindow, public iMainView, public iChartView {
 
 public:
     // Loads the configuration from `configFileName`; a missing file raises
-    // the settings store's error.
-    explicit TfmMainWindow(const std::string& configFileName, QWidget* parent = nullptr);
+    // the settings store's error. The language files are looked for in
+    // `languageFolders`.
+    explicit TfmMainWindow(const std::string& configFileName,
+                           const std::vector<std::string>& languageFolders = {},
+                           QWidget* parent = nullptr);
     ~TfmMainWindow() override;
 
     TfmMain& Controller() const { return *controller_; }
@@ -72,6 +77,11 @@ public:
     void ShowAbout() override;
     void Close() override;
     bool KeepResponsive(int milliseconds) override;
+    std::string LanguageName(int languageId) const override;
+    void SetLanguageMenu(const std::vector<std::string>& names, int checked) override;
+    void CheckLanguage(int index) override;
+    void ApplyLanguage(int languageId, const tLanguageFile* file) override;
+    void ShowInformation(const std::string& text, const std::string& caption) override;
 
     // ---- iChartView
     void ModeChanged(tChartMode mode) override;
@@ -130,6 +140,9 @@ private:
     QTabWidget* pcChart_ = nullptr;
     TChartPlot* chAll_ = nullptr;
     TChartPlot* chDepend_ = nullptr;
+    std::vector<QAction*> languageItems_;
+    std::unique_ptr<tLanguageFile> language_;  // of this run; none for the built-in
+    std::vector<std::unique_ptr<QTranslator>> translators_;
     QTimer* tmTime_ = nullptr;
     QTimer* tmStart_ = nullptr;
     QTimer* sessionEndWait_ = nullptr;

@@ -13,6 +13,7 @@
 #include "base/Locale.h"
 #include "base/LogFile.h"
 #include "base/OptionParser.h"
+#include "base/ProgramFiles.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
 #include "session/MainFM.h"
@@ -79,13 +80,14 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // Configuration and log sit beside the program, named after it.
-    std::filesystem::path base = QApplication::applicationFilePath().toStdString();
-    base.replace_extension();
+    // Configuration and log beside the program, or in the user's folder
+    // when the program is installed read-only.
+    const tProgramFiles files =
+        locateProgramFiles(QApplication::applicationFilePath().toStdString());
 
     std::unique_ptr<tLogFile> log;
     try {
-        log = std::make_unique<tLogFile>(base.string() + ".log");
+        log = std::make_unique<tLogFile>(files.log);
     } catch (const std::exception& error) {
         reportStartError(error.what());
         return 0;
@@ -101,7 +103,7 @@ int main(int argc, char** argv) {
             simulator->Start();
         }
 #endif
-        TfmMainWindow window(base.string() + ".cfg");
+        TfmMainWindow window(files.config, files.languageFolders);
 #ifdef VANTREL_HAVE_SIM
         if (simulator != nullptr) {
             window.Controller().SetPorts({simulator->SlavePath()});

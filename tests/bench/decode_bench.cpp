@@ -52,6 +52,11 @@ public:
     void ShowAbout() override {}
     void Close() override {}
     bool KeepResponsive(int) override { return true; }
+    std::string LanguageName(int) const override { return {}; }
+    void SetLanguageMenu(const std::vector<std::string>&, int) override {}
+    void CheckLanguage(int) override {}
+    void ApplyLanguage(int, const tLanguageFile*) override {}
+    void ShowInformation(const std::string&, const std::string&) override {}
 };
 
 class tNullSink : public iChartSink {

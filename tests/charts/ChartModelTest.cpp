@@ -345,28 +345,31 @@ TEST_F(InspectionTest, ClicksOutsideAnalysisOrOnAOnePointRunChangeNoIndex) {
     EXPECT_EQ(model.ZeroMarkerIndex(), -1);
 }
 
-TEST_F(InspectionTest, RenamedTimeKeysGetRowsOfTheirOwn) {
+// A language that renames the time rows ("t0, s") has them filled under
+// their new keys; only a key list that leaves them out gets rows appended.
+TEST_F(InspectionTest, RenamedTimeRowsAreFilledAndMissingOnesAppended) {
     std::vector<std::string> keys;
     for (const tValueRow& row : model.ValueRows()) {
         keys.push_back(row.key);
     }
     keys[qLT] = "Temperature, °C";
     keys[7] = "t0, s";
+    keys[8] = "t, s";
+    keys[9] = "dt, s";
     model.SetValueKeys(keys);
-    ASSERT_EQ(model.ValueRows().size(), 10u);
-
     model.InspectAt(11.0, false);
-    ASSERT_EQ(model.ValueRows().size(), 11u);
+    ASSERT_EQ(model.ValueRows().size(), 10u);
     EXPECT_EQ(model.ValueRows()[qLT].key, "Temperature, °C");
     EXPECT_EQ(model.ValueRows()[qLT].value, "22.00");
-    EXPECT_EQ(model.ValueRows()[7].value, "");  // "t0, s" is not the row looked for
-    EXPECT_EQ(model.ValueRows()[10].key, "t0, с");
-    EXPECT_EQ(model.ValueRows()[10].value, "0.000");
-    EXPECT_EQ(valueOf(model, "t, с"), "11.000");
+    EXPECT_EQ(valueOf(model, "t0, s"), "0.000");
+    EXPECT_EQ(valueOf(model, "t, s"), "11.000");
 
-    model.SetValueKeys({"only one"});  // the quantity rows stay
+    model.SetValueKeys({"only one"});  // the quantity rows stay, the time rows go
     ASSERT_EQ(model.ValueRows().size(), static_cast<std::size_t>(kQuantityCount));
     EXPECT_EQ(model.ValueRows()[qLP].key, "pH");
+    model.InspectAt(11.0, false);
+    EXPECT_EQ(model.ValueRows().size(), static_cast<std::size_t>(kQuantityCount) + 3);
+    EXPECT_EQ(valueOf(model, "t, s"), "11.000") << "under the keys last given";
 }
 
 TEST_F(InspectionTest, FirstVisibleCurveDecidesAndHiddenRowsKeepTheirText) {

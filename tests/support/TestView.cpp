@@ -186,4 +186,26 @@ bool tTestView::KeepResponsive(int milliseconds) {
     return onBusy ? onBusy() : true;
 }
 
+std::string tTestView::LanguageName(int) const {
+    return {};
+}
+
+void tTestView::SetLanguageMenu(const std::vector<std::string>& names, int checked) {
+    languageMenu = names;
+    languageChecked = checked;
+}
+
+void tTestView::CheckLanguage(int index) {
+    languageChecked = index;
+}
+
+void tTestView::ApplyLanguage(int languageId, const tLanguageFile*) {
+    record("ApplyLanguage " + std::to_string(languageId));
+    appliedLanguage = languageId;
+}
+
+void tTestView::ShowInformation(const std::string& text, const std::string& caption) {
+    informations.push_back({text, caption, {}});
+}
+
 }  // namespace vantrel::test

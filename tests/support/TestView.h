@@ -60,6 +60,10 @@ public:
     int aboutShown = 0;
     int closeRequests = 0;
     int busyWaits = 0;
+    std::vector<std::string> languageMenu;
+    int languageChecked = -1;
+    int appliedLanguage = 0;
+    std::vector<tDialog> informations;
 
     // Number of recorded calls that start with `prefix`.
     int CallCount(std::string_view prefix) const;
@@ -89,6 +93,11 @@ public:
     void ShowAbout() override;
     void Close() override;
     bool KeepResponsive(int milliseconds) override;
+    std::string LanguageName(int languageId) const override;
+    void SetLanguageMenu(const std::vector<std::string>& names, int checked) override;
+    void CheckLanguage(int index) override;
+    void ApplyLanguage(int languageId, const tLanguageFile* file) override;
+    void ShowInformation(const std::string& text, const std::string& caption) override;
 
 private:
     void record(std::string line) { calls.push_back(std::move(line)); }

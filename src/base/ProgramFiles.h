@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vantrel {
+
+// Where a program's own files are. Beside the executable when its
+// configuration is there (the classroom install: one folder, copied as it
+// is); otherwise, as for a program installed read-only (/usr/bin), in the
+// user's folder (~/.config/vantrel, %LOCALAPPDATA%\Vantrel), where the
+// configuration is created from the shipped default on the first start.
+struct tProgramFiles {
+    std::string config;  // NAME.cfg
+    std::string log;     // NAME.log
+    // Where language files are looked for: beside the executable, then the
+    // installed data folder (../share/vantrel/lang).
+    std::vector<std::string> languageFolders;
+};
+
+tProgramFiles locateProgramFiles(const std::string& executablePath);
+
+// The user's folder for the program's files, created when missing; empty
+// when there is no home to put it in.
+std::string userProgramFolder();
+
+}  // namespace vantrel
