@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 #include <vector>
 #endif
 
@@ -40,12 +41,14 @@ std::string versionString(std::string_view key) {
         bytes < sizeof(tTranslation)) {
         return {};
     }
-    wchar_t path[128];
-    std::swprintf(path, 128, L"\\StringFileInfo\\%04x%04x\\%.*S", translations[0].language,
-                  translations[0].codePage, static_cast<int>(key.size()), key.data());
+    wchar_t block[32];
+    std::swprintf(block, 32, L"\\StringFileInfo\\%04x%04x\\", translations[0].language,
+                  translations[0].codePage);
+    std::wstring path = block;
+    path.append(key.begin(), key.end());  // the keys are ASCII
     wchar_t* value = nullptr;
     UINT chars = 0;
-    if (!VerQueryValueW(record.data(), path, reinterpret_cast<void**>(&value), &chars) ||
+    if (!VerQueryValueW(record.data(), path.c_str(), reinterpret_cast<void**>(&value), &chars) ||
         chars == 0) {
         return {};
     }
@@ -62,7 +65,7 @@ std::string versionString(std::string_view key) {
         return "Vantrel";
     }
     if (key == "LegalCopyright") {
-        return "© Vantrel developers. Free for use in schools.";
+        return "Copyright (C) Vantrel developers. Free for use in schools.";
     }
     if (key == "FileVersion") {
         return VANTREL_VERSION;

@@ -31,6 +31,7 @@ const std::string_view kCliUsage =
     "                      the scenario and print each transition\n"
     "  -LOG                diagnostic log beside the program (.log)\n"
     "  -LOG_MEASURE        with -LOG, also the raw data received\n"
+    "  --version           the program's name, version and copyright\n"
     "  --help              this text\n"
     "\n"
     "Progress goes to standard error once a second, a summary at the end.\n"
@@ -85,6 +86,7 @@ bool parseCliOptions(const std::vector<std::string>& args, tCliOptions& options,
     tOptionParser parser;
     parser.Flag({"--help", "-h"}, [&] { options.help = true; });
     parser.Flag({"--simulate"}, [&] { options.simulate = true; });
+    parser.Flag({"--version"}, [&] { options.version = true; });
     parser.Value({"--config"}, [&](const std::string& value, std::string& why) {
         if (value.empty()) {
             why = "--config needs a file name";

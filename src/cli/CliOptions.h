@@ -29,6 +29,7 @@ struct tCliOptions {
     std::string checkFile;     // load and compile this scenario only, print it
     std::string replayFile;    // feed this exported run through the scenario, no station
     bool help = false;
+    bool version = false;
 };
 
 // The text printed by --help.

@@ -15,6 +15,7 @@
 #include "base/ProgramFiles.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
+#include "base/VersionInfo.h"
 #include "charts/ChartModel.h"
 #include "charts/Export.h"
 #include "cli/ConsoleView.h"
@@ -378,6 +379,11 @@ int runRecorder(const std::vector<std::string>& args, const std::string& program
     }
     if (options.help) {
         out << kCliUsage;
+        return kExitDone;
+    }
+    if (options.version) {
+        out << versionString("FileDescription") << ' ' << versionString("FileVersion") << '\n'
+            << versionString("LegalCopyright") << '\n';
         return kExitDone;
     }
     if (!options.checkFile.empty()) {

@@ -635,8 +635,9 @@ void TfmMainWindow::ApplyLanguage(int languageId, const tLanguageFile* file) {
     // The controller applies what it holds: the actions, the value-list
     // keys and the file choosers.
     const auto controllers = [this](const tTranslation& t) {
-        return controller_->FindAction(t.object) != nullptr || t.object == "vleData" ||
-               t.object == "sd" || t.object == "od";
+        return controller_->FindAction(t.object) != nullptr ||
+               (t.object == "vleData" && t.property == "Keys") || t.object == "sd" ||
+               t.object == "od";
     };
     std::vector<std::string> unmatched =
         localise(*this, file->Translations("TfmMain"), controllers);

@@ -1,9 +1,12 @@
 #include "ui/ScreenshotScript.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -41,6 +44,25 @@ void clickAt(QCustomPlot& chart, double x) {
 }
 
 }  // namespace
+
+void tScreenshotScript::GrabDialog(const QString& name, bool answerNo) {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (dialog == nullptr) {
+        std::fprintf(stderr, "no dialog open for %s\n", qPrintable(name));
+        return;
+    }
+    const QString path = QDir(directory_).filePath(name);
+    if (dialog->grab().save(path)) {
+        std::printf("%s\n", qPrintable(path));
+        std::fflush(stdout);
+    }
+    auto* box = qobject_cast<QMessageBox*>(dialog);
+    if (answerNo && box != nullptr) {
+        box->button(QMessageBox::No)->click();
+    } else if (auto* modal = qobject_cast<QDialog*>(dialog)) {
+        modal->accept();
+    }
+}
 
 void tScreenshotScript::Then(int delayMs, std::function<void()> work) {
     steps_.emplace_back(delayMs, std::move(work));
@@ -101,6 +123,16 @@ void tScreenshotScript::Start() {
         window_.findChild<QRadioButton*>("rbAbsciss1")->click();
     });
     Then(800, [this] { Grab("04-dependence-ph.png"); });
+    // The about box and the exit question, with the toolkit's buttons in
+    // the window's language: each is grabbed while it is open, then closed.
+    Then(100, [this] {
+        QTimer::singleShot(700, this, [this] { GrabDialog("05-about.png", false); });
+        window_.Trigger("acHelpAbout");
+    });
+    Then(100, [this] {
+        QTimer::singleShot(700, this, [this] { GrabDialog("06-exit-question.png", true); });
+        window_.Trigger("acFileExit");
+    });
     // exit() rather than quit(): quit() would close the window first, and the
     // window asks before it closes.
     Then(100, [] { QCoreApplication::exit(0); });

@@ -24,6 +24,7 @@ public:
 private:
     void Step();
     void Grab(const QString& name);
+    void GrabDialog(const QString& name, bool answerNo);
     void Then(int delayMs, std::function<void()> work);
 
     TfmMainWindow& window_;

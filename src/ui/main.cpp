@@ -10,6 +10,7 @@
 
 #include "base/CommandLine.h"
 #include "base/Error.h"
+#include "base/InstanceLock.h"
 #include "base/Locale.h"
 #include "base/LogFile.h"
 #include "base/OptionParser.h"
@@ -18,6 +19,7 @@
 #include "base/Texts.h"
 #include "session/MainFM.h"
 #include "ui/AboutFM.h"
+#include "ui/InstanceGuard.h"
 #include "ui/MainWindow.h"
 #include "ui/ScreenshotScript.h"
 
@@ -49,12 +51,17 @@ int main(int argc, char** argv) {
     bool simulate = false;
     std::string screenshotDir;
     std::string scenario;
+    std::string configFile;
     int screenshotSeconds = 20;
     tOptionParser options;
     // Qt has taken its own options out already; anything else unknown is
     // passed over rather than keeping the window from opening.
     options.SkipUnknown();
     options.Flag({"--simulate"}, [&] { simulate = true; });
+    options.Value({"--config"}, [&](const std::string& value, std::string&) {
+        configFile = value;
+        return true;
+    });
     options.Value({"--scenario"}, [&](const std::string& value, std::string&) {
         scenario = value;
         return true;
@@ -80,6 +87,24 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // One copy per user: a later one asks the running copy to come forward
+    // and ends before it writes any log.
+    std::unique_ptr<tInstanceLock> instance;
+    try {
+        instance = std::make_unique<tInstanceLock>();
+    } catch (const std::exception& error) {
+        reportStartError(error.what());
+        return 0;
+    }
+    if (!instance->TryAcquire()) {
+#ifdef _WIN32
+        tInstanceLock::BringForward("Vantrel");
+#else
+        tInstanceServer::AskRunningCopy();
+#endif
+        return 0;
+    }
+
     // Configuration and log beside the program, or in the user's folder
     // when the program is installed read-only.
     const tProgramFiles files =
@@ -103,13 +128,20 @@ int main(int argc, char** argv) {
             simulator->Start();
         }
 #endif
-        TfmMainWindow window(files.config, files.languageFolders);
+        TfmMainWindow window(configFile.empty() ? files.config : configFile, files.languageFolders);
 #ifdef VANTREL_HAVE_SIM
         if (simulator != nullptr) {
             window.Controller().SetPorts({simulator->SlavePath()});
         }
 #endif
         window.show();
+        tInstanceServer instances;
+        QObject::connect(&instances, &tInstanceServer::comeForwardRequested, &window, [&window] {
+            logFile->WriteLine("INSTANCE: another copy was started; this one comes forward");
+            window.showNormal();
+            window.raise();
+            window.activateWindow();
+        });
         if (!scenario.empty()) {
             // As if opened from the menu: a file that fails says why, and
             // the window goes on without a scenario.

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -81,6 +82,8 @@ TEST_F(LanguageWindowTest, KazakhRewritesEveryWindowAndTheToolkitsButtons) {
     }
     EXPECT_EQ(Child<QMenu>("miView")->title(), QString::fromUtf8("&Көрініс"));
     EXPECT_EQ(Child<QTabWidget>("pcChart")->tabText(0), QString::fromUtf8("Көрсеткіштер"));
+    EXPECT_EQ(Child<QTableWidget>("vleData")->horizontalHeaderItem(1)->text(),
+              QString::fromUtf8("Мәні"));
     EXPECT_EQ(Child<QAction>("acDeviceConnect")->text(), QString::fromUtf8("Қ&осылу..."));
     EXPECT_EQ(Child<QAction>("acDeviceConnect")->statusTip(),
               QString::fromUtf8("Станцияны тауып, оған қосылу немесе одан ажырау"));
