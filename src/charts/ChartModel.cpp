@@ -484,10 +484,35 @@ tMarkerLines tChartModel::MarkerLines() const {
 // --- marks
 
 bool tChartModel::ToggleMarkAtCursor() {
-    if (cursorIndex_ < 0 || static_cast<std::size_t>(cursorIndex_) >= time_[0].Count()) {
+    return cursorIndex_ >= 0 && ToggleMark(static_cast<std::size_t>(cursorIndex_));
+}
+
+void tChartModel::Rebuild(const std::function<void()>& work) {
+    iChartView* view = view_;
+    view_ = nullptr;
+    try {
+        work();
+    } catch (...) {
+        view_ = view;
+        throw;
+    }
+    view_ = view;
+    if (view_) {
+        view_->ModeChanged(mode_);
+        view_->SeriesCleared();
+        view_->DependRebuilt();
+        const tTimeAxis axis = TimeAxis();
+        view_->TimeAxisChanged(axis.min, axis.max, axis.automatic);
+        view_->ValueListChanged();
+        view_->TransitionsChanged();
+        view_->Repaint();
+    }
+}
+
+bool tChartModel::ToggleMark(std::size_t p) {
+    if (p >= time_[0].Count()) {
         return false;
     }
-    const auto p = static_cast<std::size_t>(cursorIndex_);
     for (tSeries& series : time_) {
         series.SetMarked(p, !series.Marked(p));
     }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -128,6 +129,12 @@ public:
     // Toggles the mark of the inspected point on all seven time curves;
     // false when there is no inspected point.
     bool ToggleMarkAtCursor();
+    // The same for point `index` (false outside the run).
+    bool ToggleMark(std::size_t index);
+
+    // Runs `work` (a whole run put in at once) without telling the window of
+    // each step, then has it redraw everything once.
+    void Rebuild(const std::function<void()>& work);
     bool HasMarks() const;
 
     // --- value list

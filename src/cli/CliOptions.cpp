@@ -31,6 +31,11 @@ const std::string_view kCliUsage =
     "                      the scenario and print each transition\n"
     "  -LOG                diagnostic log beside the program (.log)\n"
     "  -LOG_MEASURE        with -LOG, also the raw data received\n"
+    "  --reconnect SECONDS on a lost link keep the run and wait this long for the\n"
+    "                      station to come back on the same port, then go on recording\n"
+    "  --runs              list the journals of earlier runs\n"
+    "  --recover [JOURNAL] with --export: write the newest run that did not finish\n"
+    "                      (or the journal named) to the export file\n"
     "  --version           the program's name, version and copyright\n"
     "  --help              this text\n"
     "\n"
@@ -39,7 +44,8 @@ const std::string_view kCliUsage =
     "3 the scenario does not load or one of its steps failed (what was recorded\n"
     "is still exported); 4 link to the station lost (what was received is still\n"
     "exported); 5 the export file could not be written (the run went to a\n"
-    "fallback file, whose name is told); 130 interrupted before recording began.\n";
+    "fallback file, whose name is told); 6 no run to recover; 130 interrupted\n"
+    "before recording began.\n";
 
 namespace {
 
@@ -87,6 +93,22 @@ bool parseCliOptions(const std::vector<std::string>& args, tCliOptions& options,
     parser.Flag({"--help", "-h"}, [&] { options.help = true; });
     parser.Flag({"--simulate"}, [&] { options.simulate = true; });
     parser.Flag({"--version"}, [&] { options.version = true; });
+    parser.Flag({"--runs"}, [&] { options.listRuns = true; });
+    parser.OptionalValue(
+        {"--recover"}, [](std::string_view) { return true; }, "",
+        [&](const std::string& value, std::string&) {
+            options.recover = true;
+            options.recoverFile = value;
+            return true;
+        });
+    parser.Value({"--reconnect"}, [&](const std::string& value, std::string& why) {
+        if (!tOptionParser::Number(value, options.reconnectSeconds) ||
+            options.reconnectSeconds < 1 || options.reconnectSeconds > 7 * 24 * 3600) {
+            why = "--reconnect: '" + value + "' is not a number of seconds above 0";
+            return false;
+        }
+        return true;
+    });
     parser.Value({"--config"}, [&](const std::string& value, std::string& why) {
         if (value.empty()) {
             why = "--config needs a file name";
@@ -168,6 +190,10 @@ bool parseCliOptions(const std::vector<std::string>& args, tCliOptions& options,
     }
     if (!options.replayFile.empty() && (options.simulate || !options.ports.empty())) {
         error = "--replay uses no station: it excludes --simulate and --port";
+        return false;
+    }
+    if (options.recover && options.exportFile.empty()) {
+        error = "--recover needs --export: the file to write the run to";
         return false;
     }
     if (!options.checkFile.empty() && (!options.scenarioFile.empty() || options.simulate ||

@@ -30,6 +30,10 @@ struct tCliOptions {
     std::string replayFile;    // feed this exported run through the scenario, no station
     bool help = false;
     bool version = false;
+    bool listRuns = false;
+    bool recover = false;
+    std::string recoverFile;   // empty: the newest run that did not finish
+    int reconnectSeconds = 0;  // 0: a lost link ends the run
 };
 
 // The text printed by --help.

@@ -1,5 +1,6 @@
 #include "cli/Recorder.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -22,6 +23,8 @@
 #include "cli/RecordingSink.h"
 #include "cli/ScenarioTools.h"
 #include "experiment/Experiment.h"
+#include "journal/Journal.h"
+#include "journal/RunCharts.h"
 #include "session/MainFM.h"
 
 #ifdef VANTREL_HAVE_SIM
@@ -161,6 +164,7 @@ int tRecorder::RunLogged() {
     }
 #endif
     controller->SetPorts(options_.ports);
+    controller->SetJournalFolder(journalFolder());
     if (!options_.scenarioFile.empty()) {
         try {
             controller->OpenScenario(options_.scenarioFile);
@@ -369,6 +373,40 @@ void tRecorder::Summary(tStop reason, const tRecordingSink& sink, double elapsed
     messages_ << '\n' << std::flush;
 }
 
+int recoverRun(const std::string& journal, const std::string& exportFile, std::ostream& messages) {
+    std::string file = journal;
+    if (file.empty()) {
+        const std::vector<tJournalInfo> runs = listJournals(journalFolder());
+        const auto died = std::find_if(runs.rbegin(), runs.rend(),
+                                       [](const tJournalInfo& run) { return !run.finished; });
+        if (died == runs.rend()) {
+            messages << kPrefix << "no run to recover: every run in " << journalFolder()
+                     << " finished\n";
+            return kExitNothingToRecover;
+        }
+        file = died->fileName;
+    }
+    tJournalRun run;
+    try {
+        run = readJournal(file);
+    } catch (const std::exception& e) {
+        messages << kPrefix << e.what() << '\n';
+        return kExitNothingToRecover;
+    }
+    tChartModel charts;
+    loadRunIntoCharts(run, charts);
+    try {
+        ExportReadings(charts, exportFile);
+    } catch (const std::exception& e) {
+        messages << kPrefix << "export failed: " << e.what() << '\n';
+        return kExitExportFailed;
+    }
+    messages << kPrefix << "recovered " << run.readings.size() << " readings of the run started "
+             << run.header.started << (run.finished ? "" : " (it did not finish)") << " to "
+             << exportFile << '\n';
+    return kExitDone;
+}
+
 int runRecorder(const std::vector<std::string>& args, const std::string& programPath,
                 std::ostream& out, std::ostream& messages, const std::atomic<int>* interrupts) {
     tCliOptions options;
@@ -388,6 +426,16 @@ int runRecorder(const std::vector<std::string>& args, const std::string& program
     }
     if (!options.checkFile.empty()) {
         return checkScenario(options.checkFile, out, messages);
+    }
+    if (options.listRuns) {
+        for (const tJournalInfo& run : listJournals(journalFolder())) {
+            out << run.started << '\t' << run.records << '\t'
+                << (run.finished ? "finished" : "unfinished") << '\t' << run.fileName << '\n';
+        }
+        return kExitDone;
+    }
+    if (options.recover) {
+        return recoverRun(options.recoverFile, options.exportFile, messages);
     }
     if (!options.replayFile.empty()) {
         return replayScenario(options.scenarioFile, options.replayFile, out, messages);

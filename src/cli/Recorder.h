@@ -17,11 +17,12 @@ class tRecordingSink;
 // Exit statuses of vantrel-cli.
 enum tExitStatus : int {
     kExitDone = 0,
-    kExitUsage = 1,          // wrong arguments, or a configuration that cannot be used
-    kExitNoStation = 2,      // no port answered as the station
-    kExitScenario = 3,       // the scenario does not load, or one of its steps failed
-    kExitLinkLost = 4,       // the link died during the run; what arrived is still exported
-    kExitExportFailed = 5,   // the run went to a fallback file instead (its name is told)
+    kExitUsage = 1,         // wrong arguments, or a configuration that cannot be used
+    kExitNoStation = 2,     // no port answered as the station
+    kExitScenario = 3,      // the scenario does not load, or one of its steps failed
+    kExitLinkLost = 4,      // the link died during the run; what arrived is still exported
+    kExitExportFailed = 5,  // the run went to a fallback file instead (its name is told)
+    kExitNothingToRecover = 6,
     kExitInterrupted = 130,  // interrupted before recording began
 };
 
@@ -66,6 +67,12 @@ private:
 int runRecorder(const std::vector<std::string>& args, const std::string& programPath,
                 std::ostream& out, std::ostream& messages,
                 const std::atomic<int>* interrupts = nullptr);
+
+// Writes a journaled run (the newest that did not finish when `journal` is
+// empty) to `exportFile` in the export's range form. 0, 6 when there is no
+// such run or the journal named cannot be read, 5 when the file cannot be
+// written.
+int recoverRun(const std::string& journal, const std::string& exportFile, std::ostream& messages);
 
 // Where a run goes when its export cannot be written: the user's home
 // folder, else the temporary folder, under a name that says when.

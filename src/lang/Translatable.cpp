@@ -16,9 +16,9 @@ std::vector<tTranslatable> build() {
     }
     for (const char* action :
          {"acDeviceConnect", "acDeviceStart", "acDevicePause", "acDeviceStop", "acDeviceFreq",
-          "acDeviceSettings", "acFileOpen", "acFileClose", "acFileSetZeroMarker", "acFileMarkPoint",
-          "acFileExport", "acFileShowAll", "acViewChooseCoord", "acViewToolBar", "acViewStatusBar",
-          "acHelpAbout", "acFileExit"}) {
+          "acDeviceSettings", "acFileOpen", "acFileClose", "acFileOpenRun", "acFileSetZeroMarker",
+          "acFileMarkPoint", "acFileExport", "acFileShowAll", "acViewChooseCoord", "acViewToolBar",
+          "acViewStatusBar", "acHelpAbout", "acFileExit"}) {
         add("TfmMain", std::string(action) + ".Caption");
         add("TfmMain", std::string(action) + ".Hint");
     }

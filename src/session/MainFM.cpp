@@ -11,11 +11,15 @@
 #include "base/LogFile.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
+#include "base/VersionInfo.h"
 #include "charts/ChartModel.h"
 #include "charts/Export.h"
 #include "device/Device.h"
 #include "device/PortList.h"
 #include "experiment/Experiment.h"
+#include "journal/Journal.h"
+#include "journal/JournalWriter.h"
+#include "journal/RunCharts.h"
 #include "lang/LanguageFile.h"
 #include "session/FirstError.h"
 #include "session/StationFinder.h"
@@ -61,6 +65,7 @@ TfmMain::TfmMain(iMainView& view, const std::string& configFileName, iChartSink*
 }
 
 TfmMain::~TfmMain() {
+    journal_.reset();
     // The link's destructor does not end a measurement; never leave its
     // thread running behind a closed port.
     if (device_ != nullptr && device_->IsMeasuring()) {
@@ -229,11 +234,19 @@ void TfmMain::buildActions() {
             a.SetEnabled(IsConnected() && !IsMeasuring() && experiment_ != nullptr &&
                          experiment_->GetStatus() == esLoaded);
         });
+    add(
+        "acFileOpenRun", "Открыть &запись опыта...", {}, "Открыть запись одного из прошлых опытов",
+        [this](tAction&) { acFileOpenRunExecute(); },
+        [this](tAction& a) { a.SetEnabled(!IsMeasuring() && !journalFolder_.empty()); });
     add("acFileSetZeroMarker", "&Начало отсчета", {}, "Установить начало остчета времени", toggle,
         [linkOrRun](tAction& a) { a.SetEnabled(linkOrRun()); });
     add(
         "acFileMarkPoint", "&Отметить", {}, "Отметить точку для экспорта",
-        [this](tAction&) { charts_->ToggleMarkAtCursor(); },
+        [this](tAction&) {
+            if (charts_->ToggleMarkAtCursor() && journal_ != nullptr) {
+                journal_->Mark(charts_->CursorIndex());
+            }
+        },
         [this, linkOrRun](tAction& a) { a.SetEnabled(linkOrRun() && charts_->CursorIndex() > 0); });
     add(
         "acFileExport", "&Экспорт...", {}, "Экспорт данных в файл",
@@ -534,6 +547,10 @@ void TfmMain::decodeLines(std::string_view text, bool step, tFirstError& errors)
         refreshActuatorPanel();
         const float t = runClock_.RunTime(record->time, digitisePeriod_ * 0.001);
         newest = std::max(newest, t);
+        newestRunTime_ = std::max(newestRunTime_, t);
+        if (journal_ != nullptr) {
+            journal_->Reading(t, record->readings);
+        }
         const tExperimentValues values = chartSink().AddReadingSet(t, record->readings);
         if (step && experiment_->GetStatus() == esRunning) {
             // A failing script must not cost the readings after it: they are
@@ -541,7 +558,11 @@ void TfmMain::decodeLines(std::string_view text, bool step, tFirstError& errors)
             // all of them are in.
             errors.Run([&] {
                 if (experiment_->Update(values)) {
-                    chartSink().AddTransition(t, experiment_->GetCurrentState()->Name());
+                    const tState* state = experiment_->GetCurrentState();
+                    chartSink().AddTransition(t, state->Name());
+                    if (journal_ != nullptr) {
+                        journal_->Transition(t, state->Number(), state->Name());
+                    }
                     ApplyState(experiment_->GetCurrentState());
                 }
             });
@@ -568,6 +589,7 @@ void TfmMain::decodeQueue(tPacketQueue& queue, bool step, tFirstError& errors) {
 void TfmMain::acDeviceStartExecute() {
     chartSink().EnterLiveMode();
     runClock_.Reset();
+    startJournal();
     ApplyState(experiment_->Start());
     countdown_->Disarm();
     linkLost_->store(false);
@@ -589,6 +611,9 @@ void TfmMain::endRun(tRunEnd how) {
     device_->StopMeasure(&leftover);
     tFirstError none;  // nothing steps the scenario here
     decodeQueue(leftover, false, none);
+    if (journal_ != nullptr) {
+        journal_->End(newestRunTime_);
+    }
     experiment_->Stop();
     chartSink().EnterAnalysisMode();
     if (how == tRunEnd::Stop) {
@@ -688,6 +713,69 @@ void TfmMain::OpenScenario(const std::string& path) {
     }
     view_.SetScenarioLabel(experiment_->GetStatus() == esLoaded ? experiment_->GetName()
                                                                 : constantText("DK_NO_SCENARIO"));
+}
+
+void TfmMain::startJournal() {
+    journal_.reset();
+    newestRunTime_ = 0;
+    if (journalFolder_.empty()) {
+        return;
+    }
+    tJournalHeader header;
+    header.version = versionString("FileVersion");
+    header.volumeCoefficient = decoder_->VolumeCoefficient();
+    for (int i = 0; i < kQuantityCount; ++i) {
+        header.relative[i] = charts_->Relative(i);
+        header.names[i] = quantityNames[i];
+    }
+    try {
+        journal_ = std::make_unique<tJournalWriter>(journalFolder_, header);
+    } catch (const std::exception& e) {
+        // The run goes on; only its safety copy is missing, and the log says why.
+        logFile->WriteLine(std::string("JOURNAL: ") + e.what());
+    }
+}
+
+void TfmMain::OpenRun(const std::string& journalFile) {
+    if (IsMeasuring()) {
+        return;
+    }
+    const tJournalRun run = readJournal(journalFile);
+    journal_.reset();
+    loadRunIntoCharts(run, *charts_);
+    logFile->WriteLine("JOURNAL: opened " + journalFile + " (" +
+                       std::to_string(run.readings.size()) + " readings" +
+                       (run.droppedLines > 0
+                            ? ", " + std::to_string(run.droppedLines) + " damaged lines left out"
+                            : std::string()) +
+                       ")");
+}
+
+void TfmMain::acFileOpenRunExecute() {
+    std::string path = journalFolder_;
+    if (view_.ChooseOpenFile(constantText("DK_RUN_FILTER"), path)) {
+        OpenRun(path);
+    }
+}
+
+void TfmMain::OfferRecovery() {
+    if (journalFolder_.empty()) {
+        return;
+    }
+    const std::vector<tJournalInfo> journals = listJournals(journalFolder_);
+    const auto died = std::find_if(journals.rbegin(), journals.rend(),
+                                   [](const tJournalInfo& j) { return !j.finished; });
+    if (died == journals.rend()) {
+        return;
+    }
+    if (view_.AskYesNo(formatText(constantText("DK_RECOVER_RUN"),
+                                  {died->started, std::to_string(died->records)}),
+                       messageText(20003))) {
+        OpenRun(died->fileName);
+    } else {
+        // Declined: not offered again; the run stays in the journal folder.
+        appendJournalEnd(died->fileName);
+    }
 }
 
 void TfmMain::acFileCloseExecute() {

@@ -28,6 +28,7 @@ class tState;
 class tChartModel;
 class tStationFinder;
 class tFirstError;
+class tJournalWriter;
 
 // File-chooser filters ("text|mask|text|mask").
 inline constexpr std::string_view kScenarioFilter =
@@ -89,6 +90,16 @@ public:
     // ---- connection
     void connect();
     void disconnect();
+    // Journals of the runs go into `folder` (none when empty).
+    void SetJournalFolder(std::string folder) { journalFolder_ = std::move(folder); }
+    const std::string& JournalFolder() const { return journalFolder_; }
+    // Puts a journaled run into the charts, as after its Stop (not while
+    // measuring). tError when the journal cannot be read.
+    void OpenRun(const std::string& journalFile);
+    // At start: the newest run that died (its journal has no end) is
+    // offered; declined, it is not offered again.
+    void OfferRecovery();
+
     // Ports to try instead of the configured ones (the built-in simulator's,
     // the recorder's --port); kept out of the configuration, which may be
     // saved meanwhile.
@@ -158,6 +169,8 @@ private:
     void acFileOpenExecute();
     void acFileCloseExecute();
     void acFileExportExecute();
+    void acFileOpenRunExecute();
+    void startJournal();
 
     enum class tRunEnd { Stop, Disconnect, LinkLost };
     // One ending for Stop, Disconnect and a lost link.
@@ -188,6 +201,9 @@ private:
     tRunClock runClock_;
     std::unique_ptr<tSwitchOffCountdown> countdown_;
     std::vector<std::string> ports_;
+    std::string journalFolder_;
+    std::unique_ptr<tJournalWriter> journal_;  // of the charts' run
+    float newestRunTime_ = 0;
     std::unique_ptr<tStationFinder> finder_;  // while connecting
     bool closeAfterConnect_ = false;
     bool polling_ = false;

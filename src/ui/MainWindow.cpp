@@ -270,6 +270,7 @@ void TfmMainWindow::BuildMenus() {
     miFileSeparator2_->setObjectName("miFileSeparator2");
     add(file, "acFileOpen");
     add(file, "acFileClose");
+    add(file, "acFileOpenRun");
     file->addSeparator();
     add(file, "acFileSetZeroMarker");
     add(file, "acFileMarkPoint");

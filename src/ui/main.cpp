@@ -17,6 +17,7 @@
 #include "base/ProgramFiles.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
+#include "journal/Journal.h"
 #include "session/MainFM.h"
 #include "ui/AboutFM.h"
 #include "ui/InstanceGuard.h"
@@ -142,6 +143,15 @@ int main(int argc, char** argv) {
             window.raise();
             window.activateWindow();
         });
+        window.Controller().SetJournalFolder(journalFolder());
+        if (scenario.empty() && screenshotDir.empty()) {
+            try {
+                window.Controller().OfferRecovery();
+            } catch (const std::exception& error) {
+                logFile->WriteLine(error.what());
+                reportStartError(error.what());
+            }
+        }
         if (!scenario.empty()) {
             // As if opened from the menu: a file that fails says why, and
             // the window goes on without a scenario.

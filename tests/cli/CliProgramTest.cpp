@@ -26,7 +26,8 @@ using test::readFile;
 // The built program, started as a user would, with its messages in a file.
 class tCliProcess {
 public:
-    tCliProcess(std::vector<std::string> args, const std::string& messagesFile) {
+    tCliProcess(std::vector<std::string> args, const std::string& messagesFile,
+                const std::string& outputFile = "/dev/null") {
         const char* dir = std::getenv("VANTREL_BIN_DIR");
         const std::filesystem::path bin =
             dir != nullptr ? std::filesystem::path(dir)
@@ -39,7 +40,7 @@ public:
         argv.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, messagesFile.c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
@@ -133,6 +134,43 @@ TEST(CliProgram, InterruptStopsCleanlyAndExports) {
     expectWellFormedRows(rows);
     EXPECT_NE(readFile(messages).find("stopped on request"), std::string::npos)
         << readFile(messages);
+}
+
+// Killed outright, the recorder leaves a journal from which the run comes
+// back, short of at most its last second; --runs lists it as unfinished.
+TEST(CliProgram, AKilledRecordingIsRecoveredFromItsJournal) {
+    test::tCliDir dir;
+    const std::string messages = dir.File("messages.txt");
+    tCliProcess cli({"--config", dir.Config(), "--simulate"}, messages);
+    ASSERT_TRUE(cli.Started());
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (readFile(messages).find("3 s, ") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+    }
+    // The last progress line before the kill: this many records at least.
+    const std::string before = readFile(messages);
+    const std::size_t at = before.rfind(" s, ");
+    ASSERT_NE(at, std::string::npos) << before;
+    const long reported = std::stol(before.substr(at + 4));
+    cli.Signal(SIGKILL);
+    cli.Wait(5s);
+
+    const std::string listing = dir.File("runs.txt");
+    tCliProcess runs({"--config", dir.Config(), "--runs"}, messages, listing);
+    ASSERT_EQ(runs.Wait(10s), 0);
+    EXPECT_NE(readFile(listing).find("\tunfinished\t"), std::string::npos) << readFile(listing);
+
+    const std::string out = dir.File("recovered.csv");
+    tCliProcess recover({"--config", dir.Config(), "--recover", "--export", out}, messages);
+    ASSERT_EQ(recover.Wait(10s), 0) << readFile(messages);
+    const auto rows = exportRows(readFile(out));
+    EXPECT_GE(static_cast<long>(rows.size()) - 1, reported) << readFile(messages);
+    expectWellFormedRows(rows);
+
+    tCliProcess none(
+        {"--config", dir.Config(), "--recover", dir.File("no.journal"), "--export", out}, messages);
+    EXPECT_EQ(none.Wait(10s), 6);
 }
 
 }  // namespace

@@ -408,7 +408,8 @@ TEST_F(MainWindowTest, MenusToolBarAndStatusBarAreWhereTheUserKnowsThem) {
     ASSERT_EQ(menus.size(), 4);
     EXPECT_EQ(menus[0]->text(), QString::fromUtf8("&Файл"));
     EXPECT_EQ(namesOf(menus[0]->menu()->actions()).join(' '),
-              "miFileLanguage - acFileOpen acFileClose - acFileSetZeroMarker acFileMarkPoint "
+              "miFileLanguage - acFileOpen acFileClose acFileOpenRun - acFileSetZeroMarker "
+              "acFileMarkPoint "
               "acFileExport acFileShowAll - acFileExit");
     EXPECT_EQ(namesOf(menus[1]->menu()->actions()).join(' '), "acViewToolBar acViewStatusBar");
     EXPECT_EQ(namesOf(menus[2]->menu()->actions()).join(' '),

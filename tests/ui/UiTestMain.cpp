@@ -13,6 +13,11 @@ int main(int argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
+    // Whatever the window keeps of its runs stays out of the user's folders.
+    char data[] = "/tmp/vantrel-ui-data-XXXXXX";
+    if (mkdtemp(data) != nullptr) {
+        setenv("XDG_DATA_HOME", data, 1);
+    }
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     vantrel::setCommandLine(std::vector<std::string>{});

@@ -1,0 +1,262 @@
+#include "journal/Journal.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "base/Error.h"
+#include "base/Files.h"
+#include "base/Functions.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr std::size_t kMaxJournalSize = std::size_t(1) << 30;  // far above a week's run
+
+std::string number(double value) {
+    char text[32];
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+    return ec == std::errc() ? std::string(text, end) : "0";
+}
+
+// Names and state names keep to one field of one line.
+std::string field(std::string_view text) {
+    std::string out(text);
+    std::replace_if(
+        out.begin(), out.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+    return out;
+}
+
+std::vector<std::string_view> splitTabs(std::string_view line) {
+    std::vector<std::string_view> fields;
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t tab = line.find('\t', pos);
+        fields.push_back(line.substr(pos, tab == std::string_view::npos ? tab : tab - pos));
+        if (tab == std::string_view::npos) {
+            return fields;
+        }
+        pos = tab + 1;
+    }
+}
+
+template <class T>
+bool parse(std::string_view text, T& value) {
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && ec == std::errc() && ptr == text.data() + text.size();
+}
+
+// The payload of a line whose checksum holds; false for a torn or damaged one.
+bool checkedPayload(std::string_view line, std::string_view& payload) {
+    const std::size_t mark = line.rfind("\t#");
+    if (mark == std::string_view::npos || line.size() - mark != 10) {
+        return false;
+    }
+    std::uint32_t stored = 0;
+    const std::string_view hex = line.substr(mark + 2);
+    const auto [ptr, ec] = std::from_chars(hex.data(), hex.data() + hex.size(), stored, 16);
+    if (ec != std::errc() || ptr != hex.data() + hex.size()) {
+        return false;
+    }
+    payload = line.substr(0, mark);
+    return crc32(payload) == stored;
+}
+
+}  // namespace
+
+std::uint32_t crc32(std::string_view bytes) {
+    static const auto table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t c = i;
+            for (int k = 0; k < 8; ++k) {
+                c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            }
+            t[i] = c;
+        }
+        return t;
+    }();
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const char b : bytes) {
+        crc = table[(crc ^ static_cast<unsigned char>(b)) & 0xFF] ^ (crc >> 8);
+    }
+    return crc ^ 0xFFFFFFFFu;
+}
+
+std::string journalLine(std::string_view payload) {
+    char check[16];
+    std::snprintf(check, sizeof check, "\t#%08x\n", crc32(payload));
+    std::string line(payload);
+    line += check;
+    return line;
+}
+
+std::string encodeHeader(const tJournalHeader& h) {
+    std::string relative;
+    for (bool r : h.relative) {
+        relative += r ? '1' : '0';
+    }
+    std::string payload = "H\t" + field(h.version) + "\t" + field(h.started) + "\t" +
+                          number(h.volumeCoefficient) + "\t" + relative;
+    for (const std::string& name : h.names) {
+        payload += "\t" + field(name);
+    }
+    return std::string(kJournalMagic) + "\n" + journalLine(payload);
+}
+
+std::string encodeReading(float time, const tReadingValues& readings) {
+    std::string payload = "R\t" + number(time);
+    for (float value : readings) {
+        payload += '\t';
+        payload += number(value);
+    }
+    return journalLine(payload);
+}
+
+std::string encodeTransition(float time, int state, std::string_view name) {
+    return journalLine("S\t" + number(time) + "\t" + std::to_string(state) + "\t" + field(name));
+}
+
+std::string encodeMark(int index) {
+    return journalLine("M\t" + std::to_string(index));
+}
+
+std::string encodeEnd(float time) {
+    return journalLine("E\t" + number(time));
+}
+
+tJournalRun parseJournal(std::string_view text) {
+    tJournalRun run;
+    std::size_t pos = 0;
+    bool magic = false;
+    bool header = false;
+    while (pos < text.size()) {
+        const std::size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) {
+            ++run.droppedLines;  // the last line, cut before its line feed
+            break;
+        }
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (line.empty() && magic) {
+            continue;  // where a torn line was closed off
+        }
+        if (!magic) {
+            if (line != kJournalMagic) {
+                throw tError("not a run journal of this program");
+            }
+            magic = true;
+            continue;
+        }
+        std::string_view payload;
+        if (!checkedPayload(line, payload)) {
+            ++run.droppedLines;
+            continue;
+        }
+        const std::vector<std::string_view> f = splitTabs(payload);
+        bool ok = false;
+        if (f[0] == "H" && f.size() == 5 + kQuantityCount && f[4].size() == kQuantityCount) {
+            run.header.version = std::string(f[1]);
+            run.header.started = std::string(f[2]);
+            ok = parse(f[3], run.header.volumeCoefficient);
+            for (int i = 0; i < kQuantityCount; ++i) {
+                run.header.relative[i] = f[4][std::size_t(i)] == '1';
+                run.header.names[i] = std::string(f[5 + std::size_t(i)]);
+            }
+            header = ok;
+        } else if (f[0] == "R" && f.size() == 2 + kQuantityCount) {
+            tJournalReading reading;
+            ok = parse(f[1], reading.time);
+            for (int i = 0; ok && i < kQuantityCount; ++i) {
+                ok = parse(f[2 + std::size_t(i)], reading.readings[i]);
+            }
+            if (ok) {
+                run.readings.push_back(reading);
+            }
+        } else if (f[0] == "S" && f.size() == 4) {
+            tJournalTransition transition;
+            ok = parse(f[1], transition.time) && parse(f[2], transition.state);
+            transition.name = std::string(f[3]);
+            if (ok) {
+                run.transitions.push_back(std::move(transition));
+            }
+        } else if (f[0] == "M" && f.size() == 2) {
+            int index = 0;
+            ok = parse(f[1], index) && index >= 0;
+            if (ok) {
+                run.marks.push_back(index);
+            }
+        } else if (f[0] == "E" && f.size() == 2) {
+            float time = 0;
+            ok = parse(f[1], time);
+            run.finished = run.finished || ok;
+        }
+        if (!ok) {
+            ++run.droppedLines;
+        }
+    }
+    if (!header) {
+        throw tError("the run journal has no header");
+    }
+    return run;
+}
+
+tJournalRun readJournal(const std::string& fileName) {
+    std::string bytes;
+    if (!readFileIfExists(fileName, bytes, kMaxJournalSize)) {
+        throw tError(fileOpenErrorText(fileName, systemErrorText(ENOENT)));
+    }
+    try {
+        return parseJournal(bytes);
+    } catch (const tError& e) {
+        throw tError(fileName + ": " + e.what());
+    }
+}
+
+std::string journalFolder() {
+    namespace fs = std::filesystem;
+    fs::path folder;
+#ifdef _WIN32
+    if (const char* local = std::getenv("LOCALAPPDATA"); local != nullptr && *local != '\0') {
+        folder = fs::path(local) / "Vantrel" / "runs";
+    }
+#else
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data != '\0') {
+        folder = fs::path(data) / "vantrel" / "runs";
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        folder = fs::path(home) / ".local" / "share" / "vantrel" / "runs";
+    }
+#endif
+    return folder.string();
+}
+
+std::vector<tJournalInfo> listJournals(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::vector<tJournalInfo> journals;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->path().extension() != kJournalExtension) {
+            continue;
+        }
+        tJournalInfo info;
+        info.fileName = it->path().string();
+        try {
+            const tJournalRun run = readJournal(info.fileName);
+            info.started = run.header.started;
+            info.records = run.readings.size();
+            info.finished = run.finished;
+        } catch (const std::exception&) {
+            continue;  // not one of ours, or beyond reading
+        }
+        journals.push_back(std::move(info));
+    }
+    std::sort(journals.begin(), journals.end(),
+              [](const tJournalInfo& a, const tJournalInfo& b) { return a.fileName < b.fileName; });
+    return journals;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,37 @@
+#include "journal/RunCharts.h"
+
+#include <algorithm>
+
+#include "charts/ChartModel.h"
+#include "journal/Journal.h"
+
+namespace vantrel {
+
+void loadRunIntoCharts(const tJournalRun& run, tChartModel& charts) {
+    charts.Rebuild([&] {
+        for (int i = 0; i < kQuantityCount; ++i) {
+            charts.SetRelative(i, run.header.relative[i]);
+        }
+        charts.EnterLiveMode();
+        float newest = -1;
+        for (const tJournalReading& reading : run.readings) {
+            charts.AddReadingSet(reading.time, reading.readings);
+            newest = std::max(newest, reading.time);
+        }
+        charts.EndBatch(newest);
+        for (const tJournalTransition& transition : run.transitions) {
+            charts.AddTransition(transition.time, transition.name);
+        }
+        charts.EnterAnalysisMode();
+        if (charts.PointCount() > 1) {
+            // The whole run in view, as after a look at all of it.
+            const tSeries& first = charts.TimeSeries(0);
+            charts.SetTimeAxisRange(first.X(0), first.X(first.Count() - 1));
+        }
+        for (int index : run.marks) {
+            charts.ToggleMark(static_cast<std::size_t>(index));
+        }
+    });
+}
+
+}  // namespace vantrel
