@@ -165,6 +165,9 @@ int tRecorder::RunLogged() {
 #endif
     controller->SetPorts(options_.ports);
     controller->SetJournalFolder(journalFolder());
+    if (options_.reconnectSeconds > 0) {
+        controller->SetReconnect(true, std::chrono::seconds(options_.reconnectSeconds));
+    }
     if (!options_.scenarioFile.empty()) {
         try {
             controller->OpenScenario(options_.scenarioFile);
@@ -285,7 +288,7 @@ int tRecorder::Record(TfmMain& controller, tRecordingSink& sink) {
 
 tRecorder::tStop tRecorder::CheckStop(const TfmMain& controller, const tRecordingSink& sink,
                                       double elapsed) const {
-    if (!controller.IsConnected()) {
+    if (!controller.IsConnected() && !controller.IsReconnecting()) {
         return tStop::LinkLost;
     }
     if (controller.Experiment().Failed()) {
@@ -300,7 +303,7 @@ tRecorder::tStop tRecorder::CheckStop(const TfmMain& controller, const tRecordin
     if (Interrupted()) {
         return tStop::Interrupted;
     }
-    if (!controller.IsMeasuring()) {
+    if (!controller.IsMeasuring() && !controller.IsReconnecting()) {
         return tStop::Ended;  // stopped by the controller itself (a finished scenario)
     }
     return tStop::None;

@@ -65,6 +65,10 @@ TfmMain::TfmMain(iMainView& view, const std::string& configFileName, iChartSink*
 }
 
 TfmMain::~TfmMain() {
+    if (runSuspended_ && journal_ != nullptr) {
+        journal_->End(newestRunTime_);  // ended while waiting for the station
+    }
+    reconnector_.reset();
     journal_.reset();
     // The link's destructor does not end a measurement; never leave its
     // thread running behind a closed port.
@@ -329,8 +333,62 @@ iChartSink& TfmMain::chartSink() const {
 
 // ---------------------------------------------------------------- clock and closing
 
+void TfmMain::reconnectStep() {
+    if (!IsReconnecting()) {
+        return;
+    }
+    if (runSuspended_ && reconnector_->Elapsed() > reconnectLimit_) {
+        // Not back in time: the run ends as after any lost link.
+        reconnector_->Stop();
+        runSuspended_ = false;
+        logFile->WriteLine("COM: THE STATION DID NOT COME BACK. RUN STOPPED.");
+        experiment_->Stop();
+        chartSink().EnterAnalysisMode();
+        if (journal_ != nullptr) {
+            journal_->End(newestRunTime_);
+        }
+        view_.SetStatusText(kPanelHint, "");
+        return;
+    }
+    if (std::unique_ptr<tDevice> found = reconnector_->Poll()) {
+        adoptDevice(std::move(found));
+    }
+}
+
+void TfmMain::adoptDevice(std::unique_ptr<tDevice> device) {
+    const auto gap = std::chrono::duration_cast<std::chrono::seconds>(reconnector_->Elapsed());
+    device_ = std::move(device);
+    device_->SetSettings(settings_.get());
+    device_->SetEventHandler([flag = linkLost_](tMeasureEvent event) {
+        if (event == tMeasureEvent::LinkLost) {
+            flag->store(true);
+        }
+    });
+    logFile->WriteLine("COM: RECONNECTED to " + device_->PortName() + " after " +
+                       std::to_string(gap.count()) + " s");
+    action("acDeviceConnect").SetChecked(true);
+    view_.SetStatusText(kPanelConnection, device_->PortName());
+    view_.SetStatusText(kPanelHint, "");
+    queryActuatorState();
+    setPeriod(digitisePeriod_);
+    if (runSuspended_) {
+        // Measuring goes on in the same run: the station is brought back to
+        // the scenario's state, and its clock, restarted, is continued by
+        // the run's time axis after the newest point.
+        runSuspended_ = false;
+        ApplyState(experiment_->GetCurrentState());
+        linkLost_->store(false);
+        device_->StartMeasure();
+        setPolling(true);
+    } else {
+        countdown_->Arm();
+    }
+    UpdateActions();
+}
+
 void TfmMain::tmTimeTimer() {
     view_.SetStatusText(kPanelClock, longTimeText(std::chrono::system_clock::now()));
+    reconnectStep();
     if (countdown_->Tick(kClockIntervalMs)) {
         ExecuteAction("acDeviceStop");
         switchOffActuators();
@@ -397,6 +455,11 @@ void TfmMain::acDeviceConnectExecute() {
         // Pressed again during the search: cancel it.
         finder_->Cancel();
         return;
+    }
+    if (reconnector_ != nullptr && reconnector_->Active()) {
+        // The user takes over: a search of their own instead of the retries.
+        reconnector_->Stop();
+        view_.SetStatusText(kPanelHint, "");
     }
     if (IsConnected()) {
         disconnect();
@@ -643,13 +706,41 @@ void TfmMain::tmStartTimer() {
     errors.Raise();
 }
 
+void TfmMain::SetReconnect(bool resume, std::chrono::seconds limit) {
+    reconnector_ = std::make_unique<tReconnector>();
+    resumeRun_ = resume;
+    reconnectLimit_ = limit;
+}
+
 void TfmMain::handleLinkLost() {
     linkLost_->store(false);
+    const std::string port = device_->PortName();
+    if (resumeRun_) {
+        // The run stays open: what arrived is kept, the dead link closed,
+        // and the same port tried until the station is back.
+        logFile->WriteLine("COM: LINK LOST. WAITING FOR THE STATION ON " + port);
+        setPolling(false);
+        tPacketQueue leftover;
+        device_->StopMeasure(&leftover);
+        tFirstError none;
+        decodeQueue(leftover, false, none);
+        device_.reset();
+        runSuspended_ = true;
+        reconnector_->Start(port, *settings_);
+        view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));
+        view_.SetStatusText(kPanelHint, formatText(constantText("DK_RECONNECTING"), {port}));
+        UpdateActions();
+        return;
+    }
     logFile->WriteLine("COM: LINK LOST. RUN STOPPED.");
     // Keep everything that arrived, then close the dead link so that
     // connecting again starts from scratch.
     endRun(tRunEnd::LinkLost);
     device_.reset();
+    if (reconnector_ != nullptr) {
+        reconnector_->Start(port, *settings_);
+        view_.SetStatusText(kPanelHint, formatText(constantText("DK_RECONNECTING"), {port}));
+    }
     countdown_->Disarm();
     action("acDeviceConnect").SetChecked(false);
     view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "session/ActuatorPanel.h"
 #include "session/Actuators.h"
 #include "session/MainView.h"
+#include "session/Reconnector.h"
 #include "session/RecordDecoder.h"
 #include "session/RunClock.h"
 #include "session/SwitchOffCountdown.h"
@@ -90,6 +92,14 @@ public:
     // ---- connection
     void connect();
     void disconnect();
+    // After a lost link the port is tried again in the background until the
+    // station answers. With `resume` (the recorder's --reconnect) the run
+    // is kept open meanwhile and measuring goes on in it once the station is
+    // back, for at most `limit`; without, the run ends as before and only
+    // the link comes back.
+    void SetReconnect(bool resume, std::chrono::seconds limit = std::chrono::seconds::max());
+    bool IsReconnecting() const { return reconnector_ != nullptr && reconnector_->Active(); }
+
     // Journals of the runs go into `folder` (none when empty).
     void SetJournalFolder(std::string folder) { journalFolder_ = std::move(folder); }
     const std::string& JournalFolder() const { return journalFolder_; }
@@ -176,6 +186,8 @@ private:
     // One ending for Stop, Disconnect and a lost link.
     void endRun(tRunEnd how);
     void handleLinkLost();
+    void reconnectStep();
+    void adoptDevice(std::unique_ptr<tDevice> device);
     // `step`: a running scenario sees the readings and may change state;
     // its errors go to `errors`.
     void decodeLines(std::string_view text, bool step, tFirstError& errors);
@@ -202,6 +214,10 @@ private:
     std::unique_ptr<tSwitchOffCountdown> countdown_;
     std::vector<std::string> ports_;
     std::string journalFolder_;
+    std::unique_ptr<tReconnector> reconnector_;  // when reconnecting is on
+    bool resumeRun_ = false;
+    std::chrono::seconds reconnectLimit_{0};
+    bool runSuspended_ = false;                // the link went while the run stays open
     std::unique_ptr<tJournalWriter> journal_;  // of the charts' run
     float newestRunTime_ = 0;
     std::unique_ptr<tStationFinder> finder_;  // while connecting

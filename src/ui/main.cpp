@@ -144,6 +144,8 @@ int main(int argc, char** argv) {
             window.activateWindow();
         });
         window.Controller().SetJournalFolder(journalFolder());
+        // A lost link is tried again in the background; the run is the user's.
+        window.Controller().SetReconnect(false);
         if (scenario.empty() && screenshotDir.empty()) {
             try {
                 window.Controller().OfferRecovery();

@@ -1,0 +1,60 @@
+#include "session/Reconnector.h"
+
+#include "device/Device.h"
+#include "device/DeviceDetector.h"
+
+namespace vantrel {
+
+tReconnector::tReconnector() : settings_(false) {}
+
+tReconnector::~tReconnector() {
+    Stop();
+}
+
+void tReconnector::Start(const std::string& port, const tSettings& settings) {
+    Stop();
+    port_ = port;
+    settings.AssignTo(settings_);
+    started_ = std::chrono::steady_clock::now();
+    nextTry_ = started_;
+    active_ = true;
+}
+
+void tReconnector::Stop() {
+    if (detector_ != nullptr) {
+        detector_->WaitFor();
+        delete detector_->FoundDevice();  // found too late: nobody wants it now
+        detector_.reset();
+    }
+    active_ = false;
+}
+
+std::chrono::steady_clock::duration tReconnector::Elapsed() const {
+    return std::chrono::steady_clock::now() - started_;
+}
+
+std::unique_ptr<tDevice> tReconnector::Poll() {
+    if (!active_) {
+        return nullptr;
+    }
+    if (detector_ != nullptr) {
+        if (!detector_->Finished()) {
+            return nullptr;
+        }
+        detector_->WaitFor();
+        std::unique_ptr<tDevice> found(detector_->FoundDevice());
+        detector_.reset();
+        if (found != nullptr) {
+            active_ = false;
+            return found;
+        }
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= nextTry_) {
+        nextTry_ = now + kInterval;
+        detector_ = std::make_unique<tDeviceDetector>(port_, &settings_);
+    }
+    return nullptr;
+}
+
+}  // namespace vantrel
