@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 
@@ -30,12 +31,14 @@ std::vector<std::string_view> splitFields(std::string_view line) {
     }
 }
 
+// Times and readings go on as single precision: a number beyond its range
+// would arrive as infinity, so it is no number of an export.
 bool readNumber(std::string_view text, double& value) {
     std::string normal(text);
     std::replace(normal.begin(), normal.end(), ',', '.');
     const char* end = normal.data() + normal.size();
     const auto [ptr, ec] = std::from_chars(normal.data(), end, value, std::chars_format::fixed);
-    return !normal.empty() && ec == std::errc() && ptr == end && std::isfinite(value);
+    return !normal.empty() && ec == std::errc() && ptr == end && std::fabs(value) <= FLT_MAX;
 }
 
 std::string lineError(std::size_t line, const std::string& what) {

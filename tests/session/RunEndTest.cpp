@@ -76,6 +76,43 @@ TEST_F(RunEndTest, RunStaysUsableAfterTheLinkIsLost) {
     EXPECT_TRUE(std::filesystem::exists(file));
 }
 
+// The window tries the port again by itself and says so; the run that the
+// lost link ended stays ended, and Start begins a new one.
+TEST_F(RunEndTest, TheWindowReconnectsByItselfAndLeavesTheRunToTheUser) {
+    const std::string port = config.Dir() + "/ttyStation";
+    std::filesystem::create_symlink(sim->SlavePath(), port);
+    config.Write(port);
+    fm = std::make_unique<TfmMain>(view, config.Path(), &sink);
+    fm->SetReconnect(false);
+    Connect();
+    Start();
+    ASSERT_TRUE(tickUntil(*fm, [&] { return sink.sets.size() >= 3; }));
+    sim->HangUp();
+    ASSERT_TRUE(tickUntil(*fm, [&] { return !fm->IsConnected(); }));
+    EXPECT_TRUE(fm->IsReconnecting());
+    EXPECT_EQ(view.status[kPanelHint], formatText(constantText("DK_RECONNECTING"), {port}));
+
+    auto second = std::make_unique<sim::tSimulator>(FastStation());
+    second->Start();
+    std::filesystem::remove(port);
+    std::filesystem::create_symlink(second->SlavePath(), port);
+    const std::size_t plotted = sink.sets.size();
+    ASSERT_TRUE(tickUntil(
+        *fm,
+        [&] {
+            fm->tmTimeTimer();
+            return fm->IsConnected();
+        },
+        8000));
+    EXPECT_FALSE(fm->IsReconnecting());
+    EXPECT_FALSE(fm->IsMeasuring()) << "what to do with the run is the user's choice";
+    EXPECT_EQ(view.status[kPanelHint], "");
+    EXPECT_EQ(sink.sets.size(), plotted);
+    Start();
+    const std::size_t before = sink.sets.size();
+    EXPECT_TRUE(tickUntil(*fm, [&] { return sink.sets.size() >= before + 2; }));
+}
+
 // Three ports: two that never answer, then the station. The search keeps
 // the user interface alive, tells which port it tries, disables every
 // other action and can be cancelled; closing meanwhile waits for it.
