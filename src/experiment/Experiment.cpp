@@ -17,6 +17,9 @@ namespace vantrel {
 
 namespace {
 
+// Far more commands than one state sends to the station's five actuators.
+constexpr int kMaxActionCount = 100;
+
 // An integer as scenario files write it (sign, digits, "$" or "0x" hex,
 // leading blanks); -1 when absent or anything else.
 int integerOr(const std::string& text, int fallback) {
@@ -76,7 +79,12 @@ void tExperiment::Load(const std::string& path) {
         if (state->Name().empty()) {
             throw tError("Name of state #" + std::to_string(i) + " can not be empty");
         }
+        // Every action up to the count is sent, missing ones as empty lines:
+        // a mistyped count must not make a state of millions.
         const int actionCount = integerOr(valueOf(keys, "ActionCount"), -1);
+        if (actionCount > kMaxActionCount) {
+            throw tError("Invalid action count of state #" + std::to_string(i));
+        }
         for (int n = 0; n < actionCount; ++n) {
             state->AddAction(valueOf(keys, "Action" + std::to_string(n)));
         }
