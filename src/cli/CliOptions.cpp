@@ -43,7 +43,8 @@ const std::string_view kCliUsage =
     "Exit status: 0 done; 1 usage or configuration error; 2 no station found;\n"
     "3 the scenario does not load or one of its steps failed (what was recorded\n"
     "is still exported); 4 link to the station lost (what was received is still\n"
-    "exported); 5 the export file could not be written (the run went to a\n"
+    "exported) or not one state record received; 5 the export file could not be written (the run "
+    "went to a\n"
     "fallback file, whose name is told); 6 no run to recover; 130 interrupted\n"
     "before recording began.\n";
 

@@ -216,7 +216,8 @@ int tRecorder::Record(TfmMain& controller, tRecordingSink& sink) {
     } catch (const std::exception& e) {
         messages_ << kPrefix << e.what() << '\n';
     }
-    if (!controller.IsMeasuring()) {
+    const bool measuring = controller.IsMeasuring();
+    if (!measuring) {
         // Not a run that merely ended early: nothing was recorded.
         messages_ << kPrefix << "the station did not start measuring\n";
         reason = tStop::LinkLost;
@@ -269,6 +270,18 @@ int tRecorder::Record(TfmMain& controller, tRecordingSink& sink) {
         guarded([&controller] { controller.ExecuteAction("acDeviceStop"); });
     }
     Summary(reason, sink, elapsed);
+    // A run without a single reading is no recording, whatever ended it.
+    const TfmMain::tLineCounts lines = controller.RunLines();
+    const bool empty = lines.records == 0;
+    if (empty && measuring) {
+        messages_ << kPrefix << "no state record arrived: ";
+        if (lines.rejected == 0) {
+            messages_ << "the station was silent for " << formatFixed(elapsed, 1) << " s\n";
+        } else {
+            messages_ << lines.rejected << (lines.rejected == 1 ? " line was" : " lines were")
+                      << " not state records\n";
+        }
+    }
     const bool exported = options_.exportFile.empty() || Export(controller);
     if (interrupts_ != nullptr && interrupts_->load() > interruptsBefore) {
         // Asked again while stopping: the run is written, end without the
@@ -283,7 +296,7 @@ int tRecorder::Record(TfmMain& controller, tRecordingSink& sink) {
     if (reason == tStop::ScenarioFailed) {
         return kExitScenario;
     }
-    return reason == tStop::LinkLost ? kExitLinkLost : kExitDone;
+    return reason == tStop::LinkLost || empty ? kExitLinkLost : kExitDone;
 }
 
 tRecorder::tStop tRecorder::CheckStop(const TfmMain& controller, const tRecordingSink& sink,

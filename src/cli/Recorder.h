@@ -20,7 +20,7 @@ enum tExitStatus : int {
     kExitUsage = 1,         // wrong arguments, or a configuration that cannot be used
     kExitNoStation = 2,     // no port answered as the station
     kExitScenario = 3,      // the scenario does not load, or one of its steps failed
-    kExitLinkLost = 4,      // the link died during the run; what arrived is still exported
+    kExitLinkLost = 4,      // the link died (what arrived is exported), or no record came
     kExitExportFailed = 5,  // the run went to a fallback file instead (its name is told)
     kExitNothingToRecover = 6,
     kExitInterrupted = 130,  // interrupted before recording began

@@ -359,11 +359,7 @@ void TfmMain::adoptDevice(std::unique_ptr<tDevice> device) {
     const auto gap = std::chrono::duration_cast<std::chrono::seconds>(reconnector_->Elapsed());
     device_ = std::move(device);
     device_->SetSettings(settings_.get());
-    device_->SetEventHandler([flag = linkLost_](tMeasureEvent event) {
-        if (event == tMeasureEvent::LinkLost) {
-            flag->store(true);
-        }
-    });
+    watchLink();
     logFile->WriteLine("COM: RECONNECTED to " + device_->PortName() + " after " +
                        std::to_string(gap.count()) + " s");
     action("acDeviceConnect").SetChecked(true);
@@ -501,14 +497,21 @@ void TfmMain::connect() {
     finder_.reset();
     actions_.Release();
     if (device_ != nullptr) {
-        // Called on the measurement thread: only note it, the tick acts.
-        device_->SetEventHandler([flag = linkLost_](tMeasureEvent event) {
-            if (event == tMeasureEvent::LinkLost) {
-                flag->store(true);
-            }
-        });
+        watchLink();
     }
     UpdateActions();
+}
+
+// A port gone and a start command that could not be written (the cable
+// pulled just after the identification) both end the link: the thread has
+// stopped either way. Called on the measurement thread: only note it, the
+// tick acts.
+void TfmMain::watchLink() {
+    device_->SetEventHandler([flag = linkLost_](tMeasureEvent event) {
+        if (event == tMeasureEvent::LinkLost || event == tMeasureEvent::StartFailed) {
+            flag->store(true);
+        }
+    });
 }
 
 std::vector<std::string> TfmMain::PortsToTry() const {
@@ -605,8 +608,10 @@ void TfmMain::decodeLines(std::string_view text, bool step, tFirstError& errors)
         }
         const std::optional<tRecord> record = decoder_->Decode(line);
         if (!record) {
+            ++runLines_.rejected;
             continue;
         }
+        ++runLines_.records;
         refreshActuatorPanel();
         const float t = runClock_.RunTime(record->time, digitisePeriod_ * 0.001);
         newest = std::max(newest, t);
@@ -652,6 +657,7 @@ void TfmMain::decodeQueue(tPacketQueue& queue, bool step, tFirstError& errors) {
 void TfmMain::acDeviceStartExecute() {
     chartSink().EnterLiveMode();
     runClock_.Reset();
+    runLines_ = {};
     startJournal();
     ApplyState(experiment_->Start());
     countdown_->Disarm();
@@ -782,6 +788,13 @@ void TfmMain::ApplyState(const tState* state) {
     }
     for (const std::string& command : state->Actions()) {
         device_->SendCommand(command);
+        // A scenario may change the period ("F500"): the run's clock and
+        // the period shown follow the station.
+        int period = 0;
+        if (command.size() > 1 && command[0] == 'F' && tryParseInt(command.substr(1), period) &&
+            period >= kMinPeriod && period <= kMaxPeriod) {
+            digitisePeriod_ = period;
+        }
     }
     view_.SetScenarioLabel(experiment_->GetName() + " - " + state->Name());
 }

@@ -164,6 +164,13 @@ public:
     int DigitisePeriod() const { return digitisePeriod_; }
     double VolumeCoefficient() const { return decoder_->VolumeCoefficient(); }
     int SwitchOffArmed() const { return countdown_->Armed(); }
+    // What the current (or last) run received: lines that were state
+    // records and lines that were not.
+    struct tLineCounts {
+        long records = 0;
+        long rejected = 0;
+    };
+    const tLineCounts& RunLines() const { return runLines_; }
     int SwitchOffElapsed() const { return countdown_->Elapsed(); }
 
 private:
@@ -188,6 +195,7 @@ private:
     void handleLinkLost();
     void reconnectStep();
     void adoptDevice(std::unique_ptr<tDevice> device);
+    void watchLink();
     // `step`: a running scenario sees the readings and may change state;
     // its errors go to `errors`.
     void decodeLines(std::string_view text, bool step, tFirstError& errors);
@@ -220,6 +228,7 @@ private:
     bool runSuspended_ = false;                // the link went while the run stays open
     std::unique_ptr<tJournalWriter> journal_;  // of the charts' run
     float newestRunTime_ = 0;
+    tLineCounts runLines_;
     std::unique_ptr<tStationFinder> finder_;  // while connecting
     bool closeAfterConnect_ = false;
     bool polling_ = false;

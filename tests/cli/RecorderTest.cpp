@@ -23,6 +23,7 @@
 #include "charts/Quantities.h"
 #include "cli/CliTestSupport.h"
 #include "cli/Recorder.h"
+#include "journal/Journal.h"
 #include "sim/Simulator.h"
 
 namespace vantrel {
@@ -342,6 +343,155 @@ TEST_F(RecorderTest, FullOrReadOnlyExportFolderIsRefusedBeforeConnecting) {
     EXPECT_EQ(status, kExitUsage) << messages;
     EXPECT_NE(messages.find("cannot be written"), std::string::npos) << messages;
     EXPECT_EQ(messages.find("looking for the station"), std::string::npos) << messages;
+}
+
+// ---------------------------------------------------------------- faults end to end
+
+// A scenario of three states: the stirrer on, after four readings a longer
+// period, after twenty the stirrer off and the end.
+std::string writeFaultScenario(const test::tCliDir& dir) {
+    test::writeBytes(dir.File("faults.exp"),
+                     "[General]\nName=Faults\nStartState=0\nFinalState=2\nStateCount=3\n"
+                     "[State0]\nName=Mix\nActionCount=1\nAction0=M0,1,10\n"
+                     "[State1]\nName=Fast\nActionCount=1\nAction0=F400\n"
+                     "[State2]\nName=Off\nActionCount=1\nAction0=M0,0\n");
+    test::writeBytes(dir.File("faults.tra"),
+                     "unit Faults;\nvar N: Integer;\n"
+                     "function NewState(State: Integer; LT, LP: Real): Integer;\nbegin\n"
+                     "  Inc(N);\n  Result := State;\n"
+                     "  if (State = 0) and (N >= 4) then Result := 1;\n"
+                     "  if (State = 1) and (N >= 20) then Result := 2;\nend;\nend.\n");
+    return dir.File("faults.exp");
+}
+
+struct tFaultCase {
+    const char* name;
+    std::function<void(sim::tFaults&)> faults;
+    bool scenario;
+    bool hangUpOnIdentify;  // the cable goes once "I" is received
+    const char* limit;      // --records N or --duration S, as "records 10"
+    int status;
+    const char* message;
+    bool sentAllRead;  // every record sent reached the run (no stop in flight)
+};
+
+// Each fault of the station, run through the recorder: the exit status, the
+// message, and every record the station sent in the journal exactly once,
+// in order, the export holding what the run kept.
+TEST_F(RecorderTest, FaultMatrix) {
+    using F = sim::tFaults;
+    const std::vector<tFaultCase> cases = {
+        // Before its reply (which comes late) and just after it.
+        {"hang-up while identifying", [](F& f) { f.replyDelayMs = 100; }, false, true, "records 5",
+         kExitNoStation, "no station found", false},
+        {"hang-up after identifying", [](F&) {}, false, true, "records 5", kExitLinkLost,
+         "link to the station was lost", true},
+        {"hang-up while measuring", [](F& f) { f.hangUpAfterRecords = 5; }, false, false,
+         "records 100", kExitLinkLost, "link to the station was lost", true},
+        {"hang-up in a scenario", [](F& f) { f.hangUpAfterRecords = 8; }, true, false,
+         "records 100", kExitLinkLost, "link to the station was lost", true},
+        {"silence", [](F& f) { f.silent = true; }, false, false, "duration 0.6", kExitLinkLost,
+         "no state record arrived: the station was silent", true},
+        {"every line garbled", [](F& f) { f.garbageEvery = 1; }, false, false, "duration 0.6",
+         kExitLinkLost, "lines were not state records", false},
+        {"slow identification", [](F& f) { f.replyDelayMs = 60; }, false, false, "records 6",
+         kExitDone, "stopped after 6 records", false},
+        {"garbage among records", [](F& f) { f.garbageEvery = 3; }, false, false, "records 10",
+         kExitDone, "stopped after 10 records", false},
+        {"split records",
+         [](F& f) {
+             f.splitRecords = true;
+             f.splitPauseMs = 3;
+         },
+         false, false, "records 10", kExitDone, "stopped after 10 records", false},
+        {"period change", [](F&) {}, true, false, "records 1000", kExitDone, "acquisition ended",
+         false},
+    };
+    for (const tFaultCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::tCliDir run;  // its own journal folder
+        sim::tOptions options = quickStation();
+        options.noise = false;
+        c.faults(options.faults);
+        sim::tSimulator station(options);
+        station.Start();
+        std::thread cable;
+        if (c.hangUpOnIdentify) {
+            cable = std::thread([&station] {
+                for (int i = 0; i < 300; ++i) {
+                    const auto lines = station.ReceivedLines();
+                    if (std::find(lines.begin(), lines.end(), "I") != lines.end()) {
+                        break;
+                    }
+                    std::this_thread::sleep_for(5ms);
+                }
+                station.HangUp();
+            });
+        }
+        const std::string limit = c.limit;
+        const std::string out = run.File("run.csv");
+        std::vector<std::string> args = {"--config",
+                                         run.Config(),
+                                         "--port",
+                                         station.SlavePath(),
+                                         "--" + limit.substr(0, limit.find(' ')),
+                                         limit.substr(limit.find(' ') + 1),
+                                         "--export",
+                                         out};
+        if (c.scenario) {
+            args.insert(args.end(), {"--scenario", writeFaultScenario(run)});
+        }
+        std::ostringstream ignored;
+        std::ostringstream said;
+        const int status = runRecorder(args, run.Program(), ignored, said, &stop);
+        if (cable.joinable()) {
+            cable.join();
+        }
+        const std::string text = said.str();
+        EXPECT_EQ(status, c.status) << text;
+        EXPECT_NE(text.find(c.message), std::string::npos) << text;
+
+        const auto journals = listJournals(run.File("data/vantrel/runs"));
+        if (c.status == kExitNoStation) {
+            EXPECT_TRUE(journals.empty());
+            EXPECT_FALSE(std::filesystem::exists(out));
+            continue;
+        }
+        ASSERT_EQ(journals.size(), 1u) << text;
+        const tJournalRun journal = readJournal(journals[0].fileName);
+        EXPECT_TRUE(journal.finished);
+        const std::vector<sim::tSentRecord> sent = station.SentRecords();
+        ASSERT_LE(journal.readings.size(), sent.size());
+        if (c.sentAllRead) {
+            EXPECT_EQ(journal.readings.size(), sent.size());
+        }
+        for (std::size_t k = 0; k < journal.readings.size(); ++k) {
+            ASSERT_NEAR(journal.readings[k].time, sent[k].tt * 0.001, 0.0006) << "reading " << k;
+            ASSERT_FLOAT_EQ(journal.readings[k].readings[qLT], sent[k].lt) << "reading " << k;
+        }
+        const std::size_t exported = exportRows(readFile(out)).size() - 1;
+        EXPECT_LE(exported, journal.readings.size());
+        expectExportMatches(out, sent, exported, {});
+        if (c.scenario) {
+            EXPECT_FALSE(journal.transitions.empty());
+        }
+        if (std::string(c.name) == "period change") {
+            EXPECT_EQ(station.PeriodMs(), 400);
+            ASSERT_EQ(journal.transitions.size(), 2u);
+            EXPECT_EQ(journal.transitions.back().name, "Off");
+        }
+    }
+}
+
+// A configuration far too large (a sparse file of 3 GB) is refused, not
+// read into memory.
+TEST_F(RecorderTest, AHugeConfigurationIsRefused) {
+    const std::string huge = dir.File("huge.cfg");
+    std::ofstream(huge) << "Timeout=10\n";
+    std::filesystem::resize_file(huge, 3ull << 30);
+    EXPECT_EQ(Run({"--config", huge, "--port", dir.File("none")}), kExitUsage);
+    EXPECT_NE(messages.find("huge.cfg"), std::string::npos) << messages;
+    EXPECT_EQ(std::filesystem::file_size(huge), 3ull << 30) << "left as it was";
 }
 
 }  // namespace
