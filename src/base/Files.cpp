@@ -7,6 +7,7 @@
 
 #include "base/Error.h"
 #include "base/IniFile.h"
+#include "base/Paths.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -42,11 +43,12 @@ std::string win32ErrorText(DWORD error) {
 }
 
 int openRead(const std::string& name) {
-    return ::_open(name.c_str(), _O_RDONLY | _O_BINARY);
+    return ::_wopen(wideFromUtf8(name).c_str(), _O_RDONLY | _O_BINARY);
 }
 int openNew(const std::string& name) {
-    return ::_open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                   _S_IREAD | _S_IWRITE);
+    return ::_wopen(wideFromUtf8(name).c_str(),
+                    _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                    _S_IREAD | _S_IWRITE);
 }
 long readSome(int fd, char* data, std::size_t size) {
     return ::_read(fd, data, static_cast<unsigned int>(size));
@@ -62,7 +64,7 @@ int closeFile(int fd) {
     return ::_close(fd);
 }
 void removeFile(const std::string& name) {
-    ::_unlink(name.c_str());
+    ::_wunlink(wideFromUtf8(name).c_str());
 }
 int processId() {
     return ::_getpid();
@@ -94,7 +96,28 @@ int processId() {
 }
 #endif
 
-bool writeAll(int fd, std::string_view bytes) {
+// Unique within the process and between processes, so two saves never share
+// a temporary file.
+std::string temporaryNameFor(const std::string& fileName) {
+    static std::atomic<unsigned> counter{0};
+    return fileName + ".tmp" + std::to_string(processId()) + "-" +
+           std::to_string(counter.fetch_add(1));
+}
+
+}  // namespace
+
+int openDescriptor(const std::string& fileName, tOpenMode mode) {
+#ifdef _WIN32
+    const int flags = mode == tOpenMode::CreateNew ? _O_CREAT | _O_EXCL : _O_APPEND;
+    return ::_wopen(wideFromUtf8(fileName).c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT | flags,
+                    _S_IREAD | _S_IWRITE);
+#else
+    const int flags = mode == tOpenMode::CreateNew ? O_CREAT | O_EXCL : O_APPEND;
+    return ::open(fileName.c_str(), O_WRONLY | O_CLOEXEC | flags, 0644);
+#endif
+}
+
+bool writeAllBytes(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const long written = writeSome(fd, bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR) {
@@ -111,15 +134,13 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// Unique within the process and between processes, so two saves never share
-// a temporary file.
-std::string temporaryNameFor(const std::string& fileName) {
-    static std::atomic<unsigned> counter{0};
-    return fileName + ".tmp" + std::to_string(processId()) + "-" +
-           std::to_string(counter.fetch_add(1));
+int syncDescriptor(int fd) {
+    return flushToDisk(fd);
 }
 
-}  // namespace
+int closeDescriptor(int fd) {
+    return closeFile(fd);
+}
 
 std::string fileOpenErrorText(const std::string& fileName, const std::string& systemText) {
     return "Cannot open file \"" + fileName + "\". " + systemText;
@@ -134,7 +155,7 @@ bool fileExists(const std::string& fileName) {
         return false;
     }
 #ifdef _WIN32
-    const DWORD attributes = GetFileAttributesA(fileName.c_str());
+    const DWORD attributes = GetFileAttributesW(wideFromUtf8(fileName).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 #else
     struct stat info {};
@@ -202,7 +223,7 @@ tTarget classify(std::string& fileName) {
     if (fileName.starts_with("\\\\.\\") || isWindowsDeviceName(fileName)) {
         return tTarget::Direct;
     }
-    const DWORD attributes = GetFileAttributesA(fileName.c_str());
+    const DWORD attributes = GetFileAttributesW(wideFromUtf8(fileName).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return tTarget::Folder;
     }
@@ -210,7 +231,7 @@ tTarget classify(std::string& fileName) {
 }
 
 int openDirect(const std::string& name) {
-    return ::_open(name.c_str(), _O_WRONLY | _O_BINARY);
+    return ::_wopen(wideFromUtf8(name).c_str(), _O_WRONLY | _O_BINARY);
 }
 #else
 tTarget classify(std::string& fileName) {
@@ -260,7 +281,7 @@ void writeDirectly(const std::string& fileName, const std::string& target, std::
     if (fd < 0) {
         throw tError(fileCreateErrorText(fileName, systemErrorText(errno)));
     }
-    if (!writeAll(fd, bytes)) {
+    if (!writeAllBytes(fd, bytes)) {
         const int error = errno;
         closeFile(fd);
         throw tError(fileCreateErrorText(fileName, systemErrorText(error)));
@@ -283,7 +304,7 @@ void replaceFile(const std::string& fileName, const std::string& target, std::st
 #endif
     // Every byte must be on disk before the rename, or a crash could still
     // leave an empty file behind.
-    if (!writeAll(fd, bytes) || flushToDisk(fd) != 0) {
+    if (!writeAllBytes(fd, bytes) || flushToDisk(fd) != 0) {
         const int error = errno;
         closeFile(fd);
         removeFile(temporary);
@@ -295,7 +316,7 @@ void replaceFile(const std::string& fileName, const std::string& target, std::st
         throw tError(fileCreateErrorText(fileName, systemErrorText(error)));
     }
 #ifdef _WIN32
-    if (!MoveFileExA(temporary.c_str(), target.c_str(),
+    if (!MoveFileExW(wideFromUtf8(temporary).c_str(), wideFromUtf8(target).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD error = GetLastError();
         removeFile(temporary);
@@ -333,7 +354,7 @@ bool canWriteFile(const std::string& fileName, std::string& reason) {
         return false;
     }
     const std::string block(4096, '\0');
-    const bool written = writeAll(fd, block) && flushToDisk(fd) == 0;
+    const bool written = writeAllBytes(fd, block) && flushToDisk(fd) == 0;
     const int error = errno;
     closeFile(fd);
     removeFile(probe);

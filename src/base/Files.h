@@ -6,9 +6,9 @@
 
 namespace vantrel {
 
-// File access shared by the log, the INI reader and the settings store, with
-// one behaviour on POSIX and Windows. File names are passed to the system as
-// they are (the narrow API on Windows).
+// File access shared by the log, the INI reader, the settings store and the
+// journal, with one behaviour on POSIX and Windows. File names are UTF-8;
+// on Windows they reach the system as UTF-16.
 
 // True when `fileName` names an existing file that is not a directory.
 bool fileExists(const std::string& fileName);
@@ -38,6 +38,16 @@ void writeFileAtomically(const std::string& fileName, std::string_view bytes);
 // or full file system shows here), or it is a device or pipe written in
 // place. False with the system's reason otherwise.
 bool canWriteFile(const std::string& fileName, std::string& reason);
+
+// A file kept open by a writer (the journal): C runtime descriptors, -1 with
+// errno set on failure. CreateNew fails when the file exists.
+enum class tOpenMode { CreateNew, Append };
+int openDescriptor(const std::string& fileName, tOpenMode mode);
+// Writes every byte (interrupted writes resumed); false with errno set.
+bool writeAllBytes(int fd, std::string_view bytes);
+// What was written reaches the disk (fsync, _commit); 0 on success.
+int syncDescriptor(int fd);
+int closeDescriptor(int fd);
 
 // The program's wording of file errors, around the system's own message.
 std::string fileOpenErrorText(const std::string& fileName, const std::string& systemText);

@@ -8,6 +8,7 @@
 #include "base/Error.h"
 #include "base/Files.h"
 #include "base/Locale.h"
+#include "base/Paths.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -29,9 +30,9 @@ namespace {
 int openForAppend(const std::string& fileName) {
 #ifdef _WIN32
     int fd = -1;
-    const errno_t error =
-        _sopen_s(&fd, fileName.c_str(), _O_WRONLY | _O_CREAT | _O_APPEND | _O_BINARY | _O_NOINHERIT,
-                 _SH_DENYWR, _S_IREAD | _S_IWRITE);
+    const errno_t error = _wsopen_s(&fd, wideFromUtf8(fileName).c_str(),
+                                    _O_WRONLY | _O_CREAT | _O_APPEND | _O_BINARY | _O_NOINHERIT,
+                                    _SH_DENYWR, _S_IREAD | _S_IWRITE);
     return error == 0 ? fd : -error;
 #else
     const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);

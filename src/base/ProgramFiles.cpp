@@ -5,63 +5,55 @@
 #include <system_error>
 
 #include "base/Files.h"
+#include "base/Paths.h"
 
 namespace vantrel {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
-}  // namespace
-
 std::string userProgramFolder() {
     fs::path folder;
 #ifdef _WIN32
-    if (const std::string local = environment("LOCALAPPDATA"); !local.empty()) {
-        folder = fs::path(local) / "Vantrel";
+    if (const std::string local = environmentText("LOCALAPPDATA"); !local.empty()) {
+        folder = pathFromUtf8(local) / "Vantrel";
     }
 #else
-    if (const std::string config = environment("XDG_CONFIG_HOME"); !config.empty()) {
-        folder = fs::path(config) / "vantrel";
-    } else if (const std::string home = environment("HOME"); !home.empty()) {
-        folder = fs::path(home) / ".config" / "vantrel";
+    if (const std::string config = environmentText("XDG_CONFIG_HOME"); !config.empty()) {
+        folder = pathFromUtf8(config) / "vantrel";
+    } else if (const std::string home = environmentText("HOME"); !home.empty()) {
+        folder = pathFromUtf8(home) / ".config" / "vantrel";
     }
 #endif
     std::error_code ec;
     if (folder.empty() || (!fs::create_directories(folder, ec) && ec)) {
         return {};
     }
-    return folder.string();
+    return utf8FromPath(folder);
 }
 
 tProgramFiles locateProgramFiles(const std::string& executablePath) {
-    const fs::path exe(executablePath);
+    const fs::path exe = pathFromUtf8(executablePath);
     const fs::path folder = exe.parent_path();
-    const std::string name = exe.stem().string();
+    const std::string name = utf8FromPath(exe.stem());
     const fs::path share = folder.parent_path() / "share" / "vantrel";
 
     tProgramFiles files;
-    files.languageFolders = {folder.string(), (share / "lang").string()};
-    const fs::path beside = folder / (name + ".cfg");
+    files.languageFolders = {utf8FromPath(folder), utf8FromPath(share / "lang")};
+    const fs::path beside = folder / pathFromUtf8(name + ".cfg");
     std::error_code ec;
     const std::string user = fs::exists(beside, ec) ? std::string() : userProgramFolder();
     if (user.empty()) {
-        files.config = beside.string();
-        files.log = (folder / (name + ".log")).string();
+        files.config = utf8FromPath(beside);
+        files.log = utf8FromPath(folder / pathFromUtf8(name + ".log"));
         return files;
     }
-    files.config = (fs::path(user) / (name + ".cfg")).string();
-    files.log = (fs::path(user) / (name + ".log")).string();
-    if (!fs::exists(files.config, ec)) {
+    files.config = utf8FromPath(pathFromUtf8(user) / pathFromUtf8(name + ".cfg"));
+    files.log = utf8FromPath(pathFromUtf8(user) / pathFromUtf8(name + ".log"));
+    if (!fs::exists(pathFromUtf8(files.config), ec)) {
         // The first start of an installed program: its own copy of the default.
         std::string bytes;
         try {
-            if (readFileIfExists((share / "vantrel.cfg").string(), bytes)) {
+            if (readFileIfExists(utf8FromPath(share / "vantrel.cfg"), bytes)) {
                 writeFileAtomically(files.config, bytes);
             }
         } catch (const std::exception&) {

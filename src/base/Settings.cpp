@@ -9,6 +9,7 @@
 #include "base/Files.h"
 #include "base/Functions.h"
 #include "base/IniFile.h"
+#include "base/Paths.h"
 #include "base/Texts.h"
 
 namespace vantrel {
@@ -185,7 +186,7 @@ void tSettings::Load(const std::string& fileName) {
     tWriteGuard guard(lock_.get());
     const std::string source = fileName.empty() ? fileName_ : fileName;
     std::error_code ec;
-    if (!source.empty() && std::filesystem::is_directory(source, ec)) {
+    if (!source.empty() && std::filesystem::is_directory(pathFromUtf8(source), ec)) {
         // Not "file not found": the user would look for a file that is there.
         throw EFOpenError(formatText(constantText("DK_SETTINGS_FOLDER"), {source}));
     }

@@ -13,6 +13,7 @@
 #include "base/Files.h"
 #include "base/Functions.h"
 #include "base/LogFile.h"
+#include "base/Paths.h"
 #include "base/ProgramFiles.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
@@ -51,7 +52,7 @@ std::string readingText(int quantity, float value) {
 // The export target is checked before the run, not found unusable after an
 // hour of recording: a missing, read-only or full folder is told at once.
 bool exportTargetUsable(const std::string& fileName, std::string& error) {
-    const std::filesystem::path path(fileName);
+    const std::filesystem::path path = pathFromUtf8(fileName);
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) {
         error = "--export: '" + fileName + "' is a folder";
@@ -59,7 +60,7 @@ bool exportTargetUsable(const std::string& fileName, std::string& error) {
     }
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
     if (!std::filesystem::is_directory(folder, ec)) {
-        error = "--export: the folder '" + folder.string() + "' does not exist";
+        error = "--export: the folder '" + utf8FromPath(folder) + "' does not exist";
         return false;
     }
     std::string reason;
@@ -75,10 +76,10 @@ bool exportTargetUsable(const std::string& fileName, std::string& error) {
 std::string fallbackExportName() {
     std::filesystem::path folder;
     for (const char* variable : {"HOME", "USERPROFILE"}) {
-        const char* value = std::getenv(variable);
+        const std::string value = environmentText(variable);
         std::error_code ec;
-        if (value != nullptr && *value != '\0' && std::filesystem::is_directory(value, ec)) {
-            folder = value;
+        if (!value.empty() && std::filesystem::is_directory(pathFromUtf8(value), ec)) {
+            folder = pathFromUtf8(value);
             break;
         }
     }
@@ -95,7 +96,7 @@ std::string fallbackExportName() {
 #endif
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-    return (folder / ("vantrel-run-" + std::string(stamp) + ".csv")).string();
+    return utf8FromPath(folder / ("vantrel-run-" + std::string(stamp) + ".csv"));
 }
 
 tRecorder::tRecorder(tCliOptions options, std::vector<std::string> args, std::string programPath,

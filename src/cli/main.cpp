@@ -14,6 +14,7 @@
 
 #include "base/CommandLine.h"
 #include "base/Locale.h"
+#include "base/Paths.h"
 #include "cli/Recorder.h"
 
 namespace {
@@ -25,10 +26,8 @@ static_assert(std::atomic<int>::is_always_lock_free, "counted in a signal handle
 // it was started from.
 std::string executablePath(const char* argv0) {
 #ifdef _WIN32
-    char buffer[MAX_PATH * 4];
-    const DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
-    if (length > 0 && length < sizeof buffer) {
-        return std::string(buffer, length);
+    if (std::string self = vantrel::executableFile(); !self.empty()) {
+        return self;
     }
 #else
     std::error_code ec;
@@ -38,7 +37,8 @@ std::string executablePath(const char* argv0) {
     }
 #endif
     std::error_code ignored;
-    return std::filesystem::absolute(argv0 != nullptr ? argv0 : "vantrel-cli", ignored).string();
+    return vantrel::utf8FromPath(std::filesystem::absolute(
+        vantrel::pathFromUtf8(argv0 != nullptr ? argv0 : "vantrel-cli"), ignored));
 }
 
 }  // namespace
@@ -59,12 +59,19 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
     SetConsoleOutputCP(CP_UTF8);  // the station's and the program's texts are UTF-8
 #endif
+#ifdef _WIN32
+    // argv is in the ANSI code page there: the arguments come as UTF-8 from
+    // the wide command line, so a Cyrillic folder name survives.
+    std::vector<std::string> args = commandLineArguments();
+    setCommandLine(args);
+#else
+    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     setCommandLine(argc, argv);
+#endif
     captureLocaleFacts();
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
 
-    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     return runRecorder(args, executablePath(argc > 0 ? argv[0] : nullptr), std::cout, std::cerr,
                        &interrupts);
 }

@@ -12,6 +12,7 @@
 #include "base/Functions.h"
 #include "base/IniFile.h"
 #include "base/LogFile.h"
+#include "base/Paths.h"
 
 namespace vantrel {
 
@@ -91,7 +92,7 @@ void tExperiment::Load(const std::string& path) {
         states_.push_back(std::move(state));
     }
 
-    const std::string scriptPath = std::filesystem::path(path).replace_extension(".tra").string();
+    const std::string scriptPath = utf8FromPath(pathFromUtf8(path).replace_extension(".tra"));
     std::string bytes;
     if (!readFileIfExists(scriptPath, bytes)) {
         throw EFOpenError(fileOpenErrorText(scriptPath, systemErrorText(ENOENT)));

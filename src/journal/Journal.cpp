@@ -10,6 +10,7 @@
 #include "base/Error.h"
 #include "base/Files.h"
 #include "base/Functions.h"
+#include "base/Paths.h"
 
 namespace vantrel {
 
@@ -221,29 +222,30 @@ std::string journalFolder() {
     namespace fs = std::filesystem;
     fs::path folder;
 #ifdef _WIN32
-    if (const char* local = std::getenv("LOCALAPPDATA"); local != nullptr && *local != '\0') {
-        folder = fs::path(local) / "Vantrel" / "runs";
+    if (const std::string local = environmentText("LOCALAPPDATA"); !local.empty()) {
+        folder = pathFromUtf8(local) / "Vantrel" / "runs";
     }
 #else
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data != '\0') {
-        folder = fs::path(data) / "vantrel" / "runs";
-    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        folder = fs::path(home) / ".local" / "share" / "vantrel" / "runs";
+    if (const std::string data = environmentText("XDG_DATA_HOME"); !data.empty()) {
+        folder = pathFromUtf8(data) / "vantrel" / "runs";
+    } else if (const std::string home = environmentText("HOME"); !home.empty()) {
+        folder = pathFromUtf8(home) / ".local" / "share" / "vantrel" / "runs";
     }
 #endif
-    return folder.string();
+    return utf8FromPath(folder);
 }
 
 std::vector<tJournalInfo> listJournals(const std::string& folder) {
     namespace fs = std::filesystem;
     std::vector<tJournalInfo> journals;
     std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(pathFromUtf8(folder), ec), end; !ec && it != end;
+         it.increment(ec)) {
         if (it->path().extension() != kJournalExtension) {
             continue;
         }
         tJournalInfo info;
-        info.fileName = it->path().string();
+        info.fileName = utf8FromPath(it->path());
         try {
             const tJournalRun run = readJournal(info.fileName);
             info.started = run.header.started;

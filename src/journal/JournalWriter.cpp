@@ -10,64 +10,13 @@
 #include "base/Error.h"
 #include "base/Files.h"
 #include "base/LogFile.h"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
+#include "base/Paths.h"
 
 namespace vantrel {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-#ifdef _WIN32
-int openJournal(const std::string& name) {
-    return ::_open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                   _S_IREAD | _S_IWRITE);
-}
-long writeSome(int fd, const char* data, std::size_t size) {
-    return ::_write(fd, data, static_cast<unsigned>(size));
-}
-int syncFile(int fd) {
-    return ::_commit(fd);
-}
-int closeFile(int fd) {
-    return ::_close(fd);
-}
-#else
-int openJournal(const std::string& name) {
-    return ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-}
-long writeSome(int fd, const char* data, std::size_t size) {
-    return static_cast<long>(::write(fd, data, size));
-}
-int syncFile(int fd) {
-    return ::fsync(fd);
-}
-int closeFile(int fd) {
-    return ::close(fd);
-}
-#endif
-
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const long n = writeSome(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
 
 std::string stamp(const char* format) {
     const std::time_t now = std::time(nullptr);
@@ -85,24 +34,21 @@ std::string stamp(const char* format) {
 }  // namespace
 
 bool appendJournalEnd(const std::string& fileName) {
-#ifdef _WIN32
-    const int fd = ::_open(fileName.c_str(), _O_WRONLY | _O_APPEND | _O_BINARY);
-#else
-    const int fd = ::open(fileName.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-#endif
+    const int fd = openDescriptor(fileName, tOpenMode::Append);
     if (fd < 0) {
         return false;
     }
     // A torn last line gets its own line feed first, so the end entry stays whole.
-    const bool ok = writeAll(fd, "\n" + encodeEnd(0)) && syncFile(fd) == 0;
-    closeFile(fd);
+    const bool ok = writeAllBytes(fd, "\n" + encodeEnd(0)) && syncDescriptor(fd) == 0;
+    closeDescriptor(fd);
     return ok;
 }
 
 void pruneJournals(const std::string& folder, std::size_t keep) {
     std::vector<fs::path> journals;
     std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(pathFromUtf8(folder), ec), end; !ec && it != end;
+         it.increment(ec)) {
         if (it->path().extension() == kJournalExtension) {
             journals.push_back(it->path());
         }
@@ -115,12 +61,12 @@ void pruneJournals(const std::string& folder, std::size_t keep) {
 
 tJournalWriter::tJournalWriter(const std::string& folder, const tJournalHeader& header) {
     std::error_code ec;
-    fs::create_directories(folder, ec);
+    fs::create_directories(pathFromUtf8(folder), ec);
     pruneJournals(folder, kKeptJournals - 1);
-    const std::string base = (fs::path(folder) / stamp("%Y-%m-%d_%H%M%S")).string();
+    const std::string base = utf8FromPath(pathFromUtf8(folder) / stamp("%Y-%m-%d_%H%M%S"));
     for (int n = 0; fd_ < 0 && n < 100; ++n) {
         fileName_ = base + (n == 0 ? "" : "_" + std::to_string(n)) + std::string(kJournalExtension);
-        fd_ = openJournal(fileName_);
+        fd_ = openDescriptor(fileName_, tOpenMode::CreateNew);
         if (fd_ < 0 && errno != EEXIST) {
             break;
         }
@@ -132,9 +78,9 @@ tJournalWriter::tJournalWriter(const std::string& folder, const tJournalHeader& 
     if (h.started.empty()) {
         h.started = stamp("%Y-%m-%d %H:%M:%S");
     }
-    if (!writeAll(fd_, encodeHeader(h)) || syncFile(fd_) != 0) {
+    if (!writeAllBytes(fd_, encodeHeader(h)) || syncDescriptor(fd_) != 0) {
         const int error = errno;
-        closeFile(fd_);
+        closeDescriptor(fd_);
         throw tError(fileCreateErrorText(fileName_, systemErrorText(error)));
     }
     thread_ = std::thread([this] { Run(); });
@@ -147,7 +93,7 @@ tJournalWriter::~tJournalWriter() {
     }
     wake_.notify_one();
     thread_.join();
-    closeFile(fd_);
+    closeDescriptor(fd_);
 }
 
 void tJournalWriter::Queue(std::string line) {
@@ -180,7 +126,7 @@ void tJournalWriter::WriteOut(std::string& batch, bool sync) {
     if (batch.empty() && !sync) {
         return;
     }
-    const bool ok = writeAll(fd_, batch) && (!sync || syncFile(fd_) == 0);
+    const bool ok = writeAllBytes(fd_, batch) && (!sync || syncDescriptor(fd_) == 0);
     if (!ok && !failed_) {
         failed_ = true;
         logFile->WriteLine("JOURNAL: " + fileCreateErrorText(fileName_, systemErrorText(errno)));

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "base/LogFile.h"
+#include "base/Paths.h"
 #include "base/Texts.h"
 #include "lang/LanguageFile.h"
 
@@ -57,19 +58,19 @@ tLanguageList tLanguageList::Scan(const std::vector<std::string>& folders,
     list.entries_.push_back({kLangRussian, nameOf(kLangRussian), {}});
     for (const std::string& folder : folders) {
         std::error_code ec;
-        for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
-             it.increment(ec)) {
+        for (std::filesystem::directory_iterator it(pathFromUtf8(folder), ec), end;
+             !ec && it != end; it.increment(ec)) {
             const std::filesystem::path& path = it->path();
             if (path.extension() != ".lng" || !it->is_regular_file(ec)) {
                 continue;
             }
             try {
-                const tLanguageFile file = tLanguageFile::FromFile(path.string());
+                const tLanguageFile file = tLanguageFile::FromFile(utf8FromPath(path));
                 const int id = file.LanguageId();
                 if (id == 0 || id == kLangRussian || list.IndexOf(id) != 0) {
                     continue;
                 }
-                list.entries_.push_back({id, nameOf(id), path.string()});
+                list.entries_.push_back({id, nameOf(id), utf8FromPath(path)});
             } catch (const std::exception& e) {
                 // One unreadable file costs its language, not the start.
                 logFile->WriteLine(e.what());

@@ -2,13 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <thread>
-
-#include <sys/resource.h>
 
 #include "base/Error.h"
 #include "base/Texts.h"
+#include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
 namespace vantrel {
@@ -147,17 +145,12 @@ TEST_F(SettingsTest, FailedSaveLeavesTheOldFileAndFileName) {
     EXPECT_THROW(settings.Save(dir_.file("plain-file/vantrel.cfg")), tError);
     EXPECT_EQ(settings.GetFileName(), name);
 
-    // A disk that fills up halfway through the write: the file size limit
-    // stands in for it (and works for root, unlike permissions).
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    EXPECT_THROW(settings.Save(), tError);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+#ifndef _WIN32
+    {
+        test::tFileSizeLimit full(4096);  // the disk fills up halfway through the write
+        EXPECT_THROW(settings.Save(), tError);
+    }
+#endif
 
     EXPECT_EQ(readBytes(name), kConfig);
     EXPECT_EQ(dir_.entryCount(), 2u) << "the temporary file is removed";

@@ -4,18 +4,13 @@
 #include <fstream>
 #include <iterator>
 
-#ifndef _WIN32
-#include <sys/resource.h>
-
-#include <csignal>
-#endif
-
 #include "base/Encoding.h"
 #include "base/Error.h"
 #include "base/Locale.h"
 #include "charts/ChartModel.h"
 #include "charts/ChartTestSupport.h"
 #include "charts/Export.h"
+#include "support/FileSizeLimit.h"
 
 namespace vantrel {
 namespace {
@@ -183,20 +178,13 @@ TEST_F(ExportTest, FailedWriteReportsAnErrorAndKeepsTheOldFile) {
         model.AddReadingSet(static_cast<float>(k), readings(20.0f));
     }
     model.EnterAnalysisMode();
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     bool thrown = false;
     try {
+        test::tFileSizeLimit full(4096);
         ExportReadings(model, file.string());
     } catch (const tError&) {
         thrown = true;
     }
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
     EXPECT_TRUE(thrown);
     EXPECT_EQ(readFile(file), "old contents\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(Dir()), fs::directory_iterator()), 1)

@@ -7,7 +7,7 @@
 #include "base/Error.h"
 #include "experiment/Experiment.h"
 #include "experiment/FakeProgram.h"
-#include "session/SessionTestSupport.h"
+#include "support/CaptureLog.h"
 
 namespace vantrel::test {
 namespace {
@@ -25,7 +25,7 @@ protected:
                         "unit Titration;");
     }
 
-    tMemoryLog log;
+    tCaptureLog log;
     tExperiment experiment;
     std::shared_ptr<tFakeProgram::tLog> calls;
     int next = 0;

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,7 +28,8 @@ public:
     tCaptureLog() : tLogFile(makeTempName(), {"-LOG"}) { setLogFile(this); }
     ~tCaptureLog() override {
         setLogFile(nullptr);
-        ::unlink(FileName().c_str());
+        std::error_code ignored;
+        std::filesystem::remove(FileName(), ignored);
         setLocaleFacts(savedFacts);
     }
 
@@ -76,13 +77,12 @@ public:
     }
 
 private:
+    // A random name: parallel test programs share the temporary folder.
     static std::string makeTempName() {
-        char name[] = "/tmp/vantrel-test-log-XXXXXX";
-        const int fd = ::mkstemp(name);
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return name;
+        static std::mt19937_64 names{std::random_device{}()};
+        return (std::filesystem::temp_directory_path() /
+                ("vantrel-test-log-" + std::to_string(names()) + ".log"))
+            .string();
     }
 
     mutable std::mutex mutex_;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -13,12 +15,19 @@ namespace vantrel::test {
 class tTempDir {
 public:
     tTempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "vantrel-test-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
+        // create_directory is false for a name that exists: try another.
+        static std::mt19937_64 names{std::random_device{}()};
+        const std::filesystem::path base = std::filesystem::temp_directory_path();
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            char name[32];
+            std::snprintf(name, sizeof name, "vantrel-test-%012llx",
+                          static_cast<unsigned long long>(names() & 0xffffffffffffull));
+            if (std::filesystem::create_directory(base / name)) {
+                path_ = base / name;
+                return;
+            }
         }
-        path_ = pattern;
+        throw std::runtime_error("no scratch folder could be made in " + base.string());
     }
     ~tTempDir() {
         std::error_code ignored;
