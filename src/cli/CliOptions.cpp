@@ -6,6 +6,7 @@
 
 #include "base/Functions.h"
 #include "base/OptionParser.h"
+#include "charts/Quantities.h"
 
 namespace vantrel {
 
@@ -29,6 +30,9 @@ const std::string_view kCliUsage =
     "  --check FILE        load and compile the scenario FILE.exp only and list its states\n"
     "  --replay RUN        with --scenario: no station; feed the exported run RUN through\n"
     "                      the scenario and print each transition\n"
+    "  --equivalence V     at the end of the run print the titration's equivalence point\n"
+    "                      on the dosed volume V (V1, V2 or V3); also after --replay,\n"
+    "                      which then needs no --scenario\n"
     "  -LOG                diagnostic log beside the program (.log)\n"
     "  -LOG_MEASURE        with -LOG, also the raw data received\n"
     "  --reconnect SECONDS on a lost link keep the run and wait this long for the\n"
@@ -182,11 +186,30 @@ bool parseCliOptions(const std::vector<std::string>& args, tCliOptions& options,
             return true;
         });
     }
+    parser.Value({"--equivalence"}, [&](const std::string& value, std::string& why) {
+        for (int i = qV1; i <= qV3; ++i) {
+            if (equalsIgnoreCase(value, kQuantityCodes[static_cast<std::size_t>(i)])) {
+                options.equivalence = i;
+                return true;
+            }
+        }
+        why = "--equivalence: '" + value + "' is not a dosed volume (use V1, V2 or V3)";
+        return false;
+    });
     if (!parser.Parse(args, error)) {
         return false;
     }
-    if (!options.replayFile.empty() && options.scenarioFile.empty()) {
-        error = "--replay needs --scenario: the scenario to try on the run";
+    if (!options.replayFile.empty() && options.scenarioFile.empty() && options.equivalence < 0) {
+        error =
+            "--replay needs --scenario (the scenario to try on the run) or --equivalence (the "
+            "volume to find the equivalence point on)";
+        return false;
+    }
+    if (options.equivalence >= 0 &&
+        (!options.checkFile.empty() || options.listRuns || options.recover)) {
+        error =
+            "--equivalence evaluates a recording or a replayed run: not with --check, --runs "
+            "or --recover";
         return false;
     }
     if (!options.replayFile.empty() && (options.simulate || !options.ports.empty())) {

@@ -28,6 +28,7 @@ struct tCliOptions {
     std::string scenarioFile;  // run this scenario from the start of acquisition
     std::string checkFile;     // load and compile this scenario only, print it
     std::string replayFile;    // feed this exported run through the scenario, no station
+    int equivalence = -1;      // qV1..qV3: print the run's equivalence point on this volume
     bool help = false;
     bool version = false;
     bool listRuns = false;

@@ -26,6 +26,7 @@
 #include "experiment/Experiment.h"
 #include "journal/Journal.h"
 #include "journal/RunCharts.h"
+#include "lang/LanguageList.h"
 #include "session/MainFM.h"
 
 #ifdef VANTREL_HAVE_SIM
@@ -100,10 +101,11 @@ std::string fallbackExportName() {
 }
 
 tRecorder::tRecorder(tCliOptions options, std::vector<std::string> args, std::string programPath,
-                     std::ostream& messages, const std::atomic<int>* interrupts)
+                     std::ostream& out, std::ostream& messages, const std::atomic<int>* interrupts)
     : options_(std::move(options)),
       args_(std::move(args)),
       files_(locateProgramFiles(programPath)),
+      out_(out),
       messages_(messages),
       interrupts_(interrupts) {}
 
@@ -284,6 +286,9 @@ int tRecorder::Record(TfmMain& controller, tRecordingSink& sink) {
         }
     }
     const bool exported = options_.exportFile.empty() || Export(controller);
+    if (options_.equivalence >= 0) {
+        guarded([&] { PrintEquivalence(controller); });
+    }
     if (interrupts_ != nullptr && interrupts_->load() > interruptsBefore) {
         // Asked again while stopping: the run is written, end without the
         // polite close (the stop command has gone out already).
@@ -357,6 +362,23 @@ bool tRecorder::Export(TfmMain& controller) {
     }
     messages_ << kPrefix << "exported to " << options_.exportFile << '\n' << std::flush;
     return true;
+}
+
+// From the run's time curves, which hold every reading in run order (a
+// relative reading as the charts show it, so that the replay of the export
+// agrees).
+void tRecorder::PrintEquivalence(const TfmMain& controller) {
+    const tChartModel& charts = controller.Charts();
+    const tSeries& volumeSeries = charts.TimeSeries(options_.equivalence);
+    const tSeries& pHSeries = charts.TimeSeries(qLP);
+    const std::size_t n = std::min(volumeSeries.Count(), pHSeries.Count());
+    std::vector<double> volume(n);
+    std::vector<double> pH(n);
+    for (std::size_t p = 0; p < n; ++p) {
+        volume[p] = fromPercent(options_.equivalence, volumeSeries.Y(p));
+        pH[p] = fromPercent(qLP, pHSeries.Y(p));
+    }
+    out_ << equivalenceLine(volume, pH) << '\n' << std::flush;
 }
 
 void tRecorder::Summary(tStop reason, const tRecordingSink& sink, double elapsed) {
@@ -455,7 +477,10 @@ int runRecorder(const std::vector<std::string>& args, const std::string& program
         return recoverRun(options.recoverFile, options.exportFile, messages);
     }
     if (!options.replayFile.empty()) {
-        return replayScenario(options.scenarioFile, options.replayFile, out, messages);
+        // An export written in a shipped language names its columns in it.
+        tLanguageList::Scan(locateProgramFiles(programPath).languageFolders);
+        return replayScenario(options.scenarioFile, options.replayFile, out, messages,
+                              options.equivalence);
     }
 #ifndef VANTREL_HAVE_SIM
     if (options.simulate) {
@@ -467,7 +492,7 @@ int runRecorder(const std::vector<std::string>& args, const std::string& program
         messages << kPrefix << error << '\n';
         return kExitUsage;
     }
-    return tRecorder(std::move(options), args, programPath, messages, interrupts).Run();
+    return tRecorder(std::move(options), args, programPath, out, messages, interrupts).Run();
 }
 
 }  // namespace vantrel

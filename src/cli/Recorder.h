@@ -37,9 +37,10 @@ public:
     // there). `interrupts` (may be null) counts Ctrl+C and termination
     // requests: the first ends the run cleanly (or cancels the search for
     // the station); one during the stop and export is obeyed once the
-    // export is written.
+    // export is written. `out` (standard output) gets the results asked
+    // for (the equivalence line).
     tRecorder(tCliOptions options, std::vector<std::string> args, std::string programPath,
-              std::ostream& messages, const std::atomic<int>* interrupts);
+              std::ostream& out, std::ostream& messages, const std::atomic<int>* interrupts);
 
     int Run();
 
@@ -53,17 +54,19 @@ private:
     bool Export(TfmMain& controller);
     bool Interrupted() const { return interrupts_ != nullptr && interrupts_->load() > 0; }
     void Summary(tStop reason, const tRecordingSink& sink, double elapsed);
+    void PrintEquivalence(const TfmMain& controller);
 
     tCliOptions options_;
     std::vector<std::string> args_;
     tProgramFiles files_;
+    std::ostream& out_;
     std::ostream& messages_;
     const std::atomic<int>* interrupts_;
 };
 
-// vantrel-cli as a whole, `args` without the program name: --help goes to
-// `out`, everything else to `messages` (standard error). Returns the exit
-// status.
+// vantrel-cli as a whole, `args` without the program name: --help, the
+// listings and results go to `out`, everything else to `messages` (standard
+// error). Returns the exit status.
 int runRecorder(const std::vector<std::string>& args, const std::string& programPath,
                 std::ostream& out, std::ostream& messages,
                 const std::atomic<int>* interrupts = nullptr);

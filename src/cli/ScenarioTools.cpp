@@ -1,10 +1,14 @@
 #include "cli/ScenarioTools.h"
 
+#include <algorithm>
 #include <exception>
+#include <vector>
 
 #include "base/Functions.h"
 #include "charts/ChartModel.h"
+#include "charts/Equivalence.h"
 #include "charts/ExportReader.h"
+#include "charts/Quantities.h"
 #include "experiment/Experiment.h"
 
 namespace vantrel {
@@ -28,6 +32,35 @@ bool load(tExperiment& experiment, const std::string& file, std::ostream& messag
         messages << kPrefix << file << ": " << e.what() << '\n';
         return false;
     }
+}
+
+// The transitions of the scenario over the run, as replayScenario tells.
+int replayRun(tExperiment& experiment, const tExportedRun& run, std::ostream& out,
+              std::ostream& messages) {
+    // The charts' own rule gives the rates, over the replayed points.
+    tChartModel charts;
+    charts.EnterLiveMode();
+    experiment.Start();
+    for (const tExportRow& row : run.rows) {
+        const tExperimentValues values =
+            charts.AddReadingSet(static_cast<float>(row.time), row.readings);
+        const tState* before = experiment.GetCurrentState();
+        try {
+            if (experiment.Update(values)) {
+                const tState* now = experiment.GetCurrentState();
+                out << row.timeText << '\t' << (before ? before->Number() : -1) << '\t'
+                    << now->Number() << '\t' << joined(now->Actions()) << '\n';
+            }
+        } catch (const std::exception& e) {
+            messages << kPrefix << "at " << row.timeText << ": " << e.what() << '\n';
+            return kExitScenario;
+        }
+        if (experiment.GetStatus() == esFinished) {
+            out << "finished\t" << row.timeText << '\n';
+            return kExitDone;
+        }
+    }
+    return kExitDone;
 }
 
 }  // namespace
@@ -55,10 +88,45 @@ int checkScenario(const std::string& scenarioFile, std::ostream& out, std::ostre
     return kExitDone;
 }
 
+std::string equivalenceLine(std::span<const double> volume, std::span<const double> pH) {
+    const std::optional<tEquivalencePoint> point = findEquivalencePoint(volume, pH);
+    if (!point) {
+        return "equivalence\tnone";
+    }
+    return "equivalence\tV=" + formatFixed(point->volume, 3, '.') +
+           "\tpH=" + formatFixed(point->pH, 3, '.');
+}
+
+namespace {
+
+// The equivalence line of an exported run; a file without the columns
+// needed reads them as 0, which never jumps: said on `messages`.
+void printEquivalence(const tExportedRun& run, int quantity, std::ostream& out,
+                      std::ostream& messages) {
+    for (int needed : {quantity, static_cast<int>(qLP)}) {
+        if (std::find(run.quantities.begin(), run.quantities.end(), needed) ==
+            run.quantities.end()) {
+            messages << kPrefix << "--equivalence: the run has no column '"
+                     << quantityNames[static_cast<std::size_t>(needed)] << "'\n";
+        }
+    }
+    std::vector<double> volume;
+    std::vector<double> pH;
+    volume.reserve(run.rows.size());
+    pH.reserve(run.rows.size());
+    for (const tExportRow& row : run.rows) {
+        volume.push_back(row.readings[static_cast<std::size_t>(quantity)]);
+        pH.push_back(row.readings[qLP]);
+    }
+    out << equivalenceLine(volume, pH) << '\n';
+}
+
+}  // namespace
+
 int replayScenario(const std::string& scenarioFile, const std::string& runFile, std::ostream& out,
-                   std::ostream& messages) {
+                   std::ostream& messages, int equivalence) {
     tExperiment experiment;
-    if (!load(experiment, scenarioFile, messages)) {
+    if (!scenarioFile.empty() && !load(experiment, scenarioFile, messages)) {
         return kExitScenario;
     }
     tExportedRun run;
@@ -68,30 +136,11 @@ int replayScenario(const std::string& scenarioFile, const std::string& runFile, 
         messages << kPrefix << e.what() << '\n';
         return kExitUsage;
     }
-    // The charts' own rule gives the rates, over the replayed points.
-    tChartModel charts;
-    charts.EnterLiveMode();
-    experiment.Start();
-    for (const tExportRow& row : run.rows) {
-        const tExperimentValues values =
-            charts.AddReadingSet(static_cast<float>(row.time), row.readings);
-        const tState* before = experiment.GetCurrentState();
-        try {
-            if (experiment.Update(values)) {
-                const tState* now = experiment.GetCurrentState();
-                out << row.timeText << '\t' << (before ? before->Number() : -1) << '\t'
-                    << now->Number() << '\t' << joined(now->Actions()) << '\n';
-            }
-        } catch (const std::exception& e) {
-            messages << kPrefix << "at " << row.timeText << ": " << e.what() << '\n';
-            return kExitScenario;
-        }
-        if (experiment.GetStatus() == esFinished) {
-            out << "finished\t" << row.timeText << '\n';
-            return kExitDone;
-        }
+    const int status = scenarioFile.empty() ? kExitDone : replayRun(experiment, run, out, messages);
+    if (equivalence >= qV1 && equivalence <= qV3) {
+        printEquivalence(run, equivalence, out, messages);
     }
-    return kExitDone;
+    return status;
 }
 
 }  // namespace vantrel

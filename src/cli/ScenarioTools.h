@@ -1,6 +1,7 @@
 #pragma once
 
 #include <ostream>
+#include <span>
 #include <string>
 
 namespace vantrel {
@@ -17,7 +18,15 @@ int checkScenario(const std::string& scenarioFile, std::ostream& out, std::ostre
 // (time as in the file, old and new state, the new state's actions) and
 // "finished" when a final state ends the run. 0, or 3 with the message of
 // the load or step that failed (1 when the run cannot be read).
+// With `equivalence` (qV1..qV3) the equivalence line of the whole run on
+// that volume follows, once the run was read; an empty `scenarioFile` then
+// replays no scenario.
 int replayScenario(const std::string& scenarioFile, const std::string& runFile, std::ostream& out,
-                   std::ostream& messages);
+                   std::ostream& messages, int equivalence = -1);
+
+// The line "equivalence<TAB>V=ml<TAB>pH=value" (three decimals, always
+// ".") of a titration's readings in run order, or "equivalence<TAB>none"
+// when the pH never jumps.
+std::string equivalenceLine(std::span<const double> volume, std::span<const double> pH);
 
 }  // namespace vantrel

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "charts/Quantities.h"
 #include "cli/CliOptions.h"
 
 namespace vantrel {
@@ -48,6 +49,12 @@ TEST(CliOptions, EveryOptionReachesItsField) {
     EXPECT_TRUE(options.simulate);
     EXPECT_EQ(options.periodMs, 200);
     EXPECT_TRUE(options.ports.empty()) << "a second parse starts from the defaults";
+
+    // A recorded titration evaluated later needs no scenario.
+    ASSERT_TRUE(parseCliOptions({"--replay", "run.csv", "--equivalence", "v3"}, options, error))
+        << error;
+    EXPECT_EQ(options.replayFile, "run.csv");
+    EXPECT_EQ(options.equivalence, qV3);
 }
 
 TEST(CliOptions, RefusesWhatItCannotUse) {
@@ -80,6 +87,10 @@ TEST(CliOptions, RefusesWhatItCannotUse) {
         {{"--port", "/dev/a;/dev/b"}, "--port"},
         {{"--simulate", "--port", "/dev/ttyS0"}, "--simulate"},
         {{"--simulate=yes"}, "--simulate takes no value"},
+        {{"--equivalence", "LP"}, "'LP' is not a dosed volume"},
+        {{"--equivalence", "V4"}, "V1, V2 or V3"},
+        {{"--equivalence", "V1", "--runs"}, "not with --check, --runs"},
+        {{"--replay", "run.csv"}, "--replay needs --scenario"},
         {{"--frobnicate"}, "--frobnicate"},
         {{"-LOGS"}, "-LOGS"},
         {{"out.csv"}, "out.csv"},
