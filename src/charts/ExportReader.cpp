@@ -50,7 +50,7 @@ std::string lineError(std::size_t line, const std::string& what) {
 int quantityOfTitle(std::string_view title) {
     for (int i = 0; i < kQuantityCount; ++i) {
         if (title == quantityNames[i] || title == quantityInfo[i].title ||
-            equalsIgnoreCase(title, kCodes[i])) {
+            equalsIgnoreCase(title, kCodes[i]) || isQuantityAlias(i, title)) {
             return i;
         }
     }

@@ -1,6 +1,8 @@
 #include "charts/Quantities.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace vantrel {
 
@@ -69,6 +71,28 @@ std::array<std::string, kQuantityCount> quantityNames = defaultNames();
 
 void resetQuantityNames() {
     quantityNames = defaultNames();
+}
+
+namespace {
+std::array<std::vector<std::string>, kQuantityCount>& aliases() {
+    static std::array<std::vector<std::string>, kQuantityCount> table;
+    return table;
+}
+}  // namespace
+
+void addQuantityAlias(int i, std::string name) {
+    if (i < 0 || i >= kQuantityCount || name.empty() || isQuantityAlias(i, name)) {
+        return;
+    }
+    aliases()[i].push_back(std::move(name));
+}
+
+bool isQuantityAlias(int i, std::string_view name) {
+    if (i < 0 || i >= kQuantityCount) {
+        return false;
+    }
+    const auto& names = aliases()[i];
+    return std::find(names.begin(), names.end(), name) != names.end();
 }
 
 float toPercent(int i, double x) {

@@ -44,6 +44,10 @@ extern const std::array<tQuantityRange, kQuantityCount> quantityRanges;
 // titles; applying a non-default language replaces them.
 extern std::array<std::string, kQuantityCount> quantityNames;
 void resetQuantityNames();
+// Names a quantity had in another language, so that an export written in
+// that language reads back (the language list adds every file's names).
+void addQuantityAlias(int i, std::string name);
+bool isQuantityAlias(int i, std::string_view name);
 
 // Every curve is drawn on one 0..100 scale; a reading becomes its percentage
 // of the quantity's range and back. Single precision, like the stored readings.

@@ -7,6 +7,7 @@
 #include "base/LogFile.h"
 #include "base/Paths.h"
 #include "base/Texts.h"
+#include "charts/Quantities.h"
 #include "lang/LanguageFile.h"
 
 namespace vantrel {
@@ -67,6 +68,13 @@ tLanguageList tLanguageList::Scan(const std::vector<std::string>& folders,
             try {
                 const tLanguageFile file = tLanguageFile::FromFile(utf8FromPath(path));
                 const int id = file.LanguageId();
+                // Exports written in that language name its quantities so.
+                for (int q = 0; q < kQuantityCount; ++q) {
+                    const auto name = file.Constants().find(quantityInfo[q].nameConstant);
+                    if (name != file.Constants().end()) {
+                        addQuantityAlias(q, name->second);
+                    }
+                }
                 if (id == 0 || id == kLangRussian || list.IndexOf(id) != 0) {
                     continue;
                 }

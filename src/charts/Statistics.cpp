@@ -1,0 +1,70 @@
+#include "charts/Statistics.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "base/Functions.h"
+#include "charts/Quantities.h"
+
+namespace vantrel {
+
+tStretchStatistics stretchStatistics(const tChartModel& model) {
+    tStretchStatistics result;
+    const std::size_t count = model.PointCount();
+    const std::int32_t cursor = model.CursorIndex();
+    if (cursor < 0 || static_cast<std::size_t>(cursor) >= count) {
+        return result;
+    }
+    const std::int32_t origin = model.ZeroMarkerIndex();
+    std::size_t first = origin >= 0 && static_cast<std::size_t>(origin) < count
+                            ? static_cast<std::size_t>(origin)
+                            : 0;
+    std::size_t last = static_cast<std::size_t>(cursor);
+    if (first > last) {
+        std::swap(first, last);
+    }
+    const tSeries& times = model.TimeSeries(0);
+    result.from = times.X(first);
+    result.to = times.X(last);
+    result.points = last - first + 1;
+    const double minutes = (result.to - result.from) / kRateUnit;
+    for (int i = 0; i < kQuantityCount; ++i) {
+        const tSeries& series = model.TimeSeries(i);
+        if (!series.Visible() || series.Count() <= last) {
+            continue;
+        }
+        tQuantityStatistics q;
+        q.quantity = i;
+        q.minimum = std::numeric_limits<double>::max();
+        q.maximum = std::numeric_limits<double>::lowest();
+        double sum = 0;
+        for (std::size_t p = first; p <= last; ++p) {
+            const double value = fromPercent(i, series.Y(p));
+            q.minimum = std::min(q.minimum, value);
+            q.maximum = std::max(q.maximum, value);
+            sum += value;
+        }
+        q.mean = sum / static_cast<double>(result.points);
+        q.change = fromPercent(i, series.Y(last)) - fromPercent(i, series.Y(first));
+        q.ratePerMinute = minutes > 0 ? q.change / minutes : 0.0;
+        result.quantities.push_back(q);
+    }
+    return result;
+}
+
+std::string statisticsText(const tStretchStatistics& statistics,
+                           const std::vector<std::string>& titles) {
+    std::string text = joinTexts(titles, "\t") + "\r\n";
+    for (const tQuantityStatistics& q : statistics.quantities) {
+        const int decimals = quantityInfo[q.quantity].decimals;
+        text += quantityNames[q.quantity];
+        for (double value : {q.minimum, q.maximum, q.mean, q.change, q.ratePerMinute}) {
+            text += '\t';
+            text += formatFixed(value, decimals);
+        }
+        text += "\r\n";
+    }
+    return text;
+}
+
+}  // namespace vantrel
