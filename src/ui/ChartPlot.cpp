@@ -139,6 +139,7 @@ void TChartPlot::Reload() {
             static_cast<QCPGraph*>(curves_[i])->data()->clear();
         } else {
             static_cast<QCPCurve*>(curves_[i])->data()->clear();
+            static_cast<tDependCurve*>(curves_[i])->DataReplaced();
         }
         drawn_[i] = 0;
         if (model_ != nullptr) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -115,50 +116,122 @@ tCell cellOf(const QPointF& p) {
     return {std::lround(p.x()), std::lround(p.y())};
 }
 
+bool onPlot(const tCell& c) {
+    return c.x > -30000 && c.x < 30000 && c.y > -30000 && c.y < 30000;
+}
+
+std::uint64_t stepKey(tCell a, tCell b) {
+    if (std::make_pair(b.x, b.y) < std::make_pair(a.x, a.y)) {
+        std::swap(a, b);
+    }
+    const auto u16 = [](long v) { return std::uint64_t(std::uint16_t(v)); };
+    return u16(a.x) << 48 | u16(a.y) << 32 | u16(b.x) << 16 | u16(b.y);
+}
+
+// Everything that decides where a data point lands in pixels.
+struct tView {
+    QCPAxis* keyAxis = nullptr;
+    QCPAxis* valueAxis = nullptr;
+    QCPRange keyRange;
+    QCPRange valueRange;
+    QRect keyRect;
+    QRect valueRect;
+    QCPAxis::ScaleType keyScale = QCPAxis::stLinear;
+    QCPAxis::ScaleType valueScale = QCPAxis::stLinear;
+    bool keyReversed = false;
+    bool valueReversed = false;
+    Qt::Orientation keyOrientation = Qt::Horizontal;
+    Qt::Orientation valueOrientation = Qt::Vertical;
+    bool operator==(const tView&) const = default;
+};
+
+tView viewOf(QCPAxis* keyAxis, QCPAxis* valueAxis) {
+    return {keyAxis,
+            valueAxis,
+            keyAxis->range(),
+            valueAxis->range(),
+            keyAxis->axisRect()->rect(),
+            valueAxis->axisRect()->rect(),
+            keyAxis->scaleType(),
+            valueAxis->scaleType(),
+            keyAxis->rangeReversed(),
+            valueAxis->rangeReversed(),
+            keyAxis->orientation(),
+            valueAxis->orientation()};
+}
+
+bool sameBits(const QCPCurveData& a, const QCPCurveData& b) {
+    return std::memcmp(&a, &b, sizeof(QCPCurveData)) == 0;  // NaN is equal to itself here
+}
+
+// Points of the reduced data checked at every draw: enough to see a
+// replaced or shifted run, few enough to cost nothing.
+constexpr int kSamples = 64;
+
 }  // namespace
 
-void tDependCurve::draw(QCPPainter* painter) {
-    lastDrawnPoints_ = 0;
-    if (mDataContainer->isEmpty() || mLineStyle == lsNone || mPen.style() == Qt::NoPen ||
-        mKeyAxis.isNull() || mValueAxis.isNull()) {
-        return;
-    }
-    applyDefaultAntialiasingHint(painter);
-    painter->setPen(mPen);
-    painter->setBrush(Qt::NoBrush);
+// The reduction of the data drawn so far, as it stands after its last point:
+// carrying on from here with more points gives exactly what reducing all of
+// them at once gives.
+struct tDependCurve::tReduction {
+    tView view;
+    // Weak, so that a container replaced and freed is never taken for a new
+    // one at the same address.
+    QWeakPointer<QCPCurveDataContainer> data;
+    int reduced = 0;  // data points taken in
+    std::vector<std::pair<int, QCPCurveData>> samples;
 
-    QVector<QPointF> line;
-    line.reserve(std::min(mDataContainer->size(), 8192));
-    tCell lineEnd;  // cell of the line's last point
+    // Finished polylines, one after the other; each ends at its entry in `ends`.
+    QVector<QPointF> done;
+    std::vector<qsizetype> ends;
+
+    QVector<QPointF> line;  // the polyline still open
+    tCell lineEnd;          // cell of the line's last point
     bool endSkipped = false;
     QPointF skippedPoint;
-    const auto flush = [&] {
-        if (endSkipped && !line.isEmpty()) {
-            line.push_back(skippedPoint);  // end exactly where the data end
-        }
-        endSkipped = false;
-        if (line.size() > 1) {
-            painter->drawPolyline(line.constData(), int(line.size()));
-            lastDrawnPoints_ += int(line.size());
-        }
-        line.clear();
-    };
 
     // A run that goes back and forth over the same values retraces the same
     // pixels: a step between two pixels is drawn once, and a point on the
     // pixel of the one before adds nothing.
     tStepSet drawnSteps;
-    const auto onPlot = [](const tCell& c) {
-        return c.x > -30000 && c.x < 30000 && c.y > -30000 && c.y < 30000;
-    };
-    const auto stepKey = [](tCell a, tCell b) -> std::uint64_t {
-        if (std::make_pair(b.x, b.y) < std::make_pair(a.x, a.y)) {
-            std::swap(a, b);
+
+    bool havePrevious = false;
+    QPointF previous;
+
+    bool Continues(const tView& now, const QSharedPointer<QCPCurveDataContainer>& container) const {
+        if (!(view == now) || data.toStrongRef() != container || reduced > container->size()) {
+            return false;
         }
-        const auto u16 = [](long v) { return std::uint64_t(std::uint16_t(v)); };
-        return u16(a.x) << 48 | u16(a.y) << 32 | u16(b.x) << 16 | u16(b.y);
-    };
-    const auto add = [&](const QPointF& p) {
+        return std::all_of(samples.begin(), samples.end(), [&](const auto& sample) {
+            return sameBits(*(container->constBegin() + sample.first), sample.second);
+        });
+    }
+
+    void TakeSamples(const QCPCurveDataContainer& container) {
+        samples.clear();
+        if (reduced == 0) {
+            return;
+        }
+        const std::int64_t last = reduced - 1;
+        for (std::int64_t i = 0; i < kSamples; ++i) {
+            const int index = int(i * last / (kSamples - 1));
+            samples.emplace_back(index, *(container.constBegin() + index));
+        }
+    }
+
+    void Flush() {
+        if (endSkipped && !line.isEmpty()) {
+            line.push_back(skippedPoint);  // end exactly where the data end
+        }
+        endSkipped = false;
+        if (line.size() > 1) {
+            done.append(line);
+            ends.push_back(done.size());
+        }
+        line.clear();
+    }
+
+    void Add(const QPointF& p) {
         const tCell cell = cellOf(p);
         if (line.isEmpty()) {
             line.push_back(p);
@@ -172,17 +245,78 @@ void tDependCurve::draw(QCPPainter* painter) {
         }
         endSkipped = false;
         if (onPlot(cell) && onPlot(lineEnd) && !drawnSteps.Insert(stepKey(lineEnd, cell))) {
-            flush();
+            Flush();
         }
         line.push_back(p);
         lineEnd = cell;
-    };
+    }
+
+    void Gap() {
+        Flush();  // as QCPCurve draws a non-finite point
+        havePrevious = false;
+    }
+
+    void Take(const QPointF& current) {
+        if (!havePrevious) {
+            havePrevious = true;
+            previous = current;
+            if (inside(current)) {
+                Add(current);
+            }
+            return;
+        }
+        QPointF a = previous;
+        QPointF b = current;
+        const bool previousInside = inside(previous);
+        previous = current;
+        if (!clipToBox(a, b)) {
+            Flush();
+            return;
+        }
+        if (!previousInside) {
+            Flush();
+            Add(a);
+        }
+        Add(b);
+        if (!inside(current)) {
+            Flush();
+        }
+    }
+};
+
+tDependCurve::tDependCurve(QCPAxis* keyAxis, QCPAxis* valueAxis)
+    : QCPCurve(keyAxis, valueAxis), reduction_(std::make_unique<tReduction>()) {}
+
+tDependCurve::~tDependCurve() = default;
+
+void tDependCurve::DataReplaced() {
+    reduction_ = std::make_unique<tReduction>();
+}
+
+void tDependCurve::draw(QCPPainter* painter) {
+    lastDrawnPoints_ = 0;
+    lastReducedPoints_ = 0;
+    if (mDataContainer->isEmpty() || mKeyAxis.isNull() || mValueAxis.isNull()) {
+        reduction_ = std::make_unique<tReduction>();
+        return;
+    }
+    if (mLineStyle == lsNone || mPen.style() == Qt::NoPen) {
+        return;
+    }
+
+    QCPAxis* keyAxis = mKeyAxis.data();
+    QCPAxis* valueAxis = mValueAxis.data();
+    const tView view = viewOf(keyAxis, valueAxis);
+    if (!reduction_->Continues(view, mDataContainer)) {
+        reduction_ = std::make_unique<tReduction>();
+        reduction_->view = view;
+        reduction_->data = mDataContainer;
+    }
+    tReduction& r = *reduction_;
 
     // Linear axes (all this program uses) convert with one multiply-add per
     // coordinate; QCPAxis::coordToPixel checks scale and orientation on every
     // call, which dominated the redraw of a long run.
-    QCPAxis* keyAxis = mKeyAxis.data();
-    QCPAxis* valueAxis = mValueAxis.data();
     const bool linear =
         keyAxis->scaleType() == QCPAxis::stLinear && valueAxis->scaleType() == QCPAxis::stLinear &&
         keyAxis->orientation() == Qt::Horizontal && valueAxis->orientation() == Qt::Vertical;
@@ -191,42 +325,41 @@ void tDependCurve::draw(QCPPainter* painter) {
     const double vys = (valueAxis->coordToPixel(1.0) - valueAxis->coordToPixel(0.0));
     const double vy0 = valueAxis->coordToPixel(0.0);
 
-    bool havePrevious = false;
-    QPointF previous;
-    for (auto it = mDataContainer->constBegin(); it != mDataContainer->constEnd(); ++it) {
+    const int count = mDataContainer->size();
+    for (auto it = mDataContainer->constBegin() + r.reduced; it != mDataContainer->constEnd();
+         ++it) {
         if (!std::isfinite(it->key) || !std::isfinite(it->value)) {
-            flush();  // a gap, as QCPCurve draws it
-            havePrevious = false;
+            r.Gap();
             continue;
         }
-        const QPointF current = linear ? QPointF(kx0 + it->key * kxs, vy0 + it->value * vys)
-                                       : coordsToPixels(it->key, it->value);
-        if (!havePrevious) {
-            havePrevious = true;
-            previous = current;
-            if (inside(current)) {
-                add(current);
-            }
-            continue;
-        }
-        QPointF a = previous;
-        QPointF b = current;
-        const bool previousInside = inside(previous);
-        previous = current;
-        if (!clipToBox(a, b)) {
-            flush();
-            continue;
-        }
-        if (!previousInside) {
-            flush();
-            add(a);
-        }
-        add(b);
-        if (!inside(current)) {
-            flush();
-        }
+        r.Take(linear ? QPointF(kx0 + it->key * kxs, vy0 + it->value * vys)
+                      : coordsToPixels(it->key, it->value));
     }
-    flush();
+    lastReducedPoints_ = count - r.reduced;
+    r.reduced = count;
+    r.TakeSamples(*mDataContainer);
+
+    applyDefaultAntialiasingHint(painter);
+    painter->setPen(mPen);
+    painter->setBrush(Qt::NoBrush);
+    qsizetype start = 0;
+    for (const qsizetype end : r.ends) {
+        painter->drawPolyline(r.done.constData() + start, int(end - start));
+        start = end;
+    }
+    lastDrawnPoints_ = int(r.done.size());
+    // The open line is drawn as a flush would leave it, without closing it.
+    const bool extended = r.endSkipped && !r.line.isEmpty();
+    if (extended) {
+        r.line.push_back(r.skippedPoint);
+    }
+    if (r.line.size() > 1) {
+        painter->drawPolyline(r.line.constData(), int(r.line.size()));
+        lastDrawnPoints_ += int(r.line.size());
+    }
+    if (extended) {
+        r.line.pop_back();
+    }
 }
 
 }  // namespace vantrel

@@ -2,6 +2,8 @@
 
 #include <qcustomplot.h>
 
+#include <memory>
+
 namespace vantrel {
 
 // A dependence-chart curve. Its points follow the run, so x is not monotonic
@@ -9,20 +11,40 @@ namespace vantrel {
 // point by point, a day's run took seconds per redraw. This curve skips every
 // point that lands on the same pixel as the one before it, which leaves the
 // picture unchanged and the line short.
+//
+// The reduced line is kept between draws: while the axes and the points
+// already reduced stay as they were, a draw reduces only the points appended
+// since the one before, so a redraw during a run does not grow with the run.
+// Any other change (ranges, size of the axis rect, data cleared, replaced or
+// inserted) reduces everything again. Whoever replaces the points says so
+// (DataReplaced); a sample of the points already reduced, checked at every
+// draw, catches a replacement nobody told.
 class tDependCurve : public QCPCurve {
     Q_OBJECT
 
 public:
-    using QCPCurve::QCPCurve;
+    tDependCurve(QCPAxis* keyAxis, QCPAxis* valueAxis);
+    ~tDependCurve() override;
+
+    // The points were replaced or changed in place: the next draw reduces
+    // them all.
+    void DataReplaced();
 
     // Points actually handed to the painter by the last draw.
     int LastDrawnPoints() const { return lastDrawnPoints_; }
+    // Data points the last draw had to reduce: all of them when it started
+    // again, only the appended ones when it carried on.
+    int LastReducedPoints() const { return lastReducedPoints_; }
 
 protected:
     void draw(QCPPainter* painter) override;
 
 private:
+    struct tReduction;
+
+    std::unique_ptr<tReduction> reduction_;
     int lastDrawnPoints_ = 0;
+    int lastReducedPoints_ = 0;
 };
 
 }  // namespace vantrel

@@ -102,5 +102,83 @@ TEST(DependCurve, KeepsGapsLinesLeavingThePlotAndTheLastPoint) {
     EXPECT_LT(inkDifference(expected, actual), inkPixels(expected) / 50);
 }
 
+// A redraw during a run reduces only the points added since the last one and
+// draws what a fresh reduction of all of them draws; anything that moves the
+// points already reduced makes it start again.
+TEST(DependCurve, RedrawsCarryOnOnlyWhileNothingBehindThemChanged) {
+    const auto wander = [](int k) {
+        const double s = k / 3000.0;
+        return std::pair{50 + 40 * std::sin(s * 7.0), 50 + 35 * std::sin(s * 5.3 + 0.4 * (k % 3))};
+    };
+    // The same points in a curve that has never drawn.
+    const auto fresh = [](const QCPCurve& from, double upper) {
+        QCustomPlot plot;
+        plot.resize(400, 300);
+        plot.xAxis->setRange(0, upper);
+        plot.yAxis->setRange(0, 100);
+        auto* curve = new tDependCurve(plot.xAxis, plot.yAxis);
+        curve->setPen(QPen(Qt::blue, 3));
+        curve->data()->set(*from.data());
+        return plot.toPixmap(400, 300).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+
+    QCustomPlot plot;
+    plot.resize(400, 300);
+    plot.xAxis->setRange(0, 100);
+    plot.yAxis->setRange(0, 100);
+    auto* curve = new tDependCurve(plot.xAxis, plot.yAxis);
+    curve->setPen(QPen(Qt::blue, 3));
+    const auto redraw = [&] {
+        return plot.toPixmap(400, 300).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    int count = 0;
+    const auto append = [&](int n) {
+        for (int k = 0; k < n; ++k, ++count) {
+            curve->addData(wander(count).first, wander(count).second);
+        }
+    };
+
+    struct tStep {
+        const char* what;
+        std::function<void()> change;
+        int reduced;  // -1: all points
+        double upper;
+    };
+    const tStep steps[] = {
+        {"first draw", [&] { append(5000); }, -1, 100},
+        {"points appended", [&] { append(700); }, 700, 100},
+        {"nothing new", [] {}, 0, 100},
+        {"a gap and more points",
+         [&] {
+             curve->addData(qQNaN(), qQNaN());
+             ++count;
+             append(300);
+         },
+         301, 100},
+        {"range changed", [&] { plot.xAxis->setRange(0, 120); }, -1, 120},
+        {"more after the rebuild", [&] { append(500); }, 500, 120},
+    };
+    for (const tStep& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.change();
+        const QImage image = redraw();
+        EXPECT_EQ(curve->LastReducedPoints(), step.reduced < 0 ? count : step.reduced);
+        ASSERT_GT(inkPixels(image), 1000);
+        EXPECT_EQ(inkDifference(image, fresh(*curve, step.upper)), 0);
+    }
+
+    // The run's points replaced by as many others (another abscissa) are
+    // seen even untold; told, the curve starts again whatever changed.
+    curve->data()->clear();
+    for (int k = 0; k < count; ++k) {
+        curve->addData(wander(k).second, wander(k).first);
+    }
+    redraw();
+    EXPECT_EQ(curve->LastReducedPoints(), count);
+    curve->DataReplaced();
+    redraw();
+    EXPECT_EQ(curve->LastReducedPoints(), count);
+}
+
 }  // namespace
 }  // namespace vantrel
