@@ -9,16 +9,36 @@ std::vector<tTranslatable> build() {
     const auto add = [&](std::string_view section, std::string key) {
         texts.push_back({section, std::move(key)});
     };
-    for (const char* menu : {"miFile", "miView", "miDevice", "miHelp", "miFileLanguage",
-                             "miRelativeTitle", "miLT", "miLP", "miLC", "miLE", "miV1", "miV2",
-                             "miV3", "tsSensors", "tsDepend", "lbState", "tbMain", "rbAbsciss"}) {
+    for (const char* menu :
+         {"miFile", "miView", "miAnalysis", "miDevice", "miHelp", "miFileLanguage",
+          "miRelativeTitle", "miLT", "miLP", "miLC", "miLE", "miV1", "miV2", "miV3", "tsSensors",
+          "tsDepend", "lbState", "tbMain", "rbAbsciss"}) {
         add("TfmMain", std::string(menu) + ".Caption");
     }
-    for (const char* action :
-         {"acDeviceConnect", "acDeviceStart", "acDevicePause", "acDeviceStop", "acDeviceFreq",
-          "acDeviceSettings", "acFileOpen", "acFileClose", "acFileOpenRun", "acFileSetZeroMarker",
-          "acFileMarkPoint", "acFileExport", "acFileShowAll", "acViewChooseCoord", "acViewToolBar",
-          "acViewStatusBar", "acHelpAbout", "acFileExit"}) {
+    for (const char* action : {"acDeviceConnect",
+                               "acDeviceStart",
+                               "acDevicePause",
+                               "acDeviceStop",
+                               "acDeviceFreq",
+                               "acDeviceSettings",
+                               "acFileOpen",
+                               "acFileClose",
+                               "acFileOpenRun",
+                               "acFileSetZeroMarker",
+                               "acFileMarkPoint",
+                               "acFileExport",
+                               "acFileShowAll",
+                               "acViewChooseCoord",
+                               "acViewToolBar",
+                               "acViewStatusBar",
+                               "acHelpAbout",
+                               "acFileExit",
+                               "acAnalysisEquivalence",
+                               "acAnalysisDerivative",
+                               "acAnalysisStatistics",
+                               "acFileSavePicture",
+                               "acFileOpenReference",
+                               "acFileCloseReference"}) {
         add("TfmMain", std::string(action) + ".Caption");
         add("TfmMain", std::string(action) + ".Hint");
     }

@@ -42,10 +42,10 @@ TfmMain::TfmMain(iMainView& view, const std::string& configFileName, iChartSink*
       actuators_(initialActuators()),
       actuatorPanel_(view) {
     view_.SetCaption("Vantrel");
+    charts_ = std::make_unique<tChartModel>();
     buildActions();
     settings_ = std::make_unique<tSettings>(false);
     settings_->Load(configFileName);
-    charts_ = std::make_unique<tChartModel>();
     actuatorPanel_.Build(actuators_);
     decoder_ = std::make_unique<tRecordDecoder>(
         actuators_, readVolumeCoefficient(settings_->GetSettingByName("VolCoeff")));
@@ -290,10 +290,14 @@ void TfmMain::buildActions() {
         "acFileExit", "&Выход...", {"Alt+X", "Alt+Ч"}, "Выйти из программы",
         [this](tAction&) { view_.Close(); }, nullptr);
 
+    analysis_ = std::make_unique<tAnalysis>(*charts_, view_);
+    analysis_->AddActions(actions_, [this] { return !IsMeasuring() && !IsConnecting(); });
+
     action("acViewToolBar").SetChecked(true);
     action("acViewStatusBar").SetChecked(true);
-    for (const char* name : {"acDeviceConnect", "acDevicePause", "acFileSetZeroMarker",
-                             "acFileShowAll", "acViewToolBar", "acViewStatusBar"}) {
+    for (const char* name :
+         {"acDeviceConnect", "acDevicePause", "acFileSetZeroMarker", "acFileShowAll",
+          "acViewToolBar", "acViewStatusBar", "acAnalysisDerivative"}) {
         action(name).SetShowsCheckMark(true);
     }
 }
@@ -655,6 +659,7 @@ void TfmMain::decodeQueue(tPacketQueue& queue, bool step, tFirstError& errors) {
 // ---------------------------------------------------------------- acquisition
 
 void TfmMain::acDeviceStartExecute() {
+    analysis_->Forget();
     chartSink().EnterLiveMode();
     runClock_.Reset();
     runLines_ = {};
@@ -846,6 +851,7 @@ void TfmMain::OpenRun(const std::string& journalFile) {
     }
     const tJournalRun run = readJournal(journalFile);
     journal_.reset();
+    analysis_->Forget();
     loadRunIntoCharts(run, *charts_);
     logFile->WriteLine("JOURNAL: opened " + journalFile + " (" +
                        std::to_string(run.readings.size()) + " readings" +
@@ -905,6 +911,7 @@ void TfmMain::chSeriesClickCheck(int index, bool checked) {
 
 void TfmMain::rbAbscissClick(int index) {
     charts_->SetAbscissa(index);
+    analysis_->Forget();
 }
 
 void TfmMain::chAccGyroClick(double time) {

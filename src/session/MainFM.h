@@ -15,6 +15,7 @@
 #include "session/ActionList.h"
 #include "session/ActuatorPanel.h"
 #include "session/Actuators.h"
+#include "session/Analysis.h"
 #include "session/MainView.h"
 #include "session/Reconnector.h"
 #include "session/RecordDecoder.h"
@@ -159,6 +160,7 @@ public:
     tSettings& Settings() const { return *settings_; }
     tExperiment& Experiment() const { return *experiment_; }
     tChartModel& Charts() const { return *charts_; }
+    tAnalysis& Analysis() const { return *analysis_; }
     tActuatorTable& Actuators() { return actuators_; }
     const tActuatorTable& Actuators() const { return actuators_; }
     int DigitisePeriod() const { return digitisePeriod_; }
@@ -210,6 +212,7 @@ private:
     std::unique_ptr<tSettings> settings_;
     std::unique_ptr<tExperiment> experiment_;
     std::unique_ptr<tChartModel> charts_;
+    std::unique_ptr<tAnalysis> analysis_;
     iChartSink* chartSinkOverride_ = nullptr;
     std::unique_ptr<tDevice> device_;
     // Set by the measurement thread when the port is gone; the tick acts on it.

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "base/Texts.h"
 #include "charts/ChartModel.h"
 #include "ui/QtText.h"
 
@@ -83,6 +84,26 @@ void tChartControls::BuildRightPanel(QWidget& window) {
         }
     });
     column->addWidget(chSeries_, 1);
+
+    // A right click on a quantity's row asks for its real-unit scale.
+    const auto offerRightAxis = [this](QAbstractItemView* view) {
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& at) {
+            const int row = view->indexAt(at).row();
+            if (row < 0 || row >= kQuantityCount) {
+                return;
+            }
+            QMenu menu(view);
+            QAction* scale = menu.addAction(qs(constantText("DK_RIGHT_AXIS")) +
+                                            QStringLiteral(": ") + qs(quantityNames[row]));
+            scale->setObjectName("miRightAxisHere");
+            if (menu.exec(view->viewport()->mapToGlobal(at)) == scale) {
+                emit rightAxisRequested(row);
+            }
+        });
+    };
+    offerRightAxis(vleData_);
+    offerRightAxis(chSeries_);
 }
 
 void tChartControls::BuildAbscissa(QWidget& window) {

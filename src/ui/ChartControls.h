@@ -43,6 +43,8 @@ signals:
     void curveToggled(int quantity, bool checked);
     void abscissaChosen(int quantity);
     void relativeToggled(int quantity, bool checked);
+    // A quantity's row was right-clicked and its right-axis scale chosen.
+    void rightAxisRequested(int quantity);
 
 private:
     void BuildRightPanel(QWidget& window);

@@ -44,6 +44,7 @@
 #include "ui/AboutFM.h"
 #include "ui/ActionMirror.h"
 #include "ui/ActuatorFR.h"
+#include "ui/AnalysisView.h"
 #include "ui/ChartControls.h"
 #include "ui/ChartPlot.h"
 #include "ui/Localiser.h"
@@ -107,6 +108,16 @@ TfmMainWindow::TfmMainWindow(const std::string& configFileName,
     connect(controls_, &tChartControls::relativeToggled, this, [this](int i, bool checked) {
         Guard([&] { controller_->RelativeItemToggled(i, checked); });
     });
+    analysisView_ = new tAnalysisView(model, *chAll_, *chDepend_, *pcChart_, *this);
+    controller_->Analysis().SetView(analysisView_);
+    connect(analysisView_, &tAnalysisView::rightAxisChosen, this,
+            [this](int q) { Guard([&] { controller_->Analysis().SetRightAxis(q); }); });
+    connect(controls_, &tChartControls::rightAxisRequested, this, [this](int q) {
+        Guard([&] {
+            tAnalysis& analysis = controller_->Analysis();
+            analysis.SetRightAxis(analysis.RightAxis() == q ? -1 : q);
+        });
+    });
     model.SetView(this);
 
     mirror_ = new tActionMirror(controller_->Actions(), *this,
@@ -159,6 +170,7 @@ TfmMainWindow::~TfmMainWindow() {
     tmStart_->stop();
     if (controller_ != nullptr) {
         controller_->Charts().SetView(nullptr);
+        controller_->Analysis().SetView(nullptr);
         if (chAll_ != nullptr) {
             chAll_->DetachModel();
             chDepend_->DetachModel();
@@ -271,11 +283,14 @@ void TfmMainWindow::BuildMenus() {
     add(file, "acFileOpen");
     add(file, "acFileClose");
     add(file, "acFileOpenRun");
+    add(file, "acFileOpenReference");
+    add(file, "acFileCloseReference");
     file->addSeparator();
     add(file, "acFileSetZeroMarker");
     add(file, "acFileMarkPoint");
     add(file, "acFileExport");
     add(file, "acFileShowAll");
+    add(file, "acFileSavePicture");
     file->addSeparator();
     add(file, "acFileExit");
 
@@ -283,6 +298,8 @@ void TfmMainWindow::BuildMenus() {
     view->setObjectName("miView");
     add(view, "acViewToolBar");
     add(view, "acViewStatusBar");
+    view->addSeparator();
+    view->addMenu(analysisView_->RightAxisMenu());
 
     auto* device = bar->addMenu(QStringLiteral("&Устройство"));
     device->setObjectName("miDevice");
@@ -294,6 +311,14 @@ void TfmMainWindow::BuildMenus() {
     device->addSeparator();
     add(device, "acDeviceFreq");
     add(device, "acDeviceSettings");
+
+    // Beside the station's menus, before the help.
+    auto* analysis = bar->addMenu(QStringLiteral("&Анализ"));
+    analysis->setObjectName("miAnalysis");
+    add(analysis, "acAnalysisEquivalence");
+    add(analysis, "acAnalysisDerivative");
+    analysis->addSeparator();
+    add(analysis, "acAnalysisStatistics");
 
     auto* help = bar->addMenu(QStringLiteral("&?"));
     help->setObjectName("miHelp");
@@ -650,6 +675,7 @@ void TfmMainWindow::ApplyLanguage(int languageId, const tLanguageFile* file) {
     for (const std::string& key : unmatched) {
         logFile->WriteLine("LANGUAGE: nothing to translate for " + key);
     }
+    analysisView_->Refresh();
 }
 
 void TfmMainWindow::ShowInformation(const std::string& text, const std::string& caption) {
@@ -688,6 +714,7 @@ void TfmMainWindow::DependAxisChanged(double min, double max) {
 void TfmMainWindow::SeriesCleared() {
     chAll_->Reload();
     chDepend_->Reload();
+    analysisView_->Refresh();
 }
 
 void TfmMainWindow::PointsAppended() {
@@ -702,11 +729,13 @@ void TfmMainWindow::TimeSeriesRebuilt() {
 void TfmMainWindow::DependRebuilt() {
     chDepend_->Reload();
     controls_->SyncAbscissa();
+    analysisView_->Refresh();
 }
 
 void TfmMainWindow::SeriesVisibilityChanged(int /*quantity*/) {
     chAll_->ApplyVisibility();
     chDepend_->ApplyVisibility();
+    analysisView_->Refresh();
 }
 
 void TfmMainWindow::ValueListChanged() {

@@ -26,6 +26,7 @@ class TfmMain;
 class TfrActuator;
 class TChartPlot;
 class tActionMirror;
+class tAnalysisView;
 class tChartControls;
 class tLanguageFile;
 
@@ -128,6 +129,7 @@ private:
     std::unique_ptr<TfmMain> controller_;
     tActionMirror* mirror_ = nullptr;
     tChartControls* controls_ = nullptr;
+    tAnalysisView* analysisView_ = nullptr;
 
     QMenu* miFileLanguage_ = nullptr;
     QAction* miFileSeparator2_ = nullptr;

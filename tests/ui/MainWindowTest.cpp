@@ -4,7 +4,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QClipboard>
+#include <QDialog>
 #include <QElapsedTimer>
+#include <QImage>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -57,6 +62,10 @@ public:
         fileName = saveFile;
         return true;
     }
+    bool ChooseOpenFile(const std::string&, std::string& fileName) override {
+        fileName = openFile;
+        return !openFile.empty();
+    }
     void ShowWarning(const std::string& text, const std::string&) override {
         warnings.push_back(text);
     }
@@ -66,6 +75,7 @@ public:
 
     bool answerYes = false;
     std::string saveFile;
+    std::string openFile;
     std::vector<std::string> questions;
     std::vector<std::string> warnings;
     std::vector<std::string> handlerErrors;
@@ -187,8 +197,12 @@ protected:
     }
     // The arrows and captions of marked points.
     static std::size_t MarkItems(TChartPlot* chart) {
-        return static_cast<std::size_t>(chart->findChildren<QCPItemLine*>().size() +
-                                        chart->findChildren<QCPItemText*>().size());
+        std::size_t shown = 0;
+        for (QCPAbstractItem* item : chart->findChildren<QCPAbstractItem*>()) {
+            const bool mark = qobject_cast<QCPItemLine*>(item) || qobject_cast<QCPItemText*>(item);
+            shown += mark && item->visible() ? 1 : 0;
+        }
+        return shown;
     }
     // A press and release at the column of time `x`, halfway down the plot.
     static void ClickAt(TChartPlot* chart, double x) {
@@ -392,6 +406,65 @@ TEST_F(MainWindowTest, AfterARunPointsAreInspectedMarkedAndExported) {
     EXPECT_TRUE(Enabled("acDeviceStart"));
 }
 
+// The analysis of a finished run in the window: the right-hand scale in real
+// units, the statistics of the inspected stretch copied as shown, the chart
+// saved as a picture a report can use, and an earlier run behind this one.
+TEST_F(MainWindowTest, AnalysisScaleStatisticsPictureAndReference) {
+    RecordRun(6);
+    TChartPlot* chart = TimeChart();
+    EXPECT_FALSE(chart->yAxis2->visible()) << "none by default";
+    Child<QAction>("miRightAxis1")->trigger();
+    ASSERT_TRUE(chart->yAxis2->visible());
+    EXPECT_TRUE(chart->yAxis2->label().startsWith("pH")) << chart->yAxis2->label().toStdString();
+    chart->yAxis->setRange(0, 50);
+    EXPECT_DOUBLE_EQ(chart->yAxis2->range().upper, 7.0) << "half of the pH range, 0..14";
+    Child<QAction>("miRightAxisNone")->trigger();
+    EXPECT_FALSE(chart->yAxis2->visible());
+
+    ClickAt(chart, Model().TimeSeries(0).X(4));
+    window_->Trigger("acAnalysisStatistics");
+    auto* dialog = Child<QDialog>("fmStatistics");
+    ASSERT_NE(dialog, nullptr);
+    auto* table = Widget<QTableWidget>(dialog, "tbStatistics");
+    EXPECT_EQ(table->rowCount(), 7) << "every visible quantity";
+    Widget<QPushButton>(dialog, "btnCopy")->click();
+    const QStringList copied = QApplication::clipboard()->text().split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(copied.size(), 8);
+    EXPECT_EQ(copied[1].split('\t').size(), table->columnCount());
+    EXPECT_EQ(copied[1].split('\t')[1], table->item(0, 1)->text()) << "copied as shown";
+    dialog->close();
+
+    for (const char* name : {"time.png", "time.pdf"}) {
+        window_->saveFile = (dir_ / name).string();
+        window_->Trigger("acFileSavePicture");
+        ASSERT_TRUE(fs::exists(dir_ / name)) << name;
+    }
+    EXPECT_GE(QImageReader(QString::fromStdString((dir_ / "time.png").string())).size().width(),
+              1600);
+    std::ifstream pdf(dir_ / "time.pdf", std::ios::binary);
+    std::string head(5, ' ');
+    pdf.read(head.data(), 5);
+    EXPECT_EQ(head, "%PDF-");
+    window_->saveFile = (dir_ / "no such folder" / "x.png").string();
+    window_->Trigger("acFileSavePicture");
+    ASSERT_EQ(window_->handlerErrors.size(), 1u);
+    EXPECT_NE(window_->handlerErrors[0].find("Рисунок не сохранён"), std::string::npos);
+
+    // An earlier run: faded curves behind this one on both charts, until removed.
+    const int before = chart->plottableCount();
+    {
+        std::ofstream run(dir_ / "earlier.csv", std::ios::binary);
+        run << "t\tТемпература\tpH\r\n0.200\t21.50\t3.00\r\n0.400\t22.00\t3.10\r\n";
+    }
+    window_->openFile = (dir_ / "earlier.csv").string();
+    window_->Trigger("acFileOpenReference");
+    EXPECT_EQ(chart->plottableCount(), before + 2);
+    EXPECT_EQ(chart->plottable(before)->layer()->name(), "grid") << "behind the run";
+    EXPECT_LT(chart->plottable(before)->pen().color().alpha(), 255);
+    window_->Trigger("acFileCloseReference");
+    EXPECT_EQ(chart->plottableCount(), before);
+}
+
 // What the user finds where: menus and tool bar in their order, the exit
 // shortcuts, hints in the first status panel, the panels' widths, pictures.
 TEST_F(MainWindowTest, MenusToolBarAndStatusBarAreWhereTheUserKnowsThem) {
@@ -405,17 +478,20 @@ TEST_F(MainWindowTest, MenusToolBarAndStatusBarAreWhereTheUserKnowsThem) {
         return names;
     };
     const QList<QAction*> menus = window_->menuBar()->actions();
-    ASSERT_EQ(menus.size(), 4);
+    ASSERT_EQ(menus.size(), 5);
     EXPECT_EQ(menus[0]->text(), QString::fromUtf8("&Файл"));
     EXPECT_EQ(namesOf(menus[0]->menu()->actions()).join(' '),
-              "miFileLanguage - acFileOpen acFileClose acFileOpenRun - acFileSetZeroMarker "
-              "acFileMarkPoint "
-              "acFileExport acFileShowAll - acFileExit");
-    EXPECT_EQ(namesOf(menus[1]->menu()->actions()).join(' '), "acViewToolBar acViewStatusBar");
+              "miFileLanguage - acFileOpen acFileClose acFileOpenRun acFileOpenReference "
+              "acFileCloseReference - acFileSetZeroMarker acFileMarkPoint acFileExport "
+              "acFileShowAll acFileSavePicture - acFileExit");
+    EXPECT_EQ(namesOf(menus[1]->menu()->actions()).join(' '),
+              "acViewToolBar acViewStatusBar - miRightAxis");
     EXPECT_EQ(namesOf(menus[2]->menu()->actions()).join(' '),
               "acDeviceConnect - acDeviceStart acDevicePause acDeviceStop - acDeviceFreq "
               "acDeviceSettings");
-    EXPECT_EQ(namesOf(menus[3]->menu()->actions()).join(' '), "acHelpAbout");
+    EXPECT_EQ(namesOf(menus[3]->menu()->actions()).join(' '),
+              "acAnalysisEquivalence acAnalysisDerivative - acAnalysisStatistics");
+    EXPECT_EQ(namesOf(menus[4]->menu()->actions()).join(' '), "acHelpAbout");
 
     QStringList bar;
     for (QAction* a : ToolBar()->actions()) {

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "charts/Equivalence.h"
+#include "charts/Statistics.h"
+#include "journal/ReferenceRun.h"
+
+namespace vantrel {
+
+class iMainView;
+class tActionList;
+class tChartModel;
+
+// A found equivalence point as the dependence chart draws it: the point in
+// the chart's coordinates (abscissa in its unit, readings on the 0..100
+// scale) with its caption, and the derivative scaled so that its peak
+// reaches the top of the chart.
+struct tEquivalenceMark {
+    double x = 0;
+    double y = 0;
+    std::string caption;  // "V = 5.012 мл, pH = 7.034"
+    std::vector<double> derivativeX;
+    std::vector<double> derivativeY;
+    std::string derivativeName;  // legend: "dpH/dV (до 12.3 pH/мл)"
+};
+
+// What the analysis needs from the window beyond the main view.
+class iAnalysisView {
+public:
+    virtual ~iAnalysisView() = default;
+    // Null removes the mark and the derivative.
+    virtual void ShowEquivalence(const tEquivalenceMark* mark, bool derivative) = 0;
+    // Faded curves of an earlier run behind the current one; null removes them.
+    virtual void ShowReference(const tReferenceRun* run) = 0;
+    // The time chart's right axis in real units for one quantity, -1 for none.
+    virtual void SetRightAxis(int quantity) = 0;
+    virtual void ShowStatistics(const tStretchStatistics& statistics, const std::string& text) = 0;
+    // The chart in front as PNG or PDF, by the file's extension, with its
+    // legend and any mark; tError when it cannot be written.
+    virtual void SaveChartPicture(const std::string& fileName) = 0;
+};
+
+// The analysis a teacher does for the lab report, beside the run's charts:
+// the equivalence point of a titration, statistics of a stretch, pictures
+// of the charts, a reference run behind the current one, a real-unit scale.
+class tAnalysis {
+public:
+    tAnalysis(tChartModel& charts, iMainView& view);
+
+    // Its actions join the controller's list; `idle` tells when no run is
+    // being recorded.
+    void AddActions(tActionList& actions, std::function<bool()> idle);
+    void SetView(iAnalysisView* view);
+
+    // A new run starts, another run is opened or the abscissa changes: the
+    // point found belongs to what was shown.
+    void Forget();
+
+    // The equivalence point on the current abscissa (V1..V3), null when the
+    // pH never jumps; also drawn and told.
+    const std::optional<tEquivalencePoint>& FindEquivalence();
+    const std::optional<tEquivalencePoint>& Equivalence() const { return equivalence_; }
+
+    // Loads an earlier run (an export or a journal) to show behind the
+    // current one; tError leaves the one shown as it was.
+    void LoadReference(const std::string& fileName);
+    void RemoveReference();
+    const tReferenceRun* Reference() const { return reference_.get(); }
+
+    void SetRightAxis(int quantity);  // -1: none
+    int RightAxis() const { return rightAxis_; }
+
+private:
+    bool CanFindEquivalence() const;
+    void ShowMark();
+    void ShowStatistics();
+    void SavePicture();
+    void ChooseReference();
+
+    tChartModel& charts_;
+    iMainView& view_;
+    iAnalysisView* analysisView_ = nullptr;
+    tActionList* actions_ = nullptr;
+    std::optional<tEquivalencePoint> equivalence_;
+    std::optional<tEquivalenceMark> mark_;
+    bool derivativeShown_ = false;
+    std::unique_ptr<tReferenceRun> reference_;
+    int rightAxis_ = -1;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,380 @@
+#include "ui/AnalysisView.h"
+
+#include <QActionGroup>
+#include <QBuffer>
+#include <QClipboard>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryFile>
+#include <QToolTip>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <filesystem>
+
+#include "base/Error.h"
+#include "base/Files.h"
+#include "base/Functions.h"
+#include "base/Paths.h"
+#include "base/Texts.h"
+#include "charts/ChartModel.h"
+#include "charts/Quantities.h"
+#include "ui/ChartPlot.h"
+#include "ui/QtText.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr int kMinPictureWidth = 1600;
+constexpr int kReferenceAlpha = 70;
+const QColor kEquivalenceInk(150, 0, 150);
+
+QColor faded(tRgb rgb) {
+    return QColor(rgb.r, rgb.g, rgb.b, kReferenceAlpha);
+}
+
+std::string quantityTitle(const tChartModel& model, int quantity) {
+    const auto& rows = model.ValueRows();
+    return static_cast<std::size_t>(quantity) < rows.size() ? rows[quantity].key
+                                                            : quantityNames[quantity];
+}
+
+QCPItemText* makeLabel(TChartPlot& plot) {
+    auto* label = new QCPItemText(&plot);
+    label->setSelectable(false);
+    label->setClipToAxisRect(true);
+    label->position->setType(QCPItemPosition::ptAxisRectRatio);
+    label->position->setCoords(0.01, 0.01);
+    label->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setColor(QColor(110, 110, 110));
+    label->setFont(pixelFont(12, false));
+    label->setVisible(false);
+    return label;
+}
+
+}  // namespace
+
+tAnalysisView::tAnalysisView(const tChartModel& model, TChartPlot& time, TChartPlot& depend,
+                             QTabWidget& pages, QWidget& window)
+    : QObject(&window),
+      model_(model),
+      time_(time),
+      depend_(depend),
+      pages_(pages),
+      window_(window) {
+    referenceLabels_ = {makeLabel(time_), makeLabel(depend_)};
+    BuildRightAxisMenu();
+    time_.setMouseTracking(true);
+    time_.installEventFilter(this);
+    // The right axis follows the left one when the user zooms or drags.
+    connect(time_.yAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
+            [this](const QCPRange& range) {
+                if (rightAxis_ >= 0) {
+                    time_.yAxis2->setRange(fromPercent(rightAxis_, range.lower),
+                                           fromPercent(rightAxis_, range.upper));
+                }
+            });
+
+    equivalencePoint_ = new QCPCurve(depend_.xAxis, depend_.yAxis);
+    equivalencePoint_->setObjectName("eqPoint");
+    equivalencePoint_->setLineStyle(QCPCurve::lsNone);
+    equivalencePoint_->setScatterStyle(
+        QCPScatterStyle(QCPScatterStyle::ssCircle, QPen(kEquivalenceInk, 2), Qt::white, 11));
+    equivalencePoint_->setSelectable(QCP::stNone);
+    equivalencePoint_->removeFromLegend();
+    equivalencePoint_->setVisible(false);
+    derivative_ = new QCPCurve(depend_.xAxis, depend_.yAxis);
+    derivative_->setObjectName("eqDerivative");
+    derivative_->setPen(QPen(kEquivalenceInk, 2, Qt::DashLine));
+    derivative_->setSelectable(QCP::stNone);
+    derivative_->removeFromLegend();
+    derivative_->setVisible(false);
+}
+
+void tAnalysisView::BuildRightAxisMenu() {
+    rightAxisMenu_ = new QMenu(&window_);
+    rightAxisMenu_->setObjectName("miRightAxis");
+    rightAxisGroup_ = new QActionGroup(rightAxisMenu_);
+    for (int q = -1; q < kQuantityCount; ++q) {
+        QAction* item = rightAxisMenu_->addAction(QString());
+        item->setCheckable(true);
+        item->setData(q);
+        item->setObjectName(q < 0 ? QString("miRightAxisNone") : QString("miRightAxis%1").arg(q));
+        rightAxisGroup_->addAction(item);
+        connect(item, &QAction::triggered, this, [this, q] { emit rightAxisChosen(q); });
+    }
+    Refresh();
+}
+
+void tAnalysisView::Refresh() {
+    rightAxisMenu_->setTitle(qs(constantText("DK_RIGHT_AXIS")));
+    for (QAction* item : rightAxisGroup_->actions()) {
+        const int q = item->data().toInt();
+        item->setText(q < 0 ? qs(constantText("DK_RIGHT_AXIS_NONE")) : qs(quantityNames[q]));
+        item->setChecked(q == rightAxis_);
+    }
+    if (rightAxis_ >= 0) {
+        time_.yAxis2->setLabel(qs(quantityTitle(model_, rightAxis_)));
+    }
+    DrawReference();
+}
+
+// ---------------------------------------------------------------- right axis and hover
+
+void tAnalysisView::SetRightAxis(int quantity) {
+    rightAxis_ = quantity;
+    QCPAxis* axis = time_.yAxis2;
+    axis->setVisible(quantity >= 0);
+    if (quantity >= 0) {
+        axis->setTickLabels(true);
+        const QCPRange range = time_.yAxis->range();
+        axis->setRange(fromPercent(quantity, range.lower), fromPercent(quantity, range.upper));
+        const auto& info = quantityInfo[quantity];
+        axis->setLabelColor(QColor(info.colour.r, info.colour.g, info.colour.b));
+    }
+    Refresh();
+    time_.RequestReplot();
+}
+
+bool tAnalysisView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &time_ && event->type() == QEvent::MouseMove &&
+        model_.Mode() == tChartMode::Analysis) {
+        ShowHover(static_cast<QMouseEvent*>(event)->position().toPoint());
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// The time and the visible readings at the point nearest the mouse.
+void tAnalysisView::ShowHover(const QPoint& position) {
+    const tSeries& times = model_.TimeSeries(0);
+    if (times.Empty() || !time_.axisRect()->rect().contains(position)) {
+        QToolTip::hideText();
+        return;
+    }
+    const double t = time_.xAxis->pixelToCoord(position.x());
+    const auto xs = times.Xs();
+    std::size_t p =
+        static_cast<std::size_t>(std::lower_bound(xs.begin(), xs.end(), t) - xs.begin());
+    if (p == xs.size() || (p > 0 && t - xs[p - 1] < xs[p] - t)) {
+        p = p == 0 ? 0 : p - 1;
+    }
+    QString text = qs(formatText(constantText("DK_HOVER_TIME"), {formatFixed(xs[p], 3)}));
+    for (int q = 0; q < kQuantityCount; ++q) {
+        const tSeries& series = model_.TimeSeries(q);
+        if (series.Visible() && p < series.Count()) {
+            text += QStringLiteral("\n") + qs(quantityTitle(model_, q)) + QStringLiteral(": ") +
+                    qs(formatFixed(fromPercent(q, series.Y(p)), quantityInfo[q].decimals));
+        }
+    }
+    QToolTip::showText(time_.mapToGlobal(position), text, &time_);
+}
+
+// ---------------------------------------------------------------- equivalence
+
+void tAnalysisView::ShowEquivalence(const tEquivalenceMark* mark, bool derivative) {
+    for (QCPAbstractItem* item : equivalenceItems_) {
+        depend_.removeItem(item);
+    }
+    equivalenceItems_.clear();
+    equivalencePoint_->data()->clear();
+    derivative_->data()->clear();
+    equivalencePoint_->setVisible(mark != nullptr);
+    derivative_->setVisible(mark != nullptr && derivative);
+    derivative_->removeFromLegend();
+    if (mark != nullptr) {
+        equivalencePoint_->addData(mark->x, mark->y);
+        auto* line = new QCPItemStraightLine(&depend_);
+        line->setObjectName("lnEquivalence");
+        line->setSelectable(false);
+        line->setClipToAxisRect(true);
+        line->setPen(QPen(kEquivalenceInk, 1, Qt::DashLine));
+        line->point1->setCoords(mark->x, 0.0);
+        line->point2->setCoords(mark->x, 1.0);
+        auto* caption = new QCPItemText(&depend_);
+        caption->setObjectName("lbEquivalence");
+        caption->setSelectable(false);
+        caption->setClipToAxisRect(true);
+        caption->position->setCoords(mark->x, mark->y);
+        caption->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+        caption->setPadding(QMargins(10, 6, 4, 2));
+        caption->setColor(kEquivalenceInk);
+        caption->setFont(pixelFont(13, true));
+        caption->setText(qs(mark->caption));
+        equivalenceItems_ = {line, caption};
+        if (derivative) {
+            derivative_->setData(
+                QVector<double>(mark->derivativeX.begin(), mark->derivativeX.end()),
+                QVector<double>(mark->derivativeY.begin(), mark->derivativeY.end()));
+            derivative_->setName(qs(mark->derivativeName));
+            derivative_->addToLegend();
+        }
+    }
+    depend_.RequestReplot();
+}
+
+// ---------------------------------------------------------------- reference run
+
+void tAnalysisView::ShowReference(const tReferenceRun* run) {
+    reference_ = run;
+    DrawReference();
+}
+
+void tAnalysisView::ClearReference() {
+    for (QCPAbstractPlottable* curve : referenceCurves_) {
+        curve->parentPlot()->removePlottable(curve);
+    }
+    referenceCurves_.clear();
+}
+
+// Faded, behind the current run's curves, for the quantities both show.
+void tAnalysisView::DrawReference() {
+    ClearReference();
+    const QString name =
+        reference_ == nullptr
+            ? QString()
+            : qs(formatText(constantText("DK_REFERENCE_NAME"),
+                            {utf8FromPath(pathFromUtf8(reference_->fileName).filename())}));
+    for (QCPItemText* label : referenceLabels_) {
+        label->setVisible(reference_ != nullptr);
+        label->setText(name);
+    }
+    if (reference_ != nullptr) {
+        const int abscissa = model_.Abscissa();
+        // Relative quantities count from the reference's own first reading.
+        const auto shown = [this](int q, std::size_t p) {
+            const std::vector<double>& values = reference_->readings[q];
+            return values[p] - (model_.Relative(q) ? values.front() : 0.0);
+        };
+        const std::size_t count = reference_->times.size();
+        for (int q = 0; q < kQuantityCount; ++q) {
+            if (!reference_->present[q] || !model_.TimeSeries(q).Visible()) {
+                continue;
+            }
+            QVector<double> times(count), values(count), abscissas(count);
+            for (std::size_t p = 0; p < count; ++p) {
+                times[p] = reference_->times[p];
+                values[p] = toPercent(q, shown(q, p));
+                abscissas[p] = reference_->present[abscissa] ? shown(abscissa, p) : 0.0;
+            }
+            QPen pen(faded(quantityInfo[q].colour), 2);
+            auto* graph = time_.addGraph(time_.xAxis, time_.yAxis);
+            graph->setLayer(QStringLiteral("grid"));
+            graph->setPen(pen);
+            graph->setSelectable(QCP::stNone);
+            graph->removeFromLegend();
+            graph->setData(times, values, true);
+            graph->setObjectName("reference");
+            referenceCurves_.push_back(graph);
+            if (reference_->present[abscissa]) {
+                auto* curve = new QCPCurve(depend_.xAxis, depend_.yAxis);
+                curve->setLayer(QStringLiteral("grid"));
+                curve->setPen(pen);
+                curve->setSelectable(QCP::stNone);
+                curve->removeFromLegend();
+                curve->setData(abscissas, values);
+                curve->setObjectName("reference");
+                referenceCurves_.push_back(curve);
+            }
+        }
+    }
+    time_.RequestReplot();
+    depend_.RequestReplot();
+}
+
+// ---------------------------------------------------------------- statistics
+
+void tAnalysisView::ShowStatistics(const tStretchStatistics& statistics, const std::string& text) {
+    auto* dialog = new QDialog(&window_);
+    dialog->setObjectName("fmStatistics");
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(qs(constantText("DK_STAT_CAPTION")));
+    auto* column = new QVBoxLayout(dialog);
+    column->addWidget(
+        new QLabel(qs(formatText(constantText("DK_STAT_RANGE"),
+                                 {formatFixed(statistics.from, 3), formatFixed(statistics.to, 3),
+                                  std::to_string(statistics.points)})),
+                   dialog));
+    // The table shows exactly the text that is copied.
+    const QStringList lines = qs(text).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    auto* table = new QTableWidget(dialog);
+    table->setObjectName("tbStatistics");
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->setVisible(false);
+    if (!lines.isEmpty()) {
+        const QStringList titles = lines.front().split('\t');
+        table->setColumnCount(int(titles.size()));
+        table->setHorizontalHeaderLabels(titles);
+        table->setRowCount(int(lines.size()) - 1);
+        for (int r = 1; r < lines.size(); ++r) {
+            const QStringList cells = lines[r].split('\t');
+            for (int c = 0; c < cells.size(); ++c) {
+                auto* cell = new QTableWidgetItem(cells[c]);
+                if (c > 0) {
+                    cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+                }
+                table->setItem(r - 1, c, cell);
+            }
+        }
+    }
+    table->resizeColumnsToContents();
+    table->setMinimumWidth(table->horizontalHeader()->length() + 24);
+    column->addWidget(table);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+    QPushButton* copy =
+        buttons->addButton(qs(constantText("DK_STAT_COPY")), QDialogButtonBox::ActionRole);
+    copy->setObjectName("btnCopy");
+    const QString copied = qs(text);
+    connect(copy, &QPushButton::clicked, dialog,
+            [copied] { QGuiApplication::clipboard()->setText(copied); });
+    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    column->addWidget(buttons);
+    dialog->open();
+}
+
+// ---------------------------------------------------------------- pictures
+
+// Drawn at a width a printed report can use; written beside the target and
+// renamed, so a failure never leaves half a file (or replaces a device).
+void tAnalysisView::SaveChartPicture(const std::string& fileName) {
+    TChartPlot& plot = pages_.currentIndex() == 1 ? depend_ : time_;
+    const int width = std::max(kMinPictureWidth, plot.width());
+    const int height = std::max(1, plot.height()) * width / std::max(1, plot.width());
+    const bool pdf =
+        fileName.size() >= 4 &&
+        equalsIgnoreCase(std::string_view(fileName).substr(fileName.size() - 4), ".pdf");
+    QByteArray bytes;
+    if (pdf) {
+        QTemporaryFile scratch(QDir::tempPath() + QStringLiteral("/vantrel-XXXXXX.pdf"));
+        if (!scratch.open()) {
+            throw tError(fileName + ": " + scratch.errorString().toStdString());
+        }
+        scratch.close();
+        if (!plot.savePdf(scratch.fileName(), width, height)) {
+            throw tError(fileName + ": the PDF could not be drawn");
+        }
+        QFile drawn(scratch.fileName());
+        if (!drawn.open(QIODevice::ReadOnly)) {
+            throw tError(fileName + ": " + drawn.errorString().toStdString());
+        }
+        bytes = drawn.readAll();
+    } else {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!plot.toPixmap(width, height, 1.0).save(&buffer, "PNG")) {
+            throw tError(fileName + ": the PNG could not be drawn");
+        }
+    }
+    writeFileAtomically(fileName, std::string_view(bytes.constData(), std::size_t(bytes.size())));
+}
+
+}  // namespace vantrel

@@ -1,0 +1,92 @@
+// The analysis of a finished run in the controller: the equivalence point on
+// the dosed volume, and a reference run that is replaced only by a good one.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "base/Error.h"
+#include "charts/ChartModel.h"
+#include "charts/Quantities.h"
+#include "journal/JournalWriter.h"
+#include "session/Analysis.h"
+#include "session/StationFixture.h"
+#include "support/TempDir.h"
+
+namespace vantrel::test {
+namespace {
+
+using AnalysisTest = StationFixture;
+
+// A titration of 10 ml with its jump at 5.0 ml, opened as a finished run.
+void openTitration(TfmMain& fm, tTestView& view, const tTempDir& runs) {
+    std::string journal;
+    {
+        tJournalHeader header;
+        header.names = {"LT", "pH", "LC", "LE", "V1", "V2", "V3"};
+        tJournalWriter writer(runs.path(), header);
+        journal = writer.FileName();
+        for (int k = 0; k <= 400; ++k) {
+            const float volume = 0.025f * static_cast<float>(k);
+            const float pH = 7.0f + 4.0f * std::tanh(6.0f * (volume - 5.0f));
+            writer.Reading(0.2f * static_cast<float>(k), {21.f, pH, 1.f, 0.1f, volume, 0.f, 0.f});
+        }
+        writer.End(80.0f);
+    }
+    fm.SetJournalFolder(runs.path());
+    view.openFileAnswers = {journal};
+    ASSERT_TRUE(fm.ExecuteAction("acFileOpenRun"));
+    ASSERT_EQ(fm.Charts().PointCount(), 401u);
+}
+
+TEST_F(AnalysisTest, TheEquivalencePointIsFoundOnAVolumeAxisAndForgottenWithIt) {
+    Make("", true);
+    tTempDir runs;
+    openTitration(*fm, view, runs);
+    fm->UpdateActions();
+    EXPECT_FALSE(fm->FindAction("acAnalysisEquivalence")->Enabled()) << "time is no volume";
+
+    fm->rbAbscissClick(qV1);
+    ASSERT_TRUE(fm->ExecuteAction("acAnalysisEquivalence"));
+    const auto& found = fm->Analysis().Equivalence();
+    ASSERT_TRUE(found.has_value());
+    EXPECT_NEAR(found->volume, 5.0, 0.05);
+    EXPECT_NEAR(found->pH, 7.0, 0.3);
+    fm->UpdateActions();
+    EXPECT_TRUE(fm->FindAction("acAnalysisDerivative")->Enabled());
+
+    fm->rbAbscissClick(qLP);
+    EXPECT_FALSE(fm->Analysis().Equivalence().has_value()) << "it belonged to the volume axis";
+    EXPECT_THROW(fm->Analysis().FindEquivalence(), tError);
+}
+
+TEST_F(AnalysisTest, AReferenceThatCannotBeReadLeavesTheOneShown) {
+    tTempDir dir;
+    const std::string good = dir.file("last-year.csv");
+    const std::string bad = dir.file("notes.csv");
+    writeBytes(good, "t\tТемпература\r\n0.200\t21.50\r\n0.400\t22.00\r\n");
+    writeBytes(bad, "t\tТемпература\r\n0.200\tтепло\r\n");
+
+    view.openFileAnswers = {good};
+    ASSERT_TRUE(fm->ExecuteAction("acFileOpenReference"));
+    ASSERT_NE(fm->Analysis().Reference(), nullptr);
+
+    view.openFileAnswers = {bad};
+    try {
+        fm->ExecuteAction("acFileOpenReference");
+        ADD_FAILURE() << "a malformed run was taken";
+    } catch (const tError& e) {
+        const std::string said = e.what();
+        EXPECT_NE(said.find("Опорный опыт не открыт"), std::string::npos) << said;
+        EXPECT_NE(said.find("notes.csv"), std::string::npos) << said;
+    }
+    ASSERT_NE(fm->Analysis().Reference(), nullptr);
+    EXPECT_EQ(fm->Analysis().Reference()->fileName, good);
+
+    ASSERT_TRUE(fm->ExecuteAction("acFileCloseReference"));
+    EXPECT_EQ(fm->Analysis().Reference(), nullptr);
+}
+
+}  // namespace
+}  // namespace vantrel::test
