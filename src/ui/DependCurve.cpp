@@ -1,5 +1,9 @@
 #include "ui/DependCurve.h"
 
+#include <QImage>
+#include <QPainter>
+#include <QPolygonF>
+#include <QTransform>
 #include <QVector>
 #include <algorithm>
 #include <cmath>
@@ -164,6 +168,10 @@ bool sameBits(const QCPCurveData& a, const QCPCurveData& b) {
     return std::memcmp(&a, &b, sizeof(QCPCurveData)) == 0;  // NaN is equal to itself here
 }
 
+// An open line longer than this is cut into finished pieces, so that a long
+// unbroken stretch of the run is painted once too.
+constexpr qsizetype kPieceLength = 256;
+
 // Points of the reduced data checked at every draw: enough to see a
 // replaced or shifted run, few enough to cost nothing.
 constexpr int kSamples = 64;
@@ -197,6 +205,18 @@ struct tDependCurve::tReduction {
 
     bool havePrevious = false;
     QPointF previous;
+
+    // The finished polylines already painted, on a transparent picture of the
+    // paint buffer's size: a draw paints only the ones finished since and
+    // lays the picture down with the open line on top.
+    struct tPicture {
+        QImage image;
+        qsizetype painted = 0;  // entries of `ends` on the picture
+        QRectF bounds;          // where it has ink
+        QPen pen;
+        bool antialiased = false;
+        QTransform transform;
+    } picture;
 
     bool Continues(const tView& now, const QSharedPointer<QCPCurveDataContainer>& container) const {
         if (!(view == now) || data.toStrongRef() != container || reduced > container->size()) {
@@ -246,6 +266,10 @@ struct tDependCurve::tReduction {
         endSkipped = false;
         if (onPlot(cell) && onPlot(lineEnd) && !drawnSteps.Insert(stepKey(lineEnd, cell))) {
             Flush();
+        } else if (line.size() >= kPieceLength) {
+            const QPointF joint = line.back();
+            Flush();
+            line.push_back(joint);
         }
         line.push_back(p);
         lineEnd = cell;
@@ -342,10 +366,17 @@ void tDependCurve::draw(QCPPainter* painter) {
     applyDefaultAntialiasingHint(painter);
     painter->setPen(mPen);
     painter->setBrush(Qt::NoBrush);
-    qsizetype start = 0;
-    for (const qsizetype end : r.ends) {
-        painter->drawPolyline(r.done.constData() + start, int(end - start));
-        start = end;
+    // Exports (pictures, PDF) get every line drawn; the screen the picture.
+    const bool exporting = painter->modes().testFlag(QCPPainter::pmNoCaching) ||
+                           painter->modes().testFlag(QCPPainter::pmVectorized);
+    if (exporting) {
+        qsizetype start = 0;
+        for (const qsizetype end : r.ends) {
+            painter->drawPolyline(r.done.constData() + start, int(end - start));
+            start = end;
+        }
+    } else {
+        DrawPicture(painter);
     }
     lastDrawnPoints_ = int(r.done.size());
     // The open line is drawn as a flush would leave it, without closing it.
@@ -359,6 +390,60 @@ void tDependCurve::draw(QCPPainter* painter) {
     }
     if (extended) {
         r.line.pop_back();
+    }
+}
+
+void tDependCurve::DrawPicture(QCPPainter* painter) {
+    tReduction& r = *reduction_;
+    tReduction::tPicture& picture = r.picture;
+    QPaintDevice* device = painter->device();
+    const QSize size(device->width(), device->height());
+    const double ratio = device->devicePixelRatioF();
+    const bool antialiased = painter->antialiasing();
+    if (picture.image.size() != size || picture.image.devicePixelRatio() != ratio ||
+        picture.pen != mPen || picture.antialiased != antialiased ||
+        picture.transform != painter->transform()) {
+        picture = {};
+        picture.image = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        picture.image.setDevicePixelRatio(ratio);
+        picture.image.fill(Qt::transparent);
+        picture.pen = mPen;
+        picture.antialiased = antialiased;
+        picture.transform = painter->transform();
+    }
+    // The picture is kept in the buffer's own pixels: painted through the
+    // painter's transform (QCPPainter shifts antialiased lines by half a
+    // pixel) and clip, and laid down without them.
+    const QTransform transform = painter->transform();
+    if (picture.painted < qsizetype(r.ends.size())) {
+        QPainter canvas(&picture.image);
+        canvas.setRenderHint(QPainter::Antialiasing, antialiased);
+        canvas.setTransform(transform);
+        if (painter->hasClipping()) {
+            canvas.setClipRect(painter->clipBoundingRect());
+        }
+        canvas.setPen(mPen);
+        canvas.setBrush(Qt::NoBrush);
+        const double margin = mPen.widthF() + 2.0;
+        qsizetype start = picture.painted == 0 ? 0 : r.ends[picture.painted - 1];
+        for (auto k = picture.painted; k < qsizetype(r.ends.size()); ++k) {
+            const qsizetype end = r.ends[k];
+            canvas.drawPolyline(r.done.constData() + start, int(end - start));
+            const QPolygonF piece(
+                QVector<QPointF>(r.done.constBegin() + start, r.done.constBegin() + end));
+            picture.bounds |=
+                transform.mapRect(piece.boundingRect().adjusted(-margin, -margin, margin, margin));
+            start = end;
+        }
+        picture.painted = qsizetype(r.ends.size());
+        picture.bounds &= QRectF(QPointF(0, 0), QSizeF(size) / ratio);
+    }
+    if (!picture.bounds.isEmpty()) {
+        const QRectF source(picture.bounds.topLeft() * ratio, picture.bounds.size() * ratio);
+        painter->save();
+        painter->resetTransform();
+        painter->drawImage(picture.bounds, picture.image, source);
+        painter->restore();
     }
 }
 

@@ -18,7 +18,9 @@ namespace vantrel {
 // Any other change (ranges, size of the axis rect, data cleared, replaced or
 // inserted) reduces everything again. Whoever replaces the points says so
 // (DataReplaced); a sample of the points already reduced, checked at every
-// draw, catches a replacement nobody told.
+// draw, catches a replacement nobody told. On screen the finished pieces of
+// the line are also kept painted on a picture of their own, so a redraw
+// paints only what was added; pictures and PDFs saved get every line drawn.
 class tDependCurve : public QCPCurve {
     Q_OBJECT
 
@@ -30,7 +32,8 @@ public:
     // them all.
     void DataReplaced();
 
-    // Points actually handed to the painter by the last draw.
+    // Points of the line the last draw showed (on screen most of them come
+    // from the picture kept of the finished pieces).
     int LastDrawnPoints() const { return lastDrawnPoints_; }
     // Data points the last draw had to reduce: all of them when it started
     // again, only the appended ones when it carried on.
@@ -41,6 +44,8 @@ protected:
 
 private:
     struct tReduction;
+
+    void DrawPicture(QCPPainter* painter);
 
     std::unique_ptr<tReduction> reduction_;
     int lastDrawnPoints_ = 0;

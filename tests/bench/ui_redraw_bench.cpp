@@ -95,11 +95,15 @@ public:
     // One acquisition tick: one record (a point on every curve), the end of
     // the batch, and the event loop's pass that redraws.
     void Tick() {
+        Append();
+        QApplication::processEvents();
+    }
+    // The record and the end of its batch, which hands the point to the charts.
+    void Append() {
         t_ = static_cast<float>(static_cast<double>(next_) * kPeriod);
         Model().AddReadingSet(t_, reading(next_));
         Model().EndBatch(t_);
         ++next_;
-        QApplication::processEvents();
     }
 
 private:
@@ -138,11 +142,17 @@ BENCHMARK(BM_ReplotTimeChart)
     ->Args({static_cast<long>(kDayRecords), 0})
     ->Unit(benchmark::kMillisecond);
 
-// Full replot of the dependence chart (the curves against pH); arg: records.
+// Full replot of the dependence chart (the curves against pH); arg 0:
+// records, arg 1: 1 = a new record before every replot, as during a run
+// (the axes stay: pH keeps its 0..14 range), 0 = the same points again.
 void BM_ReplotDependChart(benchmark::State& state) {
     tLoadedWindow& window = loaded(static_cast<std::size_t>(state.range(0)), true);
     window.ShowDependence(1);
+    const bool live = state.range(1) != 0;
     for (auto _ : state) {
+        if (live) {
+            window.Append();
+        }
         window.Depend().replot(QCustomPlot::rpImmediateRefresh);
     }
     int drawn = 0;
@@ -154,8 +164,10 @@ void BM_ReplotDependChart(benchmark::State& state) {
     window.ShowTime();
 }
 BENCHMARK(BM_ReplotDependChart)
-    ->Arg(1'000)
-    ->Arg(static_cast<long>(kDayRecords))
+    ->Args({1'000, 0})
+    ->Args({static_cast<long>(kDayRecords), 0})
+    ->Args({1'000, 1})
+    ->Args({static_cast<long>(kDayRecords), 1})
     ->Unit(benchmark::kMillisecond);
 
 // One acquisition tick late in a day's run: a new point on every curve and

@@ -110,7 +110,8 @@ TEST(DependCurve, RedrawsCarryOnOnlyWhileNothingBehindThemChanged) {
         const double s = k / 3000.0;
         return std::pair{50 + 40 * std::sin(s * 7.0), 50 + 35 * std::sin(s * 5.3 + 0.4 * (k % 3))};
     };
-    // The same points in a curve that has never drawn.
+    // The same points in a curve that has never drawn, every line drawn (as
+    // for a saved picture).
     const auto fresh = [](const QCPCurve& from, double upper) {
         QCustomPlot plot;
         plot.resize(400, 300);
@@ -128,8 +129,11 @@ TEST(DependCurve, RedrawsCarryOnOnlyWhileNothingBehindThemChanged) {
     plot.yAxis->setRange(0, 100);
     auto* curve = new tDependCurve(plot.xAxis, plot.yAxis);
     curve->setPen(QPen(Qt::blue, 3));
+    // As on screen: the replot paints the buffer the widget shows.
+    plot.show();
     const auto redraw = [&] {
-        return plot.toPixmap(400, 300).toImage().convertToFormat(QImage::Format_RGB32);
+        plot.replot(QCustomPlot::rpImmediateRefresh);
+        return plot.grab().toImage().convertToFormat(QImage::Format_RGB32);
     };
     int count = 0;
     const auto append = [&](int n) {
