@@ -1,6 +1,7 @@
 #include "ui/ChartPlot.h"
 
 #include "ui/DependCurve.h"
+#include "ui/TimeGraph.h"
 
 #include <QMouseEvent>
 #include <QShowEvent>
@@ -55,7 +56,7 @@ TChartPlot::TChartPlot(tChartKind kind, const tChartModel& model, QWidget* paren
         pen.setJoinStyle(Qt::RoundJoin);
         QCPAbstractPlottable* curve = nullptr;
         if (kind_ == tChartKind::Time) {
-            auto* graph = addGraph(xAxis, yAxis);
+            auto* graph = new tTimeGraph(xAxis, yAxis);
             graph->setAdaptiveSampling(true);
             graph->setLineStyle(QCPGraph::lsLine);
             curve = graph;

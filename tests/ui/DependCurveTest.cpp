@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "ui/DependCurve.h"
+#include "ui/TimeGraph.h"
 
 namespace vantrel {
 namespace {
@@ -49,6 +50,34 @@ int inkDifference(const QImage& a, const QImage& b) {
     for (int y = 0; y < a.height(); ++y) {
         for (int x = 0; x < a.width(); ++x) {
             count += ink(a.pixel(x, y)) != ink(b.pixel(x, y)) ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+// Pixels inked in one picture with no ink within a pixel of them in the
+// other: the pictures differ by more than the edge of a line.
+int inkFartherThanAPixel(const QImage& a, const QImage& b) {
+    const auto near = [](const QImage& image, int x, int y) {
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                const int nx = x + dx;
+                const int ny = y + dy;
+                if (nx >= 0 && ny >= 0 && nx < image.width() && ny < image.height() &&
+                    ink(image.pixel(nx, ny))) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            count +=
+                (ink(a.pixel(x, y)) && !near(b, x, y)) || (ink(b.pixel(x, y)) && !near(a, x, y))
+                    ? 1
+                    : 0;
         }
     }
     return count;
@@ -182,6 +211,38 @@ TEST(DependCurve, RedrawsCarryOnOnlyWhileNothingBehindThemChanged) {
     curve->DataReplaced();
     redraw();
     EXPECT_EQ(curve->LastReducedPoints(), count);
+}
+
+// A long run shown whole on the time chart: many readings a pixel column,
+// drawn as bars of the columns' extent, looks as the stroked line does.
+TEST(TimeGraph, ADenseRunLooksAsTheStrokedLine) {
+    const auto fill = [](QCustomPlot& plot, bool thinned) {
+        QCPGraph* graph =
+            thinned ? new tTimeGraph(plot.xAxis, plot.yAxis) : new QCPGraph(plot.xAxis, plot.yAxis);
+        graph->setPen(QPen(Qt::blue, 3));
+        graph->setAdaptiveSampling(true);
+        QVector<double> keys;
+        QVector<double> values;
+        for (int k = 0; k < 40000; ++k) {
+            const double t = k * 100.0 / 40000;
+            keys.push_back(t);
+            // A slow wave with sensor noise, a gap and a jump.
+            values.push_back(t > 40 && t < 42 ? qQNaN()
+                                              : 50 + 30 * std::sin(t / 9) + 4 * std::sin(k * 1.7) +
+                                                    (t > 70 ? 10 : 0));
+        }
+        graph->setData(keys, values, true);
+    };
+    const QImage expected = draw(fill, false);
+    QCustomPlot plot;
+    plot.resize(400, 300);
+    plot.xAxis->setRange(0, 100);
+    plot.yAxis->setRange(0, 100);
+    fill(plot, true);
+    const QImage actual = plot.toPixmap(400, 300).toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_GT(static_cast<tTimeGraph*>(plot.graph(0))->LastColumnBars(), 100);
+    ASSERT_GT(inkPixels(expected), 3000);
+    EXPECT_LT(inkFartherThanAPixel(expected, actual), inkPixels(expected) / 200);
 }
 
 }  // namespace
