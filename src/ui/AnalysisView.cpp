@@ -193,6 +193,18 @@ void tAnalysisView::ShowEquivalence(const tEquivalenceMark* mark, bool derivativ
     derivative_->removeFromLegend();
     if (mark != nullptr) {
         equivalencePoint_->addData(mark->x, mark->y);
+        // The dosed stretch across the chart: on the quantity's whole range
+        // a titration of a few millilitres is a thin vertical streak. A zoom
+        // of the user's that shows the point is kept.
+        if (!mark->derivativeX.empty()) {
+            const auto [low, high] =
+                std::minmax_element(mark->derivativeX.begin(), mark->derivativeX.end());
+            const QCPRange shown = depend_.xAxis->range();
+            if (!shown.contains(mark->x) || shown.size() > 10 * (*high - *low)) {
+                const double margin = std::max(0.05 * (*high - *low), 0.1);
+                depend_.xAxis->setRange(*low - margin, *high + margin);
+            }
+        }
         auto* line = new QCPItemStraightLine(&depend_);
         line->setObjectName("lnEquivalence");
         line->setSelectable(false);
@@ -205,8 +217,10 @@ void tAnalysisView::ShowEquivalence(const tEquivalenceMark* mark, bool derivativ
         caption->setSelectable(false);
         caption->setClipToAxisRect(true);
         caption->position->setCoords(mark->x, mark->y);
-        caption->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
-        caption->setPadding(QMargins(10, 6, 4, 2));
+        // Beside the point, on the side with room.
+        const bool rightHalf = mark->x > depend_.xAxis->range().center();
+        caption->setPositionAlignment((rightHalf ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
+        caption->setPadding(rightHalf ? QMargins(4, 6, 10, 2) : QMargins(10, 6, 4, 2));
         caption->setColor(kEquivalenceInk);
         caption->setFont(pixelFont(13, true));
         caption->setText(qs(mark->caption));
@@ -327,7 +341,11 @@ void tAnalysisView::ShowStatistics(const tStretchStatistics& statistics, const s
         }
     }
     table->resizeColumnsToContents();
-    table->setMinimumWidth(table->horizontalHeader()->length() + 24);
+    table->resizeRowsToContents();
+    // Every quantity in sight, without scrolling.
+    table->setMinimumWidth(table->horizontalHeader()->length() + 2 * table->frameWidth() + 4);
+    table->setMinimumHeight(table->horizontalHeader()->sizeHint().height() +
+                            table->verticalHeader()->length() + 2 * table->frameWidth() + 4);
     column->addWidget(table);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
     QPushButton* copy =

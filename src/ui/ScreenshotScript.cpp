@@ -14,6 +14,7 @@
 #include <cstdio>
 
 #include "charts/ChartModel.h"
+#include "charts/Quantities.h"
 #include "experiment/Experiment.h"
 #include "session/MainFM.h"
 #include "ui/ActuatorFR.h"
@@ -123,6 +124,39 @@ void tScreenshotScript::Start() {
         window_.findChild<QRadioButton*>("rbAbsciss1")->click();
     });
     Then(800, [this] { Grab("04-dependence-ph.png"); });
+    // The analysis: the time chart's right-hand scale in pH; after a
+    // titration, its equivalence point with the derivative, and the
+    // statistics of the inspected stretch.
+    Then(100, [this] {
+        window_.findChild<QTabWidget*>("pcChart")->setCurrentIndex(0);
+        window_.Controller().Analysis().SetRightAxis(qLP);
+    });
+    Then(600, [this] { Grab("07-right-axis.png"); });
+    Then(100, [this] {
+        window_.Controller().Analysis().SetRightAxis(-1);
+        const tSeries& volume = window_.Controller().Charts().TimeSeries(qV1);
+        if (volume.Empty() || volume.Ys().back() <= volume.Ys().front()) {
+            return;  // nothing was dosed
+        }
+        window_.findChild<QTabWidget*>("pcChart")->setCurrentIndex(1);
+        window_.findChild<QRadioButton*>(QString("rbAbsciss%1").arg(qV1))->click();
+        // Without a jump the program says so in a box: closed again here.
+        QTimer::singleShot(700, this, [] {
+            if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                box->accept();
+            }
+        });
+        window_.Trigger("acAnalysisEquivalence");
+        window_.IdleUpdate();
+        window_.Trigger("acAnalysisDerivative");
+    });
+    Then(1200, [this] { Grab("08-equivalence.png"); });
+    Then(100, [this] {
+        QTimer::singleShot(700, this, [this] { GrabDialog("09-statistics.png", false); });
+        window_.IdleUpdate();
+        window_.Trigger("acAnalysisStatistics");
+    });
+    Then(1200, [] {});  // the statistics are grabbed and closed meanwhile
     // The about box and the exit question, with the toolkit's buttons in
     // the window's language: each is grabbed while it is open, then closed.
     Then(100, [this] {

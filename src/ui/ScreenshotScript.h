@@ -11,8 +11,10 @@ class TfmMainWindow;
 
 // Drives the real window through a short session on the simulator and
 // saves a picture of it at each stage: just started, measuring, after Stop
-// with a point inspected and marked, and the dependence chart against pH.
-// Then it ends the program. Used to document the window as it really looks.
+// with a point inspected and marked, the dependence chart against pH, the
+// right-hand scale, the equivalence point of a titration, the statistics
+// dialog, the about box and the exit question. Then it ends the program.
+// Used to document the window as it really looks.
 class tScreenshotScript : public QObject {
     Q_OBJECT
 

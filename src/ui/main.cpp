@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
     bool simulate = false;
     std::string screenshotDir;
     std::string scenario;
+    std::string reference;
     std::string configFile;
     int screenshotSeconds = 20;
     tOptionParser options;
@@ -65,6 +66,10 @@ int main(int argc, char** argv) {
     });
     options.Value({"--scenario"}, [&](const std::string& value, std::string&) {
         scenario = value;
+        return true;
+    });
+    options.Value({"--reference"}, [&](const std::string& value, std::string&) {
+        reference = value;
         return true;
     });
     options.Value({"--screenshot-script"}, [&](const std::string& value, std::string&) {
@@ -159,6 +164,15 @@ int main(int argc, char** argv) {
             // the window goes on without a scenario.
             try {
                 window.Controller().OpenScenario(scenario);
+            } catch (const std::exception& error) {
+                logFile->WriteLine(error.what());
+                reportStartError(error.what());
+            }
+        }
+        if (!reference.empty()) {
+            // As Файл → Открыть опорный опыт... does.
+            try {
+                window.Controller().Analysis().LoadReference(reference);
             } catch (const std::exception& error) {
                 logFile->WriteLine(error.what());
                 reportStartError(error.what());
