@@ -227,6 +227,19 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+std::vector<std::string_view> splitTabs(std::string_view line) {
+    std::vector<std::string_view> fields;
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t tab = line.find('\t', pos);
+        fields.push_back(line.substr(pos, tab == std::string_view::npos ? tab : tab - pos));
+        if (tab == std::string_view::npos) {
+            return fields;
+        }
+        pos = tab + 1;
+    }
+}
+
 std::string joinTexts(const std::vector<std::string>& texts, std::string_view separator) {
     std::string joined;
     for (const std::string& text : texts) {

@@ -28,6 +28,9 @@ int strToIntDef(std::string_view text, int defaultValue);
 std::string formatFixed(double value, int decimals);
 std::string formatFixed(double value, int decimals, char separator);
 
+// The fields of `line` between tabs, empty ones included ("a\t\tb": three).
+std::vector<std::string_view> splitTabs(std::string_view line);
+
 // The texts with `separator` between them ("a;b;c").
 std::string joinTexts(const std::vector<std::string>& texts, std::string_view separator);
 

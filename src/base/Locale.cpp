@@ -178,6 +178,12 @@ std::string formatDateTime(const std::string& format, std::chrono::system_clock:
                        static_cast<long>(millis));
 }
 
+std::string localTimeStamp(const char* format) {
+    const std::tm parts = localTime(std::time(nullptr));
+    char text[32];
+    return std::string(text, std::strftime(text, sizeof text, format, &parts));
+}
+
 std::string longTimeText(std::chrono::system_clock::time_point when) {
     return formatDateTime(localeFacts().longTimeFormat, when);
 }

@@ -24,6 +24,9 @@ void setLocaleFacts(const tLocaleFacts& facts);  // tests and start-up
 void appendMillisecondsToLongTimeFormat();
 
 std::string formatDateTime(const std::string& format, std::chrono::system_clock::time_point when);
+// Now in local time by a strftime format ("%Y-%m-%d_%H%M%S"), for file
+// names and records; at most 31 characters.
+std::string localTimeStamp(const char* format);
 // Time of day in the long time format (the main window's clock).
 std::string longTimeText(std::chrono::system_clock::time_point when);
 // A span of time written with the same format, as the clock would write the

@@ -18,19 +18,6 @@ namespace {
 
 constexpr std::string_view kCodes[kQuantityCount] = {"LT", "LP", "LC", "LE", "V1", "V2", "V3"};
 
-std::vector<std::string_view> splitFields(std::string_view line) {
-    std::vector<std::string_view> fields;
-    std::size_t pos = 0;
-    for (;;) {
-        const std::size_t tab = line.find('\t', pos);
-        fields.push_back(line.substr(pos, tab == std::string_view::npos ? tab : tab - pos));
-        if (tab == std::string_view::npos) {
-            return fields;
-        }
-        pos = tab + 1;
-    }
-}
-
 // Times and readings go on as single precision: a number beyond its range
 // would arrive as infinity, so it is no number of an export.
 bool readNumber(std::string_view text, double& value) {
@@ -76,7 +63,7 @@ tExportedRun readExportText(std::string_view text) {
         if (line.empty()) {
             continue;
         }
-        const std::vector<std::string_view> fields = splitFields(line);
+        const std::vector<std::string_view> fields = splitTabs(line);
         if (header) {
             if (fields.front() != "t") {
                 throw tError(lineError(lineNumber, "no export of this program (it starts with \"" +

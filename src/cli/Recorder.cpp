@@ -12,6 +12,7 @@
 
 #include "base/Files.h"
 #include "base/Functions.h"
+#include "base/Locale.h"
 #include "base/LogFile.h"
 #include "base/Paths.h"
 #include "base/ProgramFiles.h"
@@ -88,16 +89,7 @@ std::string fallbackExportName() {
     if (folder.empty()) {
         folder = std::filesystem::temp_directory_path(ec);
     }
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-    return utf8FromPath(folder / ("vantrel-run-" + std::string(stamp) + ".csv"));
+    return utf8FromPath(folder / ("vantrel-run-" + localTimeStamp("%Y%m%d-%H%M%S") + ".csv"));
 }
 
 tRecorder::tRecorder(tCliOptions options, std::vector<std::string> args, std::string programPath,

@@ -32,19 +32,6 @@ std::string field(std::string_view text) {
     return out;
 }
 
-std::vector<std::string_view> splitTabs(std::string_view line) {
-    std::vector<std::string_view> fields;
-    std::size_t pos = 0;
-    for (;;) {
-        const std::size_t tab = line.find('\t', pos);
-        fields.push_back(line.substr(pos, tab == std::string_view::npos ? tab : tab - pos));
-        if (tab == std::string_view::npos) {
-            return fields;
-        }
-        pos = tab + 1;
-    }
-}
-
 template <class T>
 bool parse(std::string_view text, T& value) {
     const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);

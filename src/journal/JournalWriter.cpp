@@ -9,29 +9,13 @@
 
 #include "base/Error.h"
 #include "base/Files.h"
+#include "base/Locale.h"
 #include "base/LogFile.h"
 #include "base/Paths.h"
 
 namespace vantrel {
 
 namespace fs = std::filesystem;
-
-namespace {
-
-std::string stamp(const char* format) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char text[32];
-    std::strftime(text, sizeof text, format, &local);
-    return text;
-}
-
-}  // namespace
 
 bool appendJournalEnd(const std::string& fileName) {
     const int fd = openDescriptor(fileName, tOpenMode::Append);
@@ -63,7 +47,7 @@ tJournalWriter::tJournalWriter(const std::string& folder, const tJournalHeader& 
     std::error_code ec;
     fs::create_directories(pathFromUtf8(folder), ec);
     pruneJournals(folder, kKeptJournals - 1);
-    const std::string base = utf8FromPath(pathFromUtf8(folder) / stamp("%Y-%m-%d_%H%M%S"));
+    const std::string base = utf8FromPath(pathFromUtf8(folder) / localTimeStamp("%Y-%m-%d_%H%M%S"));
     for (int n = 0; fd_ < 0 && n < 100; ++n) {
         fileName_ = base + (n == 0 ? "" : "_" + std::to_string(n)) + std::string(kJournalExtension);
         fd_ = openDescriptor(fileName_, tOpenMode::CreateNew);
@@ -76,7 +60,7 @@ tJournalWriter::tJournalWriter(const std::string& folder, const tJournalHeader& 
     }
     tJournalHeader h = header;
     if (h.started.empty()) {
-        h.started = stamp("%Y-%m-%d %H:%M:%S");
+        h.started = localTimeStamp("%Y-%m-%d %H:%M:%S");
     }
     if (!writeAllBytes(fd_, encodeHeader(h)) || syncDescriptor(fd_) != 0) {
         const int error = errno;
