@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "base/Encoding.h"
-#include "base/Functions.h"
 #include "base/Files.h"
+#include "base/Functions.h"
 #include "base/IniFile.h"
 #include "charts/ChartModel.h"
 
