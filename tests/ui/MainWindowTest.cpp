@@ -24,6 +24,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -33,7 +34,9 @@
 #include <string>
 #include <vector>
 
+#include "base/Functions.h"
 #include "charts/ChartModel.h"
+#include "charts/Quantities.h"
 #include "session/MainFM.h"
 #include "sim/Simulator.h"
 #include "ui/ActuatorFR.h"
@@ -420,6 +423,20 @@ TEST_F(MainWindowTest, AnalysisScaleStatisticsPictureAndReference) {
     EXPECT_DOUBLE_EQ(chart->yAxis2->range().upper, 7.0) << "half of the pH range, 0..14";
     Child<QAction>("miRightAxisNone")->trigger();
     EXPECT_FALSE(chart->yAxis2->visible());
+
+    // Hovering over a point tells its time and the readings there.
+    const double t3 = Model().TimeSeries(0).X(3);
+    const QPointF over(chart->xAxis->coordToPixel(t3), chart->axisRect()->rect().center().y());
+    QMouseEvent move(QEvent::MouseMove, over, chart->mapToGlobal(over), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(chart, &move);
+    const QString tip = QToolTip::text();
+    EXPECT_TRUE(tip.startsWith(QString::fromStdString("t = " + formatFixed(t3, 3))))
+        << tip.toStdString();
+    EXPECT_TRUE(tip.contains(
+        QString::fromUtf8("pH: ") +
+        QString::fromStdString(formatFixed(fromPercent(qLP, Model().TimeSeries(qLP).Y(3)), 2))))
+        << tip.toStdString();
 
     ClickAt(chart, Model().TimeSeries(0).X(4));
     window_->Trigger("acAnalysisStatistics");
