@@ -20,6 +20,7 @@
 #include "base/Error.h"
 #include "charts/ChartModel.h"
 #include "device/LineFramer.h"
+#include "fuzz/FuzzScratch.h"
 #include "session/Actuators.h"
 #include "session/MainFM.h"
 #include "session/MainView.h"
@@ -35,16 +36,7 @@ using test::tNullView;
 // The controller's configuration, in a scratch folder removed at exit.
 class tConfig {
 public:
-    tConfig() {
-        const char* tmp = std::getenv("TMPDIR");
-        const std::string base = tmp != nullptr && *tmp != '\0'  ? tmp
-                                 : access("/dev/shm", W_OK) == 0 ? "/dev/shm"
-                                                                 : "/tmp";
-        folder_ = base + "/vantrel-decode-fuzz-XXXXXX";
-        if (mkdtemp(folder_.data()) == nullptr) {
-            std::abort();
-        }
-        path_ = folder_ + "/vantrel.cfg";
+    tConfig() : path_(scratch_.path() + "/vantrel.cfg") {
         FILE* file = std::fopen(path_.c_str(), "wb");
         if (file == nullptr) {
             std::abort();
@@ -52,17 +44,13 @@ public:
         std::fputs("VolCoeff=0.0934\n", file);
         std::fclose(file);
     }
-    ~tConfig() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
     tConfig(const tConfig&) = delete;
     tConfig& operator=(const tConfig&) = delete;
 
     const std::string& path() const { return path_; }
 
 private:
-    std::string folder_;
+    test::tFuzzScratch scratch_{"decode-fuzz"};
     std::string path_;
 };
 

@@ -14,6 +14,7 @@
 
 #include "base/Error.h"
 #include "experiment/Experiment.h"
+#include "fuzz/FuzzScratch.h"
 
 namespace {
 
@@ -34,28 +35,14 @@ void writeFile(const std::string& name, std::string_view bytes) {
 // The scenario's folder for the run, with its script; removed at exit.
 class tWorkDirectory {
 public:
-    tWorkDirectory() {
-        const char* tmp = std::getenv("TMPDIR");
-        const std::string base = tmp != nullptr && *tmp != '\0'  ? tmp
-                                 : access("/dev/shm", W_OK) == 0 ? "/dev/shm"
-                                                                 : "/tmp";
-        folder_ = base + "/vantrel-scenario-fuzz-XXXXXX";
-        if (mkdtemp(folder_.data()) == nullptr) {
-            std::abort();
-        }
-        writeFile(folder_ + "/lesson.tra", kScript);
-    }
-    ~tWorkDirectory() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
+    tWorkDirectory() { writeFile(scratch_.path() + "/lesson.tra", kScript); }
     tWorkDirectory(const tWorkDirectory&) = delete;
     tWorkDirectory& operator=(const tWorkDirectory&) = delete;
 
-    std::string scenario() const { return folder_ + "/lesson.exp"; }
+    std::string scenario() const { return scratch_.path() + "/lesson.exp"; }
 
 private:
-    std::string folder_;
+    vantrel::test::tFuzzScratch scratch_{"scenario-fuzz"};
 };
 
 const tWorkDirectory& workDirectory() {

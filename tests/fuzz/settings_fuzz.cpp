@@ -13,39 +13,12 @@
 #include "base/Error.h"
 #include "base/IniFile.h"
 #include "base/Settings.h"
+#include "fuzz/FuzzScratch.h"
 
 namespace {
 
-// A scratch folder for the run, removed with its files at exit.
-class tWorkDirectory {
-public:
-    tWorkDirectory() {
-        // TMPDIR when given (the corpus replay under ctest), else memory-backed
-        // when possible: every save syncs its file to disk.
-        const char* tmp = std::getenv("TMPDIR");
-        const std::string base = tmp != nullptr && *tmp != '\0'  ? tmp
-                                 : access("/dev/shm", W_OK) == 0 ? "/dev/shm"
-                                                                 : "/tmp";
-        path_ = base + "/vantrel-fuzz-XXXXXX";
-        if (mkdtemp(path_.data()) == nullptr) {
-            std::abort();
-        }
-    }
-    ~tWorkDirectory() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    tWorkDirectory(const tWorkDirectory&) = delete;
-    tWorkDirectory& operator=(const tWorkDirectory&) = delete;
-
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 const std::string& workDirectory() {
-    static const tWorkDirectory directory;
+    static const vantrel::test::tFuzzScratch directory("fuzz");
     return directory.path();
 }
 
