@@ -2,9 +2,11 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace vantrel::test {
 
@@ -35,5 +37,15 @@ public:
 private:
     std::string path_;
 };
+
+// Writes `bytes` as the whole file `name`; a fuzz run that cannot ends.
+inline void writeFile(const std::string& name, std::string_view bytes) {
+    FILE* file = std::fopen(name.c_str(), "wb");
+    if (file == nullptr) {
+        std::abort();
+    }
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+}
 
 }  // namespace vantrel::test

@@ -18,19 +18,12 @@
 
 namespace {
 
+using vantrel::test::writeFile;
+
 using namespace vantrel;
 
 constexpr std::string_view kScript =
     "unit S; function NewState(State: Integer): Integer; begin Result := State; end; end.";
-
-void writeFile(const std::string& name, std::string_view bytes) {
-    FILE* file = std::fopen(name.c_str(), "wb");
-    if (file == nullptr) {
-        std::abort();
-    }
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
-}
 
 // The scenario's folder for the run, with its script; removed at exit.
 class tWorkDirectory {

@@ -17,18 +17,11 @@
 
 namespace {
 
+using vantrel::test::writeFile;
+
 const std::string& workDirectory() {
     static const vantrel::test::tFuzzScratch directory("fuzz");
     return directory.path();
-}
-
-void writeFile(const std::string& name, std::string_view bytes) {
-    FILE* file = std::fopen(name.c_str(), "wb");
-    if (file == nullptr) {
-        std::abort();
-    }
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
 }
 
 }  // namespace
