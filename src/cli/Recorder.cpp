@@ -30,9 +30,7 @@
 #include "lang/LanguageList.h"
 #include "session/MainFM.h"
 
-#ifdef VANTREL_HAVE_SIM
 #include "sim/Simulator.h"
-#endif
 
 namespace vantrel {
 
@@ -126,9 +124,7 @@ int tRecorder::Run() {
 int tRecorder::RunLogged() {
     // Declared first, so the port is still answered while the controller
     // closes its link on the way out.
-#ifdef VANTREL_HAVE_SIM
     std::unique_ptr<sim::tSimulator> simulator;
-#endif
     tConsoleView view(messages_);
     tRecordingSink sink(options_.records);
     const std::string configFile =
@@ -145,19 +141,19 @@ int tRecorder::RunLogged() {
     view.SetEcho(true);
     view.SetInterrupts(interrupts_);
 
-#ifdef VANTREL_HAVE_SIM
     if (options_.simulate) {
-        simulator = std::make_unique<sim::tSimulator>();
+        sim::tOptions station;
+        station.line = sim::tLine::memory;  // a port of this process: no device needed
+        simulator = std::make_unique<sim::tSimulator>(station);
         try {
             simulator->Start();
         } catch (const std::exception& e) {
             messages_ << kPrefix << "the station simulator cannot start: " << e.what() << '\n';
             return kExitUsage;
         }
-        options_.ports = {simulator->SlavePath()};
-        messages_ << kPrefix << "simulated station on " << simulator->SlavePath() << '\n';
+        options_.ports = {simulator->PortPath()};
+        messages_ << kPrefix << "simulated station on " << simulator->PortPath() << '\n';
     }
-#endif
     controller->SetPorts(options_.ports);
     controller->SetJournalFolder(journalFolder());
     if (options_.reconnectSeconds > 0) {
@@ -474,12 +470,6 @@ int runRecorder(const std::vector<std::string>& args, const std::string& program
         return replayScenario(options.scenarioFile, options.replayFile, out, messages,
                               options.equivalence);
     }
-#ifndef VANTREL_HAVE_SIM
-    if (options.simulate) {
-        messages << kPrefix << "--simulate: the built-in station simulator is not available here\n";
-        return kExitUsage;
-    }
-#endif
     if (!options.exportFile.empty() && !exportTargetUsable(options.exportFile, error)) {
         messages << kPrefix << error << '\n';
         return kExitUsage;

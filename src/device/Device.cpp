@@ -79,7 +79,7 @@ std::string hexDump(const std::uint8_t* bytes, unsigned count) {
 }  // namespace
 
 tDevice::tDevice(std::string portPath, tSettings* settings)
-    : portPath_(std::move(portPath)), settings_(settings), port_(createSerialPort()) {}
+    : portPath_(std::move(portPath)), settings_(settings), port_(createSerialPort(portPath_)) {}
 
 tDevice::~tDevice() {
     tDevice::Close();

@@ -80,7 +80,9 @@ private:
     std::string errorText_;
 };
 
-// The implementation for the platform the program runs on.
-std::unique_ptr<tSerialPort> createSerialPort();
+// The port for `path`: an in-process port registered under that path (see
+// VirtualPorts.h), else the implementation for the platform the program runs on.
+std::unique_ptr<tSerialPort> createSerialPort(const std::string& path = {});
+std::unique_ptr<tSerialPort> createSystemSerialPort();
 
 }  // namespace vantrel

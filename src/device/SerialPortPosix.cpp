@@ -315,7 +315,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<tSerialPort> createSerialPort() {
+std::unique_ptr<tSerialPort> createSystemSerialPort() {
     return std::make_unique<tSerialPortPosix>();
 }
 

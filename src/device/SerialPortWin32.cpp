@@ -212,7 +212,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<tSerialPort> createSerialPort() {
+std::unique_ptr<tSerialPort> createSystemSerialPort() {
     return std::make_unique<tSerialPortWin32>();
 }
 

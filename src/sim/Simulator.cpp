@@ -9,7 +9,10 @@
 
 #include "base/Error.h"
 #include "sim/FaultShaper.h"
+#include "sim/MemoryTransport.h"
+#ifndef _WIN32
 #include "sim/PtyTransport.h"
+#endif
 #include "sim/Station.h"
 
 namespace vantrel::sim {
@@ -17,7 +20,7 @@ namespace vantrel::sim {
 namespace {
 
 using tClock = std::chrono::steady_clock;
-using tWriteResult = tPtyTransport::tWriteResult;
+using tWriteResult = tTransport::tWriteResult;
 
 constexpr std::size_t kMaxCommandLength = 255;  // longer lines are not commands
 constexpr int kMaxBacklog = 50;                 // records sent at once after a stall
@@ -43,6 +46,17 @@ std::string Printable(std::string_view bytes) {
     return text;
 }
 
+std::unique_ptr<tTransport> MakeTransport(tLine line) {
+#ifndef _WIN32
+    if (line == tLine::pseudoTerminal) {
+        return std::make_unique<tPtyTransport>();
+    }
+#else
+    (void)line;  // no pseudo-terminals here
+#endif
+    return std::make_unique<tMemoryTransport>();
+}
+
 }  // namespace
 
 // The worker that joins the parts: it reads commands off the transport,
@@ -61,7 +75,7 @@ struct tSimulator::tImpl {
     void Trace(std::string_view prefix, std::string_view text) const;
 
     const tOptions options;
-    tPtyTransport port;
+    const std::unique_ptr<tTransport> port = MakeTransport(options.line);
 
     // Shared between the caller's thread and the worker.
     mutable std::mutex mutex;
@@ -94,26 +108,27 @@ void tSimulator::tImpl::Trace(std::string_view prefix, std::string_view text) co
 
 void tSimulator::tImpl::HangUpNow() {
     Trace("-- ", "hang-up");
-    port.AwaitReader();
+    port->AwaitReader();
     // Said before it is done, so that whoever sees the port vanish also sees why.
     {
         std::lock_guard lock(mutex);
         station.Halt();
     }
     closed = true;
-    port.Close();
+    port->Close();
 }
 
 tWriteResult tSimulator::tImpl::WriteSplit(std::string_view bytes,
                                            const std::vector<tFaultShaper::tPiece>& plan) {
     std::size_t pos = 0;
     for (const tFaultShaper::tPiece& piece : plan) {
-        const tWriteResult result = port.Write(bytes.substr(pos, piece.length), pos == 0, stopping);
+        const tWriteResult result =
+            port->Write(bytes.substr(pos, piece.length), pos == 0, stopping);
         if (result != tWriteResult::written) {
             return pos == 0 ? result : tWriteResult::failed;
         }
         pos += piece.length;
-        if (piece.pauseMs > 0 && !port.Pause(piece.pauseMs, stopping)) {
+        if (piece.pauseMs > 0 && !port->Pause(piece.pauseMs, stopping)) {
             return tWriteResult::failed;
         }
     }
@@ -138,10 +153,10 @@ void tSimulator::tImpl::HandleLine(const std::string& line) {
     if (reply.empty()) {
         return;
     }
-    if (delayMs > 0 && !port.Pause(delayMs, stopping)) {
+    if (delayMs > 0 && !port->Pause(delayMs, stopping)) {
         return;
     }
-    if (port.Write(reply, false, stopping) == tWriteResult::written) {
+    if (port->Write(reply, false, stopping) == tWriteResult::written) {
         Trace("-> ", reply);
     } else {
         Trace("-- reply lost: ", reply);
@@ -151,8 +166,8 @@ void tSimulator::tImpl::HandleLine(const std::string& line) {
 void tSimulator::tImpl::ReadInput() {
     char bytes[512];
     std::size_t n;
-    while ((n = port.Read(bytes, sizeof bytes)) > 0) {
-        for (std::size_t i = 0; i < n && port.IsOpen() && !stopping; ++i) {
+    while ((n = port->Read(bytes, sizeof bytes)) > 0) {
+        for (std::size_t i = 0; i < n && port->IsOpen() && !stopping; ++i) {
             const char c = bytes[i];
             if (c != '\n') {
                 if (input.size() < kMaxCommandLength) {
@@ -173,7 +188,7 @@ void tSimulator::tImpl::ReadInput() {
 }
 
 void tSimulator::tImpl::SendDueRecords() {
-    for (int sentNow = 0; port.IsOpen() && !stopping; ++sentNow) {
+    for (int sentNow = 0; port->IsOpen() && !stopping; ++sentNow) {
         tFaultShaper::tOutput output;
         {
             std::lock_guard lock(mutex);
@@ -207,7 +222,7 @@ void tSimulator::tImpl::SendDueRecords() {
             return;
         }
         const bool isRecord = output.kind == tFaultShaper::tOutput::tKind::Record;
-        const tWriteResult result = output.split.empty() ? port.Write(output.bytes, true, stopping)
+        const tWriteResult result = output.split.empty() ? port->Write(output.bytes, true, stopping)
                                                          : WriteSplit(output.bytes, output.split);
         if (result != tWriteResult::written) {
             // Only what reached the line counts as sent.
@@ -238,7 +253,7 @@ void tSimulator::tImpl::SendDueRecords() {
 }
 
 void tSimulator::tImpl::Run() {
-    while (!stopping && port.IsOpen()) {
+    while (!stopping && port->IsOpen()) {
         int timeoutMs = -1;
         {
             std::lock_guard lock(mutex);
@@ -247,14 +262,14 @@ void tSimulator::tImpl::Run() {
                 timeoutMs = static_cast<int>(std::clamp(std::ceil(wait), 0.0, 1000.0));
             }
         }
-        const tPtyTransport::tReady ready = port.Wait(timeoutMs);
+        const tTransport::tReady ready = port->Wait(timeoutMs);
         if (stopping) {
             break;
         }
         if (ready.input) {
             ReadInput();
         } else if (ready.hungUp) {
-            port.Pause(20, stopping);  // not expected while the slave is held open; never spin
+            port->Pause(20, stopping);  // not expected while the slave is held open; never spin
         }
         SendDueRecords();
     }
@@ -268,7 +283,7 @@ tSimulator::~tSimulator() {
 
 void tSimulator::Start() {
     tImpl& d = *impl_;
-    if (d.worker.joinable() || d.port.IsOpen()) {
+    if (d.worker.joinable() || d.port->IsOpen()) {
         throw tError("The station simulator is already running");
     }
     const tOptions& o = d.options;
@@ -278,7 +293,7 @@ void tSimulator::Start() {
     if (o.initialPeriodMs < tStation::kMinPeriodMs || o.initialPeriodMs > tStation::kMaxPeriodMs) {
         throw tError("The simulator's period must lie between 200 and 60000 ms");
     }
-    d.port.Open();
+    d.port->Open();
     d.input.clear();
     d.overlong = false;
     d.stopping = false;
@@ -300,7 +315,7 @@ void tSimulator::Stop() {
     tImpl& d = *impl_;
     if (d.worker.joinable()) {
         d.stopping = true;
-        d.port.Wake();
+        d.port->Wake();
         d.worker.join();
     }
     {
@@ -308,15 +323,15 @@ void tSimulator::Stop() {
         d.station.Halt();
     }
     d.closed = true;
-    d.port.CloseAll();
+    d.port->CloseAll();
 }
 
 void tSimulator::HangUp() {
     Stop();
 }
 
-const std::string& tSimulator::SlavePath() const {
-    return impl_->port.SlavePath();
+const std::string& tSimulator::PortPath() const {
+    return impl_->port->PortPath();
 }
 
 std::vector<std::string> tSimulator::ReceivedLines() const {
@@ -355,7 +370,7 @@ void tSimulator::SetFaults(const tFaults& faults) {
         impl_->shaper.SetFaults(faults);
     }
     if (impl_->worker.joinable()) {
-        impl_->port.Wake();
+        impl_->port->Wake();
     }
 }
 

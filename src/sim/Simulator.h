@@ -25,7 +25,17 @@ struct tFaults {
     int splitPauseMs = 5;            // longest pause between the pieces of a split record
 };
 
+// The line the program opens: a pseudo-terminal, which any program can open
+// as a serial port (POSIX only), or a port inside this process, found by its
+// path through createSerialPort (every platform).
+enum class tLine { memory, pseudoTerminal };
+
 struct tOptions {
+#ifdef _WIN32
+    tLine line = tLine::memory;
+#else
+    tLine line = tLine::pseudoTerminal;
+#endif
     tFaults faults;
     int initialPeriodMs = 200;
     bool noise = true;  // small sensor noise (off for exact tests)
@@ -45,9 +55,9 @@ struct tSentRecord {
     float tt;                          // ms
 };
 
-// The simulated station on a pseudo-terminal. The program opens SlavePath()
-// like a serial port; the simulator answers on the master side in its own
-// thread, exactly as the station does on the wire.
+// The simulated station. The program opens PortPath() like a serial port;
+// the simulator answers on its end of the line in its own thread, exactly as
+// the station does on the wire.
 class tSimulator {
 public:
     explicit tSimulator(tOptions options = {});
@@ -55,9 +65,9 @@ public:
     tSimulator(const tSimulator&) = delete;
     tSimulator& operator=(const tSimulator&) = delete;
 
-    void Start();  // opens the pty and starts answering; tError-like std::runtime_error on failure
-    void Stop();   // stops answering and closes the master side (the port disappears)
-    const std::string& SlavePath() const;
+    void Start();  // opens the line and starts answering; tError-like std::runtime_error on failure
+    void Stop();   // stops answering and closes its end (the port disappears)
+    const std::string& PortPath() const;
 
     // What crossed the line (thread-safe copies).
     std::vector<std::string> ReceivedLines() const;  // commands as received, without CR LF
@@ -70,7 +80,7 @@ public:
     // Changes faults while running (e.g. go silent, hang up now). Restarts the
     // count of stray bytes; the seed is the one given at Start.
     void SetFaults(const tFaults& faults);
-    // Closes the master side as if the cable was pulled, once the program has
+    // Closes its end as if the cable was pulled, once the program has
     // read what was already sent (waits at most 200 ms for that).
     void HangUp();
 

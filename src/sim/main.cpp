@@ -135,21 +135,21 @@ int main(int argc, char** argv) {
         std::cerr << "vantrel-sim: " << e.what() << '\n';
         return 1;
     }
-    std::cout << simulator.SlavePath() << '\n' << std::flush;
+    std::cout << simulator.PortPath() << '\n' << std::flush;
     if (!args.link.empty()) {
         // Replaces a link left by an earlier run, never a file of the user's.
         struct stat old {};
         if (::lstat(args.link.c_str(), &old) == 0 && S_ISLNK(old.st_mode)) {
             ::unlink(args.link.c_str());
         }
-        if (::symlink(simulator.SlavePath().c_str(), args.link.c_str()) != 0) {
+        if (::symlink(simulator.PortPath().c_str(), args.link.c_str()) != 0) {
             std::cerr << "vantrel-sim: cannot create the link " << args.link << ": "
                       << std::strerror(errno) << '\n';
             return 1;
         }
     }
     if (args.verbose) {
-        std::cerr << "vantrel-sim: station on " << simulator.SlavePath() << '\n';
+        std::cerr << "vantrel-sim: station on " << simulator.PortPath() << '\n';
     }
 
     int status = 0;

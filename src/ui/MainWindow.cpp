@@ -637,11 +637,17 @@ void TfmMainWindow::ApplyLanguage(int languageId, const tLanguageFile* file) {
         QCoreApplication::removeTranslator(translator.get());
     }
     translators_.clear();
-    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    // Beside the program where the Windows installer puts them, else Qt's own.
+    const QString folders[] = {
+        QCoreApplication::applicationDirPath() + QStringLiteral("/translations"),
+        QLibraryInfo::path(QLibraryInfo::TranslationsPath)};
     const std::string tag = localeTagOf(languageId);
     for (const QString& code : {QStringLiteral("ru"), qs(tag.substr(0, tag.find('_')))}) {
         auto qt = std::make_unique<QTranslator>();
-        if (!code.isEmpty() && qt->load(QStringLiteral("qtbase_") + code, folder)) {
+        if (!code.isEmpty() &&
+            std::any_of(std::begin(folders), std::end(folders), [&](const QString& folder) {
+                return qt->load(QStringLiteral("qtbase_") + code, folder);
+            })) {
             QCoreApplication::installTranslator(qt.get());
             translators_.push_back(std::move(qt));
         }

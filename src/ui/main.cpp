@@ -20,13 +20,13 @@
 #include "journal/Journal.h"
 #include "session/MainFM.h"
 #include "ui/AboutFM.h"
+#ifndef _WIN32
 #include "ui/InstanceGuard.h"
+#endif
 #include "ui/MainWindow.h"
 #include "ui/ScreenshotScript.h"
 
-#ifdef VANTREL_HAVE_SIM
 #include "sim/Simulator.h"
-#endif
 
 namespace {
 
@@ -127,20 +127,20 @@ int main(int argc, char** argv) {
     logFile->WriteLine(messageText(5000));
 
     try {
-#ifdef VANTREL_HAVE_SIM
         std::unique_ptr<sim::tSimulator> simulator;
         if (simulate) {
-            simulator = std::make_unique<sim::tSimulator>();
+            sim::tOptions station;
+            station.line = sim::tLine::memory;  // a port of this process: no device needed
+            simulator = std::make_unique<sim::tSimulator>(station);
             simulator->Start();
         }
-#endif
         TfmMainWindow window(configFile.empty() ? files.config : configFile, files.languageFolders);
-#ifdef VANTREL_HAVE_SIM
         if (simulator != nullptr) {
-            window.Controller().SetPorts({simulator->SlavePath()});
+            window.Controller().SetPorts({simulator->PortPath()});
         }
-#endif
         window.show();
+#ifndef _WIN32
+        // On Windows a later copy finds this window by its title instead.
         tInstanceServer instances;
         QObject::connect(&instances, &tInstanceServer::comeForwardRequested, &window, [&window] {
             logFile->WriteLine("INSTANCE: another copy was started; this one comes forward");
@@ -148,6 +148,7 @@ int main(int argc, char** argv) {
             window.raise();
             window.activateWindow();
         });
+#endif
         window.Controller().SetJournalFolder(journalFolder());
         // A lost link is tried again in the background; the run is the user's.
         window.Controller().SetReconnect(false);

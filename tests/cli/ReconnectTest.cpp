@@ -37,7 +37,7 @@ protected:
     void Plug(sim::tSimulator& station) {
         std::error_code ignored;
         fs::remove(port, ignored);
-        fs::create_symlink(station.SlavePath(), port);
+        fs::create_symlink(station.PortPath(), port);
     }
     int Run(std::vector<std::string> args) {
         std::ostringstream out;

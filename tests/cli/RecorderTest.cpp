@@ -146,7 +146,7 @@ TEST_F(RecorderTest, ExportsWhatTheStationSent) {
     sim::tSimulator station(quickStation());
     station.Start();
     const std::string out = dir.File("out.csv");
-    const int status = Run({"--config", dir.Config(), "--port", station.SlavePath(), "--records",
+    const int status = Run({"--config", dir.Config(), "--port", station.PortPath(), "--records",
                             "6", "--relative", "LE,V2", "--export", out});
     ASSERT_EQ(status, kExitDone) << messages;
     std::array<bool, kQuantityCount> relative{};
@@ -165,7 +165,7 @@ TEST_F(RecorderTest, SetsThePeriodAndStopsOnRequestOrAfterTheDuration) {
         station.Start();
         const std::string out = dir.File("stopped.csv");
         std::thread stopper = StopAfter(station, 3);
-        const int status = Run({"--port", station.SlavePath(), "--period", "400", "--export", out});
+        const int status = Run({"--port", station.PortPath(), "--period", "400", "--export", out});
         stopper.join();
         ASSERT_EQ(status, kExitDone) << messages;
         EXPECT_EQ(station.PeriodMs(), 400) << messages;
@@ -180,7 +180,7 @@ TEST_F(RecorderTest, SetsThePeriodAndStopsOnRequestOrAfterTheDuration) {
         station.Start();
         const auto started = std::chrono::steady_clock::now();
         const int status =
-            Run({"--port", station.SlavePath(), "--duration", "0.5", "--records", "1000"});
+            Run({"--port", station.PortPath(), "--duration", "0.5", "--records", "1000"});
         const auto took = std::chrono::steady_clock::now() - started;
         ASSERT_EQ(status, kExitDone) << messages;
         EXPECT_NE(messages.find("stopped after 0.5 s"), std::string::npos) << messages;
@@ -194,7 +194,7 @@ TEST_F(RecorderTest, LinkLostMidRunKeepsWhatArrived) {
     sim::tSimulator station(options);
     station.Start();
     const std::string out = dir.File("lost.csv");
-    const int status = Run({"--port", station.SlavePath(), "--records", "100", "--export", out});
+    const int status = Run({"--port", station.PortPath(), "--records", "100", "--export", out});
     EXPECT_EQ(status, kExitLinkLost) << messages;
     EXPECT_NE(messages.find("link to the station was lost"), std::string::npos) << messages;
     ASSERT_EQ(station.SentRecords().size(), 5u);
@@ -213,7 +213,7 @@ TEST_F(RecorderTest, NoStationIsItsOwnExitStatus) {
     options.faults.ignoreIdentify = true;
     sim::tSimulator mute(options);
     mute.Start();
-    EXPECT_EQ(Run({"--port", mute.SlavePath()}), kExitNoStation) << messages;
+    EXPECT_EQ(Run({"--port", mute.PortPath()}), kExitNoStation) << messages;
 
     // Blank entries of the configured list are no port names.
     std::ofstream(dir.Config(), std::ios::app) << "Ports=;;;/nonexistent/listed;;\n";
@@ -235,7 +235,7 @@ TEST_F(RecorderTest, InterruptCancelsTheSearchForTheStation) {
         stop.fetch_add(1);
     });
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Run({"--port", mute.SlavePath()}), kExitInterrupted) << messages;
+    EXPECT_EQ(Run({"--port", mute.PortPath()}), kExitInterrupted) << messages;
     interrupter.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
     EXPECT_NE(messages.find("interrupted while looking for the station"), std::string::npos)
@@ -289,7 +289,7 @@ TEST_F(RecorderTest, AnExportThatCannotBeWrittenGoesToAFallbackFile) {
     const std::string savedHome = oldHome != nullptr ? oldHome : "";
     ::setenv("HOME", home.c_str(), 1);
     std::thread stopper = StopAfter(station, 2, [&folder] { std::filesystem::remove_all(folder); });
-    const int status = Run({"--port", station.SlavePath(), "--export", folder + "/run.csv"});
+    const int status = Run({"--port", station.PortPath(), "--export", folder + "/run.csv"});
     stopper.join();
     ::setenv("HOME", savedHome.c_str(), 1);
     EXPECT_EQ(status, kExitExportFailed) << messages;
@@ -433,7 +433,7 @@ TEST_F(RecorderTest, FaultMatrix) {
         std::vector<std::string> args = {"--config",
                                          run.Config(),
                                          "--port",
-                                         station.SlavePath(),
+                                         station.PortPath(),
                                          "--" + limit.substr(0, limit.find(' ')),
                                          limit.substr(limit.find(' ') + 1),
                                          "--export",

@@ -85,7 +85,7 @@ TEST_P(ExampleTest, RunsToItsFinalStateOnTheSimulator) {
     sim::tSimulator station(options);
     station.Start();
     const std::string out = dir.File(std::string(example.name) + ".csv");
-    EXPECT_EQ(Run({"--port", station.SlavePath(), "--scenario", kExamples + example.name + ".exp",
+    EXPECT_EQ(Run({"--port", station.PortPath(), "--scenario", kExamples + example.name + ".exp",
                    "--export", out}),
               kExitDone)
         << messages;
@@ -122,7 +122,7 @@ TEST_F(ScenarioCliTest, ScenarioThatFailsToLoadOrInAStepIsExitThree) {
     station.Start();
     const std::string out = dir.File("failed.csv");
     EXPECT_EQ(
-        Run({"--port", station.SlavePath(), "--scenario",
+        Run({"--port", station.PortPath(), "--scenario",
              Scenario("Broken", "  if N > 5 then Result := N div (N - N);"), "--export", out}),
         kExitScenario)
         << messages;
@@ -175,7 +175,7 @@ TEST_F(ScenarioCliTest, TitrationOnTheSimulatorAndTheReplayOfItsExportAgree) {
     sim::tSimulator station(options);
     station.Start();
     const std::string run = dir.File("titration.csv");
-    ASSERT_EQ(Run({"--port", station.SlavePath(), "--scenario", kExamples + "titration.exp",
+    ASSERT_EQ(Run({"--port", station.PortPath(), "--scenario", kExamples + "titration.exp",
                    "--export", run, "--equivalence", "V1"}),
               kExitDone)
         << messages;
@@ -198,7 +198,7 @@ TEST_F(ScenarioCliTest, TitrationOnTheSimulatorAndTheReplayOfItsExportAgree) {
     EXPECT_NEAR(replayed, volume, 0.05);
 
     // Nothing dosed: no jump.
-    ASSERT_EQ(Run({"--port", station.SlavePath(), "--records", "20", "--equivalence", "V1"}),
+    ASSERT_EQ(Run({"--port", station.PortPath(), "--records", "20", "--equivalence", "V1"}),
               kExitDone)
         << messages;
     EXPECT_EQ(output, "equivalence\tnone\n");

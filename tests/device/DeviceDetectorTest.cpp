@@ -47,24 +47,24 @@ TEST_F(DeviceDetectorTest, HandsOverTheOpenIdentifiedDevice) {
     StartStation();
     std::unique_ptr<tDevice> device;
     {
-        tDeviceDetector detector(station_->SlavePath(), &settings_);
+        tDeviceDetector detector(station_->PortPath(), &settings_);
         detector.WaitFor();
         device.reset(detector.FoundDevice());
     }  // the detector leaves its device alone
     ASSERT_NE(device, nullptr);
-    EXPECT_EQ(device->PortName(), station_->SlavePath());
-    EXPECT_FALSE(PortIsFree(station_->SlavePath()));
+    EXPECT_EQ(device->PortName(), station_->PortPath());
+    EXPECT_FALSE(PortIsFree(station_->PortPath()));
     std::string reply;
     EXPECT_TRUE(device->Query("?", reply));
     device.reset();
-    EXPECT_TRUE(PortIsFree(station_->SlavePath()));
+    EXPECT_TRUE(PortIsFree(station_->PortPath()));
 }
 
 TEST_F(DeviceDetectorTest, WrongAnswerYieldsNoDeviceAndClosesThePort) {
     sim::tFaults faults;
     faults.ignoreIdentify = true;
     StartStation(faults);
-    const std::string path = station_->SlavePath();
+    const std::string path = station_->PortPath();
     {
         tDeviceDetector detector(path, &settings_);
         detector.WaitFor();

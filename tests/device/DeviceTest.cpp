@@ -44,7 +44,7 @@ protected:
     }
 
     std::unique_ptr<tDevice> OpenDevice() {
-        auto device = std::make_unique<tDevice>(station_->SlavePath(), &settings_);
+        auto device = std::make_unique<tDevice>(station_->PortPath(), &settings_);
         std::string error;
         EXPECT_TRUE(device->Open(error)) << error;
         EXPECT_TRUE(error.empty());
@@ -63,7 +63,7 @@ protected:
 TEST_F(DeviceTest, OpensAndIdentifiesTheStation) {
     StartStation();
     auto device = OpenDevice();
-    EXPECT_EQ(device->PortName(), station_->SlavePath());
+    EXPECT_EQ(device->PortName(), station_->PortPath());
     EXPECT_TRUE(device->CheckIdentity());
     EXPECT_EQ(station_->ReceivedLines(), std::vector<std::string>{"I"});
     EXPECT_FALSE(device->IsMeasuring());
@@ -97,7 +97,7 @@ TEST_F(DeviceTest, IdentificationFailureNamesItsReason) {
     auto device = OpenDevice();
     EXPECT_FALSE(device->CheckIdentity());
     EXPECT_EQ(station_->ReceivedLines().size(), 3u);
-    EXPECT_TRUE(log_->Contains("CHECK: " + station_->SlavePath() + " ID NOT FOUND IN RESPONSE"));
+    EXPECT_TRUE(log_->Contains("CHECK: " + station_->PortPath() + " ID NOT FOUND IN RESPONSE"));
 
     options.faults.strayByteBeforeId = false;
     options.faults.ignoreIdentify = true;
@@ -106,7 +106,7 @@ TEST_F(DeviceTest, IdentificationFailureNamesItsReason) {
     const auto start = tClock::now();
     EXPECT_FALSE(device->CheckIdentity());
     EXPECT_GE(tClock::now() - start, 3 * 100ms);  // CheckTimeout per attempt
-    EXPECT_TRUE(log_->Contains("CHECK: " + station_->SlavePath() + " READ ID FAILED"));
+    EXPECT_TRUE(log_->Contains("CHECK: " + station_->PortPath() + " READ ID FAILED"));
     EXPECT_TRUE(log_->Contains("RECV: read bytes 0"));
 }
 
@@ -141,7 +141,7 @@ TEST_F(DeviceTest, TimingKeysOutsideTheirRangeUseTheDefault) {
     for (const char* value : {"0", "99999999"}) {
         settings_.SetSettingByName("Timeout", value);
         settings_.SetSettingByName("CheckTimeout", value);
-        tDevice device(station_->SlavePath(), &settings_);
+        tDevice device(station_->PortPath(), &settings_);
         std::string error;
         const auto opening = timed([&] { EXPECT_TRUE(device.Open(error)) << error; });
         const auto checking = timed([&] { EXPECT_FALSE(device.CheckIdentity()); });
@@ -189,7 +189,7 @@ TEST_F(DeviceTest, StopSendsTheStopCommandWithTheExactLog) {
 // A reply cut short fails the exchange, but what did arrive is logged and kept.
 TEST_F(DeviceTest, ShortReplyFailsTheExchangeAndKeepsItsBytes) {
     tPtyPeer peer;
-    tDevice device(peer.SlavePath(), &settings_);
+    tDevice device(peer.PortPath(), &settings_);
     std::string error;
     ASSERT_TRUE(device.Open(error)) << error;
     peer.Write("A-VANTR");  // waits in the receive buffer: the purge drops it

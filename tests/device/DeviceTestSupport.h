@@ -71,7 +71,7 @@ public:
         }
     }
 
-    const std::string& SlavePath() const { return slavePath_; }
+    const std::string& PortPath() const { return slavePath_; }
 
     void Write(std::string_view bytes) {
         std::size_t done = 0;

@@ -38,7 +38,7 @@ class MeasureThreadTest : public ::testing::Test {
 protected:
     void Start(unsigned windowMs) {
         port_ = createSerialPort();
-        ASSERT_TRUE(port_->Open(peer_.SlavePath())) << port_->LastErrorText();
+        ASSERT_TRUE(port_->Open(peer_.PortPath())) << port_->LastErrorText();
         ASSERT_TRUE(port_->ApplyLineSettings(tDtrMode::Keep));
         ASSERT_TRUE(port_->SetTimeouts(500, 500));
         thread_ = std::make_unique<tMeasureThread>(

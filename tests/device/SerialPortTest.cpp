@@ -34,9 +34,9 @@ long elapsedMs(tClock::time_point since) {
 TEST(SerialPort, PseudoTerminalTakesModemLineOperations) {
     tPtyPeer peer;
     auto port = createSerialPort();
-    ASSERT_TRUE(port->ReadDefaultConfig(peer.SlavePath()));
-    ASSERT_TRUE(port->WriteDefaultDtr(peer.SlavePath(), true));
-    ASSERT_TRUE(port->Open(peer.SlavePath())) << port->LastErrorText();
+    ASSERT_TRUE(port->ReadDefaultConfig(peer.PortPath()));
+    ASSERT_TRUE(port->WriteDefaultDtr(peer.PortPath(), true));
+    ASSERT_TRUE(port->Open(peer.PortPath())) << port->LastErrorText();
     EXPECT_TRUE(port->RaiseRts()) << port->LastErrorText();
     EXPECT_TRUE(port->ClearBreak()) << port->LastErrorText();
     unsigned status = 1;
@@ -70,10 +70,10 @@ TEST(SerialPort, MissingDeviceAndHeldDeviceCannotBeOpened) {
 
     tPtyPeer peer;
     auto holder = createSerialPort();
-    ASSERT_TRUE(holder->Open(peer.SlavePath()));
-    EXPECT_FALSE(port->Open(peer.SlavePath()));
+    ASSERT_TRUE(holder->Open(peer.PortPath()));
+    EXPECT_FALSE(port->Open(peer.PortPath()));
     holder->Close();
-    EXPECT_TRUE(port->Open(peer.SlavePath())) << port->LastErrorText();
+    EXPECT_TRUE(port->Open(peer.PortPath())) << port->LastErrorText();
 }
 
 TEST(SerialPort, ClosedPortFailsEveryOperation) {
@@ -90,7 +90,7 @@ TEST(SerialPort, ClosedPortFailsEveryOperation) {
 
 TEST(SerialPort, ReadReturnsAtCountOrAtTheTimeout) {
     tPtyPeer peer;
-    auto port = openConfigured(peer.SlavePath());
+    auto port = openConfigured(peer.PortPath());
     ASSERT_TRUE(port->SetReadTimeout(300));
     unsigned timeout = 0;
     ASSERT_TRUE(port->GetReadTimeout(timeout));
@@ -125,7 +125,7 @@ TEST(SerialPort, ReadReturnsAtCountOrAtTheTimeout) {
 
 TEST(SerialPort, WriteAndPurge) {
     tPtyPeer peer;
-    auto port = openConfigured(peer.SlavePath());
+    auto port = openConfigured(peer.PortPath());
     unsigned written = 0;
     ASSERT_TRUE(port->Write("I\r\n", 3, written));
     EXPECT_EQ(written, 3u);
@@ -146,7 +146,7 @@ TEST(SerialPort, WriteAndPurge) {
 // that would look like a silent station; bytes that came before are kept.
 TEST(SerialPort, HangUpIsAFailedRead) {
     tPtyPeer peer;
-    auto port = openConfigured(peer.SlavePath());
+    auto port = openConfigured(peer.PortPath());
     ASSERT_TRUE(port->SetReadTimeout(2000));
 
     char buffer[64];

@@ -117,7 +117,7 @@ TEST_F(AcquisitionTest, LinkLostStopsTheRunKeepsTheDataAndAllowsReconnecting) {
 
     sim::tSimulator other(FastStation());
     other.Start();
-    fm->Settings().SetSettingByName("Ports", other.SlavePath());
+    fm->Settings().SetSettingByName("Ports", other.PortPath());
     ASSERT_TRUE(fm->ExecuteAction("acDeviceConnect"));
     EXPECT_TRUE(fm->IsConnected());
     Start();

@@ -17,7 +17,7 @@ using ConnectionTest = StationFixture;
 
 TEST_F(ConnectionTest, ConnectQueriesThenSetsPeriodAndToggles) {
     Connect();
-    EXPECT_EQ(view.status[kPanelConnection], sim->SlavePath());
+    EXPECT_EQ(view.status[kPanelConnection], sim->PortPath());
     EXPECT_TRUE(fm->FindAction("acDeviceConnect")->Checked());
 
     const int query = Find("?");
@@ -49,8 +49,8 @@ TEST_F(ConnectionTest, FirstStationInPortOrderWinsAndTheOtherIsClosed) {
     sim::tSimulator second(FastStation());
     second.Start();
     for (bool secondFirst : {true, false}) {
-        const std::string& winner = secondFirst ? second.SlavePath() : sim->SlavePath();
-        const std::string& loser = secondFirst ? sim->SlavePath() : second.SlavePath();
+        const std::string& winner = secondFirst ? second.PortPath() : sim->PortPath();
+        const std::string& loser = secondFirst ? sim->PortPath() : second.PortPath();
         fm.reset();
         config.Write(winner + ";" + loser);
         fm = std::make_unique<TfmMain>(view, config.Path(), &sink);

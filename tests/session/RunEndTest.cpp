@@ -80,7 +80,7 @@ TEST_F(RunEndTest, RunStaysUsableAfterTheLinkIsLost) {
 // lost link ended stays ended, and Start begins a new one.
 TEST_F(RunEndTest, TheWindowReconnectsByItselfAndLeavesTheRunToTheUser) {
     const std::string port = config.Dir() + "/ttyStation";
-    std::filesystem::create_symlink(sim->SlavePath(), port);
+    std::filesystem::create_symlink(sim->PortPath(), port);
     config.Write(port);
     fm = std::make_unique<TfmMain>(view, config.Path(), &sink);
     fm->SetReconnect(false);
@@ -95,7 +95,7 @@ TEST_F(RunEndTest, TheWindowReconnectsByItselfAndLeavesTheRunToTheUser) {
     auto second = std::make_unique<sim::tSimulator>(FastStation());
     second->Start();
     std::filesystem::remove(port);
-    std::filesystem::create_symlink(second->SlavePath(), port);
+    std::filesystem::create_symlink(second->PortPath(), port);
     const std::size_t plotted = sink.sets.size();
     ASSERT_TRUE(tickUntil(
         *fm,
@@ -124,7 +124,7 @@ TEST_F(RunEndTest, SearchKeepsTheWindowAliveAndCanBeCancelled) {
     mute1.Start();
     mute2.Start();
     fm.reset();
-    config.Write(mute1.SlavePath() + ";" + mute2.SlavePath() + ";" + sim->SlavePath());
+    config.Write(mute1.PortPath() + ";" + mute2.PortPath() + ";" + sim->PortPath());
     fm = std::make_unique<TfmMain>(view, config.Path(), &sink);
 
     std::vector<std::string> progress;
@@ -143,11 +143,11 @@ TEST_F(RunEndTest, SearchKeepsTheWindowAliveAndCanBeCancelled) {
     const auto searching = [](const std::string& port, int remaining) {
         return formatText(constantText("DK_CONN_SEARCH"), {port, std::to_string(remaining)});
     };
-    EXPECT_EQ(progress, (std::vector<std::string>{searching(mute1.SlavePath(), 2),
-                                                  searching(mute2.SlavePath(), 1),
-                                                  searching(sim->SlavePath(), 0)}));
+    EXPECT_EQ(progress, (std::vector<std::string>{searching(mute1.PortPath(), 2),
+                                                  searching(mute2.PortPath(), 1),
+                                                  searching(sim->PortPath(), 0)}));
     EXPECT_EQ(view.status[kPanelHint], "");
-    EXPECT_EQ(fm->Device()->PortName(), sim->SlavePath());
+    EXPECT_EQ(fm->Device()->PortName(), sim->PortPath());
     ASSERT_TRUE(fm->ExecuteAction("acDeviceConnect"));  // disconnect
 
     // Pressed again while the first port is tried: cancelled there. A close

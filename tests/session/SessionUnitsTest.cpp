@@ -106,7 +106,7 @@ TEST(StationFinder, TellsEachPortAndEndsAtACancel) {
     settings.SetSettingByName("Timeout", "10");
     settings.SetSettingByName("CheckCount", "2");
     settings.SetSettingByName("CheckTimeout", "100");
-    settings.SetSettingByName("Ports", silent.SlavePath() + ";" + station.SlavePath());
+    settings.SetSettingByName("Ports", silent.PortPath() + ";" + station.PortPath());
 
     std::vector<std::string> ports;
     const auto onPort = [&](const std::string& port, int remaining) {
@@ -115,9 +115,9 @@ TEST(StationFinder, TellsEachPortAndEndsAtACancel) {
     tStationFinder finder(settings);
     std::unique_ptr<tDevice> device = finder.Find(onPort, [](int) { return true; });
     ASSERT_NE(device, nullptr);
-    EXPECT_EQ(device->PortName(), station.SlavePath());
+    EXPECT_EQ(device->PortName(), station.PortPath());
     EXPECT_EQ(ports,
-              (std::vector<std::string>{silent.SlavePath() + " 1", station.SlavePath() + " 0"}));
+              (std::vector<std::string>{silent.PortPath() + " 1", station.PortPath() + " 0"}));
     device.reset();
 
     // The first wait says stop: the mute port's test ends, no other is tried.
@@ -125,7 +125,7 @@ TEST(StationFinder, TellsEachPortAndEndsAtACancel) {
     tStationFinder cancelled(settings);
     EXPECT_EQ(cancelled.Find(onPort, [](int) { return false; }), nullptr);
     EXPECT_TRUE(cancelled.Cancelled());
-    EXPECT_EQ(ports, std::vector<std::string>{silent.SlavePath() + " 1"});
+    EXPECT_EQ(ports, std::vector<std::string>{silent.PortPath() + " 1"});
     EXPECT_TRUE(log.Contains("COM: " + constantText("DK_CONN_CANCELLED")));
 }
 

@@ -32,7 +32,7 @@ protected:
         fm.reset();
         sim = std::make_unique<sim::tSimulator>(FastStation());
         sim->Start();
-        config.Write(sim->SlavePath(), extra);
+        config.Write(sim->PortPath(), extra);
         fm = std::make_unique<TfmMain>(view, config.Path(), ownCharts ? nullptr : &sink);
     }
 

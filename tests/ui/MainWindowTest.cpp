@@ -105,7 +105,7 @@ protected:
         std::ofstream(config_) << "VolCoeff=0.0934\nOneLanguage=0\nLanguageID=1049\nDTR=\n"
                                   "Timeout=10\nCheckCount=2\nCheckTimeout=100\n"
                                   "CheckOffTimer=0\nSwitchOffTime=5\nWarnTime=30\nPorts="
-                               << simulator_->SlavePath() << "\n";
+                               << simulator_->PortPath() << "\n";
         window_ = std::make_unique<tTestWindow>(config_);
         window_->resize(1100, 720);
         window_->show();
@@ -262,7 +262,7 @@ TEST_F(MainWindowTest, SessionFromConnectToExit) {
     EXPECT_TRUE(Enabled("acFileExport"));
     EXPECT_TRUE(Checked("acDeviceConnect"));
     EXPECT_FALSE(ActuatorPanel()->isHidden());
-    EXPECT_EQ(StatusText(kPanelConnection), simulator_->SlavePath());
+    EXPECT_EQ(StatusText(kPanelConnection), simulator_->PortPath());
 
     // An actuator button while idle: sent at once, the state query follows.
     TfrActuator* stirrer = ActuatorFrame(1);

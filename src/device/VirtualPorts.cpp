@@ -1,0 +1,41 @@
+#include "device/VirtualPorts.h"
+
+#include <map>
+#include <mutex>
+
+namespace vantrel {
+
+namespace {
+
+// Detector threads create ports while the simulator may come or go.
+std::mutex registryLock;
+
+std::map<std::string, tPortFactory>& registry() {
+    static std::map<std::string, tPortFactory> ports;
+    return ports;
+}
+
+}  // namespace
+
+void registerVirtualPort(const std::string& path, tPortFactory factory) {
+    std::lock_guard lock(registryLock);
+    registry()[path] = std::move(factory);
+}
+
+void unregisterVirtualPort(const std::string& path) {
+    std::lock_guard lock(registryLock);
+    registry().erase(path);
+}
+
+std::unique_ptr<tSerialPort> createSerialPort(const std::string& path) {
+    {
+        std::lock_guard lock(registryLock);
+        const auto found = registry().find(path);
+        if (found != registry().end()) {
+            return found->second();
+        }
+    }
+    return createSystemSerialPort();
+}
+
+}  // namespace vantrel
