@@ -65,7 +65,7 @@ std::string versionString(std::string_view key) {
         return "Vantrel";
     }
     if (key == "LegalCopyright") {
-        return "Copyright (C) Vantrel developers. Free for use in schools.";
+        return VANTREL_COPYRIGHT;
     }
     if (key == "FileVersion") {
         return VANTREL_VERSION;

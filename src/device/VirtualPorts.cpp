@@ -2,6 +2,7 @@
 
 #include <map>
 #include <mutex>
+#include <string_view>
 
 namespace vantrel {
 
@@ -28,9 +29,13 @@ void unregisterVirtualPort(const std::string& path) {
 }
 
 std::unique_ptr<tSerialPort> createSerialPort(const std::string& path) {
+    // Windows names every port by its device path, "\\.\" and the name.
+    constexpr std::string_view kDevicePrefix = "\\\\.\\";
+    const std::string name =
+        path.starts_with(kDevicePrefix) ? path.substr(kDevicePrefix.size()) : path;
     {
         std::lock_guard lock(registryLock);
-        const auto found = registry().find(path);
+        const auto found = registry().find(name);
         if (found != registry().end()) {
             return found->second();
         }

@@ -14,7 +14,8 @@ namespace vantrel {
 // measurement thread run against it unchanged on every platform.
 using tPortFactory = std::function<std::unique_ptr<tSerialPort>()>;
 
-// A later registration of the same path replaces the earlier one.
+// A later registration of the same path replaces the earlier one. The
+// Windows device path of a registered name ("\\.\" + name) finds it too.
 void registerVirtualPort(const std::string& path, tPortFactory factory);
 void unregisterVirtualPort(const std::string& path);
 

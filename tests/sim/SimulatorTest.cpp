@@ -351,8 +351,8 @@ TEST_P(SimulatorTest, LifecycleAndBadOptions) {
 }
 
 // The in-process port behaves as a plugged-in one: one program at a time,
-// absent while the station is unplugged, the same name when it comes back,
-// and a handle from before stays dead.
+// absent while the station is unplugged, the same name when it comes back
+// (also as a Windows device path), and a handle from before stays dead.
 TEST(MemoryLine, OpensLikeAPluggedPort) {
     tOptions options = Fast();
     options.line = tLine::memory;
@@ -368,18 +368,18 @@ TEST(MemoryLine, OpensLikeAPluggedPort) {
     sim.Start();
     EXPECT_EQ(sim.PortPath(), path);
     EXPECT_FALSE(first.Send("I\r\n"));
-    tLinePort second(path);
+    tLinePort second("\\\\.\\" + path);  // as Windows names its ports
     ASSERT_TRUE(second.IsOpen());
     second.Send("I\r\n");
     EXPECT_EQ(second.ReadBytes(11, 1000), "A-VANTREL\r\n");
 }
 
-#ifdef _WIN32
-INSTANTIATE_TEST_SUITE_P(Lines, SimulatorTest, ::testing::Values(tLine::memory));
-#else
 INSTANTIATE_TEST_SUITE_P(Lines, SimulatorTest,
+#ifdef _WIN32
+                         ::testing::Values(tLine::memory),
+#else
                          ::testing::Values(tLine::memory, tLine::pseudoTerminal),
+#endif
                          [](const auto& line) {
                              return line.param == tLine::memory ? "memory" : "pty";
                          });
-#endif
