@@ -37,6 +37,14 @@ std::string windowsErrorText(DWORD code) {
     return result;
 }
 
+// The stored default configuration is looked up by port name ("COM3"), not by
+// device path: given "\\.\COM3" the lookup fails (ERROR_BADKEY) and a DTR
+// default from the configuration would never be written.
+std::string defaultConfigName(const std::string& path) {
+    constexpr char kDevicePrefix[] = "\\\\.\\";
+    return path.starts_with(kDevicePrefix) ? path.substr(sizeof(kDevicePrefix) - 1) : path;
+}
+
 class tSerialPortWin32 final : public tSerialPort {
 public:
     ~tSerialPortWin32() override { Close(); }
@@ -46,7 +54,8 @@ public:
         config_.dwSize = sizeof(config_);
         config_.wVersion = 1;
         DWORD size = sizeof(config_);
-        haveConfig_ = GetDefaultCommConfigA(path.c_str(), &config_, &size) != FALSE;
+        haveConfig_ =
+            GetDefaultCommConfigA(defaultConfigName(path).c_str(), &config_, &size) != FALSE;
         return haveConfig_ || fail();
     }
 
@@ -58,7 +67,7 @@ public:
             return false;
         }
         config_.dcb.fDtrControl = raise ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
-        if (!SetDefaultCommConfigA(path.c_str(), &config_, sizeof(config_))) {
+        if (!SetDefaultCommConfigA(defaultConfigName(path).c_str(), &config_, sizeof(config_))) {
             return fail();
         }
         return true;
@@ -172,7 +181,10 @@ public:
         DWORD got = 0;
         BOOL ok = ReadFile(handle_, buffer, count, &got, nullptr);
         received = got;
-        return ok || fail();
+        if (!ok) {
+            return fail();
+        }
+        return got == count || stillThere();
     }
 
     bool Write(const void* data, unsigned count, unsigned& written) override {
@@ -193,6 +205,26 @@ public:
 private:
     bool fail() {
         DWORD code = GetLastError();
+        SetError(static_cast<int>(code), windowsErrorText(code));
+        return false;
+    }
+
+    // A read that ends short may also mean the device is gone: Wine, for one,
+    // answers every read on a pseudo-terminal whose other side has closed with
+    // nothing, which would pass for a silent station. The port's status can no
+    // longer be read then; a driver that does not offer it at all is taken at
+    // its word.
+    bool stillThere() {
+        DWORD errors = 0;
+        COMSTAT status;
+        if (ClearCommError(handle_, &errors, &status)) {
+            return true;
+        }
+        const DWORD code = GetLastError();
+        if (code == ERROR_INVALID_FUNCTION || code == ERROR_NOT_SUPPORTED ||
+            code == ERROR_INVALID_PARAMETER) {
+            return true;
+        }
         SetError(static_cast<int>(code), windowsErrorText(code));
         return false;
     }
