@@ -6,7 +6,7 @@ VANTREL_PKGS_TEST="libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-
 VANTREL_PKGS_GUI="qt6-base-dev qt6-base-dev-tools libqcustomplot-dev libqcustomplot2.1-qt6 libgl1-mesa-dri fonts-dejavu qt6-translations-l10n"
 VANTREL_PKGS_PACKAGE="dpkg-dev file"
 VANTREL_PKGS_X="xvfb xauth"
-VANTREL_PKGS_WINDOWS="g++-mingw-w64-x86-64 wine64 googletest"
+VANTREL_PKGS_WINDOWS="g++-mingw-w64-x86-64 wine64 googletest nsis dpkg-dev"
 
 vantrel_install() {
     local missing=()

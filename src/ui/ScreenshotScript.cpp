@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -65,6 +68,29 @@ void tScreenshotScript::GrabDialog(const QString& name, bool answerNo) {
     }
 }
 
+void tScreenshotScript::SaveThrough(const char* action, const QString& name) {
+    const QString path = QDir(directory_).filePath(name);
+    // The file dialog is answered as a user would: the name typed into its
+    // field (selectFile alone leaves a new name out), then Save.
+    QTimer::singleShot(700, this, [this, name] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            dialog->setDirectory(directory_);
+            if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+                edit->setText(name);
+            }
+            static_cast<QDialog*>(dialog)->accept();  // QFileDialog hides it, not its checks
+        }
+    });
+    window_.IdleUpdate();
+    window_.Trigger(action);
+    if (QFileInfo(path).size() > 0) {
+        std::printf("%s\n", qPrintable(path));
+        std::fflush(stdout);
+    } else {
+        std::fprintf(stderr, "%s wrote no %s\n", action, qPrintable(path));
+    }
+}
+
 void tScreenshotScript::Then(int delayMs, std::function<void()> work) {
     steps_.emplace_back(delayMs, std::move(work));
 }
@@ -119,6 +145,9 @@ void tScreenshotScript::Start() {
         window_.IdleUpdate();
     });
     Then(500, [this] { Grab("03-inspected.png"); });
+    // The marked point and a picture of the chart, through the menu.
+    Then(100, [this] { SaveThrough("acFileExport", "run.csv"); });
+    Then(100, [this] { SaveThrough("acFileSavePicture", "chart.png"); });
     Then(100, [this] {
         window_.findChild<QTabWidget*>("pcChart")->setCurrentIndex(1);
         window_.findChild<QRadioButton*>("rbAbsciss1")->click();

@@ -180,6 +180,8 @@ int main(int argc, char** argv) {
             }
         }
         if (!screenshotDir.empty()) {
+            // The script answers the file dialogs itself: Qt's own, not the system's.
+            QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
             auto* script = new tScreenshotScript(window, QString::fromStdString(screenshotDir),
                                                  screenshotSeconds);
             script->Start();
