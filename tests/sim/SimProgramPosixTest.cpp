@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -10,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "sim/PtyPort.h"
+#include "sim/LinePort.h"
 
 extern char** environ;
 
@@ -105,7 +107,7 @@ TEST_F(SimProgramTest, PrintsThePortFirstAndEndsCleanlyOnInterrupt) {
     ASSERT_GT(sim.Pid(), 0);
     const std::string path = sim.FirstLine();
     ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
-    tPtyPort port(path);
+    tLinePort port(path);
     ASSERT_TRUE(port.IsOpen());
     port.Send("I\r\n");
     EXPECT_EQ(port.ReadBytes(12, 1000), std::string("\0A-VANTREL\r\n", 12));
@@ -119,7 +121,7 @@ TEST_F(SimProgramTest, PrintsThePortFirstAndEndsCleanlyOnInterrupt) {
 
 TEST_F(SimProgramTest, EndsByItselfAfterTheHangUpFault) {
     tSimProcess sim({"--hang-up-after=2", "--time-scale", "20"});
-    tPtyPort port(sim.FirstLine());
+    tLinePort port(sim.FirstLine());
     ASSERT_TRUE(port.IsOpen());
     port.Send("S\r\n");
     port.ReadFor(1000);
