@@ -15,8 +15,9 @@
 
 namespace vantrel {
 
-// Declared types. Every integer type computes in 64 bits and is checked
-// against its range when stored; Single is rounded to single precision.
+// Declared types. Every integer type computes in 64 bits (not, shl and shr
+// in the type's own width) and is checked against its range when stored;
+// Single is rounded to single precision.
 enum class tScriptType : std::uint8_t {
     Byte,
     Word,
@@ -40,6 +41,9 @@ tScriptType scriptTypeFromName(std::string_view lowerName);
 inline tScriptValue::tKind scriptKindOf(tScriptType type);
 // Narrow integer types: their bounds, false for the others.
 inline bool scriptTypeRange(tScriptType type, std::int64_t& low, std::int64_t& high);
+// How not, shl and shr see an integer type: its width in bits and sign.
+inline int scriptTypeBits(tScriptType type);
+inline bool scriptTypeSigned(tScriptType type);
 
 enum class tScriptOpCode : std::uint8_t {
     MoveScalar,     // a := b (Integer, Real, Boolean)
@@ -61,10 +65,10 @@ enum class tScriptOpCode : std::uint8_t {
     AndInt,
     OrInt,
     XorInt,
-    ShlInt,
+    ShlInt,  // in the width of integer type `sub`, as NotInt
     ShrInt,
     NegInt,     // a := -b
-    NotInt,     // a := not b
+    NotInt,     // a := not b in the width of integer type `sub`
     AddIntImm,  // a := b + c (c itself)
     AddReal,
     SubReal,
@@ -206,6 +210,24 @@ inline bool scriptTypeRange(tScriptType type, std::int64_t& low, std::int64_t& h
         default:
             return false;
     }
+}
+
+inline int scriptTypeBits(tScriptType type) {
+    switch (type) {
+        case tScriptType::Byte:
+            return 8;
+        case tScriptType::Word:
+            return 16;
+        case tScriptType::Integer:
+        case tScriptType::Cardinal:
+            return 32;
+        default:
+            return 64;
+    }
+}
+
+inline bool scriptTypeSigned(tScriptType type) {
+    return type != tScriptType::Byte && type != tScriptType::Word && type != tScriptType::Cardinal;
 }
 
 }  // namespace vantrel

@@ -102,6 +102,7 @@ struct tSymbol {
     tKind kind = tKind::Const;
     T type = T::Variant;  // as declared
     tScriptValue value;   // Const
+    T intType = T::None;  // Const: as tOperand::intType
     int index = 0;        // global index or register
     bool readOnly = false;
 };
@@ -121,10 +122,75 @@ struct tRoutineInfo {
 struct tOperand {
     T type = T::None;      // class: Int64, Real, Boolean, String, Variant, None
     T declared = T::None;  // a variable's own type, for range checks
+    // The integer type Pascal gives the expression, which not, shl and shr
+    // work in; None for an untyped constant, typed by its value.
+    T intType = T::None;
     int reg = -1;
     bool isConst = false;
+    // A constant worked out from a built-in call. Pascal does not take such
+    // a call for a constant, so a fault on it waits until the code runs.
+    bool fromCall = false;
     tScriptValue value;
 };
+
+bool isUnsigned(T type) {
+    return type == T::Byte || type == T::Word || type == T::Cardinal;
+}
+
+// An operand's integer type: its own, or for an untyped constant the
+// narrowest of Integer, Cardinal and Int64 that holds the value.
+T intTypeOf(const tOperand& v) {
+    if (v.intType != T::None) {
+        return v.intType;
+    }
+    if (v.isConst && v.value.kind == tScriptValue::tKind::Integer) {
+        if (v.value.i >= std::numeric_limits<std::int32_t>::min() &&
+            v.value.i <= std::numeric_limits<std::int32_t>::max()) {
+            return T::Integer;
+        }
+        if (v.value.i >= 0 && v.value.i <= std::numeric_limits<std::uint32_t>::max()) {
+            return T::Cardinal;
+        }
+    }
+    return T::Int64;
+}
+
+bool untyped(const tOperand& v) {
+    return v.isConst && v.intType == T::None;
+}
+
+// What an operator on these operands gives: untyped constants give an
+// untyped constant again, anything else `type`.
+T resultType(const tOperand& a, const tOperand* b, T type) {
+    return untyped(a) && (b == nullptr || untyped(*b)) ? T::None : type;
+}
+
+// Byte and Word widen to Integer; Cardinal and Int64 stay.
+T promoted(T type) {
+    return type == T::Int64 || type == T::Cardinal ? type : T::Integer;
+}
+
+// + - * div mod and or xor on integers. Cardinal with a signed operand
+// widens to Int64, unless that operand is an untyped constant that fits.
+T arithmeticType(const tOperand& a, const tOperand& b) {
+    const T x = intTypeOf(a);
+    const T y = intTypeOf(b);
+    if (x == T::Int64 || y == T::Int64) {
+        return T::Int64;
+    }
+    if (x != T::Cardinal && y != T::Cardinal) {
+        return T::Integer;
+    }
+    const tOperand& other = x == T::Cardinal ? b : a;
+    const bool adapts = untyped(other) && other.value.i >= 0;
+    return isUnsigned(x == T::Cardinal ? y : x) || adapts ? T::Cardinal : T::Int64;
+}
+
+// shl and shr work in the left operand's type: 64 bits for an Int64,
+// 32 otherwise.
+T shiftType(const tOperand& left) {
+    return promoted(intTypeOf(left));
+}
 
 struct tLabel {
     int at = -1;
@@ -286,9 +352,11 @@ private:
         symbol.kind = tSymbol::tKind::Const;
         symbol.type = value.type;
         symbol.value = value.value;
+        symbol.intType = value.intType;
         if (decl.typed) {
             symbol.type = typeOf(decl.type);
             symbol.value = convertConst(value, symbol.type, decl.value->pos);
+            symbol.intType = scriptClassOf(symbol.type) == T::Int64 ? symbol.type : T::None;
         }
         scope[key] = std::move(symbol);
     }
@@ -503,6 +571,7 @@ private:
         tOperand v;
         v.type = cls;
         v.declared = declared == T::None ? cls : declared;
+        v.intType = cls == T::Int64 ? v.declared : T::None;
         v.reg = reg;
         return v;
     }
@@ -530,8 +599,9 @@ private:
         mismatch(pos, to, v.type);
     }
 
-    tScriptValue convertConst(const tOperand& v, T to, tScriptPos pos) const {
-        checkAssignable(to, v, pos);
+    // A constant's value in type `to`, its types already checked; `fault`
+    // says why when it does not fit.
+    static tScriptValue constValueAs(const tOperand& v, T to, std::string& fault) {
         tScriptValue value = v.value;
         if (scriptClassOf(to) == T::Real && value.kind == tScriptValue::tKind::Integer) {
             value = tScriptValue::Real(static_cast<double>(value.i));
@@ -539,14 +609,23 @@ private:
         std::int64_t low = 0;
         std::int64_t high = 0;
         if (scriptTypeRange(to, low, high) && (value.i < low || value.i > high)) {
-            failAt(pos, "value " + value.Describe() + " out of range for " + scriptTypeName(to));
-        }
-        if (to == T::Single) {
+            fault = "value " + value.Describe() + " out of range for " + scriptTypeName(to);
+        } else if (to == T::Single) {
             try {
                 value.r = scriptToSingle(value.r);
-            } catch (const tScriptFault& fault) {
-                failAt(pos, fault.what());
+            } catch (const tScriptFault& f) {
+                fault = f.what();
             }
+        }
+        return value;
+    }
+
+    tScriptValue convertConst(const tOperand& v, T to, tScriptPos pos) const {
+        checkAssignable(to, v, pos);
+        std::string fault;
+        tScriptValue value = constValueAs(v, to, fault);
+        if (!fault.empty()) {
+            failAt(pos, fault);
         }
         return value;
     }
@@ -555,8 +634,17 @@ private:
     void convertInto(tOperand v, T to, int dest, tScriptPos pos) {
         checkAssignable(to, v, pos);
         if (v.isConst) {
-            emit(Op::LoadConst, pos, dest, constant(convertConst(v, to, pos)));
-            return;
+            std::string fault;
+            tScriptValue value = constValueAs(v, to, fault);
+            if (fault.empty()) {
+                emit(Op::LoadConst, pos, dest, constant(std::move(value)));
+                return;
+            }
+            if (!v.fromCall) {
+                failAt(pos, fault);
+            }
+            // As it is: the checks below fail when they run.
+            place(v, pos, dest);
         }
         const T cls = scriptClassOf(to);
         if (cls == T::Variant || cls == v.type) {
@@ -616,8 +704,11 @@ private:
     tOperand read(const tSymbol& symbol, int hint, tScriptPos pos) {
         const T cls = scriptClassOf(symbol.type);
         switch (symbol.kind) {
-            case tSymbol::tKind::Const:
-                return constOperand(symbol.value, cls);
+            case tSymbol::tKind::Const: {
+                tOperand v = constOperand(symbol.value, cls);
+                v.intType = symbol.intType;
+                return v;
+            }
             case tSymbol::tKind::Local:
                 return inRegister(cls, symbol.index, symbol.type);
             case tSymbol::tKind::RefParam: {
@@ -674,10 +765,23 @@ private:
         return {};
     }
 
-    tOperand fold(O op, const tOperand& left, const tOperand* right, T cls, tScriptPos pos) {
+    // An operator on constants, not, shl and shr in the integer type
+    // `width` (None for the others). A fault on true constants is a compile
+    // error; on a value from a built-in call there is no constant, and the
+    // code computes it when it runs.
+    std::optional<tOperand> fold(O op, const tOperand& left, const tOperand* right, T cls, T width,
+                                 tScriptPos pos) {
+        const bool fromCall = left.fromCall || (right != nullptr && right->fromCall);
         tScriptValue out;
         try {
-            if (right != nullptr) {
+            if (width != T::None) {
+                const int bits = scriptTypeBits(width);
+                const bool isSigned = scriptTypeSigned(width);
+                const std::int64_t a = left.value.i;
+                out.SetInteger(op == O::Not   ? scriptNot(a, bits, isSigned)
+                               : op == O::Shl ? scriptShl(a, right->value.i, bits, isSigned)
+                                              : scriptShr(a, right->value.i, bits, isSigned));
+            } else if (right != nullptr) {
                 scriptApply(op, left.value, right->value, out);
             } else {
                 scriptApplyUnary(op, left.value, out);
@@ -686,9 +790,14 @@ private:
                 scriptCheckReal(out.r);
             }
         } catch (const tScriptFault& fault) {
+            if (fromCall) {
+                return std::nullopt;
+            }
             failAt(pos, fault.what());
         }
-        return constOperand(std::move(out), cls);
+        tOperand v = constOperand(std::move(out), cls);
+        v.fromCall = fromCall;
+        return v;
     }
 
     tOperand unary(const tScriptExpr& e, int hint) {
@@ -700,19 +809,35 @@ private:
             failAt(e.pos, std::string("operator '") + operatorName(e.op) +
                               "' cannot be applied to '" + scriptTypeName(cls) + "'");
         }
-        if (v.isConst) {
-            return fold(e.op, v, nullptr, cls, e.pos);
+        const bool ints = cls == T::Int64;
+        const T own = ints ? intTypeOf(v) : T::None;
+        const T width = ints && !negate ? own : T::None;
+        T type = T::None;
+        if (ints) {
+            // not keeps its operand's type; a negated Cardinal needs an Int64.
+            const T negated = promoted(own) == T::Cardinal ? T::Int64 : promoted(own);
+            type = resultType(v, nullptr, negate ? negated : own);
         }
+        if (v.isConst) {
+            if (std::optional<tOperand> folded = fold(e.op, v, nullptr, cls, width, e.pos)) {
+                folded->intType = type;
+                return *std::move(folded);
+            }
+        }
+        const int source = place(v, e.pos);
         const int reg = target(hint, e.pos);
         if (cls == T::Variant) {
-            emit(Op::Unary, e.pos, reg, v.reg, 0, static_cast<std::uint8_t>(e.op));
+            emit(Op::Unary, e.pos, reg, source, 0, static_cast<std::uint8_t>(e.op));
         } else {
             const Op code = cls == T::Int64  ? (negate ? Op::NegInt : Op::NotInt)
                             : cls == T::Real ? Op::NegReal
                                              : Op::NotBool;
-            emit(code, e.pos, reg, v.reg);
+            emit(code, e.pos, reg, source, 0,
+                 code == Op::NotInt ? static_cast<std::uint8_t>(width) : 0);
         }
-        return inRegister(cls, reg);
+        tOperand result = inRegister(cls, reg);
+        result.intType = type;
+        return result;
     }
 
     [[noreturn]] void badOperands(const tScriptExpr& e, T a, T b) const {
@@ -810,23 +935,43 @@ private:
         badOperands(e, a, b);
     }
 
+    // The integer type of an operation's result; None when it is no integer.
+    static T integerType(const tPlan& p, const tOperand& left, const tOperand& right) {
+        if (p.result != T::Int64) {
+            return T::None;
+        }
+        const bool shift = p.code == Op::ShlInt || p.code == Op::ShrInt;
+        return resultType(left, &right, shift ? shiftType(left) : arithmeticType(left, right));
+    }
+
     tOperand binary(const tScriptExpr& e, int hint) {
         tOperand left = expr(*e.items[0]);
         tOperand right = expr(*e.items[1]);
         const tPlan p = plan(e, left.type, right.type);
+        const bool shift = p.code == Op::ShlInt || p.code == Op::ShrInt;
+        const T width = shift ? shiftType(left) : T::None;
+        const T type = integerType(p, left, right);
         if (left.isConst && right.isConst) {
-            return fold(e.op, left, &right, p.result, e.pos);
+            if (std::optional<tOperand> folded = fold(e.op, left, &right, p.result, width, e.pos)) {
+                folded->intType = type;
+                return *std::move(folded);
+            }
         }
         const int a = asClass(std::move(left), p.operands, e.pos);
         const int b = asClass(std::move(right), p.operands, e.pos);
         const int reg = target(hint, e.pos);
-        const std::uint8_t sub =
-            (p.code == Op::Binary || p.code == Op::CompareValue || p.code == Op::CompareInt ||
-             p.code == Op::CompareReal || p.code == Op::CompareString || p.code == Op::CompareBool)
-                ? static_cast<std::uint8_t>(e.op)
-                : 0;
+        std::uint8_t sub = 0;
+        if (shift) {
+            sub = static_cast<std::uint8_t>(width);
+        } else if (p.code == Op::Binary || p.code == Op::CompareValue || p.code == Op::CompareInt ||
+                   p.code == Op::CompareReal || p.code == Op::CompareString ||
+                   p.code == Op::CompareBool) {
+            sub = static_cast<std::uint8_t>(e.op);
+        }
         emit(p.code, e.pos, reg, a, b, sub);
-        return inRegister(p.result, reg);
+        tOperand result = inRegister(p.result, reg);
+        result.intType = type;
+        return result;
     }
 
     // "and" and "or": short-circuit on booleans, bitwise on integers.
@@ -839,14 +984,21 @@ private:
         if (left.type != T::Boolean) {
             tOperand right = expr(*e.items[1]);
             const tPlan p = plan(e, left.type, right.type);
+            const T type = integerType(p, left, right);
             if (left.isConst && right.isConst) {
-                return fold(e.op, left, &right, p.result, e.pos);
+                if (std::optional<tOperand> folded =
+                        fold(e.op, left, &right, p.result, T::None, e.pos)) {
+                    folded->intType = type;
+                    return *std::move(folded);
+                }
             }
             const int a = asClass(std::move(left), p.operands, e.pos);
             const int b = asClass(std::move(right), p.operands, e.pos);
             const int reg = target(hint, e.pos);
             emit(p.code, e.pos, reg, a, b, static_cast<std::uint8_t>(e.op));
-            return inRegister(p.result, reg);
+            tOperand result = inRegister(p.result, reg);
+            result.intType = type;
+            return result;
         }
         if (left.isConst) {
             const int mark = here();
@@ -922,10 +1074,13 @@ private:
             tOperand right = expr(*e.items[1]);
             const tPlan p = plan(e, left.type, right.type);
             if (left.isConst && right.isConst) {
-                if (fold(e.op, left, &right, T::Boolean, e.pos).value.b == when) {
-                    jumpTo(label, emit(Op::Jump, e.pos));
+                if (std::optional<tOperand> folded =
+                        fold(e.op, left, &right, T::Boolean, T::None, e.pos)) {
+                    if (folded->value.b == when) {
+                        jumpTo(label, emit(Op::Jump, e.pos));
+                    }
+                    return;
                 }
-                return;
             }
             const Op jump = p.code == Op::CompareInt      ? Op::JumpInt
                             : p.code == Op::CompareReal   ? Op::JumpReal
@@ -1056,27 +1211,38 @@ private:
         for (std::size_t k = 0; k < args.size(); ++k) {
             checkAssignable(info.params[k], args[k], e.items[k]->pos);
         }
+        const T type = builtinType(info, args);
         if (allConst) {
             std::vector<tScriptValue> values;
             for (std::size_t k = 0; k < args.size(); ++k) {
                 values.push_back(convertConst(args[k], info.params[k], e.items[k]->pos));
             }
             tScriptValue out;
+            bool folded = true;
             try {
                 tScriptBuiltins::Run(info.id, values.data(), out);
                 if (out.kind == tScriptValue::tKind::Real) {
                     scriptCheckReal(out.r);
                 }
-            } catch (const tScriptFault& fault) {
-                failAt(e.pos, fault.what());
+            } catch (const tScriptFault&) {
+                // No constant: the call fails when it runs, as it would on
+                // any argument, and only if it runs.
+                folded = false;
             }
-            return constOperand(std::move(out), info.result);
+            if (folded) {
+                tOperand v = constOperand(std::move(out), info.result);
+                v.intType = type;
+                v.fromCall = true;
+                return v;
+            }
         }
         const int reg = target(hint, e.pos);
+        tOperand result = inRegister(info.result, reg);
+        result.intType = type;
         // One argument already in a register of its class is read in place.
         if (args.size() == 1 && !args[0].isConst && args[0].type == info.params[0]) {
             emit(Op::Builtin, e.pos, reg, args[0].reg, static_cast<int>(info.id));
-            return inRegister(info.result, reg);
+            return result;
         }
         const int first_ = nextReg_;
         nextReg_ += static_cast<int>(args.size());
@@ -1086,7 +1252,29 @@ private:
                         e.items[k]->pos);
         }
         emit(Op::Builtin, e.pos, reg, first_, static_cast<int>(info.id));
-        return inRegister(info.result, reg);
+        return result;
+    }
+
+    // The integer type of a built-in's result: Round and Trunc give an
+    // Int64, Abs, Sqr, Min and Max their arguments' type, the others an
+    // Integer.
+    static T builtinType(const tScriptBuiltins::tInfo& info, const std::vector<tOperand>& args) {
+        if (info.result != T::Int64) {
+            return T::None;
+        }
+        switch (info.id) {
+            case tScriptBuiltin::Round:
+            case tScriptBuiltin::Trunc:
+                return T::Int64;
+            case tScriptBuiltin::AbsInt:
+            case tScriptBuiltin::SqrInt:
+                return resultType(args[0], nullptr, promoted(intTypeOf(args[0])));
+            case tScriptBuiltin::MinInt:
+            case tScriptBuiltin::MaxInt:
+                return resultType(args[0], &args[1], arithmeticType(args[0], args[1]));
+            default:
+                return T::Integer;
+        }
     }
 
     // ---- Statements ---------------------------------------------------

@@ -115,6 +115,14 @@ public:
                 symbol(token);
             }
             tokens.push_back(std::move(token));
+            // Only the unit's last "end" is followed by a dot: what comes
+            // after it is the teacher's notes, never read.
+            if (endsUnit()) {
+                tScriptToken end;
+                end.pos = {line_, column_};
+                tokens.push_back(std::move(end));
+                return std::move(tokens);
+            }
         }
     }
 
@@ -124,6 +132,11 @@ private:
         const bool named =
             tokens_.size() >= 2 && tokens_[0].kind == K::Unit && tokens_[1].kind == K::Identifier;
         throw tError(scriptErrorText(named ? tokens_[1].text : "script", "", start_, reason));
+    }
+
+    bool endsUnit() const {
+        const std::size_t n = tokens_.size();
+        return n >= 2 && tokens_[n - 1].kind == K::Dot && tokens_[n - 2].kind == K::End;
     }
 
     char peek(std::size_t ahead = 0) const {
@@ -239,8 +252,8 @@ private:
             return;
         }
         token.kind = K::Real;
-        const auto result = std::from_chars(text.data(), text.data() + text.size(), token.real);
-        if (result.ec != std::errc() || token.real - token.real != 0) {
+        // As StrToFloat reads it: too small is zero, too large an error.
+        if (!scriptParseReal(text, token.real)) {
             fail("real constant out of range");
         }
     }

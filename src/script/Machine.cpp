@@ -256,18 +256,27 @@ void tScriptMachine::execute(const tScriptFunction*& fn, const tScriptOp*& pc, s
             case Op::XorInt:
                 r[op.a].SetInteger(r[op.b].i ^ r[op.c].i);
                 break;
-            case Op::ShlInt:
-                r[op.a].SetInteger(scriptShl(r[op.b].i, r[op.c].i));
+            case Op::ShlInt: {
+                const auto type = static_cast<tScriptType>(op.sub);
+                r[op.a].SetInteger(
+                    scriptShl(r[op.b].i, r[op.c].i, scriptTypeBits(type), scriptTypeSigned(type)));
                 break;
-            case Op::ShrInt:
-                r[op.a].SetInteger(scriptShr(r[op.b].i, r[op.c].i));
+            }
+            case Op::ShrInt: {
+                const auto type = static_cast<tScriptType>(op.sub);
+                r[op.a].SetInteger(
+                    scriptShr(r[op.b].i, r[op.c].i, scriptTypeBits(type), scriptTypeSigned(type)));
                 break;
+            }
             case Op::NegInt:
                 r[op.a].SetInteger(scriptNegate(r[op.b].i));
                 break;
-            case Op::NotInt:
-                r[op.a].SetInteger(~r[op.b].i);
+            case Op::NotInt: {
+                const auto type = static_cast<tScriptType>(op.sub);
+                r[op.a].SetInteger(
+                    scriptNot(r[op.b].i, scriptTypeBits(type), scriptTypeSigned(type)));
                 break;
+            }
             case Op::AddIntImm:
                 r[op.a].SetInteger(scriptAdd(r[op.b].i, op.c));
                 break;

@@ -25,7 +25,8 @@ namespace vantrel {
 // Boolean, String and Variant; the built-ins of Builtins.h plus Inc and
 // Dec. Not taken: arrays, records, sets, type sections, nested routines,
 // with and goto (each refused with its own message). The finalization
-// part is checked but never run, since a unit is never unloaded.
+// part is checked but never run, since a unit is never unloaded. Text after
+// the final "end." is the author's own and never read.
 //
 // A unit sees its arguments and the built-ins, nothing of the machine. Each
 // call has a step budget (10 million operations unless set), a depth limit

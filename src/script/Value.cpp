@@ -1,5 +1,6 @@
 #include "script/Value.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -28,6 +29,49 @@ std::string_view trimBlanks(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
+}
+
+// Whether a type `bits` wide (below 64) holds `a`.
+bool holds(std::int64_t a, int bits, bool isSigned) {
+    const std::int64_t span = std::int64_t{1} << bits;
+    return isSigned ? a >= -span / 2 && a < span / 2 : a >= 0 && a < span;
+}
+
+// The low `bits` of `u` as a value of the type.
+std::int64_t narrowed(std::uint64_t u, int bits, bool isSigned) {
+    const std::uint64_t span = std::uint64_t{1} << bits;
+    u &= span - 1;
+    if (isSigned && u >= span / 2) {
+        return static_cast<std::int64_t>(u) - static_cast<std::int64_t>(span);
+    }
+    return static_cast<std::int64_t>(u);
+}
+
+// For a number text from_chars found out of range: whether it is too small
+// (its first significant digit lies after the decimal point once the
+// exponent is applied) rather than too large.
+bool belowRealRange(std::string_view text) {
+    const std::size_t e = std::min(text.find_first_of("eE"), text.size());
+    const std::string_view mantissa = text.substr(0, e);
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const std::size_t first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos) {
+        return true;
+    }
+    std::int64_t order = first < point ? static_cast<std::int64_t>(point - first) - 1
+                                       : -static_cast<std::int64_t>(first - point);
+    std::string_view exponent = text.substr(std::min(e + 1, text.size()));
+    const bool negative = !exponent.empty() && exponent.front() == '-';
+    if (!exponent.empty() && (exponent.front() == '-' || exponent.front() == '+')) {
+        exponent.remove_prefix(1);
+    }
+    // Saturated: far beyond any double, and no overflow however long.
+    std::int64_t power = 0;
+    for (char c : exponent) {
+        power = std::min<std::int64_t>(power * 10 + (c - '0'), 1'000'000'000);
+    }
+    order += negative ? -power : power;
+    return order < 0;
 }
 
 std::int64_t checkedRealToInt(double v) {
@@ -321,14 +365,29 @@ std::int64_t scriptMod(std::int64_t a, std::int64_t b) {
     return a % b;
 }
 
-// Shifts work on the 64 bits as they are and take the count modulo 64, as
-// the 64-bit processors the units were written for do.
-std::int64_t scriptShl(std::int64_t a, std::int64_t count) {
-    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) << (count & 63));
+std::int64_t scriptNot(std::int64_t a, int bits, bool isSigned) {
+    if (bits >= 64 || !holds(a, bits, isSigned)) {
+        return ~a;
+    }
+    return narrowed(~static_cast<std::uint64_t>(a), bits, isSigned);
 }
 
-std::int64_t scriptShr(std::int64_t a, std::int64_t count) {
-    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) >> (count & 63));
+// The count modulo the width, as the processor's shift instructions take it.
+std::int64_t scriptShl(std::int64_t a, std::int64_t count, int bits, bool isSigned) {
+    if (bits >= 64 || !holds(a, bits, isSigned)) {
+        return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) << (count & 63));
+    }
+    const auto n = static_cast<unsigned>(count & (bits - 1));
+    return narrowed(static_cast<std::uint64_t>(a) << n, bits, isSigned);
+}
+
+std::int64_t scriptShr(std::int64_t a, std::int64_t count, int bits, bool isSigned) {
+    if (bits >= 64 || !holds(a, bits, isSigned)) {
+        return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) >> (count & 63));
+    }
+    const auto n = static_cast<unsigned>(count & (bits - 1));
+    const std::uint64_t mask = (std::uint64_t{1} << bits) - 1;
+    return narrowed((static_cast<std::uint64_t>(a) & mask) >> n, bits, isSigned);
 }
 
 void scriptFailNotFinite(double v) {
@@ -449,7 +508,10 @@ bool scriptParseInteger(std::string_view text, std::int64_t& value) {
 
 bool scriptParseReal(std::string_view text, double& value) {
     text = trimBlanks(text);
-    if (!text.empty() && text.front() == '+') {
+    // One sign, taken here: from_chars would read "+-1" as the "-1" after it.
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
         text.remove_prefix(1);
     }
     // Digits, one separator and an exponent only: from_chars alone would also
@@ -464,15 +526,20 @@ bool scriptParseReal(std::string_view text, double& value) {
         }
         plain += c;
     }
-    if (plain.empty()) {
+    if (plain.empty() || plain.front() == '-' || plain.front() == '+') {
         return false;
     }
     double parsed = 0;
     const auto result = std::from_chars(plain.data(), plain.data() + plain.size(), parsed);
-    if (result.ec != std::errc() || result.ptr != plain.data() + plain.size()) {
+    if (result.ptr != plain.data() + plain.size()) {
         return false;
     }
-    value = parsed;
+    if (result.ec == std::errc::result_out_of_range && belowRealRange(plain)) {
+        parsed = 0;
+    } else if (result.ec != std::errc()) {
+        return false;
+    }
+    value = negative ? -parsed : parsed;
     return true;
 }
 
@@ -547,10 +614,10 @@ void scriptApply(tScriptOperator op, const tScriptValue& a, const tScriptValue& 
                     v = scriptMod(p, q);
                     break;
                 case O::Shl:
-                    v = scriptShl(p, q);
+                    v = scriptShl(p, q, 64, true);
                     break;
                 case O::Shr:
-                    v = scriptShr(p, q);
+                    v = scriptShr(p, q, 64, true);
                     break;
                 case O::And:
                     v = p & q;

@@ -84,8 +84,14 @@ std::int64_t scriptMultiply(std::int64_t a, std::int64_t b);
 std::int64_t scriptNegate(std::int64_t a);
 std::int64_t scriptIntDiv(std::int64_t a, std::int64_t b);
 std::int64_t scriptMod(std::int64_t a, std::int64_t b);
-std::int64_t scriptShl(std::int64_t a, std::int64_t count);
-std::int64_t scriptShr(std::int64_t a, std::int64_t count);
+
+// not, shl and shr on a value of an integer type `bits` wide (8, 16, 32 or
+// 64; shifts take 32 or 64), signed or not: computed in that width, the
+// count taken modulo it, and read back as a value of the type. A value the
+// type cannot hold (a wider intermediate result) is taken in 64 bits.
+std::int64_t scriptNot(std::int64_t a, int bits, bool isSigned);
+std::int64_t scriptShl(std::int64_t a, std::int64_t count, int bits, bool isSigned);
+std::int64_t scriptShr(std::int64_t a, std::int64_t count, int bits, bool isSigned);
 
 // A real result: tScriptFault when it overflowed or is not a number.
 inline double scriptCheckReal(double v);
@@ -102,7 +108,8 @@ std::int64_t scriptTrunc(double v);
 // exponent ("1.5E20", "1E-7") only for very large or small values.
 std::string scriptFormatReal(double v);
 // StrToInt and StrToFloat without the exception: false when `text` is not
-// a number (blanks around it are allowed).
+// a number (blanks around it are allowed). A real too small for a double
+// reads as zero; one too large is not a number.
 bool scriptParseInteger(std::string_view text, std::int64_t& value);
 bool scriptParseReal(std::string_view text, double& value);
 

@@ -121,13 +121,42 @@ TEST(ValueTest, NumbersReadAndWrittenAsTheLibraryDoes) {
             EXPECT_EQ(value, p.value) << p.text;
         }
     }
-    for (const char* bad : {"inf", "nan", "1e", "0x10", "1.5.5", "", " "}) {
-        double value = 0;
-        EXPECT_FALSE(scriptParseReal(bad, value)) << bad;
+    struct tParseReal {
+        const char* text;
+        bool ok;
+        double value;
+    };
+    const tParseReal reals[] = {
+        {" -1.25e2 ", true, -125},
+        {"+.5", true, 0.5},
+        {"1e-310", true, 1e-310},
+        // Below the smallest double: zero, keeping the sign.
+        {"1e-400", true, 0},
+        {"-0.0001e-400", true, -0.0},
+        {"2e-324", true, 0},
+        {"1e400", false, 0},
+        {"100000e305", false, 0},
+        {"+-1", false, 0},
+        {"-+1", false, 0},
+        {"--1", false, 0},
+        {"1e+-5", false, 0},
+        {"inf", false, 0},
+        {"nan", false, 0},
+        {"1e", false, 0},
+        {"0x10", false, 0},
+        {"1.5.5", false, 0},
+        {"", false, 0},
+        {" ", false, 0},
+        {"-", false, 0},
+    };
+    for (const tParseReal& p : reals) {
+        double value = 42;
+        EXPECT_EQ(scriptParseReal(p.text, value), p.ok) << p.text;
+        if (p.ok) {
+            EXPECT_EQ(value, p.value) << p.text;
+            EXPECT_EQ(std::signbit(value), std::signbit(p.value)) << p.text;
+        }
     }
-    double value = 0;
-    ASSERT_TRUE(scriptParseReal(" -1.25e2 ", value));
-    EXPECT_EQ(value, -125);
 }
 
 TEST(ValueTest, RoundAndTruncStayInsideInt64) {
