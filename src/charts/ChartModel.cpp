@@ -243,6 +243,13 @@ double tChartModel::RelativeBase(int i) const {
     return relativeBase_[i];
 }
 
+double tChartModel::Reading(int i, std::size_t p) const {
+    CheckIndex(i);
+    // The base stays 0 unless the quantity was relative when the run began,
+    // so the check item's later state does not matter.
+    return fromPercent(i, time_[i].Y(p)) + relativeBase_[i];
+}
+
 // --- axes
 
 tTimeAxis tChartModel::TimeAxis() const {
@@ -399,10 +406,11 @@ int tChartModel::FirstVisibleTimeSeries() const {
     return -1;
 }
 
-namespace {
-
-// Index of the point nearest to T in ascending X; on a tie the lower index.
-std::size_t nearestIndex(std::span<const double> x, double T) {
+std::optional<std::size_t> tChartModel::NearestPoint(double T) const {
+    const std::span<const double> x = time_[0].Xs();
+    if (x.empty() || std::isnan(T)) {
+        return std::nullopt;
+    }
     const auto lower = std::lower_bound(x.begin(), x.end(), T);
     std::size_t k;
     if (lower == x.begin()) {
@@ -411,15 +419,11 @@ std::size_t nearestIndex(std::span<const double> x, double T) {
         k = x.size() - 1;
     } else {
         const auto hi = static_cast<std::size_t>(lower - x.begin());
-        const double dHi = (x[hi] - T) * (x[hi] - T);
-        const double dLo = (x[hi - 1] - T) * (x[hi - 1] - T);
-        k = dHi < dLo ? hi : hi - 1;
+        k = std::fabs(x[hi] - T) < std::fabs(x[hi - 1] - T) ? hi : hi - 1;
     }
-    // Points of equal time: the first of them.
+    // Records of one time (a stalled clock) are one place on the chart.
     return static_cast<std::size_t>(std::lower_bound(x.begin(), x.end(), x[k]) - x.begin());
 }
-
-}  // namespace
 
 void tChartModel::InspectAt(double T, bool zeroMarkerMode) {
     if (mode_ != tChartMode::Analysis || !std::isfinite(T)) {
@@ -433,7 +437,7 @@ void tChartModel::InspectAt(double T, bool zeroMarkerMode) {
     const std::size_t n = series.Count();
     bool changed = false;
     if (n >= 2) {
-        const std::size_t k = nearestIndex(series.Xs(), T);
+        const std::size_t k = NearestPoint(T).value_or(0);
         (zeroMarkerMode ? zeroMarkerIndex_ : cursorIndex_) = static_cast<std::int32_t>(k);
         for (int i = 0; i < kQuantityCount; ++i) {
             if (time_[i].Visible() && k < time_[i].Count()) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -89,7 +90,13 @@ public:
     // --- relative readings (check items miLT..miV3)
     bool Relative(int i) const;
     void SetRelative(int i, bool relative);
+    // The first reading of the run for a quantity relative in it, else 0
+    // (also when its check item changed after the run).
     double RelativeBase(int i) const;
+    // Reading i of point p (p < PointCount()) as the station gave it: a
+    // relative curve gets its base back. What is computed from the run
+    // (an equivalence point) must not depend on how the charts show it.
+    double Reading(int i, std::size_t p) const;
 
     // --- axes
     // The time axis as shown; when automatic, min and max are the extent of
@@ -123,6 +130,11 @@ public:
     // A click at time T inside the plot rectangle; `zeroMarkerMode` is the
     // check mark of the time-origin action. Ignored outside analysis mode.
     void InspectAt(double T, bool zeroMarkerMode);
+    // The point nearest to time T on the time curves (they share their
+    // times): on a tie the lower index, so of points of one time the first.
+    // A click and the hover text both name the point this gives. None when
+    // the run is empty or T is no number.
+    std::optional<std::size_t> NearestPoint(double T) const;
     tMarkerLines MarkerLines() const;
 
     // --- marks

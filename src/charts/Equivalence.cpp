@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "charts/ChartModel.h"
+
 namespace vantrel {
 
 namespace {
@@ -175,6 +177,18 @@ std::optional<tEquivalencePoint> findEquivalencePoint(std::span<const double> vo
 
     const double at = parabolaVertex(d[k - 1], d[k], d[k + 1], sign);
     return tEquivalencePoint{at, pHAt(curve, at)};
+}
+
+tTitration titrationOf(const tChartModel& run, int volumeQuantity) {
+    const std::size_t count = run.PointCount();
+    tTitration titration;
+    titration.volume.reserve(count);
+    titration.pH.reserve(count);
+    for (std::size_t p = 0; p < count; ++p) {
+        titration.volume.push_back(run.Reading(volumeQuantity, p));
+        titration.pH.push_back(run.Reading(qLP, p));
+    }
+    return titration;
 }
 
 }  // namespace vantrel

@@ -6,6 +6,8 @@
 
 namespace vantrel {
 
+class tChartModel;
+
 // The equivalence point of a titration: where the pH changes fastest with
 // the volume dosed.
 struct tEquivalencePoint {
@@ -52,5 +54,14 @@ std::vector<tDerivativePoint> pHDerivative(std::span<const double> volume,
 std::optional<tEquivalencePoint> findEquivalencePoint(std::span<const double> volume,
                                                       std::span<const double> pH,
                                                       const tEquivalenceOptions& options = {});
+
+// A run's titration in physical units, one pair per point in run order:
+// the dosed volume of quantity `volumeQuantity` (qV1..qV3) and the pH, as
+// the station gave them also where the charts show them relative.
+struct tTitration {
+    std::vector<double> volume;
+    std::vector<double> pH;
+};
+tTitration titrationOf(const tChartModel& run, int volumeQuantity);
 
 }  // namespace vantrel

@@ -15,12 +15,6 @@ namespace vantrel {
 
 namespace {
 
-// A reading as the station gave it, also when the chart shows it relative.
-double realValue(const tChartModel& charts, int quantity, std::size_t p) {
-    const double shown = fromPercent(quantity, charts.TimeSeries(quantity).Y(p));
-    return charts.Relative(quantity) ? shown + charts.RelativeBase(quantity) : shown;
-}
-
 bool isVolume(int quantity) {
     return quantity >= qV1 && quantity <= qV3;
 }
@@ -95,14 +89,8 @@ const std::optional<tEquivalencePoint>& tAnalysis::FindEquivalence() {
     if (!isVolume(abscissa)) {
         throw tError(constantText("DK_EQUIV_ABSCISSA"));
     }
-    const std::size_t count = charts_.PointCount();
-    std::vector<double> volume(count);
-    std::vector<double> pH(count);
-    for (std::size_t p = 0; p < count; ++p) {
-        volume[p] = realValue(charts_, abscissa, p);
-        pH[p] = realValue(charts_, qLP, p);
-    }
-    equivalence_ = findEquivalencePoint(volume, pH);
+    const tTitration titration = titrationOf(charts_, abscissa);
+    equivalence_ = findEquivalencePoint(titration.volume, titration.pH);
     if (!equivalence_) {
         ShowMark();
         view_.ShowInformation(constantText("DK_EQUIV_NONE"), constantText("DK_EQUIV_CAPTION"));
@@ -111,13 +99,13 @@ const std::optional<tEquivalencePoint>& tAnalysis::FindEquivalence() {
     // In the chart's coordinates: the abscissa as shown (a relative volume
     // counts from its first reading), the pH on the 0..100 scale.
     tEquivalenceMark mark;
-    const double volumeShift = charts_.Relative(abscissa) ? charts_.RelativeBase(abscissa) : 0.0;
-    const double pHShift = charts_.Relative(qLP) ? charts_.RelativeBase(qLP) : 0.0;
+    const double volumeShift = charts_.RelativeBase(abscissa);
+    const double pHShift = charts_.RelativeBase(qLP);
     mark.x = equivalence_->volume - volumeShift;
     mark.y = toPercent(qLP, equivalence_->pH - pHShift);
     mark.caption = formatText(constantText("DK_EQUIV_FOUND"), {formatFixed(equivalence_->volume, 3),
                                                                formatFixed(equivalence_->pH, 3)});
-    const std::vector<tDerivativePoint> derivative = pHDerivative(volume, pH);
+    const std::vector<tDerivativePoint> derivative = pHDerivative(titration.volume, titration.pH);
     double peak = 0;
     for (const tDerivativePoint& d : derivative) {
         peak = std::max(peak, d.slope);

@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include "base/Error.h"
 #include "base/Files.h"
@@ -156,19 +157,17 @@ bool tAnalysisView::eventFilter(QObject* watched, QEvent* event) {
 
 // The time and the visible readings at the point nearest the mouse.
 void tAnalysisView::ShowHover(const QPoint& position) {
-    const tSeries& times = model_.TimeSeries(0);
-    if (times.Empty() || !time_.axisRect()->rect().contains(position)) {
+    const std::optional<std::size_t> nearest =
+        time_.axisRect()->rect().contains(position)
+            ? model_.NearestPoint(time_.xAxis->pixelToCoord(position.x()))
+            : std::nullopt;
+    if (!nearest) {
         QToolTip::hideText();
         return;
     }
-    const double t = time_.xAxis->pixelToCoord(position.x());
-    const auto xs = times.Xs();
-    std::size_t p =
-        static_cast<std::size_t>(std::lower_bound(xs.begin(), xs.end(), t) - xs.begin());
-    if (p == xs.size() || (p > 0 && t - xs[p - 1] < xs[p] - t)) {
-        p = p == 0 ? 0 : p - 1;
-    }
-    QString text = qs(formatText(constantText("DK_HOVER_TIME"), {formatFixed(xs[p], 3)}));
+    const std::size_t p = *nearest;
+    QString text =
+        qs(formatText(constantText("DK_HOVER_TIME"), {formatFixed(model_.TimeSeries(0).X(p), 3)}));
     for (int q = 0; q < kQuantityCount; ++q) {
         const tSeries& series = model_.TimeSeries(q);
         if (series.Visible() && p < series.Count()) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 
 #include "base/Error.h"
 #include "base/Locale.h"
@@ -318,6 +319,26 @@ TEST_F(InspectionTest, EqualTimesSelectTheFirstOfThem) {
     model.EnterAnalysisMode();
     model.InspectAt(2.4, false);
     EXPECT_EQ(model.CursorIndex(), 1);
+}
+
+// The one rule for the point at a time: the nearest, the lower index on a
+// tie, the first of points of one time. A click and the hover text use it.
+TEST_F(InspectionTest, NearestPointTakesTheLowerIndexOnATie) {
+    model.EnterLiveMode();
+    for (float t : {1.0f, 2.0f, 2.0f, 2.0f, 3.0f}) {
+        model.AddReadingSet(t, readings(t));
+    }
+    const double nan = std::nan("");
+    const struct {
+        double T;
+        std::optional<std::size_t> nearest;
+    } cases[] = {{0.0, 0}, {1.5, 0}, {1.6, 1}, {2.0, 1},           {2.4, 1},
+                 {2.5, 1}, {2.6, 4}, {9.0, 4}, {nan, std::nullopt}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(model.NearestPoint(c.T), c.nearest) << "at " << c.T;
+    }
+    model.EnterLiveMode();
+    EXPECT_EQ(model.NearestPoint(1.0), std::nullopt) << "no points";
 }
 
 TEST_F(InspectionTest, ZeroMarkerWithoutCursorLeavesTheTimeRows) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "charts/ChartModel.h"
 #include "charts/Equivalence.h"
 
 namespace vantrel {
@@ -138,6 +139,54 @@ TEST(Equivalence, DerivativeSkipsPausesReversalsAndBadReadings) {
     }
     // Spans of different lengths: the shorter one counts.
     EXPECT_EQ(pHDerivative(std::span(volume).first(4), pH).size(), 1u);
+}
+
+// A run recorded through the charts gives the point of the station's
+// readings, whichever quantities were relative and whatever the check items
+// say after the run. The volume starts above 0, so a relative volume counts.
+TEST(Equivalence, RunsWithRelativeReadingsGiveThePointInTheStationsUnits) {
+    const tRun lesson = dosed(sigmoid(5.03, 0.04), 1.0, 8.0, 0.02);
+    std::vector<double> asSent;  // the readings in single precision, as decoded
+    for (double v : lesson.volume) {
+        asSent.push_back(static_cast<float>(v));
+    }
+    const std::optional<tEquivalencePoint> expected = findEquivalencePoint(asSent, lesson.pH);
+    ASSERT_TRUE(expected.has_value());
+
+    struct tCase {
+        const char* name;
+        bool pH, volume;  // relative during the run
+        bool untickedAfter;
+    };
+    for (const tCase& c :
+         {tCase{"Absolute", false, false, false}, tCase{"RelativePhAndVolume", true, true, false},
+          tCase{"RelativeVolume", false, true, false},
+          tCase{"UntickedAfterTheRun", true, true, true}}) {
+        SCOPED_TRACE(c.name);
+        tChartModel run;
+        run.SetRelative(qLP, c.pH);
+        run.SetRelative(qV1, c.volume);
+        run.EnterLiveMode();
+        for (std::size_t k = 0; k < lesson.volume.size(); ++k) {
+            run.AddReadingSet(0.2f * static_cast<float>(k + 1),
+                              {22.0f, static_cast<float>(lesson.pH[k]), 4.0f, 0.7f,
+                               static_cast<float>(lesson.volume[k]), 0.0f, 0.0f});
+        }
+        run.EnterAnalysisMode();
+        if (c.untickedAfter) {
+            run.SetRelative(qLP, false);
+            run.SetRelative(qV1, false);
+        }
+        const tTitration titration = titrationOf(run, qV1);
+        ASSERT_EQ(titration.volume.size(), lesson.volume.size());
+        EXPECT_NEAR(titration.volume.front(), 1.0, 1e-4);
+        EXPECT_NEAR(titration.pH.front(), lesson.pH.front(), 1e-4);
+        const std::optional<tEquivalencePoint> found =
+            findEquivalencePoint(titration.volume, titration.pH);
+        ASSERT_TRUE(found.has_value());
+        EXPECT_NEAR(found->volume, expected->volume, 1e-3);
+        EXPECT_NEAR(found->pH, expected->pH, 1e-3);
+    }
 }
 
 }  // namespace
