@@ -1,11 +1,16 @@
 #include "base/Files.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <filesystem>
 #include <string_view>
+#include <system_error>
+#include <vector>
 
 #include "base/Error.h"
+#include "base/Functions.h"
 #include "base/IniFile.h"
 #include "base/Paths.h"
 
@@ -161,6 +166,34 @@ bool fileExists(const std::string& fileName) {
     struct stat info {};
     return ::stat(fileName.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 #endif
+}
+
+bool hasExtension(const std::string& fileName, std::string_view extension) {
+    return equalsIgnoreCase(utf8FromPath(pathFromUtf8(fileName).extension()), extension);
+}
+
+std::string companionFile(const std::string& fileName, std::string_view extension) {
+    namespace fs = std::filesystem;
+    const fs::path exact = pathFromUtf8(fileName).replace_extension(pathFromUtf8(extension));
+    const std::string exactName = utf8FromPath(exact);
+    if (fileExists(exactName)) {
+        return exactName;
+    }
+    const fs::path folder = exact.parent_path();
+    const fs::path stem = exact.stem();
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec), end;
+         !ec && it != end; it.increment(ec)) {
+        const fs::path name = it->path().filename();
+        const std::string candidate = utf8FromPath(folder / name);
+        if (name.stem() == stem && hasExtension(candidate, extension) && fileExists(candidate)) {
+            found.push_back(candidate);
+        }
+    }
+    // Listing order differs between file systems; the choice must not.
+    std::sort(found.begin(), found.end());
+    return found.empty() ? exactName : found.front();
 }
 
 bool readFileIfExists(const std::string& fileName, std::string& bytes, std::size_t maxBytes) {

@@ -13,6 +13,17 @@ namespace vantrel {
 // True when `fileName` names an existing file that is not a directory.
 bool fileExists(const std::string& fileName);
 
+// Whether the name of `fileName` ends in `extension` (".lng") in any letter
+// case: files made on Windows keep the capitals they were saved with.
+bool hasExtension(const std::string& fileName, std::string_view extension);
+
+// `fileName` with its extension replaced by `extension` (".tra" beside a
+// scenario). When no such file exists, a file of the same name whose
+// extension differs only in letter case ("LESSON.TRA" beside "LESSON.EXP"
+// copied from Windows), the first in name order; else the exact name, so
+// that an error names the file looked for.
+std::string companionFile(const std::string& fileName, std::string_view extension);
+
 // The most a configuration, scenario, script or language file may hold: a
 // "file" that never ends (/dev/zero) or a huge one is refused, not read
 // into memory.

@@ -80,13 +80,16 @@ std::string cleanValue(std::string_view raw) {
         value.back() == value.front()) {
         value = value.substr(1, value.size() - 2);
     }
-    if (value.size() > tIniFile::kMaxValueLength) {
-        std::size_t length = tIniFile::kMaxValueLength;
-        // Never cut a UTF-8 character in half.
-        while (length > 0 && (static_cast<unsigned char>(value[length]) & 0xC0) == 0x80) {
-            --length;
+    // The limit is in characters, as an editor counts them: a Cyrillic name
+    // takes twice the bytes of a Latin one. Cutting before the first byte of
+    // the character past the limit never splits one.
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const bool continuation = (static_cast<unsigned char>(value[i]) & 0xC0) == 0x80;
+        if (!continuation && ++characters > tIniFile::kMaxValueLength) {
+            value = value.substr(0, i);
+            break;
         }
-        value = value.substr(0, length);
     }
     return std::string(value);
 }

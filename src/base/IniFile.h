@@ -10,7 +10,8 @@ namespace vantrel {
 // INI files as scenario and settings files use them: section and key names
 // matched without regard to letter case; values trimmed and stripped of one
 // pair of enclosing single or double quotes; lines starting with ";" are
-// comments; values cut at 2047 characters. Keys keep their file order.
+// comments; values cut at 2047 characters (not bytes: the text is UTF-8).
+// Keys keep their file order.
 class tIniFile {
 public:
     static constexpr std::size_t kMaxValueLength = 2047;

@@ -27,6 +27,9 @@ std::string joined(const std::vector<std::string>& actions) {
 bool load(tExperiment& experiment, const std::string& file, std::ostream& messages) {
     try {
         experiment.Load(file);
+        for (const std::string& warning : experiment.Warnings()) {
+            messages << kPrefix << "warning: " << warning << '\n';
+        }
         return true;
     } catch (const std::exception& e) {
         messages << kPrefix << file << ": " << e.what() << '\n';

@@ -10,7 +10,9 @@ namespace vantrel {
 
 // Loads and compiles `scenarioFile` and lists it on `out`: the name, the
 // start and final states and one line per state (number, name, actions).
-// 0, or 3 with the message on `messages` when it does not load.
+// 0, or 3 with the message on `messages` when it does not load. What loads
+// but looks mistaken (a count that is not a number, a start state without
+// a section) is a warning on `messages`, here and in replayScenario.
 int checkScenario(const std::string& scenarioFile, std::ostream& out, std::ostream& messages);
 
 // Feeds an exported run through the scenario, one reading per line, with

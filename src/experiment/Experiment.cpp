@@ -3,8 +3,10 @@
 #include <array>
 #include <cerrno>
 #include <exception>
-#include <filesystem>
+#include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "base/Encoding.h"
 #include "base/Error.h"
@@ -12,7 +14,6 @@
 #include "base/Functions.h"
 #include "base/IniFile.h"
 #include "base/LogFile.h"
-#include "base/Paths.h"
 
 namespace vantrel {
 
@@ -21,21 +22,53 @@ namespace {
 // Far more commands than one state sends to the station's five actuators.
 constexpr int kMaxActionCount = 100;
 
-// An integer as scenario files write it (sign, digits, "$" or "0x" hex,
-// leading blanks); -1 when absent or anything else.
-int integerOr(const std::string& text, int fallback) {
-    int value = fallback;
-    return tryParseInt(text, value) ? value : fallback;
-}
+using tKeys = std::vector<std::pair<std::string, std::string>>;
 
-std::string valueOf(const std::vector<std::pair<std::string, std::string>>& keys,
-                    std::string_view name) {
+// The value of `name` in a section's keys; null when the key is absent.
+const std::string* findValue(const tKeys& keys, std::string_view name) {
     for (const auto& [key, value] : keys) {
         if (equalsIgnoreCase(key, name)) {
-            return value;
+            return &value;
         }
     }
-    return {};
+    return nullptr;
+}
+
+std::string valueOf(const tKeys& keys, std::string_view name) {
+    const std::string* value = findValue(keys, name);
+    return value != nullptr ? *value : std::string();
+}
+
+// A key and its text as the file wrote them, for messages: the teacher
+// sees what the loader read, not only that it was wrong.
+std::string shown(std::string_view key, std::string_view text) {
+    return std::string(key) + "=\"" + std::string(text) + "\"";
+}
+
+// The INI rules keep a ";" after a value as part of the value; a comment
+// written there is the likely reason a number does not read.
+std::string commentHint(std::string_view text) {
+    return text.find(';') != std::string_view::npos ? " (a comment must stand on a line of its own)"
+                                                    : "";
+}
+
+std::string notANumber(std::string_view key, std::string_view text) {
+    return shown(key, text) + " is not a number" + commentHint(text);
+}
+
+// A count that is present but does not read counts as absent; `warnings`
+// gets why, since nothing fails and the states or actions are just missing.
+int countOf(const tKeys& keys, std::string_view key, const std::string& where,
+            const std::string& consequence, std::vector<std::string>& warnings) {
+    const std::string* text = findValue(keys, key);
+    int count = -1;
+    if (text != nullptr && !tryParseInt(*text, count)) {
+        count = -1;
+        if (!text->empty()) {
+            warnings.push_back(where + notANumber(key, *text) + ": " + consequence);
+        }
+    }
+    return count;
 }
 
 }  // namespace
@@ -56,35 +89,52 @@ void tExperiment::Load(const std::string& path) {
     if (name_.empty()) {
         throw tError("Invalid experiment name");
     }
-    startState_ = integerOr(valueOf(general, "StartState"), -1);
+    const std::string* start = findValue(general, "StartState");
+    if (start == nullptr) {
+        throw tError("Invalid start state: no StartState in [General]");
+    }
+    if (!tryParseInt(*start, startState_)) {
+        startState_ = -1;
+        throw tError("Invalid start state: " + notANumber("StartState", *start));
+    }
     if (startState_ == -1) {
-        throw tError("Invalid start state");
+        throw tError("Invalid start state: " + shown("StartState", *start) + " names no state");
     }
     // Tokens are not trimmed: "3, 4" is {3, 4}, "3 ,4" and "3,,4" are not.
-    std::string finals = valueOf(general, "FinalState");
+    const std::string finalText = valueOf(general, "FinalState");
+    std::string finals = finalText;
     while (!finals.empty()) {
-        const int number = integerOr(takeField(finals, ',', true), -1);
-        if (number == -1) {
-            throw tError("Invalid final state");
+        const std::string token = takeField(finals, ',', true);
+        int number = -1;
+        const bool parsed = tryParseInt(token, number);
+        if (!parsed || number == -1) {
+            const std::string where = token == finalText ? "" : "\"" + token + "\" in ";
+            throw tError("Invalid final state: " + where + shown("FinalState", finalText) +
+                         (parsed ? " names no state" : " is not a number") +
+                         commentHint(finalText));
         }
         finalStates_.insert(number);
     }
     if (finalStates_.empty()) {
         throw tError("Final states can not be empty");
     }
-    const int stateCount = integerOr(valueOf(general, "StateCount"), -1);
+    const int stateCount = countOf(general, "StateCount", "", "no states are read", warnings_);
     for (int i = 0; i < stateCount; ++i) {
         auto state = std::make_unique<tState>(i, "<DUMMY>", std::vector<std::string>{});
-        const auto keys = ini.ReadSection("State" + std::to_string(i));
+        const std::string section = "State" + std::to_string(i);
+        const auto keys = ini.ReadSection(section);
         state->SetName(valueOf(keys, "Name"));
         if (state->Name().empty()) {
             throw tError("Name of state #" + std::to_string(i) + " can not be empty");
         }
         // Every action up to the count is sent, missing ones as empty lines:
         // a mistyped count must not make a state of millions.
-        const int actionCount = integerOr(valueOf(keys, "ActionCount"), -1);
+        const int actionCount = countOf(keys, "ActionCount", "[" + section + "] ",
+                                        "the state sends nothing", warnings_);
         if (actionCount > kMaxActionCount) {
-            throw tError("Invalid action count of state #" + std::to_string(i));
+            throw tError("Invalid action count of state #" + std::to_string(i) + ": " +
+                         shown("ActionCount", valueOf(keys, "ActionCount")) + " is more than " +
+                         std::to_string(kMaxActionCount));
         }
         for (int n = 0; n < actionCount; ++n) {
             state->AddAction(valueOf(keys, "Action" + std::to_string(n)));
@@ -92,7 +142,7 @@ void tExperiment::Load(const std::string& path) {
         states_.push_back(std::move(state));
     }
 
-    const std::string scriptPath = utf8FromPath(pathFromUtf8(path).replace_extension(".tra"));
+    const std::string scriptPath = companionFile(path, ".tra");
     std::string bytes;
     if (!readFileIfExists(scriptPath, bytes)) {
         throw EFOpenError(fileOpenErrorText(scriptPath, systemErrorText(ENOENT)));
@@ -109,7 +159,7 @@ void tExperiment::compile() {
     } catch (const std::exception& e) {
         logFile->WriteLine(e.what());
         failed_ = true;
-        throw;
+        throw tLoggedError(e.what());
     }
     status_ = esLoaded;
 }
@@ -142,6 +192,7 @@ void tExperiment::Close() {
     finalStates_.clear();
     currentState_ = nullptr;
     states_.clear();
+    warnings_.clear();
     failed_ = false;
 }
 
@@ -187,7 +238,7 @@ bool tExperiment::Update(std::span<const float> values) {
     } catch (const std::exception& e) {
         logFile->WriteLine(e.what());
         failed_ = true;
-        throw;
+        throw tLoggedError(e.what());
     }
     if (next == current) {
         return false;
@@ -212,7 +263,7 @@ tState* tExperiment::FindState(int number) const {
 void tExperiment::fail(const std::string& message) {
     logFile->WriteLine(message);
     failed_ = true;
-    throw tError(message);
+    throw tLoggedError(message);
 }
 
 }  // namespace vantrel

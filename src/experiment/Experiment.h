@@ -47,8 +47,10 @@ public:
 
     // Reads the scenario file `path` (.exp, INI) and the script beside it
     // (.tra), replacing whatever was loaded; the old scenario is gone even
-    // when this fails. tError with the message of the first fault; a
-    // script that does not compile is logged and sets Failed as well.
+    // when this fails. tError with the message of the first fault (naming
+    // the key and the text read when a value is wrong); a script that does
+    // not compile is logged and sets Failed as well. The script is found
+    // whatever the letter case of its extension.
     void Load(const std::string& path);
 
     // Replaces the scenario by `model`, run by `program` (which gets
@@ -75,6 +77,10 @@ public:
     const std::set<int>& FinalStates() const { return finalStates_; }
     const std::vector<std::unique_ptr<tState>>& States() const { return states_; }
     tState* FindState(int number) const;
+    // What the last Load read as absent though the file wrote something
+    // there (a count that is not a number): the load goes on without those
+    // states or actions, which a teacher checking the file wants to know.
+    const std::vector<std::string>& Warnings() const { return warnings_; }
 
 private:
     [[noreturn]] void fail(const std::string& message);
@@ -88,6 +94,7 @@ private:
     std::set<int> finalStates_;
     tState* currentState_ = nullptr;
     std::vector<std::unique_ptr<tState>> states_;
+    std::vector<std::string> warnings_;
     bool failed_ = false;
 };
 

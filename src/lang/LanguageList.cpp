@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/Files.h"
 #include "base/LogFile.h"
 #include "base/Paths.h"
 #include "base/Texts.h"
@@ -29,10 +30,36 @@ constexpr tKnownLanguage kKnown[] = {
 
 }  // namespace
 
+// Windows' primary language numbers (the low ten bits of a language
+// identifier) and their ISO 639 codes: enough for Qt to name a language
+// that the program does not ship.
+struct tPrimaryLanguage {
+    int primary;
+    const char* code;
+};
+
+constexpr tPrimaryLanguage kPrimary[] = {
+    {0x01, "ar"}, {0x02, "bg"}, {0x03, "ca"}, {0x04, "zh"}, {0x05, "cs"}, {0x06, "da"},
+    {0x07, "de"}, {0x08, "el"}, {0x09, "en"}, {0x0a, "es"}, {0x0b, "fi"}, {0x0c, "fr"},
+    {0x0d, "he"}, {0x0e, "hu"}, {0x0f, "is"}, {0x10, "it"}, {0x11, "ja"}, {0x12, "ko"},
+    {0x13, "nl"}, {0x14, "nb"}, {0x15, "pl"}, {0x16, "pt"}, {0x18, "ro"}, {0x19, "ru"},
+    {0x1a, "hr"}, {0x1b, "sk"}, {0x1c, "sq"}, {0x1d, "sv"}, {0x1e, "th"}, {0x1f, "tr"},
+    {0x20, "ur"}, {0x21, "id"}, {0x22, "uk"}, {0x23, "be"}, {0x24, "sl"}, {0x25, "et"},
+    {0x26, "lv"}, {0x27, "lt"}, {0x28, "tg"}, {0x29, "fa"}, {0x2a, "vi"}, {0x2b, "hy"},
+    {0x2c, "az"}, {0x2d, "eu"}, {0x2f, "mk"}, {0x36, "af"}, {0x37, "ka"}, {0x39, "hi"},
+    {0x3e, "ms"}, {0x3f, "kk"}, {0x40, "ky"}, {0x41, "sw"}, {0x42, "tk"}, {0x43, "uz"},
+    {0x44, "tt"}, {0x50, "mn"},
+};
+
 std::string localeTagOf(int id) {
     for (const tKnownLanguage& known : kKnown) {
         if (known.id == id) {
             return known.tag;
+        }
+    }
+    for (const tPrimaryLanguage& language : kPrimary) {
+        if (language.primary == (id & 0x3ff)) {
+            return language.code;
         }
     }
     return {};
@@ -62,7 +89,7 @@ tLanguageList tLanguageList::Scan(const std::vector<std::string>& folders,
         for (std::filesystem::directory_iterator it(pathFromUtf8(folder), ec), end;
              !ec && it != end; it.increment(ec)) {
             const std::filesystem::path& path = it->path();
-            if (path.extension() != ".lng" || !it->is_regular_file(ec)) {
+            if (!hasExtension(utf8FromPath(path), ".lng") || !it->is_regular_file(ec)) {
                 continue;
             }
             try {

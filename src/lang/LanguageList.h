@@ -15,9 +15,10 @@ struct tLanguage {
 
 // The languages of this run, built once at start: entry 0 is the built-in
 // Russian, then one per language file of the folders (not their
-// subfolders), in the order the folder listings give them. A file that
-// names no language, language 0 or the built-in one (or a language an
-// earlier file named) adds none.
+// subfolders), in the order the folder listings give them; "KK.LNG" copied
+// from Windows counts as much as "kk.lng". A file that names no language,
+// language 0 or the built-in one (or a language an earlier file named) adds
+// none.
 class tLanguageList {
 public:
     // The system's own name of a language ("" when it has none).
@@ -34,7 +35,9 @@ private:
     std::vector<tLanguage> entries_;
 };
 
-// A Windows language identifier as a locale tag ("kk_KZ"); "" when unknown.
+// A Windows language identifier as a locale tag: "kk_KZ" for the languages
+// the program knows, the language's code alone ("es") for others; "" when
+// the number names no language.
 std::string localeTagOf(int id);
 // The name shown for a language: the system's, else the name of the
 // languages the program ships, else the identifier in decimal.

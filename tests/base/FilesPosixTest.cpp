@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "base/Error.h"
 #include "support/TempDir.h"
@@ -74,6 +76,38 @@ TEST(WriteFile, LinksAreFollowedAndDevicesAndPipesWrittenInPlace) {
     fs::create_directory(dir.file("folder"));
     EXPECT_THROW(writeFileAtomically(dir.file("folder"), "x"), tError);
     EXPECT_TRUE(fs::is_directory(dir.file("folder")));
+}
+
+// Files copied from Windows keep the letter case they were given there, and
+// a case-sensitive file system then tells "LESSON.TRA" from "LESSON.tra".
+TEST(CompanionFile, ExtensionFoundInAnyLetterCaseWhenTheExactNameIsMissing) {
+    const struct {
+        std::vector<std::string> files;  // present beside "LESSON.EXP"
+        std::string found;               // what the lookup of ".tra" gives
+    } cases[] = {
+        {{"LESSON.tra"}, "LESSON.tra"},
+        {{"LESSON.TRA"}, "LESSON.TRA"},
+        {{"LESSON.Tra"}, "LESSON.Tra"},
+        {{"LESSON.Tra", "LESSON.TRA"}, "LESSON.TRA"},  // the same choice every time
+        {{"LESSON.TRA", "LESSON.tra"}, "LESSON.tra"},  // the exact name comes first
+        {{"lesson.tra", "Lesson.TRA"}, "LESSON.tra"},  // the name itself is not changed
+        {{"LESSON.TRA/"}, "LESSON.tra"},               // a folder is no script
+        {{}, "LESSON.tra"},
+    };
+    for (const auto& c : cases) {
+        tTempDir dir;
+        for (const std::string& name : c.files) {
+            if (name.back() == '/') {
+                fs::create_directory(dir.file(name.substr(0, name.size() - 1)));
+            } else {
+                writeBytes(dir.file(name), "unit X;");
+            }
+        }
+        EXPECT_EQ(companionFile(dir.file("LESSON.EXP"), ".tra"), dir.file(c.found))
+            << testing::PrintToString(c.files);
+    }
+    EXPECT_TRUE(hasExtension("/a.b/KK.Lng", ".lng"));
+    EXPECT_FALSE(hasExtension("/a.lng/kk", ".lng"));
 }
 
 }  // namespace

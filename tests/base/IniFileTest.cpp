@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <string_view>
+
 #include "base/Error.h"
 #include "support/TempDir.h"
 
@@ -35,15 +38,36 @@ TEST(IniFileTest, ReadsSectionsAndKeysAsScenarioFilesNeedThem) {
     EXPECT_TRUE(ini.ReadSection("State1").empty());
 }
 
-TEST(IniFileTest, LongValuesAreCutWithoutSplittingACharacter) {
-    const std::string ascii(3000, 'a');
-    // 2046 ASCII bytes and then a two-byte letter straddling the limit.
-    const std::string straddling = std::string(2046, 'b') + "Жx";
-    const tIniFile ini =
-        tIniFile::FromText("[S]\nA=" + ascii + "\nB=" + straddling + "\nC=\"" + ascii + "\"\n");
-    EXPECT_EQ(ini.ReadString("S", "A"), std::string(2047, 'a'));
-    EXPECT_EQ(ini.ReadString("S", "B"), std::string(2046, 'b'));
-    EXPECT_EQ(ini.ReadString("S", "C"), std::string(2047, 'a'));
+// The limit counts characters, not the bytes UTF-8 needs for them: a name in
+// Cyrillic is as long as one in Latin letters.
+TEST(IniFileTest, LongValuesAreCutAtACountOfCharacters) {
+    const auto repeat = [](std::string_view text, std::size_t times) {
+        std::string all;
+        for (std::size_t i = 0; i < times; ++i) {
+            all += text;
+        }
+        return all;
+    };
+    const struct {
+        std::string value;  // as written after "K="
+        std::string read;
+    } cases[] = {
+        {repeat("a", 3000), repeat("a", 2047)},
+        {"\"" + repeat("a", 3000) + "\"", repeat("a", 2047)},
+        {repeat("Ж", 1500), repeat("Ж", 1500)},
+        {repeat("Ж", 2047), repeat("Ж", 2047)},
+        {repeat("Ж", 3000), repeat("Ж", 2047)},
+        {repeat("b", 2046) + "Жx", repeat("b", 2046) + "Ж"},
+        {repeat("€", 2000) + repeat("𝄞", 100), repeat("€", 2000) + repeat("𝄞", 47)},
+    };
+    for (const auto& c : cases) {
+        const tIniFile ini = tIniFile::FromText("[S]\nK=" + c.value + "\n");
+        // Compared whole, reported by size: the texts run to kilobytes.
+        const std::string read = ini.ReadString("S", "K");
+        EXPECT_TRUE(read == c.read) << c.value.substr(0, 12) << ": " << read.size()
+                                    << " bytes read, " << c.read.size() << " expected";
+        EXPECT_TRUE(ini.ReadSection("S").at(0).second == c.read) << c.value.substr(0, 12);
+    }
 }
 
 TEST(IniFileTest, WritingChangesOnlyTheLinesItMust) {

@@ -121,13 +121,19 @@ TEST_F(ExperimentTest, FailuresAreLoggedOnceAndEndTheRun) {
     }
 }
 
-TEST_F(ExperimentTest, InterpreterErrorPassesThroughUnchanged) {
+// The script's error reaches the user in its own words, logged once here.
+TEST_F(ExperimentTest, InterpreterErrorKeepsItsTextAndIsLoggedOnce) {
     experiment.Load(makeScenario("S", 0, {1}, {{"A", {}}, {"B", {}}}),
                     std::make_unique<tFakeProgram>(
                         [](auto&) -> int { throw EListError("division by zero in NewState"); }),
                     "");
     experiment.Start();
-    EXPECT_THROW(experiment.Update(kValues), EListError);
+    try {
+        experiment.Update(kValues);
+        ADD_FAILURE() << "no error";
+    } catch (const tLoggedError& e) {
+        EXPECT_STREQ(e.what(), "division by zero in NewState");
+    }
     EXPECT_EQ(log.Count("division by zero in NewState"), 1);
     EXPECT_TRUE(experiment.Failed());
     EXPECT_EQ(experiment.GetCurrentState()->Name(), "A");

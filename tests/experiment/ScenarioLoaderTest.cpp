@@ -50,7 +50,7 @@ TEST_F(ScenarioLoaderTest, GeneralSectionRulesAndTheirMessages) {
     struct tCase {
         std::string general;  // lines of [General]
         std::string error;
-        std::set<int> finals;
+        std::set<int> finals{};
         int start = 0;
     };
     const std::string name = "Name=Опыт\n";
@@ -60,16 +60,26 @@ TEST_F(ScenarioLoaderTest, GeneralSectionRulesAndTheirMessages) {
         {name + "StartState=0\nFinalState=4,3,4\n", "", {3, 4}, 0},
         {name + "StartState=0\nFinalState=3,4,\n", "", {3, 4}, 0},  // trailing comma
         {name + "StartState=$A\nFinalState=0x1F\n", "", {31}, 10},
-        {name + "StartState=0\nFinalState=3 ,4\n", "Invalid final state", {}, 0},
-        {name + "StartState=0\nFinalState=3,,4\n", "Invalid final state", {}, 0},
-        {name + "StartState=0\nFinalState=x\n", "Invalid final state", {}, 0},
-        {name + "StartState=0\nFinalState=\n", "Final states can not be empty", {}, 0},
-        {name + "StartState=0\n", "Final states can not be empty", {}, 0},
-        {name + "StartState=-1\nFinalState=1\n", "Invalid start state", {}, 0},
-        {name + "StartState=1.5\nFinalState=1\n", "Invalid start state", {}, 0},
-        {name + "FinalState=1\n", "Invalid start state", {}, 0},
-        {"Name=\nStartState=0\nFinalState=1\n", "Invalid experiment name", {}, 0},
-        {"StartState=0\nFinalState=1\n", "Invalid experiment name", {}, 0},
+        {name + "StartState=0\nFinalState=3 ,4\n",
+         "Invalid final state: \"3 \" in FinalState=\"3 ,4\" is not a number"},
+        {name + "StartState=0\nFinalState=3,,4\n",
+         "Invalid final state: \"\" in FinalState=\"3,,4\" is not a number"},
+        {name + "StartState=0\nFinalState=x\n",
+         "Invalid final state: FinalState=\"x\" is not a number"},
+        {name + "StartState=0\nFinalState=2,-1\n",
+         "Invalid final state: \"-1\" in FinalState=\"2,-1\" names no state"},
+        {name + "StartState=0\nFinalState=\n", "Final states can not be empty"},
+        {name + "StartState=0\n", "Final states can not be empty"},
+        {name + "StartState=-1\nFinalState=1\n",
+         "Invalid start state: StartState=\"-1\" names no state"},
+        {name + "StartState=1.5\nFinalState=1\n",
+         "Invalid start state: StartState=\"1.5\" is not a number"},
+        {name + "StartState=0 ;first\nFinalState=1\n",
+         "Invalid start state: StartState=\"0 ;first\" is not a number (a comment must stand on a "
+         "line of its own)"},
+        {name + "FinalState=1\n", "Invalid start state: no StartState in [General]"},
+        {"Name=\nStartState=0\nFinalState=1\n", "Invalid experiment name"},
+        {"StartState=0\nFinalState=1\n", "Invalid experiment name"},
     };
     for (const tCase& c : cases) {
         EXPECT_EQ(Load(Write("[General]\n" + c.general)), c.error) << c.general;
@@ -123,6 +133,15 @@ TEST_F(ScenarioLoaderTest, ScriptFaultsMissingFileAndCompileError) {
 
     EXPECT_EQ(Load(Write(exp)), "");  // a new load clears Failed
     EXPECT_FALSE(experiment.Failed());
+}
+
+// Copied from Windows, a scenario keeps the capitals it was saved with; its
+// script is found whatever the case of its extension.
+TEST_F(ScenarioLoaderTest, ScriptBesideAScenarioNamedInCapitals) {
+    writeBytes(dir.file("LESSON.EXP"), "[General]\nName=S\nStartState=0\nFinalState=1\n");
+    writeBytes(dir.file("LESSON.TRA"), kScript);
+    EXPECT_EQ(Load(dir.file("LESSON.EXP")), "");
+    EXPECT_EQ(experiment.GetStatus(), esLoaded);
 }
 
 // The same scenario saved by a Windows editor as Windows-1251, as UTF-8 and

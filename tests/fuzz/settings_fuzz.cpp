@@ -2,6 +2,7 @@
 // from a file, in both modes, and writes them back: nothing may crash, and
 // a plain-lines file that already uses CR LF must come back unchanged.
 #include <unistd.h>
+#include <algorithm>
 
 #include <cstdint>
 #include <cstdio>
@@ -36,7 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     for (const std::string& section : ini.Sections()) {
         for (const auto& [key, value] : ini.ReadSection(section)) {
-            if (value.size() > tIniFile::kMaxValueLength || ini.ReadString(section, key) != value) {
+            // The limit counts characters: every byte but a UTF-8 continuation.
+            const auto characters = std::count_if(value.begin(), value.end(), [](char c) {
+                return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+            });
+            if (static_cast<std::size_t>(characters) > tIniFile::kMaxValueLength ||
+                ini.ReadString(section, key) != value) {
                 std::abort();
             }
         }

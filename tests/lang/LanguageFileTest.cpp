@@ -56,7 +56,7 @@ TEST(LanguageList, OneEntryPerLanguageTheFilesName) {
     writeBytes(dir.file("zero.lng"), "[Header]\nLANGID=0\n");
     writeBytes(dir.file("none.lng"), "[Constants]\nDK_STATE_ON=x\n");
     writeBytes(dir.file("words.lng"), "[Header]\nLANGID=kk\n");
-    writeBytes(dir.file("xx.lng"), "[Header]\nLANGID=4711\n");
+    writeBytes(dir.file("XX.LNG"), "[Header]\nLANGID=4711\n");     // copied from Windows
     writeBytes(dir.file("notes.txt"), "[Header]\nLANGID=1033\n");  // not a .lng
     const tLanguageList list = tLanguageList::Scan({dir.path(), dir.file("missing")},
                                                    [](int id) { return id == 4711 ? "" : "sys"; });

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -108,6 +110,22 @@ TEST_F(LanguageWindowTest, RussianDialogsSpeakRussianToo) {
     EXPECT_TRUE(Child<QAction>("miFileLanguage0")->isChecked());
     EXPECT_EQ(ExitQuestionButtons(),
               (QStringList{QString::fromUtf8("&Да"), QString::fromUtf8("&Нет")}));
+}
+
+// A language file of a language the program does not know by name is
+// listed under the name Qt gives it, in the language itself; a number that
+// names no language stays a number.
+TEST_F(LanguageWindowTest, ALanguageOutsideTheProgramsTableIsListedByItsOwnName) {
+    std::ofstream(dir.file("es.lng")) << "[Header]\nLANGID=3082\n";
+    std::ofstream(dir.file("xx.lng")) << "[Header]\nLANGID=4711\n";
+    Open(1049);
+    QStringList names;
+    for (QAction* action : Child<QMenu>("miFileLanguage")->actions()) {
+        names << action->text();
+    }
+    EXPECT_EQ(names.filter(QRegularExpression(QStringLiteral("^Español"))).size(), 1)
+        << names.join(", ").toStdString();
+    EXPECT_TRUE(names.contains(QStringLiteral("4711"))) << names.join(", ").toStdString();
 }
 
 }  // namespace
