@@ -11,20 +11,6 @@ namespace {
 
 using tArgs = std::vector<std::string>;
 
-TEST(CliOptions, DefaultsWithoutArguments) {
-    tCliOptions options;
-    std::string error;
-    ASSERT_TRUE(parseCliOptions({}, options, error)) << error;
-    EXPECT_TRUE(options.configFile.empty());
-    EXPECT_TRUE(options.ports.empty());
-    EXPECT_FALSE(options.simulate);
-    EXPECT_EQ(options.periodMs, 200);
-    EXPECT_FALSE(options.durationSeconds.has_value());
-    EXPECT_FALSE(options.records.has_value());
-    EXPECT_EQ(options.relative, (std::array<bool, kQuantityCount>{}));
-    EXPECT_TRUE(options.exportFile.empty());
-}
-
 TEST(CliOptions, EveryOptionReachesItsField) {
     tCliOptions options;
     std::string error;

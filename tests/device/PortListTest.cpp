@@ -29,18 +29,6 @@ TEST(PortList, ConfiguredPortsReplaceTheSystemList) {
     EXPECT_THROW(list.ReadPortName("/tmp/station"), tError);
 }
 
-TEST(PortList, EmptyConfigurationUsesTheSystemDevices) {
-    tSettings settings;
-    settings.SetSettingByName("Ports", " ; ");
-    tPortList list(&settings);
-    if (!list.OpenKey()) {
-        GTEST_SKIP() << "no /sys/class/tty here";
-    }
-    for (const std::string& name : list.GetValueNames()) {
-        EXPECT_EQ(list.ReadPortName(name), "/dev/" + name);
-    }
-}
-
 // Only devices that can be a station's port, and ttyS2 before ttyS10.
 TEST(PortList, SystemListHoldsRealSerialDevicesInNameOrder) {
     const fs::path root = fs::temp_directory_path() / ("vantrel-tty-" + std::to_string(getpid()));

@@ -7,13 +7,6 @@
 namespace vantrel {
 namespace {
 
-TEST(Actuators, RangeHints) {
-    const tActuatorTable table = initialActuators();
-    EXPECT_EQ(rangeHint(table[0]), "[0..255]");
-    EXPECT_EQ(rangeHint(table[1]), "[-255..255]");
-    EXPECT_EQ(rangeHint(table[2]), "[-600..-6],[6..600]");
-}
-
 TEST(Actuators, SetCommandTakesOnlyWholeIntegers) {
     const tActuatorTable table = initialActuators();
     struct tCase {
