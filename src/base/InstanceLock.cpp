@@ -50,7 +50,7 @@ std::string tInstanceLock::MeetingPlace() {
 tInstanceLock::tInstanceLock() {
     handle_ = CreateMutexA(nullptr, FALSE, kMutexName);
     if (handle_ == nullptr) {
-        failStart(1002, std::to_string(GetLastError()));
+        failStart(1002, windowsErrorText(GetLastError()));
     }
 }
 
@@ -71,9 +71,11 @@ bool tInstanceLock::TryAcquire() {
 namespace {
 
 struct tSearch {
-    const char* title;
+    const std::string& title;
+    const std::string& windowClass;
     DWORD ownProcess;
     HWND found;
+    DWORD error;  // a class name that could not be read
 };
 
 BOOL CALLBACK findRunningCopy(HWND window, LPARAM parameter) {
@@ -83,9 +85,17 @@ BOOL CALLBACK findRunningCopy(HWND window, LPARAM parameter) {
     if (process == search->ownProcess || GetWindow(window, GW_OWNER) != nullptr) {
         return TRUE;
     }
+    char name[256] = {};
+    if (GetClassNameA(window, name, sizeof name) == 0) {
+        search->error = GetLastError();
+        return FALSE;
+    }
+    if (search->windowClass != name) {
+        return TRUE;
+    }
     char title[256] = {};
     GetWindowTextA(window, title, sizeof title);
-    if (std::string(title) == search->title) {
+    if (search->title == title) {
         search->found = window;
         return FALSE;
     }
@@ -94,9 +104,20 @@ BOOL CALLBACK findRunningCopy(HWND window, LPARAM parameter) {
 
 }  // namespace
 
-void tInstanceLock::BringForward(const std::string& title) {
-    tSearch search{title.c_str(), GetCurrentProcessId(), nullptr};
+std::string tInstanceLock::WindowClassOf(void* window) {
+    char name[256] = {};
+    if (GetClassNameA(static_cast<HWND>(window), name, sizeof name) == 0) {
+        failStart(1001, windowsErrorText(GetLastError()));
+    }
+    return name;
+}
+
+void tInstanceLock::BringForward(const std::string& title, const std::string& windowClass) {
+    tSearch search{title, windowClass, GetCurrentProcessId(), nullptr, ERROR_SUCCESS};
     EnumWindows(findRunningCopy, reinterpret_cast<LPARAM>(&search));
+    if (search.error != ERROR_SUCCESS) {
+        failStart(1001, windowsErrorText(search.error));
+    }
     if (search.found != nullptr) {
         SendMessageA(search.found, WM_SYSCOMMAND, SC_RESTORE, 0);
         SetForegroundWindow(search.found);

@@ -28,9 +28,13 @@ public:
     static std::string MeetingPlace();
 
 #ifdef _WIN32
-    // Restores the running copy's window (titled `title`) and brings it to
-    // the front.
-    static void BringForward(const std::string& title);
+    // Restores the running copy's window, the top-level window of another
+    // process with this title and window class, and brings it to the front.
+    // tError (messages 903 and 1001) when a window's class cannot be read.
+    static void BringForward(const std::string& title, const std::string& windowClass);
+    // The class name of a window of this program (an HWND); tError
+    // (messages 903 and 1001) when it cannot be read.
+    static std::string WindowClassOf(void* window);
 #endif
 
 private:

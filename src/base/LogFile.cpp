@@ -9,6 +9,7 @@
 #include "base/Files.h"
 #include "base/Locale.h"
 #include "base/Paths.h"
+#include "base/Texts.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -160,6 +161,23 @@ void tLogFile::WriteLine(const std::string& message) {
 bool tLogFile::IsEnabled() const {
     std::shared_lock guard(lock_);
     return fd_ >= 0;
+}
+
+bool runLogged(const std::function<void()>& body,
+               const std::function<void(const std::string&)>& tell) {
+    logFile->WriteLine(messageText(5000));
+    try {
+        body();
+    } catch (...) {
+        const tErrorReport report = reportOf(std::current_exception());
+        if (!report.logText.empty()) {
+            logFile->WriteLine(report.logText + "\r\n");
+        }
+        tell(report.shown);
+        return false;
+    }
+    logFile->WriteLine(messageText(5001) + "\r\n");
+    return true;
 }
 
 }  // namespace vantrel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <shared_mutex>
 #include <string>
 #include <vector>
@@ -39,5 +40,12 @@ extern tLogFile* logFile;
 
 // Installs `log` as `logFile` (nullptr puts the disabled log back).
 void setLogFile(tLogFile* log);
+
+// A program's run between its two log lines, messages 5000 ("Запуск
+// программы.") and 5001 with an empty line after it. An error that escapes
+// `body` is logged once (reportOf) and told through `tell`, and the closing
+// line is left out. False when an error escaped.
+bool runLogged(const std::function<void()>& body,
+               const std::function<void(const std::string&)>& tell);
 
 }  // namespace vantrel

@@ -31,6 +31,29 @@ std::string userProgramFolder() {
     return utf8FromPath(folder);
 }
 
+std::string userStateFolder() {
+#ifdef _WIN32
+    return userProgramFolder();
+#else
+    fs::path folder;
+    if (const std::string state = environmentText("XDG_STATE_HOME"); !state.empty()) {
+        folder = pathFromUtf8(state) / "vantrel";
+    } else if (const std::string home = environmentText("HOME"); !home.empty()) {
+        folder = pathFromUtf8(home) / ".local" / "state" / "vantrel";
+    }
+    std::error_code ec;
+    if (folder.empty() || (!fs::create_directories(folder, ec) && ec)) {
+        return {};
+    }
+    return utf8FromPath(folder);
+#endif
+}
+
+std::string stationPortFile() {
+    const std::string folder = userStateFolder();
+    return folder.empty() ? folder : utf8FromPath(pathFromUtf8(folder) / "station-port");
+}
+
 tProgramFiles locateProgramFiles(const std::string& executablePath) {
     const fs::path exe = pathFromUtf8(executablePath);
     const fs::path folder = exe.parent_path();

@@ -24,4 +24,11 @@ tProgramFiles locateProgramFiles(const std::string& executablePath);
 // when there is no home to put it in.
 std::string userProgramFolder();
 
+// Where the program keeps what it remembers between runs for this user,
+// such as the station's port ($XDG_STATE_HOME/vantrel, ~/.local/state/vantrel;
+// %LOCALAPPDATA%\Vantrel), created when missing; empty when there is none.
+std::string userStateFolder();
+// The file in it that remembers the port where the station last answered.
+std::string stationPortFile();
+
 }  // namespace vantrel

@@ -27,7 +27,8 @@ void tConsoleView::SetStatusText(int fromLast, const std::string& text) {
     messages_ << kPrefix << what << text << '\n';
 }
 
-void tConsoleView::SetScenarioLabel(const std::string& text) {
+void tConsoleView::SetScenarioLabel(const std::string& name, const std::string& state) {
+    const std::string text = ScenarioLabelText(name, state);
     const bool changed = scenarioLabel_ != text;
     scenarioLabel_ = text;
     if (echo_ && changed) {

@@ -20,6 +20,7 @@
 #include "base/Texts.h"
 #include "base/VersionInfo.h"
 #include "charts/ChartModel.h"
+#include "charts/Equivalence.h"
 #include "charts/Export.h"
 #include "cli/ConsoleView.h"
 #include "cli/RecordingSink.h"
@@ -108,15 +109,9 @@ int tRecorder::Run() {
         return kExitUsage;
     }
     setLogFile(log.get());
-    logFile->WriteLine(messageText(5000));
     int status = kExitUsage;
-    try {
-        status = RunLogged();
-    } catch (const std::exception& e) {
-        logFile->WriteLine(e.what());
-        messages_ << kPrefix << e.what() << '\n';
-    }
-    logFile->WriteLine(messageText(5001) + "\r\n");
+    runLogged([&] { status = RunLogged(); },
+              [this](const std::string& text) { messages_ << kPrefix << text << '\n'; });
     setLogFile(nullptr);
     return status;
 }
@@ -156,6 +151,7 @@ int tRecorder::RunLogged() {
     }
     controller->SetPorts(options_.ports);
     controller->SetJournalFolder(journalFolder());
+    controller->SetPortMemory(stationPortFile());
     if (options_.reconnectSeconds > 0) {
         controller->SetReconnect(true, std::chrono::seconds(options_.reconnectSeconds));
     }
@@ -352,21 +348,11 @@ bool tRecorder::Export(TfmMain& controller) {
     return true;
 }
 
-// From the run's time curves, which hold every reading in run order (a
-// relative reading as the charts show it, so that the replay of the export
-// agrees).
+// The same point the window finds: from the station's readings, whatever
+// the run showed relative.
 void tRecorder::PrintEquivalence(const TfmMain& controller) {
-    const tChartModel& charts = controller.Charts();
-    const tSeries& volumeSeries = charts.TimeSeries(options_.equivalence);
-    const tSeries& pHSeries = charts.TimeSeries(qLP);
-    const std::size_t n = std::min(volumeSeries.Count(), pHSeries.Count());
-    std::vector<double> volume(n);
-    std::vector<double> pH(n);
-    for (std::size_t p = 0; p < n; ++p) {
-        volume[p] = fromPercent(options_.equivalence, volumeSeries.Y(p));
-        pH[p] = fromPercent(qLP, pHSeries.Y(p));
-    }
-    out_ << equivalenceLine(volume, pH) << '\n' << std::flush;
+    const tTitration titration = titrationOf(controller.Charts(), options_.equivalence);
+    out_ << equivalenceLine(titration.volume, titration.pH) << '\n' << std::flush;
 }
 
 void tRecorder::Summary(tStop reason, const tRecordingSink& sink, double elapsed) {

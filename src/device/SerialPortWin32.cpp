@@ -2,40 +2,12 @@
 
 #include <string>
 
+#include "base/Error.h"
 #include "device/SerialPort.h"
 
 namespace vantrel {
 
 namespace {
-
-// The system's text for an error code, as UTF-8 without the trailing line end.
-std::string windowsErrorText(DWORD code) {
-    wchar_t* text = nullptr;
-    DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string result;
-    if (length != 0 && text != nullptr) {
-        int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                       nullptr, nullptr);
-        if (size > 0) {
-            result.resize(static_cast<std::size_t>(size));
-            WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), result.data(), size,
-                                nullptr, nullptr);
-        }
-    }
-    if (text != nullptr) {
-        LocalFree(text);
-    }
-    while (!result.empty() &&
-           (result.back() == '\r' || result.back() == '\n' || result.back() == ' ')) {
-        result.pop_back();
-    }
-    if (result.empty()) {
-        result = "error " + std::to_string(code);
-    }
-    return result;
-}
 
 // The stored default configuration is looked up by port name ("COM3"), not by
 // device path: given "\\.\COM3" the lookup fails (ERROR_BADKEY) and a DTR

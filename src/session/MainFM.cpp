@@ -6,6 +6,7 @@
 
 #include "base/CommandLine.h"
 #include "base/Error.h"
+#include "base/Files.h"
 #include "base/Functions.h"
 #include "base/Locale.h"
 #include "base/LogFile.h"
@@ -27,6 +28,9 @@
 namespace vantrel {
 
 namespace {
+
+// A port path and a line end; anything longer is not ours.
+constexpr std::size_t kPortMemoryBytes = 4096;
 
 constexpr int kDefaultPeriod = 200;
 constexpr int kMinPeriod = 200;
@@ -58,7 +62,7 @@ TfmMain::TfmMain(iMainView& view, const std::string& configFileName, iChartSink*
     view_.ShowSensorsPage();
     experiment_ = std::make_unique<tExperiment>();
 
-    view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"));
+    view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"), {});
     view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));
     setPolling(false);
     view_.SetTimerEnabled(tViewTimer::Time, true);
@@ -122,7 +126,7 @@ void TfmMain::applyLanguage(int index) {
         quantityNames[n] = constantText("DK_SENS_" + std::to_string(n));
     }
     setMessageLanguage(language.id);
-    view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"));
+    view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"), {});
     view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));
 }
 
@@ -487,6 +491,16 @@ void TfmMain::connect() {
     }
     closeAfterConnect_ = false;
     finder_ = std::make_unique<tStationFinder>(*settings_, ports_);
+    std::string remembered;
+    if (!portMemory_.empty()) {
+        try {
+            readFileIfExists(portMemory_, remembered, kPortMemoryBytes);
+        } catch (const std::exception& e) {
+            logFile->WriteLine(e.what());
+        }
+        remembered = remembered.substr(0, remembered.find_first_of("\r\n"));
+        finder_->SetPreferredPort(remembered);
+    }
     actions_.Hold("acDeviceConnect");
     UpdateActions();
     device_ = finder_->Find(
@@ -502,6 +516,14 @@ void TfmMain::connect() {
     actions_.Release();
     if (device_ != nullptr) {
         watchLink();
+        if (!portMemory_.empty() && device_->PortName() != remembered) {
+            // Only a convenience: the next search without it just takes longer.
+            try {
+                writeFileAtomically(portMemory_, device_->PortName() + "\n");
+            } catch (const std::exception& e) {
+                logFile->WriteLine(e.what());
+            }
+        }
     }
     UpdateActions();
 }
@@ -801,7 +823,7 @@ void TfmMain::ApplyState(const tState* state) {
             digitisePeriod_ = period;
         }
     }
-    view_.SetScenarioLabel(experiment_->GetName() + " - " + state->Name());
+    view_.SetScenarioLabel(experiment_->GetName(), state->Name());
 }
 
 // ---------------------------------------------------------------- scenario and charts
@@ -817,11 +839,12 @@ void TfmMain::OpenScenario(const std::string& path) {
     try {
         experiment_->Load(path);
     } catch (const std::exception&) {
-        view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"));
+        view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"), {});
         throw;
     }
     view_.SetScenarioLabel(experiment_->GetStatus() == esLoaded ? experiment_->GetName()
-                                                                : constantText("DK_NO_SCENARIO"));
+                                                                : constantText("DK_NO_SCENARIO"),
+                           {});
 }
 
 void TfmMain::startJournal() {
@@ -890,7 +913,7 @@ void TfmMain::OfferRecovery() {
 
 void TfmMain::acFileCloseExecute() {
     experiment_->Close();
-    view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"));
+    view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"), {});
 }
 
 void TfmMain::acFileExportExecute() {

@@ -103,6 +103,9 @@ public:
 
     // Journals of the runs go into `folder` (none when empty).
     void SetJournalFolder(std::string folder) { journalFolder_ = std::move(folder); }
+    // The file that remembers the port where the station last answered:
+    // Connect tries it first. Empty: nothing is remembered.
+    void SetPortMemory(std::string fileName) { portMemory_ = std::move(fileName); }
     const std::string& JournalFolder() const { return journalFolder_; }
     // Puts a journaled run into the charts, as after its Stop (not while
     // measuring). tError when the journal cannot be read.
@@ -225,6 +228,7 @@ private:
     std::unique_ptr<tSwitchOffCountdown> countdown_;
     std::vector<std::string> ports_;
     std::string journalFolder_;
+    std::string portMemory_;
     std::unique_ptr<tReconnector> reconnector_;  // when reconnecting is on
     bool resumeRun_ = false;
     std::chrono::seconds reconnectLimit_{0};

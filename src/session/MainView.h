@@ -42,8 +42,13 @@ public:
     // Status bar; `fromLast` 0 is the last panel (see kPanel...).
     virtual void SetStatusText(int fromLast, const std::string& text) = 0;
 
-    // The bold scenario label on the tool bar.
-    virtual void SetScenarioLabel(const std::string& text) = 0;
+    // The bold scenario label on the tool bar: the experiment's name (or the
+    // text that none is loaded) and, while it runs, its state, shown as
+    // "name - state".
+    virtual void SetScenarioLabel(const std::string& name, const std::string& state) = 0;
+    static std::string ScenarioLabelText(const std::string& name, const std::string& state) {
+        return state.empty() ? name : name + " - " + state;
+    }
 
     virtual void SetActuatorPanelVisible(bool visible) = 0;
     virtual void SetToolBarVisible(bool visible) = 0;

@@ -1,5 +1,6 @@
 #include "session/StationFinder.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "base/Error.h"
@@ -55,18 +56,37 @@ std::unique_ptr<tDevice> tStationFinder::Find(const tOnPort& onPort, const tWait
         if (valueNames.empty()) {
             throw tError(constantText("DK_NO_COM_PORTS"));
         }
-        for (std::size_t i = 0; i < valueNames.size() && !cancel_.load(); ++i) {
+        // A port whose name cannot be read is logged and passed over.
+        std::vector<std::string> paths;
+        for (const std::string& valueName : valueNames) {
             try {
-                const std::string path = tPortList::PortPath(ports.ReadPortName(valueNames[i]));
+                paths.push_back(tPortList::PortPath(ports.ReadPortName(valueName)));
+            } catch (const std::exception& e) {
+                logFile->WriteLine(e.what());
+            }
+        }
+        // Where the station answered last time goes first; found there, the
+        // ports before it in the list wait for another day.
+        const auto remembered = std::find(paths.begin(), paths.end(), preferred_);
+        const bool preferFirst = !preferred_.empty() && remembered != paths.end();
+        if (preferFirst) {
+            std::rotate(paths.begin(), remembered, remembered + 1);
+        }
+        for (std::size_t i = 0; i < paths.size() && !cancel_.load(); ++i) {
+            try {
                 if (onPort) {
-                    onPort(path, static_cast<int>(valueNames.size() - i - 1));
+                    onPort(paths[i], static_cast<int>(paths.size() - i - 1));
                 }
-                detectors.push_back(std::make_unique<tDeviceDetector>(path, &snapshot, &cancel_));
+                detectors.push_back(
+                    std::make_unique<tDeviceDetector>(paths[i], &snapshot, &cancel_));
                 while (!detectors.back()->Finished()) {
                     waitFor(kPollMs);
                 }
                 detectors.back()->WaitFor();
                 waitFor(kPauseAfterPortMs);
+                if (i == 0 && preferFirst && detectors.back()->FoundDevice() != nullptr) {
+                    break;
+                }
             } catch (const std::exception& e) {
                 logFile->WriteLine(e.what());
             }

@@ -33,6 +33,10 @@ public:
     // when there is none or the search was cancelled first. Never throws.
     std::unique_ptr<tDevice> Find(const tOnPort& onPort, const tWait& wait);
 
+    // The port where the station answered last time: when the list holds
+    // it, it is tried first, and a station found there ends the search.
+    void SetPreferredPort(std::string path) { preferred_ = std::move(path); }
+
     // From within the wait: end the search at the current port.
     void Cancel() { cancel_.store(true); }
     bool Cancelled() const { return cancel_.load(); }
@@ -40,6 +44,7 @@ public:
 private:
     tSettings& settings_;
     std::vector<std::string> ports_;
+    std::string preferred_;
     std::atomic<bool> cancel_{false};
 };
 

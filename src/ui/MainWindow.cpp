@@ -35,6 +35,7 @@
 #include <cmath>
 #include <exception>
 
+#include "base/Error.h"
 #include "base/LogFile.h"
 #include "base/Texts.h"
 #include "charts/ChartModel.h"
@@ -49,6 +50,7 @@
 #include "ui/ChartPlot.h"
 #include "ui/Localiser.h"
 #include "ui/QtText.h"
+#include "ui/ScenarioLabel.h"
 
 namespace vantrel {
 
@@ -67,12 +69,18 @@ bool TfmMainWindow::Guard(F&& work) {
     try {
         work();
         return true;
-    } catch (const std::exception& error) {
-        ShowHandlerError(error.what());
     } catch (...) {
-        ShowHandlerError("Non-VCL Exception");
+        const tErrorReport report = reportOf(std::current_exception());
+        if (!report.logText.empty()) {
+            logFile->WriteLine(report.logText);
+        }
+        ShowHandlerError(report.shown);
     }
     return false;
+}
+
+bool TfmMainWindow::Run(const std::function<void()>& work) {
+    return Guard(work);
 }
 
 TfmMainWindow::TfmMainWindow(const std::string& configFileName,
@@ -365,10 +373,8 @@ void TfmMainWindow::BuildToolBar() {
     tbMain_->addSeparator();
     add("acFileExit");
     tbMain_->addSeparator();
-    lbState_ = new QLabel(qs(constantText("DK_NO_SCENARIO")), tbMain_);
-    lbState_->setObjectName("lbState");
-    lbState_->setFont(pixelFont(21, true));
-    lbState_->setContentsMargins(8, 0, 8, 0);
+    lbState_ = new tScenarioLabel(tbMain_);
+    lbState_->SetParts(qs(constantText("DK_NO_SCENARIO")), {});
     tbMain_->addWidget(lbState_);
 }
 
@@ -426,9 +432,9 @@ void TfmMainWindow::SetStatusText(int fromLast, const std::string& text) {
     }
 }
 
-void TfmMainWindow::SetScenarioLabel(const std::string& text) {
+void TfmMainWindow::SetScenarioLabel(const std::string& name, const std::string& state) {
     if (lbState_ != nullptr) {
-        lbState_->setText(qs(text));
+        lbState_->SetParts(qs(name), qs(state));
     }
 }
 
@@ -764,7 +770,6 @@ void TfmMainWindow::Repaint() {
 // ---- events
 
 void TfmMainWindow::ShowHandlerError(const std::string& message) {
-    logFile->WriteLine(message);
     // Timers keep ticking behind a message box; a failure that repeats on
     // every tick must not pile up boxes while the first one is still open.
     if (errorShowing_) {

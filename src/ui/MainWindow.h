@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@ class QTranslator;
 
 namespace vantrel {
 
+class tScenarioLabel;
 class TfmMain;
 class TfrActuator;
 class TChartPlot;
@@ -56,7 +58,7 @@ public:
     // ---- iMainView
     void SetCaption(const std::string& text) override;
     void SetStatusText(int fromLast, const std::string& text) override;
-    void SetScenarioLabel(const std::string& text) override;
+    void SetScenarioLabel(const std::string& name, const std::string& state) override;
     void SetActuatorPanelVisible(bool visible) override;
     void SetToolBarVisible(bool visible) override;
     void SetStatusBarVisible(bool visible) override;
@@ -101,14 +103,18 @@ public:
     // "Text (*.a)|*.a|All (*.*)|*.*" as a Qt name filter list.
     static QString QtFilter(const std::string& filter);
 
+    // Runs `work` as the window runs a user's action: an error that escapes
+    // is told in a box and logged (once). False when one did.
+    bool Run(const std::function<void()>& work);
+
 public slots:
     // The system asked to end the session, then did not: closing asks the
     // exit question again.
     void SessionEndCancelled();
 
 protected:
-    // An error that escaped a handler: a critical message box, then the
-    // program goes on. Overridable so that tests can collect them.
+    // The text of an error that escaped a handler: a critical message box,
+    // then the program goes on. Overridable so that tests can collect them.
     virtual void ShowHandlerError(const std::string& message);
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
@@ -122,7 +128,7 @@ private:
     QAction* ActionByName(const std::string& name) const;
     void SyncActions();
     void UpdateClockWidth();
-    // Runs `work`; an exception is shown by ShowHandlerError.
+    // Runs `work`; an escaping error is logged and shown (reportOf).
     template <class F>
     bool Guard(F&& work);
 
@@ -135,7 +141,7 @@ private:
     QAction* miFileSeparator2_ = nullptr;
     QToolBar* tbMain_ = nullptr;
     QToolButton* tbChooseCoord_ = nullptr;
-    QLabel* lbState_ = nullptr;
+    tScenarioLabel* lbState_ = nullptr;
     std::array<QLabel*, 4> panels_{};
     QWidget* pnActuators_ = nullptr;
     std::array<TfrActuator*, 5> frames_{};

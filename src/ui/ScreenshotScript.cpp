@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -107,7 +108,11 @@ void tScreenshotScript::Grab(const QString& name) {
 
 void tScreenshotScript::Start() {
     QDir().mkpath(directory_);
-    window_.resize(1280, 760);
+    // 1280 by 760, or as much of it as the screen has.
+    const QScreen* screen = window_.screen();
+    window_.resize(screen != nullptr
+                       ? QSize(1280, 760).boundedTo(screen->availableGeometry().size())
+                       : QSize(1280, 760));
     Then(800, [this] { Grab("01-started.png"); });
     Then(100, [this] {
         window_.Trigger("acDeviceConnect");

@@ -2,6 +2,7 @@
 #include <QFont>
 #include <QMessageBox>
 #include <QString>
+#include <QWidget>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -104,7 +105,15 @@ int main(int argc, char** argv) {
     }
     if (!instance->TryAcquire()) {
 #ifdef _WIN32
-        tInstanceLock::BringForward("Vantrel");
+        // The running copy's window has the class Qt gives every top-level
+        // window of this program: a window never shown tells which.
+        try {
+            QWidget probe;
+            tInstanceLock::BringForward(
+                "Vantrel", tInstanceLock::WindowClassOf(reinterpret_cast<void*>(probe.winId())));
+        } catch (const std::exception& error) {
+            reportStartError(error.what());
+        }
 #else
         tInstanceServer::AskRunningCopy();
 #endif
@@ -124,78 +133,59 @@ int main(int argc, char** argv) {
         return 0;
     }
     setLogFile(log.get());
-    logFile->WriteLine(messageText(5000));
-
-    try {
-        std::unique_ptr<sim::tSimulator> simulator;
-        if (simulate) {
-            sim::tOptions station;
-            station.line = sim::tLine::memory;  // a port of this process: no device needed
-            simulator = std::make_unique<sim::tSimulator>(station);
-            simulator->Start();
-        }
-        TfmMainWindow window(configFile.empty() ? files.config : configFile, files.languageFolders);
-        if (simulator != nullptr) {
-            window.Controller().SetPorts({simulator->PortPath()});
-        }
-        window.show();
+    runLogged(
+        [&] {
+            std::unique_ptr<sim::tSimulator> simulator;
+            if (simulate) {
+                sim::tOptions station;
+                station.line = sim::tLine::memory;  // a port of this process: no device needed
+                simulator = std::make_unique<sim::tSimulator>(station);
+                simulator->Start();
+            }
+            TfmMainWindow window(configFile.empty() ? files.config : configFile,
+                                 files.languageFolders);
+            if (simulator != nullptr) {
+                window.Controller().SetPorts({simulator->PortPath()});
+            }
+            window.show();
 #ifndef _WIN32
-        // On Windows a later copy finds this window by its title instead.
-        tInstanceServer instances;
-        QObject::connect(&instances, &tInstanceServer::comeForwardRequested, &window, [&window] {
-            logFile->WriteLine("INSTANCE: another copy was started; this one comes forward");
-            window.showNormal();
-            window.raise();
-            window.activateWindow();
-        });
+            // On Windows a later copy finds this window by its title instead.
+            tInstanceServer instances;
+            QObject::connect(&instances, &tInstanceServer::comeForwardRequested, &window,
+                             [&window] {
+                                 logFile->WriteLine(
+                                     "INSTANCE: another copy was started; this one comes forward");
+                                 window.showNormal();
+                                 window.raise();
+                                 window.activateWindow();
+                             });
 #endif
-        window.Controller().SetJournalFolder(journalFolder());
-        // A lost link is tried again in the background; the run is the user's.
-        window.Controller().SetReconnect(false);
-        if (scenario.empty() && screenshotDir.empty()) {
-            try {
-                window.Controller().OfferRecovery();
-            } catch (const std::exception& error) {
-                logFile->WriteLine(error.what());
-                reportStartError(error.what());
+            window.Controller().SetJournalFolder(journalFolder());
+            window.Controller().SetPortMemory(stationPortFile());
+            // A lost link is tried again in the background; the run is the user's.
+            window.Controller().SetReconnect(false);
+            if (scenario.empty() && screenshotDir.empty()) {
+                window.Run([&] { window.Controller().OfferRecovery(); });
             }
-        }
-        if (!scenario.empty()) {
-            // As if opened from the menu: a file that fails says why, and
-            // the window goes on without a scenario.
-            try {
-                window.Controller().OpenScenario(scenario);
-            } catch (const std::exception& error) {
-                logFile->WriteLine(error.what());
-                reportStartError(error.what());
+            if (!scenario.empty()) {
+                // As if opened from the menu: a file that fails says why, and
+                // the window goes on without a scenario.
+                window.Run([&] { window.Controller().OpenScenario(scenario); });
             }
-        }
-        if (!reference.empty()) {
-            // As Файл → Открыть опорный опыт... does.
-            try {
-                window.Controller().Analysis().LoadReference(reference);
-            } catch (const std::exception& error) {
-                logFile->WriteLine(error.what());
-                reportStartError(error.what());
+            if (!reference.empty()) {
+                // As Файл → Открыть опорный опыт... does.
+                window.Run([&] { window.Controller().Analysis().LoadReference(reference); });
             }
-        }
-        if (!screenshotDir.empty()) {
-            // The script answers the file dialogs itself: Qt's own, not the system's.
-            QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-            auto* script = new tScreenshotScript(window, QString::fromStdString(screenshotDir),
-                                                 screenshotSeconds);
-            script->Start();
-        }
-        QApplication::exec();
-    } catch (const tError& error) {
-        logFile->WriteLine(std::string(error.what()) + "\r\n");
-        reportStartError(error.what());
-    } catch (const std::exception& error) {
-        logFile->WriteLine(std::string(error.what()) + "\r\n");
-        reportStartError("Non-VCL Exception");
-    }
-
-    logFile->WriteLine(messageText(5001) + "\r\n");
+            if (!screenshotDir.empty()) {
+                // The script answers the file dialogs itself: Qt's own, not the system's.
+                QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+                auto* script = new tScreenshotScript(window, QString::fromStdString(screenshotDir),
+                                                     screenshotSeconds);
+                script->Start();
+            }
+            QApplication::exec();
+        },
+        reportStartError);
     setLogFile(nullptr);
     return 0;
 }

@@ -3,14 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
 #include <map>
 #include <regex>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
 #include "base/CommandLine.h"
 #include "base/Error.h"
 #include "base/Locale.h"
+#include "base/Texts.h"
+#include "support/CaptureLog.h"
 #include "support/TempDir.h"
 
 namespace vantrel {
@@ -182,6 +186,40 @@ TEST_F(LogFileTest, ConcurrentWritersNeverSplitALine) {
     ASSERT_EQ(nextIndex.size(), static_cast<std::size_t>(kThreads));
     for (const auto& [thread, count] : nextIndex) {
         EXPECT_EQ(count, kLines) << "thread " << thread;
+    }
+}
+
+// The run between the two log lines: an escaping error is logged once and
+// told as its kind is told, and the closing line is then left out.
+TEST(RunLogged, EscapingErrorsAreToldOnceAndEndTheRunWithoutItsClosingLine) {
+    const std::string start = messageText(5000);
+    const std::string end = messageText(5001) + "\r\n";
+    struct tCase {
+        std::function<void()> body;
+        std::string told;                // empty: the run ended normally
+        std::vector<std::string> lines;  // the log after the opening line
+    };
+    const tCase cases[] = {
+        {[] {}, "", {end}},
+        {[] { throw tError("Файл не найден"); }, "Файл не найден", {"Файл не найден\r\n"}},
+        {[] {
+             logFile->WriteLine("scenario failed");  // where the error arose
+             throw tLoggedError("scenario failed");
+         },
+         "scenario failed",
+         {"scenario failed"}},
+        {[] { throw std::out_of_range("vector"); }, "Non-VCL Exception", {"vector\r\n"}},
+        {[] { throw 42; }, "Non-VCL Exception", {"Non-VCL Exception\r\n"}},
+    };
+    for (const tCase& c : cases) {
+        SCOPED_TRACE(c.told);
+        test::tCaptureLog log;
+        std::string told;
+        EXPECT_EQ(runLogged(c.body, [&](const std::string& text) { told = text; }), c.told.empty());
+        EXPECT_EQ(told, c.told);
+        std::vector<std::string> expected = {start};
+        expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+        EXPECT_EQ(log.Lines(), expected);
     }
 }
 

@@ -13,7 +13,7 @@ total_lost=0
 worst=0
 for run in $(seq "$runs"); do
     work=$(mktemp -d)
-    export XDG_DATA_HOME="$work/data"
+    export XDG_DATA_HOME="$work/data" XDG_STATE_HOME="$work/state"
     printf 'CheckOffTimer=0\n' >"$work/vantrel.cfg"
     "$bin/vantrel-sim" --verbose --link "$work/tty" >/dev/null 2>"$work/sim.log" &
     sim_pid=$!

@@ -13,7 +13,7 @@ records=${RECORDS:-432000}
 scale=${SCALE:-150}
 work=$(mktemp -d)
 trap 'kill $sim_pid 2>/dev/null || true; rm -rf "$work"' EXIT
-export XDG_DATA_HOME="$work/data"
+export XDG_DATA_HOME="$work/data" XDG_STATE_HOME="$work/state"
 printf 'CheckOffTimer=0\n' >"$work/vantrel.cfg"
 
 "$bin/vantrel-sim" --time-scale "$scale" --link "$work/tty" >/dev/null 2>&1 &

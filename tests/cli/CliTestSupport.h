@@ -26,6 +26,7 @@ public:
     tCliDir() {
         // The runs' journals go here, not into the user's folders.
         ::setenv("XDG_DATA_HOME", dir_.file("data").c_str(), 1);
+        ::setenv("XDG_STATE_HOME", dir_.file("state").c_str(), 1);
         // Quick detection; the automatic switch-off stays out of the way.
         std::ofstream(File("vantrel-cli.cfg"))
             << "Timeout=10\nCheckTimeout=100\nCheckCount=2\nCheckOffTimer=0\n";

@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "charts/Equivalence.h"
 #include "cli/CliTestSupport.h"
 #include "cli/Recorder.h"
 #include "sim/Simulator.h"
@@ -142,6 +144,54 @@ TEST_F(ScenarioCliTest, CheckListsTheScenarioOrSaysWhyItDoesNotLoad) {
     EXPECT_TRUE(output.empty());
 }
 
+// A number the loader cannot read is named with the text it read, whether
+// it stops the load or only leaves the states or actions out.
+TEST_F(ScenarioCliTest, CheckNamesTheKeyAndTextOfAValueThatIsNoNumber) {
+    const struct {
+        std::string general;  // [General] after its Name
+        std::string state0;   // [State0] after its Name
+        int status;
+        std::string message;
+    } cases[] = {
+        {"StartState=0 ; first\nFinalState=1\n", "", kExitScenario,
+         "Invalid start state: StartState=\"0 ; first\" is not a number (a comment must stand "
+         "on a line of its own)\n"},
+        {"StartState=0\nFinalState=1\nStateCount=two\n", "", kExitDone,
+         "warning: StateCount=\"two\" is not a number: no states are read\n"},
+        {"StartState=0\nFinalState=1\nStateCount=1\n", "ActionCount=1 ; one\nAction0=M0,0\n",
+         kExitDone,
+         "warning: [State0] ActionCount=\"1 ; one\" is not a number (a comment must stand on a "
+         "line of its own): the state sends nothing\n"},
+    };
+    for (const auto& c : cases) {
+        writeBytes(dir.File("c.exp"), "[General]\nName=C\n" + c.general + "[State0]\nName=A\n" +
+                                          c.state0 + "[State1]\nName=B\n");
+        writeBytes(dir.File("c.tra"),
+                   "unit C;\nfunction NewState(State: Integer): Integer;\nbegin\n"
+                   "  Result := State;\nend;\nend.\n");
+        EXPECT_EQ(Run({"--check", dir.File("c.exp")}), c.status) << c.general << messages;
+        EXPECT_NE(messages.find(c.message), std::string::npos) << messages;
+    }
+}
+
+// The worked example of the README, copied as it stands, is the shipped one.
+TEST_F(ScenarioCliTest, TheReadmeThermostatLoadsAsTheShippedOne) {
+    const std::string readme = readFile(std::string(VANTREL_SOURCE_DIR) + "/README.md");
+    const std::size_t start = readme.find("```ini\n", readme.find("`thermostat.exp`"));
+    ASSERT_NE(start, std::string::npos);
+    const std::size_t body = start + 7;
+    const std::size_t end = readme.find("```", body);
+    ASSERT_NE(end, std::string::npos);
+    writeBytes(dir.File("thermostat.exp"), readme.substr(body, end - body));
+    writeBytes(dir.File("thermostat.tra"), readFile(kExamples + "thermostat.tra"));
+
+    ASSERT_EQ(Run({"--check", kExamples + "thermostat.exp"}), kExitDone) << messages;
+    const std::string shipped = output;
+    EXPECT_EQ(Run({"--check", dir.File("thermostat.exp")}), kExitDone) << messages;
+    EXPECT_EQ(output, shipped);
+    EXPECT_EQ(messages, "");
+}
+
 // A recorded lesson, with a comma as decimal separator and only some of the
 // quantities, tried against scenarios before class.
 TEST_F(ScenarioCliTest, ReplayPrintsEveryTransitionOfARecordedRun) {
@@ -202,6 +252,33 @@ TEST_F(ScenarioCliTest, TitrationOnTheSimulatorAndTheReplayOfItsExportAgree) {
               kExitDone)
         << messages;
     EXPECT_EQ(output, "equivalence\tnone\n");
+}
+
+// The point is where the station's pH jumped, whatever the charts show:
+// with pH and volume relative it is the point of the readings as sent.
+TEST_F(ScenarioCliTest, EquivalenceOfARelativeRecordingIsInTheStationsUnits) {
+    sim::tOptions options;
+    options.timeScale = 40;
+    sim::tSimulator station(options);
+    station.Start();
+    ASSERT_EQ(Run({"--port", station.PortPath(), "--scenario", kExamples + "titration.exp",
+                   "--relative", "LP,V1", "--equivalence", "V1"}),
+              kExitDone)
+        << messages;
+    double volume = 0;
+    double pH = 0;
+    ASSERT_TRUE(Equivalence(volume, pH)) << output;
+
+    std::vector<double> sentVolume;
+    std::vector<double> sentPH;
+    for (const sim::tSentRecord& record : station.SentRecords()) {
+        sentVolume.push_back(static_cast<float>(record.v1 * 0.0934f));
+        sentPH.push_back(record.lp);
+    }
+    const std::optional<tEquivalencePoint> sent = findEquivalencePoint(sentVolume, sentPH);
+    ASSERT_TRUE(sent.has_value());
+    EXPECT_NEAR(volume, sent->volume, 0.01) << output;
+    EXPECT_NEAR(pH, sent->pH, 0.01) << output;
 }
 
 TEST_F(ScenarioCliTest, ReplayOfARecordedLessonEndsWithItsEquivalence) {

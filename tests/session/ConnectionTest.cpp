@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -9,6 +10,7 @@
 #include "experiment/Experiment.h"
 #include "experiment/FakeProgram.h"
 #include "session/StationFixture.h"
+#include "support/TempDir.h"
 
 namespace vantrel::test {
 namespace {
@@ -64,6 +66,39 @@ TEST_F(ConnectionTest, FirstStationInPortOrderWinsAndTheOtherIsClosed) {
         probe.Close();
         tDevice held(winner, &fm->Settings());
         EXPECT_FALSE(held.Open(error));
+    }
+}
+
+// Connect remembers where the station answered and tries that port first
+// next time: found there, the ports before it are not tried at all. A
+// remembered port the list no longer holds changes nothing.
+TEST_F(ConnectionTest, ConnectTriesTheRememberedPortFirst) {
+    sim::tSimulator first(FastStation());
+    first.Start();
+    tTempDir dir;
+    const std::string memory = dir.file("station-port");
+    const auto identifications = [](const sim::tSimulator& station) {
+        const auto lines = station.ReceivedLines();
+        return std::count(lines.begin(), lines.end(), "I");
+    };
+    fm.reset();
+    config.Write(first.PortPath() + ";" + sim->PortPath());
+    fm = std::make_unique<TfmMain>(view, config.Path(), &sink);
+    fm->SetPortMemory(memory);
+    Connect();
+    EXPECT_EQ(fm->Device()->PortName(), first.PortPath());
+    EXPECT_EQ(readBytes(memory), first.PortPath() + "\n");
+
+    for (const std::string& remembered : {sim->PortPath(), std::string("/dev/no-such-port")}) {
+        SCOPED_TRACE(remembered);
+        ASSERT_TRUE(fm->ExecuteAction("acDeviceConnect"));  // disconnects
+        writeBytes(memory, remembered + "\n");
+        const auto before = identifications(first);
+        Connect();
+        const bool inList = remembered == sim->PortPath();
+        EXPECT_EQ(fm->Device()->PortName(), inList ? sim->PortPath() : first.PortPath());
+        EXPECT_EQ(identifications(first) > before, !inList);
+        EXPECT_EQ(readBytes(memory), fm->Device()->PortName() + "\n");
     }
 }
 

@@ -14,7 +14,7 @@ class tNullView : public iMainView {
 public:
     void SetCaption(const std::string&) override {}
     void SetStatusText(int, const std::string&) override {}
-    void SetScenarioLabel(const std::string&) override {}
+    void SetScenarioLabel(const std::string&, const std::string&) override {}
     void SetActuatorPanelVisible(bool) override {}
     void SetToolBarVisible(bool) override {}
     void SetStatusBarVisible(bool) override {}

@@ -37,9 +37,9 @@ void tTestView::SetStatusText(int fromLast, const std::string& text) {
     }
 }
 
-void tTestView::SetScenarioLabel(const std::string& text) {
-    record("SetScenarioLabel " + text);
-    scenarioLabel = text;
+void tTestView::SetScenarioLabel(const std::string& name, const std::string& state) {
+    scenarioLabel = ScenarioLabelText(name, state);
+    record("SetScenarioLabel " + scenarioLabel);
 }
 
 void tTestView::SetActuatorPanelVisible(bool visible) {

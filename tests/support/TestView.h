@@ -71,7 +71,7 @@ public:
     // ---- iMainView
     void SetCaption(const std::string& text) override;
     void SetStatusText(int fromLast, const std::string& text) override;
-    void SetScenarioLabel(const std::string& text) override;
+    void SetScenarioLabel(const std::string& name, const std::string& state) override;
     void SetActuatorPanelVisible(bool visible) override;
     void SetToolBarVisible(bool visible) override;
     void SetStatusBarVisible(bool visible) override;

@@ -39,9 +39,12 @@
 #include "charts/Quantities.h"
 #include "session/MainFM.h"
 #include "sim/Simulator.h"
+#include "support/CaptureLog.h"
 #include "ui/ActuatorFR.h"
 #include "ui/ChartPlot.h"
 #include "ui/MainWindow.h"
+#include "ui/QtText.h"
+#include "ui/ScenarioLabel.h"
 
 namespace vantrel {
 namespace {
@@ -562,6 +565,42 @@ TEST_F(MainWindowTest, MenusToolBarAndStatusBarAreWhereTheUserKnowsThem) {
                   icon.pixmap(24, QIcon::Disabled).toImage())
             << a->objectName().toStdString();
     }
+}
+
+// A scenario that fails to load (here as --scenario opens it at start-up) is
+// told once and logged once: the loader logs it where it arises, the
+// window only shows it.
+TEST_F(MainWindowTest, AFailedScenarioIsToldAndLoggedOnce) {
+    const fs::path scenario = dir_ / "broken.exp";
+    std::ofstream(scenario) << "[General]\nName=Опыт\nStateCount=1\nStartState=7\n";
+    std::ofstream(dir_ / "broken.tra") << "function NewState(s: Integer): Integer; begin end;";
+    test::tCaptureLog log;
+    EXPECT_FALSE(window_->Run([&] { window_->Controller().OpenScenario(scenario.string()); }));
+    ASSERT_EQ(window_->handlerErrors.size(), 1u);
+    EXPECT_EQ(log.Count(window_->handlerErrors[0]), 1) << window_->handlerErrors[0];
+}
+
+// However narrow the window, the scenario's state stays on the tool bar:
+// the experiment's name gives way first, and the tool tip has it all.
+TEST_F(MainWindowTest, ScenarioLabelStaysInSightInANarrowWindow) {
+    const std::string name = "Титрование соляной кислоты гидроксидом натрия с индикатором";
+    const std::string state = "Дозирование щёлочи";
+    window_->SetScenarioLabel(name, state);
+    auto* label = window_->findChild<tScenarioLabel*>("lbState");
+    ASSERT_NE(label, nullptr);
+    for (const int width : {1100, 800, 1}) {  // 1: as narrow as the window goes
+        SCOPED_TRACE(width);
+        window_->resize(width, 720);
+        RunFor(50);
+        EXPECT_TRUE(label->isVisible());
+        const QString shown = label->ShownText();
+        EXPECT_FALSE(shown.isEmpty());
+        if (width == 800) {
+            EXPECT_TRUE(shown.endsWith(qs(" - " + state))) << shown.toStdString();
+            EXPECT_TRUE(shown.contains(QStringLiteral("…"))) << shown.toStdString();
+        }
+    }
+    EXPECT_EQ(label->toolTip(), qs(name + " - " + state));
 }
 
 TEST_F(MainWindowTest, CurveListKeepsTheLastCurveTicked) {

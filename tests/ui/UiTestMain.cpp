@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
     char data[] = "/tmp/vantrel-ui-data-XXXXXX";
     if (mkdtemp(data) != nullptr) {
         setenv("XDG_DATA_HOME", data, 1);
+        setenv("XDG_STATE_HOME", data, 1);
     }
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
