@@ -31,22 +31,6 @@ namespace vantrel {
 namespace {
 
 #ifdef _WIN32
-std::string win32ErrorText(DWORD error) {
-    char* buffer = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-    std::string text = length > 0 && buffer != nullptr ? std::string(buffer, length)
-                                                       : "system error " + std::to_string(error);
-    if (buffer != nullptr) {
-        LocalFree(buffer);
-    }
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) {
-        text.pop_back();
-    }
-    return text;
-}
-
 int openRead(const std::string& name) {
     return ::_wopen(wideFromUtf8(name).c_str(), _O_RDONLY | _O_BINARY);
 }
@@ -353,7 +337,7 @@ void replaceFile(const std::string& fileName, const std::string& target, std::st
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD error = GetLastError();
         removeFile(temporary);
-        throw tError(fileCreateErrorText(fileName, win32ErrorText(error)));
+        throw tError(fileCreateErrorText(fileName, windowsErrorText(error)));
     }
 #else
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
