@@ -567,17 +567,24 @@ TEST_F(MainWindowTest, MenusToolBarAndStatusBarAreWhereTheUserKnowsThem) {
     }
 }
 
-// A scenario that fails to load (here as --scenario opens it at start-up) is
-// told once and logged once: the loader logs it where it arises, the
-// window only shows it.
+// Scenarios that fail to load (here as --scenario opens them at start-up)
+// are told once and logged once: a script that does not compile is logged
+// by the loader where it arises, a missing script by the window.
 TEST_F(MainWindowTest, AFailedScenarioIsToldAndLoggedOnce) {
     const fs::path scenario = dir_ / "broken.exp";
-    std::ofstream(scenario) << "[General]\nName=Опыт\nStateCount=1\nStartState=7\n";
-    std::ofstream(dir_ / "broken.tra") << "function NewState(s: Integer): Integer; begin end;";
-    test::tCaptureLog log;
-    EXPECT_FALSE(window_->Run([&] { window_->Controller().OpenScenario(scenario.string()); }));
-    ASSERT_EQ(window_->handlerErrors.size(), 1u);
-    EXPECT_EQ(log.Count(window_->handlerErrors[0]), 1) << window_->handlerErrors[0];
+    std::ofstream(scenario) << "[General]\nName=Опыт\nStartState=0\nFinalState=0\nStateCount=1\n"
+                               "[State0]\nName=Одно\nActionCount=0\n";
+    for (const char* script : {"unit broken;\nfunction NewState(: Integer\n", ""}) {
+        fs::remove(dir_ / "broken.tra");
+        if (*script != '\0') {
+            std::ofstream(dir_ / "broken.tra") << script;
+        }
+        window_->handlerErrors.clear();
+        test::tCaptureLog log;
+        EXPECT_FALSE(window_->Run([&] { window_->Controller().OpenScenario(scenario.string()); }));
+        ASSERT_EQ(window_->handlerErrors.size(), 1u);
+        EXPECT_EQ(log.Count(window_->handlerErrors[0]), 1) << window_->handlerErrors[0];
+    }
 }
 
 // However narrow the window, the scenario's state stays on the tool bar:
