@@ -130,29 +130,27 @@ public:
         auto* bytes = static_cast<char*>(buffer);
         const auto deadline = tClock::now() + std::chrono::milliseconds(readTimeoutMs_);
         std::unique_lock lock(line_->mutex);
+        const auto take = [&] {
+            std::deque<char>& queue = line_->toProgram;
+            const std::size_t n = std::min<std::size_t>(count - received, queue.size());
+            std::copy_n(queue.begin(), n, bytes + received);
+            queue.erase(queue.begin(), queue.begin() + static_cast<std::ptrdiff_t>(n));
+            received += static_cast<unsigned>(n);
+            if (n > 0) {
+                line_->changed.notify_all();
+            }
+        };
         for (;;) {
             if (!alive()) {
                 return fail(EIO);  // the station is gone
             }
-            const std::size_t n = std::min<std::size_t>(count - received, line_->toProgram.size());
-            if (n > 0) {
-                std::copy_n(line_->toProgram.begin(), n, bytes + received);
-                line_->toProgram.erase(line_->toProgram.begin(),
-                                       line_->toProgram.begin() + static_cast<std::ptrdiff_t>(n));
-                received += static_cast<unsigned>(n);
-                line_->changed.notify_all();
-            }
+            take();
             if (received == count ||
                 line_->changed.wait_until(lock, deadline) == std::cv_status::timeout) {
                 break;
             }
         }
-        // Bytes that came in the last moment before the deadline count too.
-        const std::size_t n = std::min<std::size_t>(count - received, line_->toProgram.size());
-        std::copy_n(line_->toProgram.begin(), n, bytes + received);
-        line_->toProgram.erase(line_->toProgram.begin(),
-                               line_->toProgram.begin() + static_cast<std::ptrdiff_t>(n));
-        received += static_cast<unsigned>(n);
+        take();  // bytes that came in the last moment before the deadline count too
         return true;
     }
 

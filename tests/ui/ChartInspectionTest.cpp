@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "ChartClick.h"
 #include "charts/ChartModel.h"
 #include "charts/Quantities.h"
 #include "session/MainFM.h"
@@ -43,15 +44,7 @@ protected:
         QApplication::sendEvent(chart, &move);
         return QToolTip::text();
     }
-    void ClickAt(QPoint where) {
-        const QPointF global = chart->mapToGlobal(QPointF(where));
-        QMouseEvent press(QEvent::MouseButtonPress, where, global, Qt::LeftButton, Qt::LeftButton,
-                          Qt::NoModifier);
-        QApplication::sendEvent(chart, &press);
-        QMouseEvent release(QEvent::MouseButtonRelease, where, global, Qt::LeftButton, Qt::NoButton,
-                            Qt::NoModifier);
-        QApplication::sendEvent(chart, &release);
-    }
+    void ClickAt(QPoint where) { test::clickAt(*chart, QPointF(where)); }
 
     test::tTempDir dir;
     std::unique_ptr<TfmMainWindow> window;

@@ -34,6 +34,7 @@
 #include <string>
 #include <vector>
 
+#include "ChartClick.h"
 #include "base/Functions.h"
 #include "charts/ChartModel.h"
 #include "charts/Quantities.h"
@@ -212,14 +213,8 @@ protected:
     }
     // A press and release at the column of time `x`, halfway down the plot.
     static void ClickAt(TChartPlot* chart, double x) {
-        const QPointF local(chart->xAxis->coordToPixel(x), chart->axisRect()->rect().center().y());
-        const QPointF global = chart->mapToGlobal(local);
-        QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton,
-                          Qt::NoModifier);
-        QApplication::sendEvent(chart, &press);
-        QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
-                            Qt::NoModifier);
-        QApplication::sendEvent(chart, &release);
+        test::clickAt(
+            *chart, QPointF(chart->xAxis->coordToPixel(x), chart->axisRect()->rect().center().y()));
     }
 
     void Connect() {
