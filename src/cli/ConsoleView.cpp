@@ -13,8 +13,6 @@ constexpr const char* kPrefix = "vantrel-cli: ";
 
 tConsoleView::tConsoleView(std::ostream& messages) : messages_(messages) {}
 
-void tConsoleView::SetCaption(const std::string&) {}
-
 void tConsoleView::SetStatusText(int fromLast, const std::string& text) {
     // The clock changes every 300 ms and would bury everything else; the
     // blinking countdown writes only its non-empty phase.
@@ -36,20 +34,6 @@ void tConsoleView::SetScenarioLabel(const std::string& name, const std::string& 
     }
 }
 
-void tConsoleView::SetActuatorPanelVisible(bool) {}
-void tConsoleView::SetToolBarVisible(bool) {}
-void tConsoleView::SetStatusBarVisible(bool) {}
-void tConsoleView::SetLanguageMenuVisible(bool) {}
-
-bool tConsoleView::AskYesNo(const std::string&, const std::string&) {
-    // Only the exit question is asked; an unattended run always means it.
-    return true;
-}
-
-bool tConsoleView::InputText(const std::string&, const std::string&, std::string&) {
-    return false;
-}
-
 void tConsoleView::ShowWarning(const std::string& text, const std::string& caption) {
     messages_ << kPrefix << caption << ": " << text << '\n';
 }
@@ -60,30 +44,9 @@ void tConsoleView::ShowError(const std::string& text, const std::string& caption
     messages_ << kPrefix << caption << ": " << text << '\n';
 }
 
-bool tConsoleView::ChooseOpenFile(const std::string&, std::string&) {
-    return false;
+void tConsoleView::SetTimerEnabled(tViewTimer timer, bool enabled) {
+    timers_[static_cast<int>(timer)] = enabled;
 }
-
-bool tConsoleView::ChooseSaveFile(const std::string&, const std::string&, std::string&) {
-    return false;
-}
-
-void tConsoleView::ShowSensorsPage() {}
-
-void tConsoleView::SetTimerEnabled(tViewTimer, bool) {
-    // The recorder's own loop runs the ticks; it asks the controller.
-}
-
-void tConsoleView::ActionsChanged() {}
-
-void tConsoleView::ShowActuatorFrame(int, const tActuatorFrameText&) {}
-
-std::string tConsoleView::ActuatorEditText(int) const {
-    return {};
-}
-
-void tConsoleView::ShowRelativeMenu() {}
-void tConsoleView::ShowAbout() {}
 
 void tConsoleView::Close() {
     closeRequested_ = true;
@@ -93,14 +56,6 @@ bool tConsoleView::KeepResponsive(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     return interrupts_ == nullptr || interrupts_->load() == 0;
 }
-
-std::string tConsoleView::LanguageName(int) const {
-    return {};
-}
-
-void tConsoleView::SetLanguageMenu(const std::vector<std::string>&, int) {}
-void tConsoleView::CheckLanguage(int) {}
-void tConsoleView::ApplyLanguage(int, const tLanguageFile*) {}
 
 void tConsoleView::ShowInformation(const std::string& text, const std::string& caption) {
     messages_ << kPrefix << caption << ": " << text << '\n';

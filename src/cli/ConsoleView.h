@@ -9,12 +9,10 @@
 
 namespace vantrel {
 
-// The main window's view for a console: no widgets and nobody to ask.
-// Questions are answered as an unattended run needs (the exit question
-// yes, text input and file choosers cancelled); warnings, errors and the
-// connection, switch-off, progress and scenario texts are written to the
-// given stream (standard error). The recorder's loop runs the ticks.
-class tConsoleView : public iMainView {
+// The session's outputs on a console: warnings, errors and the connection,
+// switch-off, progress and scenario texts are written to the given stream
+// (standard error). The recorder's loop runs the enabled timers.
+class tConsoleView : public iSessionView {
 public:
     explicit tConsoleView(std::ostream& messages);
 
@@ -28,35 +26,15 @@ public:
     int ErrorCount() const { return errorCount_; }
     const std::string& LastError() const { return lastError_; }
     bool CloseRequested() const { return closeRequested_; }
+    bool TimerEnabled(tViewTimer timer) const { return timers_[static_cast<int>(timer)]; }
 
-    void SetCaption(const std::string& text) override;
     void SetStatusText(int fromLast, const std::string& text) override;
     void SetScenarioLabel(const std::string& name, const std::string& state) override;
-    void SetActuatorPanelVisible(bool visible) override;
-    void SetToolBarVisible(bool visible) override;
-    void SetStatusBarVisible(bool visible) override;
-    void SetLanguageMenuVisible(bool visible) override;
-    bool AskYesNo(const std::string& text, const std::string& caption) override;
-    bool InputText(const std::string& caption, const std::string& prompt,
-                   std::string& text) override;
     void ShowWarning(const std::string& text, const std::string& caption) override;
     void ShowError(const std::string& text, const std::string& caption) override;
-    bool ChooseOpenFile(const std::string& filter, std::string& fileName) override;
-    bool ChooseSaveFile(const std::string& defaultExtension, const std::string& filter,
-                        std::string& fileName) override;
-    void ShowSensorsPage() override;
     void SetTimerEnabled(tViewTimer timer, bool enabled) override;
-    void ActionsChanged() override;
-    void ShowActuatorFrame(int index, const tActuatorFrameText& frame) override;
-    std::string ActuatorEditText(int index) const override;
-    void ShowRelativeMenu() override;
-    void ShowAbout() override;
     void Close() override;
     bool KeepResponsive(int milliseconds) override;
-    std::string LanguageName(int languageId) const override;
-    void SetLanguageMenu(const std::vector<std::string>& names, int checked) override;
-    void CheckLanguage(int index) override;
-    void ApplyLanguage(int languageId, const tLanguageFile* file) override;
     void ShowInformation(const std::string& text, const std::string& caption) override;
 
 private:
@@ -66,6 +44,7 @@ private:
     int errorCount_ = 0;
     std::string lastError_;
     bool closeRequested_ = false;
+    std::array<bool, 2> timers_{};
     const std::atomic<int>* interrupts_ = nullptr;
 };
 

@@ -38,8 +38,8 @@ namespace vantrel {
 namespace {
 
 constexpr const char* kPrefix = "vantrel-cli: ";
-constexpr std::chrono::milliseconds kTick{100};
-constexpr int kTicksPerClockTick = 3;  // the clock runs every 300 ms
+constexpr std::chrono::milliseconds kTick{kTickIntervalMs};
+constexpr int kTicksPerClockTick = kClockIntervalMs / kTickIntervalMs;
 constexpr double kProgressInterval = 1.0;
 
 constexpr std::array<const char*, kQuantityCount> kCodes = {"LT", "LP", "LC", "LE",
@@ -168,10 +168,10 @@ int tRecorder::RunLogged() {
             controller->RelativeItemToggled(i, true);
         }
     }
-    return Record(*controller, sink);
+    return Record(*controller, view, sink);
 }
 
-int tRecorder::Record(TfmMain& controller, tRecordingSink& sink) {
+int tRecorder::Record(TfmMain& controller, const tConsoleView& view, tRecordingSink& sink) {
     messages_ << kPrefix << "looking for the station...\n" << std::flush;
     try {
         controller.ExecuteAction("acDeviceConnect");
@@ -236,10 +236,12 @@ int tRecorder::Record(TfmMain& controller, tRecordingSink& sink) {
             next = now;
         }
         std::this_thread::sleep_until(next);
-        if (controller.IsPolling()) {
+        // The console has no event loop: the controller's timers run here,
+        // as it enables them.
+        if (view.TimerEnabled(tViewTimer::Start)) {
             guarded([&controller] { controller.tmStartTimer(); });
         }
-        if (tick % kTicksPerClockTick == 0) {
+        if (tick % kTicksPerClockTick == 0 && view.TimerEnabled(tViewTimer::Time)) {
             guarded([&controller] { controller.tmTimeTimer(); });
         }
         const double elapsed = elapsedSince();
@@ -277,7 +279,8 @@ int tRecorder::Record(TfmMain& controller, tRecordingSink& sink) {
         // Asked again while stopping: the run is written, end without the
         // polite close (the stop command has gone out already).
         messages_ << kPrefix << "interrupted again: ending now\n" << std::flush;
-    } else if (controller.IsConnected() && controller.FormCloseQuery()) {
+    } else if (controller.IsConnected()) {
+        // Nobody to ask: the run is over, the window's exit question is moot.
         controller.FormClose();
     }
     if (!exported) {
@@ -389,10 +392,8 @@ void tRecorder::Summary(tStop reason, const tRecordingSink& sink, double elapsed
 int recoverRun(const std::string& journal, const std::string& exportFile, std::ostream& messages) {
     std::string file = journal;
     if (file.empty()) {
-        const std::vector<tJournalInfo> runs = listJournals(journalFolder());
-        const auto died = std::find_if(runs.rbegin(), runs.rend(),
-                                       [](const tJournalInfo& run) { return !run.finished; });
-        if (died == runs.rend()) {
+        const std::optional<tJournalInfo> died = newestUnfinishedRun(journalFolder());
+        if (!died) {
             messages << kPrefix << "no run to recover: every run in " << journalFolder()
                      << " finished\n";
             return kExitNothingToRecover;

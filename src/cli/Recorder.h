@@ -48,7 +48,7 @@ private:
     enum class tStop { None, Records, Duration, Interrupted, LinkLost, Ended, ScenarioFailed };
 
     int RunLogged();
-    int Record(TfmMain& controller, tRecordingSink& sink);
+    int Record(TfmMain& controller, const tConsoleView& view, tRecordingSink& sink);
     tStop CheckStop(const TfmMain& controller, const tRecordingSink& sink, double elapsed) const;
     void Progress(const TfmMain& controller, const tRecordingSink& sink, double elapsed);
     bool Export(TfmMain& controller);

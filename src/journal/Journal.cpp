@@ -248,4 +248,14 @@ std::vector<tJournalInfo> listJournals(const std::string& folder) {
     return journals;
 }
 
+std::optional<tJournalInfo> newestUnfinishedRun(const std::string& folder) {
+    const std::vector<tJournalInfo> journals = listJournals(folder);
+    const auto died = std::find_if(journals.rbegin(), journals.rend(),
+                                   [](const tJournalInfo& j) { return !j.finished; });
+    if (died == journals.rend()) {
+        return std::nullopt;
+    }
+    return *died;
+}
+
 }  // namespace vantrel

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,5 +85,7 @@ struct tJournalInfo {
 };
 // The journals of `folder`, oldest first (their names sort by start time).
 std::vector<tJournalInfo> listJournals(const std::string& folder);
+// The newest run of `folder` whose journal has no end (it died), if any.
+std::optional<tJournalInfo> newestUnfinishedRun(const std::string& folder);
 
 }  // namespace vantrel

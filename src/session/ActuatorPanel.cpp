@@ -19,7 +19,7 @@ void tActuatorPanel::Build(const tActuatorTable& table) {
         frame.forwardVisible = false;
         frame.backVisible = false;
         shown_[i] = {};
-        view_.ShowActuatorFrame(i, frame);
+        window_.ShowActuatorFrame(i, frame);
     }
     built_ = true;
 }
@@ -46,7 +46,7 @@ void tActuatorPanel::Refresh(const tActuatorTable& table) {
             frame.speedText = std::to_string(std::llabs(static_cast<long long>(actuator.speed)));
         }
         shown = {true, actuator.state, actuator.speed};
-        view_.ShowActuatorFrame(i, frame);
+        window_.ShowActuatorFrame(i, frame);
     }
 }
 

@@ -14,7 +14,7 @@ namespace vantrel {
 // changes nothing costs the window nothing.
 class tActuatorPanel {
 public:
-    explicit tActuatorPanel(iMainView& view) : view_(view) {}
+    explicit tActuatorPanel(iWindowParts& window) : window_(window) {}
 
     // Every frame in its initial look: name, identifier, range hint,
     // "Вкл/Выкл", "???" and no arrow.
@@ -29,7 +29,7 @@ private:
         std::int32_t speed = 0;
     };
 
-    iMainView& view_;
+    iWindowParts& window_;
     bool built_ = false;
     std::array<tActuatorFrameText, kActuatorCount> frames_;
     std::array<tShown, kActuatorCount> shown_;

@@ -21,7 +21,8 @@ bool isVolume(int quantity) {
 
 }  // namespace
 
-tAnalysis::tAnalysis(tChartModel& charts, iMainView& view) : charts_(charts), view_(view) {}
+tAnalysis::tAnalysis(tChartModel& charts, iSessionView& view, iDialogs& dialogs)
+    : charts_(charts), view_(view), dialogs_(dialogs) {}
 
 void tAnalysis::SetView(iAnalysisView* view) {
     analysisView_ = view;
@@ -143,7 +144,7 @@ void tAnalysis::ShowStatistics() {
 void tAnalysis::SavePicture() {
     std::string fileName;
     if (analysisView_ == nullptr ||
-        !view_.ChooseSaveFile("png", constantText("DK_PICTURE_FILTER"), fileName)) {
+        !dialogs_.ChooseSaveFile("png", constantText("DK_PICTURE_FILTER"), fileName)) {
         return;
     }
     try {
@@ -155,7 +156,7 @@ void tAnalysis::SavePicture() {
 
 void tAnalysis::ChooseReference() {
     std::string fileName;
-    if (view_.ChooseOpenFile(constantText("DK_REFERENCE_FILTER"), fileName)) {
+    if (dialogs_.ChooseOpenFile(constantText("DK_REFERENCE_FILTER"), fileName)) {
         LoadReference(fileName);
     }
 }

@@ -12,7 +12,8 @@
 
 namespace vantrel {
 
-class iMainView;
+class iSessionView;
+class iDialogs;
 class tActionList;
 class tChartModel;
 
@@ -50,7 +51,7 @@ public:
 // of the charts, a reference run behind the current one, a real-unit scale.
 class tAnalysis {
 public:
-    tAnalysis(tChartModel& charts, iMainView& view);
+    tAnalysis(tChartModel& charts, iSessionView& view, iDialogs& dialogs);
 
     // Its actions join the controller's list; `idle` tells when no run is
     // being recorded.
@@ -83,7 +84,8 @@ private:
     void ChooseReference();
 
     tChartModel& charts_;
-    iMainView& view_;
+    iSessionView& view_;
+    iDialogs& dialogs_;
     iAnalysisView* analysisView_ = nullptr;
     tActionList* actions_ = nullptr;
     std::optional<tEquivalencePoint> equivalence_;

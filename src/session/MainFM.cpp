@@ -35,17 +35,31 @@ constexpr std::size_t kPortMemoryBytes = 4096;
 constexpr int kDefaultPeriod = 200;
 constexpr int kMinPeriod = 200;
 constexpr int kMaxPeriod = 60000;
-constexpr int kClockIntervalMs = 300;
+
+// Stateless: one serves every controller without a window.
+tNoWindow& noWindow() {
+    static tNoWindow none;
+    return none;
+}
 
 }  // namespace
 
-TfmMain::TfmMain(iMainView& view, const std::string& configFileName, iChartSink* chartSink)
+TfmMain::TfmMain(iMainView& window, const std::string& configFileName, iChartSink* chartSink)
+    : TfmMain(window, window, window, configFileName, chartSink) {}
+
+TfmMain::TfmMain(iSessionView& view, const std::string& configFileName, iChartSink* chartSink)
+    : TfmMain(view, noWindow(), noWindow(), configFileName, chartSink) {}
+
+TfmMain::TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
+                 const std::string& configFileName, iChartSink* chartSink)
     : view_(view),
+      dialogs_(dialogs),
+      window_(window),
       chartSinkOverride_(chartSink),
       linkLost_(std::make_shared<std::atomic<bool>>(false)),
       actuators_(initialActuators()),
-      actuatorPanel_(view) {
-    view_.SetCaption("Vantrel");
+      actuatorPanel_(window) {
+    window_.SetCaption("Vantrel");
     charts_ = std::make_unique<tChartModel>();
     buildActions();
     settings_ = std::make_unique<tSettings>(false);
@@ -57,9 +71,9 @@ TfmMain::TfmMain(iMainView& view, const std::string& configFileName, iChartSink*
         view_.SetStatusText(kPanelSwitchOff, text);
     });
     if (strToIntDef(settings_->GetSettingByName("OneLanguage"), 0) != 0) {
-        view_.SetLanguageMenuVisible(false);
+        window_.SetLanguageMenuVisible(false);
     }
-    view_.ShowSensorsPage();
+    window_.ShowSensorsPage();
     experiment_ = std::make_unique<tExperiment>();
 
     view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"), {});
@@ -85,14 +99,14 @@ TfmMain::~TfmMain() {
 
 void TfmMain::FormCreate(const std::vector<std::string>& languageFolders) {
     languages_ =
-        tLanguageList::Scan(languageFolders, [this](int id) { return view_.LanguageName(id); });
+        tLanguageList::Scan(languageFolders, [this](int id) { return window_.LanguageName(id); });
     const int id = strToIntDef(settings_->GetSettingByName("LanguageID"), kLangRussian);
     languageIndex_ = languages_.IndexOf(id);
     std::vector<std::string> names;
     for (const tLanguage& language : languages_.Entries()) {
         names.push_back(language.name);
     }
-    view_.SetLanguageMenu(names, languageIndex_);
+    window_.SetLanguageMenu(names, languageIndex_);
     applyLanguage(languageIndex_);
 }
 
@@ -108,13 +122,13 @@ void TfmMain::applyLanguage(int index) {
         }
     }
     if (file == nullptr) {
-        view_.ApplyLanguage(kLangRussian, nullptr);
+        window_.ApplyLanguage(kLangRussian, nullptr);
         // The curve check list takes its ticks from the curves.
         charts_->SyncCheckListFromSeries();
         return;
     }
     applyLanguageFile(*file);
-    view_.ApplyLanguage(language.id, file.get());
+    window_.ApplyLanguage(language.id, file.get());
     charts_->SyncCheckListFromSeries();
     // The frames and the names follow the translated windows, which have
     // just overwritten the frames' texts.
@@ -181,7 +195,7 @@ void TfmMain::miChangeLanguage(int index) {
         "LanguageID", std::to_string(languages_.Entries()[static_cast<std::size_t>(index)].id));
     settings_->Save();
     languageIndex_ = index;
-    view_.CheckLanguage(index);
+    window_.CheckLanguage(index);
     view_.ShowInformation("Restart application to apply changes.", messageText(20001));
 }
 
@@ -208,7 +222,7 @@ void TfmMain::buildActions() {
             a.SetChecked(connected);
             if (actuatorPanelVisible_ != static_cast<int>(connected)) {
                 actuatorPanelVisible_ = connected;
-                view_.SetActuatorPanelVisible(connected);
+                window_.SetActuatorPanelVisible(connected);
             }
             if (!connected) {
                 action("acDevicePause").SetChecked(false);
@@ -270,31 +284,31 @@ void TfmMain::buildActions() {
     add(
         "acViewChooseCoord", "&Относительные показания", {},
         "Выбор относительных показаний для датчиков",
-        [this](tAction&) { view_.ShowRelativeMenu(); },
+        [this](tAction&) { dialogs_.ShowRelativeMenu(); },
         [this](tAction& a) { a.SetEnabled(IsConnected() && !IsMeasuring()); });
     add(
         "acViewToolBar", "&Панель инструментов", {}, "Показать или скрыть панель инструментов",
         [this](tAction& a) {
             a.SetChecked(!a.Checked());
-            view_.SetToolBarVisible(a.Checked());
+            window_.SetToolBarVisible(a.Checked());
         },
         nullptr);
     add(
         "acViewStatusBar", "&Строка состояния", {}, "Показать или скрыть строку состояния",
         [this](tAction& a) {
             a.SetChecked(!a.Checked());
-            view_.SetStatusBarVisible(a.Checked());
+            window_.SetStatusBarVisible(a.Checked());
         },
         nullptr);
     add(
         "acHelpAbout", "&О программе...", {},
         "Вывести информацию о программе, разработчике и авторских правах",
-        [this](tAction&) { view_.ShowAbout(); }, nullptr);
+        [this](tAction&) { dialogs_.ShowAbout(); }, nullptr);
     add(
         "acFileExit", "&Выход...", {"Alt+X", "Alt+Ч"}, "Выйти из программы",
         [this](tAction&) { view_.Close(); }, nullptr);
 
-    analysis_ = std::make_unique<tAnalysis>(*charts_, view_);
+    analysis_ = std::make_unique<tAnalysis>(*charts_, view_, dialogs_);
     analysis_->AddActions(actions_, [this] { return !IsMeasuring() && !IsConnecting(); });
 
     action("acViewToolBar").SetChecked(true);
@@ -308,7 +322,7 @@ void TfmMain::buildActions() {
 
 void TfmMain::UpdateActions() {
     actions_.UpdateAll();
-    view_.ActionsChanged();
+    window_.ActionsChanged();
 }
 
 bool TfmMain::ExecuteAction(std::string_view name) {
@@ -429,7 +443,7 @@ bool TfmMain::FormCloseQuery(bool canClose) {
     if (!closeQueryAttached_) {
         return true;
     }
-    return view_.AskYesNo(messageText(5003), messageText(20003));
+    return dialogs_.AskYesNo(messageText(5003), messageText(20003));
 }
 
 void TfmMain::FormClose() {
@@ -583,7 +597,7 @@ void TfmMain::btnSetClick(int frameIndex) {
     if (device_ == nullptr) {
         return;
     }
-    device_->SendCommand(setCommand(actuators_[frameIndex], view_.ActuatorEditText(frameIndex)));
+    device_->SendCommand(setCommand(actuators_[frameIndex], window_.ActuatorEditText(frameIndex)));
     if (!device_->IsMeasuring()) {
         queryActuatorState();
     }
@@ -784,7 +798,7 @@ void TfmMain::handleLinkLost() {
 void TfmMain::acDeviceFreqExecute() {
     std::string text = std::to_string(digitisePeriod_);
     for (;;) {
-        if (!view_.InputText(messageText(20005), constantText("DK_ENTER_PERIOD"), text)) {
+        if (!dialogs_.InputText(messageText(20005), constantText("DK_ENTER_PERIOD"), text)) {
             return;
         }
         const int period = strToIntDef(text, 0);
@@ -830,7 +844,7 @@ void TfmMain::ApplyState(const tState* state) {
 
 void TfmMain::acFileOpenExecute() {
     std::string path;
-    if (view_.ChooseOpenFile(scenarioFilter_, path)) {
+    if (dialogs_.ChooseOpenFile(scenarioFilter_, path)) {
         OpenScenario(path);
     }
 }
@@ -886,7 +900,7 @@ void TfmMain::OpenRun(const std::string& journalFile) {
 
 void TfmMain::acFileOpenRunExecute() {
     std::string path = journalFolder_;
-    if (view_.ChooseOpenFile(constantText("DK_RUN_FILTER"), path)) {
+    if (dialogs_.ChooseOpenFile(constantText("DK_RUN_FILTER"), path)) {
         OpenRun(path);
     }
 }
@@ -895,15 +909,13 @@ void TfmMain::OfferRecovery() {
     if (journalFolder_.empty()) {
         return;
     }
-    const std::vector<tJournalInfo> journals = listJournals(journalFolder_);
-    const auto died = std::find_if(journals.rbegin(), journals.rend(),
-                                   [](const tJournalInfo& j) { return !j.finished; });
-    if (died == journals.rend()) {
+    const std::optional<tJournalInfo> died = newestUnfinishedRun(journalFolder_);
+    if (!died) {
         return;
     }
-    if (view_.AskYesNo(formatText(constantText("DK_RECOVER_RUN"),
-                                  {died->started, std::to_string(died->records)}),
-                       messageText(20003))) {
+    if (dialogs_.AskYesNo(formatText(constantText("DK_RECOVER_RUN"),
+                                     {died->started, std::to_string(died->records)}),
+                          messageText(20003))) {
         OpenRun(died->fileName);
     } else {
         // Declined: not offered again; the run stays in the journal folder.
@@ -918,7 +930,7 @@ void TfmMain::acFileCloseExecute() {
 
 void TfmMain::acFileExportExecute() {
     std::string fileName;
-    if (!view_.ChooseSaveFile(exportExtension_, exportFilter_, fileName)) {
+    if (!dialogs_.ChooseSaveFile(exportExtension_, exportFilter_, fileName)) {
         return;
     }
     try {

@@ -46,14 +46,17 @@ inline constexpr std::string_view kExportExtension = "csv";
 // of their own (the action list, the station finder, the record decoder,
 // the run clock, the actuator panel, the switch-off countdown); this class
 // wires them. Free of any toolkit: the window forwards its events here and
-// renders what it is told through iMainView. Everything runs on the
+// renders what it is told through the view interfaces. Everything runs on the
 // user-interface thread.
 class TfmMain {
 public:
     // Loads the configuration from `configFileName` (the program's path with
     // ".cfg"); a missing file raises the settings store's error. With
     // `chartSink` the readings go there instead of the owned chart model.
-    TfmMain(iMainView& view, const std::string& configFileName, iChartSink* chartSink = nullptr);
+    TfmMain(iMainView& window, const std::string& configFileName, iChartSink* chartSink = nullptr);
+    // A front end without a window (the recorder): no question is asked,
+    // every chooser is cancelled.
+    TfmMain(iSessionView& view, const std::string& configFileName, iChartSink* chartSink = nullptr);
     TfmMain(const TfmMain&) = delete;
     TfmMain& operator=(const TfmMain&) = delete;
     ~TfmMain();
@@ -210,7 +213,12 @@ private:
     void applyLanguage(int index);
     void applyLanguageFile(const tLanguageFile& file);
 
-    iMainView& view_;
+    TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
+            const std::string& configFileName, iChartSink* chartSink);
+
+    iSessionView& view_;
+    iDialogs& dialogs_;
+    iWindowParts& window_;
     tActionList actions_;
     std::unique_ptr<tSettings> settings_;
     std::unique_ptr<tExperiment> experiment_;

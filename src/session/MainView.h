@@ -30,14 +30,19 @@ struct tActuatorFrameText {
     bool backVisible = false;
 };
 
-// Everything the main window's controller needs from the user interface.
-// Every call comes on the user-interface thread. The desktop window
-// implements it with widgets; tests record the calls and script the answers.
-class iMainView {
-public:
-    virtual ~iMainView() = default;
+// The two timers' intervals, milliseconds: the window's timers and the
+// recorder's loop both run at these.
+inline constexpr int kClockIntervalMs = 300;
+inline constexpr int kTickIntervalMs = 100;
+inline constexpr int timerInterval(tViewTimer timer) {
+    return timer == tViewTimer::Time ? kClockIntervalMs : kTickIntervalMs;
+}
 
-    virtual void SetCaption(const std::string& text) = 0;
+// What every front end shows of the session, the console too. Every call
+// comes on the user-interface thread.
+class iSessionView {
+public:
+    virtual ~iSessionView() = default;
 
     // Status bar; `fromLast` 0 is the last panel (see kPanel...).
     virtual void SetStatusText(int fromLast, const std::string& text) = 0;
@@ -50,11 +55,34 @@ public:
         return state.empty() ? name : name + " - " + state;
     }
 
-    virtual void SetActuatorPanelVisible(bool visible) = 0;
-    virtual void SetToolBarVisible(bool visible) = 0;
-    virtual void SetStatusBarVisible(bool visible) = 0;
-    // The language submenu and the separator below it.
-    virtual void SetLanguageMenuVisible(bool visible) = 0;
+    // Warning icon, OK button.
+    virtual void ShowWarning(const std::string& text, const std::string& caption) = 0;
+    // Error icon, OK button: failures the controller reports itself (the
+    // link to the station lost). Errors escaping a handler are shown by
+    // the window's own handler, not through here.
+    virtual void ShowError(const std::string& text, const std::string& caption) = 0;
+    // Information icon, OK button.
+    virtual void ShowInformation(const std::string& text, const std::string& caption) = 0;
+
+    // The front end runs the timer's handler every timerInterval(timer) ms
+    // while it is enabled.
+    virtual void SetTimerEnabled(tViewTimer timer, bool enabled) = 0;
+
+    // The controller waits for work on another thread (the search for the
+    // station): keep the user interface alive for up to `milliseconds`
+    // (events, timers, repaints). False when the user asked to cancel in a
+    // way only the view knows of (an interrupt of the console).
+    virtual bool KeepResponsive(int milliseconds) = 0;
+
+    // Ends the front end: the window asks TfmMain::FormCloseQuery and, when
+    // that allows it, calls TfmMain::FormClose.
+    virtual void Close() = 0;
+};
+
+// The questions only a person at a window can answer.
+class iDialogs {
+public:
+    virtual ~iDialogs() = default;
 
     // Modal question with a question icon and Yes/No; No is the default.
     virtual bool AskYesNo(const std::string& text, const std::string& caption) = 0;
@@ -62,23 +90,29 @@ public:
     // edit and goes out as the user left it. False when cancelled.
     virtual bool InputText(const std::string& caption, const std::string& prompt,
                            std::string& text) = 0;
-    // Warning icon, OK button.
-    virtual void ShowWarning(const std::string& text, const std::string& caption) = 0;
-    // Error icon, OK button: failures the controller reports itself (the
-    // link to the station lost). Errors escaping a handler are shown by
-    // the window's own handler, not through here.
-    virtual void ShowError(const std::string& text, const std::string& caption) = 0;
-
     // File choosers; false when cancelled. Filters are "text|mask|text|mask".
     virtual bool ChooseOpenFile(const std::string& filter, std::string& fileName) = 0;
     virtual bool ChooseSaveFile(const std::string& defaultExtension, const std::string& filter,
                                 std::string& fileName) = 0;
+    // Opens the relative-readings drop-down menu below its tool button.
+    virtual void ShowRelativeMenu() = 0;
+    // Shows the about box modally.
+    virtual void ShowAbout() = 0;
+};
 
+// The window's furniture: caption, bars, pages, actuator frames, menus.
+class iWindowParts {
+public:
+    virtual ~iWindowParts() = default;
+
+    virtual void SetCaption(const std::string& text) = 0;
+    virtual void SetActuatorPanelVisible(bool visible) = 0;
+    virtual void SetToolBarVisible(bool visible) = 0;
+    virtual void SetStatusBarVisible(bool visible) = 0;
+    // The language submenu and the separator below it.
+    virtual void SetLanguageMenuVisible(bool visible) = 0;
     // Brings the "Показания" chart page to the front.
     virtual void ShowSensorsPage() = 0;
-
-    virtual void SetTimerEnabled(tViewTimer timer, bool enabled) = 0;
-
     // The enabled/checked/visible state of one or more actions may have
     // changed; the window refreshes its mirrors of them.
     virtual void ActionsChanged() = 0;
@@ -86,20 +120,6 @@ public:
     // Actuator frames, index 0 to 4 in table order.
     virtual void ShowActuatorFrame(int index, const tActuatorFrameText& frame) = 0;
     virtual std::string ActuatorEditText(int index) const = 0;
-
-    // Opens the relative-readings drop-down menu below its tool button.
-    virtual void ShowRelativeMenu() = 0;
-    // Shows the about box modally.
-    virtual void ShowAbout() = 0;
-    // Closes the window: the window asks TfmMain::FormCloseQuery and, when
-    // that allows it, calls TfmMain::FormClose.
-    virtual void Close() = 0;
-
-    // The controller waits for work on another thread (the search for the
-    // station): keep the user interface alive for up to `milliseconds`
-    // (events, timers, repaints). False when the user asked to cancel in a
-    // way only the view knows of (an interrupt of the console).
-    virtual bool KeepResponsive(int milliseconds) = 0;
 
     // ---- languages
     // The system's own name of a language ("" when it has none).
@@ -111,8 +131,36 @@ public:
     // file dialogs) follow it, and with a file (any language but the
     // built-in one) every window and frame takes its texts from it.
     virtual void ApplyLanguage(int languageId, const tLanguageFile* file) = 0;
-    // Information icon, OK button.
-    virtual void ShowInformation(const std::string& text, const std::string& caption) = 0;
+};
+
+// A whole window: the desktop program's and the tests' headless one.
+class iMainView : public iSessionView, public iDialogs, public iWindowParts {};
+
+// Stands in for the dialogs and furniture a console does not have: every
+// question is declined, every chooser cancelled, nothing is shown.
+class tNoWindow final : public iDialogs, public iWindowParts {
+public:
+    bool AskYesNo(const std::string&, const std::string&) override { return false; }
+    bool InputText(const std::string&, const std::string&, std::string&) override { return false; }
+    bool ChooseOpenFile(const std::string&, std::string&) override { return false; }
+    bool ChooseSaveFile(const std::string&, const std::string&, std::string&) override {
+        return false;
+    }
+    void ShowRelativeMenu() override {}
+    void ShowAbout() override {}
+    void SetCaption(const std::string&) override {}
+    void SetActuatorPanelVisible(bool) override {}
+    void SetToolBarVisible(bool) override {}
+    void SetStatusBarVisible(bool) override {}
+    void SetLanguageMenuVisible(bool) override {}
+    void ShowSensorsPage() override {}
+    void ActionsChanged() override {}
+    void ShowActuatorFrame(int, const tActuatorFrameText&) override {}
+    std::string ActuatorEditText(int) const override { return {}; }
+    std::string LanguageName(int) const override { return {}; }
+    void SetLanguageMenu(const std::vector<std::string>&, int) override {}
+    void CheckLanguage(int) override {}
+    void ApplyLanguage(int, const tLanguageFile*) override {}
 };
 
 }  // namespace vantrel

@@ -57,8 +57,6 @@ namespace vantrel {
 namespace {
 
 constexpr int kActuatorPanelWidth = 225;
-constexpr int kTimeInterval = 300;
-constexpr int kStartInterval = 100;
 const char* const kClockSample = " 88:88:88 ";
 constexpr int kSessionEndWaitMs = 30000;
 
@@ -90,10 +88,10 @@ TfmMainWindow::TfmMainWindow(const std::string& configFileName,
     resize(1100, 720);
     tmTime_ = new QTimer(this);
     tmTime_->setObjectName("tmTime");
-    tmTime_->setInterval(kTimeInterval);
+    tmTime_->setInterval(timerInterval(tViewTimer::Time));
     tmStart_ = new QTimer(this);
     tmStart_->setObjectName("tmStart");
-    tmStart_->setInterval(kStartInterval);
+    tmStart_->setInterval(timerInterval(tViewTimer::Start));
 
     BuildWidgets();
     BuildStatusBar();
