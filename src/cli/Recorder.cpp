@@ -137,11 +137,8 @@ int tRecorder::RunLogged() {
     view.SetInterrupts(interrupts_);
 
     if (options_.simulate) {
-        sim::tOptions station;
-        station.line = sim::tLine::memory;  // a port of this process: no device needed
-        simulator = std::make_unique<sim::tSimulator>(station);
         try {
-            simulator->Start();
+            simulator = sim::tSimulator::StartBuiltIn();
         } catch (const std::exception& e) {
             messages_ << kPrefix << "the station simulator cannot start: " << e.what() << '\n';
             return kExitUsage;
@@ -149,12 +146,12 @@ int tRecorder::RunLogged() {
         options_.ports = {simulator->PortPath()};
         messages_ << kPrefix << "simulated station on " << simulator->PortPath() << '\n';
     }
-    controller->SetPorts(options_.ports);
-    controller->SetJournalFolder(journalFolder());
-    controller->SetPortMemory(stationPortFile());
-    if (options_.reconnectSeconds > 0) {
-        controller->SetReconnect(true, std::chrono::seconds(options_.reconnectSeconds));
-    }
+    TfmMain::tStart start;
+    start.ports = options_.ports;
+    start.reconnect = options_.reconnectSeconds > 0;
+    start.resumeRun = true;
+    start.reconnectLimit = std::chrono::seconds(options_.reconnectSeconds);
+    controller->Prepare(start);
     if (!options_.scenarioFile.empty()) {
         try {
             controller->OpenScenario(options_.scenarioFile);

@@ -10,6 +10,7 @@
 #include "base/Functions.h"
 #include "base/Locale.h"
 #include "base/LogFile.h"
+#include "base/ProgramFiles.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
 #include "base/VersionInfo.h"
@@ -552,6 +553,15 @@ void TfmMain::watchLink() {
             flag->store(true);
         }
     });
+}
+
+void TfmMain::Prepare(const tStart& start) {
+    SetPorts(start.ports);
+    SetJournalFolder(journalFolder());
+    SetPortMemory(stationPortFile());
+    if (start.reconnect) {
+        SetReconnect(start.resumeRun, start.reconnectLimit);
+    }
 }
 
 std::vector<std::string> TfmMain::PortsToTry() const {

@@ -104,6 +104,22 @@ public:
     void SetReconnect(bool resume, std::chrono::seconds limit = std::chrono::seconds::max());
     bool IsReconnecting() const { return reconnector_ != nullptr && reconnector_->Active(); }
 
+    // What a front end sets before the user or the script takes over.
+    struct tStart {
+        // The built-in simulator's port or the recorder's --port; empty:
+        // the configured or the system's ports.
+        std::vector<std::string> ports;
+        // Resume the run after a lost link (the recorder's --reconnect),
+        // for at most `reconnectLimit`; else only the link comes back.
+        bool resumeRun = false;
+        std::chrono::seconds reconnectLimit = std::chrono::seconds::max();
+        // The recorder without --reconnect ends with the link instead.
+        bool reconnect = true;
+    };
+    // The same start for the window and the recorder: the ports, the
+    // user's journal folder, the remembered port and reconnection.
+    void Prepare(const tStart& start);
+
     // Journals of the runs go into `folder` (none when empty).
     void SetJournalFolder(std::string folder) { journalFolder_ = std::move(folder); }
     // The file that remembers the port where the station last answered:

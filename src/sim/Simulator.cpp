@@ -275,6 +275,14 @@ void tSimulator::tImpl::Run() {
     }
 }
 
+std::unique_ptr<tSimulator> tSimulator::StartBuiltIn() {
+    tOptions station;
+    station.line = tLine::memory;
+    auto simulator = std::make_unique<tSimulator>(station);
+    simulator->Start();
+    return simulator;
+}
+
 tSimulator::tSimulator(tOptions options) : impl_(std::make_unique<tImpl>(std::move(options))) {}
 
 tSimulator::~tSimulator() {

@@ -60,6 +60,10 @@ struct tSentRecord {
 // the station does on the wire.
 class tSimulator {
 public:
+    // The station --simulate offers: in this process, on the in-memory
+    // line, already answering. std::runtime_error when it cannot start.
+    static std::unique_ptr<tSimulator> StartBuiltIn();
+
     explicit tSimulator(tOptions options = {});
     ~tSimulator();  // stops the thread and closes the pseudo-terminal
     tSimulator(const tSimulator&) = delete;

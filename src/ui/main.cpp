@@ -18,7 +18,6 @@
 #include "base/ProgramFiles.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
-#include "journal/Journal.h"
 #include "session/MainFM.h"
 #include "ui/AboutFM.h"
 #ifndef _WIN32
@@ -136,17 +135,15 @@ int main(int argc, char** argv) {
     runLogged(
         [&] {
             std::unique_ptr<sim::tSimulator> simulator;
+            TfmMain::tStart start;
             if (simulate) {
-                sim::tOptions station;
-                station.line = sim::tLine::memory;  // a port of this process: no device needed
-                simulator = std::make_unique<sim::tSimulator>(station);
-                simulator->Start();
+                simulator = sim::tSimulator::StartBuiltIn();
+                start.ports = {simulator->PortPath()};
             }
             TfmMainWindow window(configFile.empty() ? files.config : configFile,
                                  files.languageFolders);
-            if (simulator != nullptr) {
-                window.Controller().SetPorts({simulator->PortPath()});
-            }
+            // A lost link is tried again in the background; the run is the user's.
+            window.Controller().Prepare(start);
             window.show();
 #ifndef _WIN32
             // On Windows a later copy finds this window by its title instead.
@@ -160,10 +157,6 @@ int main(int argc, char** argv) {
                                  window.activateWindow();
                              });
 #endif
-            window.Controller().SetJournalFolder(journalFolder());
-            window.Controller().SetPortMemory(stationPortFile());
-            // A lost link is tried again in the background; the run is the user's.
-            window.Controller().SetReconnect(false);
             if (scenario.empty() && screenshotDir.empty()) {
                 window.Run([&] { window.Controller().OfferRecovery(); });
             }
