@@ -17,10 +17,10 @@
 
 #include "charts/ChartModel.h"
 #include "charts/ChartSink.h"
-#include "session/Actuators.h"
+#include "device/Actuators.h"
+#include "device/RecordMatcher.h"
 #include "session/MainFM.h"
 #include "session/MainView.h"
-#include "session/RecordMatcher.h"
 #include "support/NullView.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "session/Actuators.h"
+#include "device/Actuators.h"
 #include "session/MainView.h"
 
 namespace vantrel::test {

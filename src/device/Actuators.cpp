@@ -1,4 +1,4 @@
-#include "session/Actuators.h"
+#include "device/Actuators.h"
 
 #include <array>
 

@@ -1,11 +1,10 @@
-#include "session/RecordDecoder.h"
+#include "device/RecordDecoder.h"
 
 #include <cmath>
 #include <string>
 
 #include "base/Functions.h"
 #include "base/LogFile.h"
-#include "charts/Quantities.h"
 
 namespace vantrel {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "session/RecordMatcher.h"
+#include "device/RecordMatcher.h"
 
 namespace vantrel {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "session/Actuators.h"
+#include "device/Actuators.h"
 
 namespace vantrel {
 namespace {

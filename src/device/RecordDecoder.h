@@ -4,9 +4,9 @@
 #include <optional>
 #include <string_view>
 
-#include "charts/ChartSink.h"
-#include "session/Actuators.h"
-#include "session/RecordMatcher.h"
+#include "device/Actuators.h"
+#include "device/Readings.h"
+#include "device/RecordMatcher.h"
 
 namespace vantrel {
 
