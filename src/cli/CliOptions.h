@@ -11,8 +11,6 @@
 
 namespace vantrel {
 
-inline constexpr int kMinPeriodMs = 200;
-inline constexpr int kMaxPeriodMs = 60000;
 inline constexpr int kDefaultPeriodMs = 200;
 
 // What the headless recorder was asked to do.

@@ -1,9 +1,5 @@
 #include "device/Actuators.h"
 
-#include <array>
-
-#include "base/Functions.h"
-
 namespace vantrel {
 
 tActuatorTable initialActuators() {
@@ -27,34 +23,6 @@ std::string rangeHint(const tActuator& actuator) {
         return "[-" + M + ".." + M + "]";
     }
     return "[-" + M + "..-" + m + "],[" + m + ".." + M + "]";
-}
-
-std::string setCommand(const tActuator& actuator, std::string_view typedValue) {
-    const int value = strToIntDef(typedValue, 0);
-    return actuator.id + (value != 0 ? ",1," : ",0,") + std::to_string(value);
-}
-
-std::string clearCommand(const tActuator& actuator) {
-    return actuator.id + ",0";
-}
-
-std::string actuatorPattern(const tActuatorTable& table) {
-    std::string pattern;
-    for (const tActuator& actuator : table) {
-        pattern += actuator.id;
-        pattern += ":%d,%d\t";
-    }
-    return pattern;
-}
-
-int matchStateReply(tActuatorTable& table, std::string_view reply) {
-    const tRecordMatcher matcher(actuatorPattern(table));
-    std::array<tMatchTarget, 2 * kActuatorCount> targets;
-    for (int i = 0; i < kActuatorCount; ++i) {
-        targets[2 * i].integer = &table[i].state;
-        targets[2 * i + 1].integer = &table[i].speed;
-    }
-    return matcher.Match(reply, targets);
 }
 
 }  // namespace vantrel
