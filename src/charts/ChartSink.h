@@ -3,11 +3,10 @@
 #include <array>
 #include <string>
 
+#include "device/Readings.h"
+
 namespace vantrel {
 
-inline constexpr int kQuantityCount = 7;  // LT, LP, LC, LE, V1, V2, V3
-
-using tReadingValues = std::array<float, kQuantityCount>;
 // The seven readings as plotted (after relative subtraction), then the seven
 // rates of change per minute: what a running scenario receives.
 using tExperimentValues = std::array<float, 2 * kQuantityCount>;

@@ -5,13 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "charts/ChartSink.h"
+#include "device/Readings.h"
 
 namespace vantrel {
-
-// Quantity indices, the same everywhere: records, series, value-list rows,
-// relative-reading items, export columns, experiment values.
-enum tQuantity : int { qLT = 0, qLP, qLC, qLE, qV1, qV2, qV3 };
 
 struct tQuantityRange {
     double low;

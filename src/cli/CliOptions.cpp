@@ -7,6 +7,7 @@
 #include "base/Functions.h"
 #include "base/OptionParser.h"
 #include "charts/Quantities.h"
+#include "device/Protocol.h"
 
 namespace vantrel {
 

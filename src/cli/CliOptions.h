@@ -7,12 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "charts/ChartSink.h"
+#include "device/Readings.h"
 
 namespace vantrel {
 
-inline constexpr int kMinPeriodMs = 200;
-inline constexpr int kMaxPeriodMs = 60000;
 inline constexpr int kDefaultPeriodMs = 200;
 
 // What the headless recorder was asked to do.

@@ -13,6 +13,7 @@
 #include "base/Settings.h"
 #include "base/Texts.h"
 #include "device/MeasureThread.h"
+#include "device/Protocol.h"
 #include "device/SerialPort.h"
 
 namespace vantrel {
@@ -33,10 +34,7 @@ constexpr tTimingKey kSettleKey{"Timeout", 1000, 0, 10000};
 constexpr tTimingKey kCheckTimeoutKey{"CheckTimeout", 500, 1, 10000};
 constexpr tTimingKey kCheckCountKey{"CheckCount", 5, 1, 100};
 
-constexpr char kIdentifyRequest[] = "I\r\n";
-constexpr char kIdentifyReply[] = "A-VANTREL\r\n";
-constexpr unsigned kIdentifyReplyLength = 11;
-constexpr char kStopCommand[] = "T\r\n";
+constexpr unsigned kIdentifyReplyLength = kIdentifyReply.size();
 constexpr unsigned kExchangeTimeoutMs = 500;
 constexpr unsigned kQueryReplyLength = 80;
 
@@ -227,9 +225,9 @@ bool tDevice::CheckIdentity() {
             return false;
         }
         std::uint8_t reply[kIdentifyReplyLength] = {};
-        exchanged = Transact(kIdentifyRequest, 3, static_cast<unsigned>(timeout),
-                             kIdentifyReplyLength, reply);
-        if (exchanged && std::memcmp(reply, kIdentifyReply, kIdentifyReplyLength) == 0) {
+        exchanged = Transact(kIdentifyRequest.data(), kIdentifyRequest.size(),
+                             static_cast<unsigned>(timeout), kIdentifyReplyLength, reply);
+        if (exchanged && std::memcmp(reply, kIdentifyReply.data(), kIdentifyReplyLength) == 0) {
             return true;
         }
     }
@@ -254,7 +252,8 @@ bool tDevice::StopMeasure(tPacketQueue* leftover) {
         }
         thread_.reset();
     }
-    const bool result = Transact(kStopCommand, 3, kExchangeTimeoutMs, 0, nullptr);
+    const bool result =
+        Transact(kStopCommand.data(), kStopCommand.size(), kExchangeTimeoutMs, 0, nullptr);
     sleepMs(kStopSettleMs);
     port_->Purge();
     return result;
@@ -272,7 +271,8 @@ std::size_t tDevice::TakePackets(tPacketQueue& queue) {
 }
 
 bool tDevice::SendCommand(const std::string& command) {
-    const std::string line = command + "\r\n";
+    std::string line = command;
+    line += kCommandEnd;
     if (thread_) {
         thread_->AddCommand(line);
         return true;
@@ -284,7 +284,8 @@ bool tDevice::SendCommand(const std::string& command) {
 }
 
 bool tDevice::Query(const std::string& command, std::string& reply) {
-    const std::string line = command + "\r\n";
+    std::string line = command;
+    line += kCommandEnd;
     reply.clear();
     if (thread_) {
         return false;
@@ -294,7 +295,7 @@ bool tDevice::Query(const std::string& command, std::string& reply) {
              buffer);
     sleepMs(kIdleCommandPauseMs);
     reply.assign(buffer, strnlen(buffer, kQueryReplyLength));
-    return reply.find("\r\n") != std::string::npos;
+    return reply.find(kCommandEnd) != std::string::npos;
 }
 
 void tDevice::SetEventHandler(std::function<void(tMeasureEvent)> handler) {

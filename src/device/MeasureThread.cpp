@@ -5,6 +5,7 @@
 
 #include "base/CommandLine.h"
 #include "base/LogFile.h"
+#include "device/Protocol.h"
 #include "device/SerialPort.h"
 
 #ifdef _WIN32
@@ -18,8 +19,7 @@ namespace vantrel {
 
 namespace {
 
-constexpr char kStartCommand[] = "S\r\n";
-constexpr unsigned kStartCommandLength = 3;
+constexpr unsigned kStartCommandLength = kStartCommand.size();
 
 void writeLog(const std::string& text) {
     logFile->WriteLine(text);
@@ -105,7 +105,7 @@ void tMeasureThread::Notify(tMeasureEvent event) {
 
 bool tMeasureThread::WriteStartCommand() {
     unsigned written = 0;
-    if (!port_.Write(kStartCommand, kStartCommandLength, written)) {
+    if (!port_.Write(kStartCommand.data(), kStartCommandLength, written)) {
         writeLog("START FAILED");
         return false;
     }

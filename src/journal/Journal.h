@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "charts/ChartSink.h"
+#include "device/Readings.h"
 
 namespace vantrel {
 

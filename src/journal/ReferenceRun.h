@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "charts/ChartSink.h"
+#include "device/Readings.h"
 
 namespace vantrel {
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "session/Actuators.h"
+#include "device/Actuators.h"
 #include "session/MainView.h"
 
 namespace vantrel {

@@ -18,6 +18,7 @@
 #include "charts/Export.h"
 #include "device/Device.h"
 #include "device/PortList.h"
+#include "device/Protocol.h"
 #include "experiment/Experiment.h"
 #include "journal/Journal.h"
 #include "journal/JournalWriter.h"
@@ -34,9 +35,6 @@ namespace {
 constexpr std::size_t kPortMemoryBytes = 4096;
 
 constexpr int kDefaultPeriod = 200;
-constexpr int kMinPeriod = 200;
-constexpr int kMaxPeriod = 60000;
-
 // Stateless: one serves every controller without a window.
 tNoWindow& noWindow() {
     static tNoWindow none;
@@ -588,7 +586,7 @@ void TfmMain::queryActuatorState() {
         return;
     }
     std::string reply;
-    if (!device_->Query("?", reply)) {
+    if (!device_->Query(kStateQuery, reply)) {
         return;
     }
     const int count = matchStateReply(actuators_, reply);
@@ -812,12 +810,12 @@ void TfmMain::acDeviceFreqExecute() {
             return;
         }
         const int period = strToIntDef(text, 0);
-        if (period >= kMinPeriod && period <= kMaxPeriod) {
+        if (isPeriodInRange(period)) {
             setPeriod(period);
             return;
         }
         view_.ShowWarning(
-            formatMessage(1013, {std::to_string(kMinPeriod), std::to_string(kMaxPeriod)}),
+            formatMessage(1013, {std::to_string(kMinPeriodMs), std::to_string(kMaxPeriodMs)}),
             messageText(20001));
     }
 }
@@ -826,10 +824,7 @@ void TfmMain::setPeriod(int milliseconds) {
     if (device_ == nullptr) {
         return;
     }
-    // Built by appending: g++ 12 at -O3 takes "F" + text for an overlapping copy.
-    std::string command = "F";
-    command += std::to_string(milliseconds);
-    device_->SendCommand(command);
+    device_->SendCommand(periodCommand(milliseconds));
     digitisePeriod_ = milliseconds;
 }
 
@@ -841,10 +836,8 @@ void TfmMain::ApplyState(const tState* state) {
         device_->SendCommand(command);
         // A scenario may change the period ("F500"): the run's clock and
         // the period shown follow the station.
-        int period = 0;
-        if (command.size() > 1 && command[0] == 'F' && tryParseInt(command.substr(1), period) &&
-            period >= kMinPeriod && period <= kMaxPeriod) {
-            digitisePeriod_ = period;
+        if (const std::optional<int> period = periodOfCommand(command)) {
+            digitisePeriod_ = *period;
         }
     }
     view_.SetScenarioLabel(experiment_->GetName(), state->Name());

@@ -10,15 +10,15 @@
 #include <vector>
 
 #include "charts/ChartSink.h"
+#include "device/Actuators.h"
 #include "device/Packet.h"
+#include "device/RecordDecoder.h"
 #include "lang/LanguageList.h"
 #include "session/ActionList.h"
 #include "session/ActuatorPanel.h"
-#include "session/Actuators.h"
 #include "session/Analysis.h"
 #include "session/MainView.h"
 #include "session/Reconnector.h"
-#include "session/RecordDecoder.h"
 #include "session/RunClock.h"
 #include "session/SwitchOffCountdown.h"
 

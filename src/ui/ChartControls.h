@@ -3,7 +3,7 @@
 #include <QObject>
 #include <array>
 
-#include "charts/ChartSink.h"
+#include "device/Readings.h"
 
 class QAction;
 class QButtonGroup;

@@ -17,10 +17,11 @@
 
 #include "charts/ChartModel.h"
 #include "charts/ChartSink.h"
-#include "session/Actuators.h"
+#include "device/Actuators.h"
+#include "device/Protocol.h"
+#include "device/RecordMatcher.h"
 #include "session/MainFM.h"
 #include "session/MainView.h"
-#include "session/RecordMatcher.h"
 #include "support/NullView.h"
 
 namespace {
@@ -100,8 +101,7 @@ std::string configFile() {
 void BM_RecordMatcher(benchmark::State& state) {
     const tWorkload& w = workload();
     tActuatorTable actuators = initialActuators();
-    const tRecordMatcher matcher("LT:%f\tLP:%f\tLC:%f\tLE:%f\tV1:%f\tV2:%f\tV3:%f\t" +
-                                 actuatorPattern(actuators) + "TT:%f");
+    const tRecordMatcher matcher(recordPattern(actuators));
     std::array<float, 8> reals{};
     std::array<tMatchTarget, 18> targets;
     for (int i = 0; i < 7; ++i) {

@@ -19,12 +19,12 @@
 
 #include "base/Error.h"
 #include "charts/ChartModel.h"
+#include "device/Actuators.h"
 #include "device/LineFramer.h"
+#include "device/RecordDecoder.h"
 #include "fuzz/FuzzScratch.h"
-#include "session/Actuators.h"
 #include "session/MainFM.h"
 #include "session/MainView.h"
-#include "session/RecordDecoder.h"
 #include "support/NullView.h"
 
 namespace {

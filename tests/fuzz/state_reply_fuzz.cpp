@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "session/Actuators.h"
+#include "device/Protocol.h"
 
 namespace {
 

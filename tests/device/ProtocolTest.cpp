@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
-#include "session/Actuators.h"
+#include "device/Protocol.h"
 
 namespace vantrel {
 namespace {
 
-TEST(Actuators, SetCommandTakesOnlyWholeIntegers) {
+TEST(Protocol, SetCommandTakesOnlyWholeIntegers) {
     const tActuatorTable table = initialActuators();
     struct tCase {
         int actuator;
@@ -26,7 +27,7 @@ TEST(Actuators, SetCommandTakesOnlyWholeIntegers) {
     EXPECT_EQ(clearCommand(table[3]), "D2,0");
 }
 
-TEST(Actuators, StateReplyStoresEachNumberAsItMatches) {
+TEST(Protocol, StateReplyStoresEachNumberAsItMatches) {
     tActuatorTable table = initialActuators();
     EXPECT_EQ(matchStateReply(table, "H0:1,128\tM0:1,-40\tD1:0,0\tD2:1,6\tD3:0,0\t\r\n"), 10);
     EXPECT_EQ(table[1].speed, -40);
@@ -42,6 +43,29 @@ TEST(Actuators, StateReplyStoresEachNumberAsItMatches) {
     EXPECT_EQ(matchStateReply(wrong, "M0:1,20\tH0:1,10\r\n"), 0);
     EXPECT_EQ(wrong[0].state, 0);
     EXPECT_EQ(matchStateReply(wrong, ""), -1);
+}
+
+TEST(Protocol, PeriodCommandIsRecognisedOnlyWithinTheLimits) {
+    EXPECT_EQ(periodCommand(500), "F500");
+    EXPECT_EQ(periodOfCommand(periodCommand(kMinPeriodMs)), kMinPeriodMs);
+    EXPECT_EQ(periodOfCommand(periodCommand(kMaxPeriodMs)), kMaxPeriodMs);
+    struct tCase {
+        const char* command;
+        std::optional<int> period;
+    };
+    const tCase cases[] = {
+        {"F500", 500},
+        {"F199", std::nullopt},
+        {"F60001", std::nullopt},
+        {"F", std::nullopt},
+        {"Fx", std::nullopt},
+        {"f500", std::nullopt},
+        {"D1,1,500", std::nullopt},
+        {"F500x", std::nullopt},
+    };
+    for (const tCase& c : cases) {
+        EXPECT_EQ(periodOfCommand(c.command), c.period) << c.command;
+    }
 }
 
 }  // namespace

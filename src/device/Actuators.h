@@ -3,9 +3,6 @@
 #include <array>
 #include <cstdint>
 #include <string>
-#include <string_view>
-
-#include "session/RecordMatcher.h"
 
 namespace vantrel {
 
@@ -30,20 +27,5 @@ tActuatorTable initialActuators();
 
 // "[0..255]", "[-255..255]", "[-600..-6],[6..600]".
 std::string rangeHint(const tActuator& actuator);
-
-// Switch-on command for the text typed in a frame: anything that is not a
-// whole integer counts as 0 ("M0,1,120", "M0,1,-50", "H0,0,0").
-std::string setCommand(const tActuator& actuator, std::string_view typedValue);
-// Switch-off command ("D2,0").
-std::string clearCommand(const tActuator& actuator);
-
-// "id:%d,%d\t" for every actuator in table order: the actuator part of a
-// state record and the whole reply to the state query.
-std::string actuatorPattern(const tActuatorTable& table);
-
-// Matches the reply to "?" into the table's states and set values (each
-// number stored as it matches). Returns the count of numbers stored (10 when
-// the reply is complete), -1 for an empty reply.
-int matchStateReply(tActuatorTable& table, std::string_view reply);
 
 }  // namespace vantrel

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "session/RecordMatcher.h"
+#include "device/RecordMatcher.h"
 
 namespace vantrel {
 namespace {

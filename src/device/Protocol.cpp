@@ -1,32 +1,30 @@
-#include "session/Actuators.h"
+#include "device/Protocol.h"
 
 #include <array>
 
 #include "base/Functions.h"
+#include "device/RecordMatcher.h"
 
 namespace vantrel {
 
-tActuatorTable initialActuators() {
-    tActuatorTable table;
-    // Two leading blanks indent the names in the frames' left-aligned titles.
-    table[0] = {"  Нагреватель", "H0", false, 0, 255};
-    table[1] = {"  Мешалка", "M0", true, 0, 255};
-    table[2] = {"  Дозатор 1", "D1", true, 6, 600};
-    table[3] = {"  Дозатор 2", "D2", true, 6, 600};
-    table[4] = {"  Дозатор 3", "D3", true, 6, 600};
-    return table;
+bool isPeriodInRange(int milliseconds) {
+    return milliseconds >= kMinPeriodMs && milliseconds <= kMaxPeriodMs;
 }
 
-std::string rangeHint(const tActuator& actuator) {
-    const std::string m = std::to_string(actuator.minValue);
-    const std::string M = std::to_string(actuator.maxValue);
-    if (!actuator.hasDirection) {
-        return "[" + m + ".." + M + "]";
+std::string periodCommand(int milliseconds) {
+    // Built by appending: g++ 12 at -O3 takes "F" + text for an overlapping copy.
+    std::string command = "F";
+    command += std::to_string(milliseconds);
+    return command;
+}
+
+std::optional<int> periodOfCommand(std::string_view command) {
+    int period = 0;
+    if (command.size() > 1 && command[0] == 'F' && tryParseInt(command.substr(1), period) &&
+        isPeriodInRange(period)) {
+        return period;
     }
-    if (actuator.minValue == 0) {
-        return "[-" + M + ".." + M + "]";
-    }
-    return "[-" + M + "..-" + m + "],[" + m + ".." + M + "]";
+    return std::nullopt;
 }
 
 std::string setCommand(const tActuator& actuator, std::string_view typedValue) {
@@ -45,6 +43,10 @@ std::string actuatorPattern(const tActuatorTable& table) {
         pattern += ":%d,%d\t";
     }
     return pattern;
+}
+
+std::string recordPattern(const tActuatorTable& table) {
+    return "LT:%f\tLP:%f\tLC:%f\tLE:%f\tV1:%f\tV2:%f\tV3:%f\t" + actuatorPattern(table) + "TT:%f";
 }
 
 int matchStateReply(tActuatorTable& table, std::string_view reply) {

@@ -1,4 +1,4 @@
-#include "session/RecordMatcher.h"
+#include "device/RecordMatcher.h"
 
 #include <cfloat>
 #include <charconv>

@@ -4,9 +4,10 @@
 #include <optional>
 #include <string_view>
 
-#include "charts/ChartSink.h"
-#include "session/Actuators.h"
-#include "session/RecordMatcher.h"
+#include "device/Actuators.h"
+#include "device/Protocol.h"
+#include "device/Readings.h"
+#include "device/RecordMatcher.h"
 
 namespace vantrel {
 
@@ -24,7 +25,7 @@ struct tRecord {
 // its count ("17: STRANGE ANSWER. IGNORED.") and gives nothing.
 class tRecordDecoder {
 public:
-    static constexpr int kValueCount = 18;  // seven readings, ten actuator numbers, TT
+    static constexpr int kValueCount = kRecordValueCount;
 
     // `actuators` must outlive the decoder.
     tRecordDecoder(tActuatorTable& actuators, double volumeCoefficient);

@@ -1,11 +1,10 @@
-#include "session/RecordDecoder.h"
+#include "device/RecordDecoder.h"
 
 #include <cmath>
 #include <string>
 
 #include "base/Functions.h"
 #include "base/LogFile.h"
-#include "charts/Quantities.h"
 
 namespace vantrel {
 
@@ -16,9 +15,7 @@ constexpr double kDefaultVolumeCoefficient = static_cast<double>(0.0934f);
 }  // namespace
 
 tRecordDecoder::tRecordDecoder(tActuatorTable& actuators, double volumeCoefficient)
-    : volumeCoefficient_(volumeCoefficient),
-      matcher_("LT:%f\tLP:%f\tLC:%f\tLE:%f\tV1:%f\tV2:%f\tV3:%f\t" + actuatorPattern(actuators) +
-               "TT:%f") {
+    : volumeCoefficient_(volumeCoefficient), matcher_(recordPattern(actuators)) {
     for (int i = 0; i < kQuantityCount; ++i) {
         targets_[i].real = &readings_[i];
     }
