@@ -31,10 +31,6 @@ namespace vantrel {
 
 namespace {
 
-// A port path and a line end; anything longer is not ours.
-constexpr std::size_t kPortMemoryBytes = 4096;
-
-constexpr int kDefaultPeriod = 200;
 // Stateless: one serves every controller without a window.
 tNoWindow& noWindow() {
     static tNoWindow none;
@@ -55,7 +51,6 @@ TfmMain::TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
       dialogs_(dialogs),
       window_(window),
       chartSinkOverride_(chartSink),
-      linkLost_(std::make_shared<std::atomic<bool>>(false)),
       actuators_(initialActuators()),
       actuatorPanel_(window) {
     window_.SetCaption("Vantrel");
@@ -64,8 +59,7 @@ TfmMain::TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
     settings_ = std::make_unique<tSettings>(false);
     settings_->Load(configFileName);
     actuatorPanel_.Build(actuators_);
-    decoder_ = std::make_unique<tRecordDecoder>(
-        actuators_, readVolumeCoefficient(settings_->GetSettingByName("VolCoeff")));
+    link_ = std::make_unique<tStationLink>(*settings_);
     countdown_ = std::make_unique<tSwitchOffCountdown>(*settings_, [this](const std::string& text) {
         view_.SetStatusText(kPanelSwitchOff, text);
     });
@@ -74,6 +68,8 @@ TfmMain::TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
     }
     window_.ShowSensorsPage();
     experiment_ = std::make_unique<tExperiment>();
+    run_ = std::make_unique<tRun>(this->chartSink(), *experiment_, *link_, actuators_,
+                                  readVolumeCoefficient(settings_->GetSettingByName("VolCoeff")));
 
     view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"), {});
     view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));
@@ -82,17 +78,9 @@ TfmMain::TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
 }
 
 TfmMain::~TfmMain() {
-    if (runSuspended_ && journal_ != nullptr) {
-        journal_->End(newestRunTime_);  // ended while waiting for the station
-    }
-    reconnector_.reset();
-    journal_.reset();
-    // The link's destructor does not end a measurement; never leave its
-    // thread running behind a closed port.
-    if (device_ != nullptr && device_->IsMeasuring()) {
-        device_->StopMeasure();
-    }
-    device_.reset();
+    // The run before the link: a run waiting for its station ends its journal.
+    run_.reset();
+    link_.reset();
     settings_.reset();
 }
 
@@ -264,8 +252,8 @@ void TfmMain::buildActions() {
     add(
         "acFileMarkPoint", "&Отметить", {}, "Отметить точку для экспорта",
         [this](tAction&) {
-            if (charts_->ToggleMarkAtCursor() && journal_ != nullptr) {
-                journal_->Mark(charts_->CursorIndex());
+            if (charts_->ToggleMarkAtCursor()) {
+                run_->Mark(charts_->CursorIndex());
             }
         },
         [this, linkOrRun](tAction& a) { a.SetEnabled(linkOrRun() && charts_->CursorIndex() > 0); });
@@ -332,7 +320,7 @@ bool TfmMain::ExecuteAction(std::string_view name) {
 }
 
 bool TfmMain::IsMeasuring() const {
-    return device_ != nullptr && device_->IsMeasuring();
+    return link_->Measuring();
 }
 
 bool TfmMain::IsPaused() const {
@@ -358,44 +346,27 @@ void TfmMain::reconnectStep() {
     if (!IsReconnecting()) {
         return;
     }
-    if (runSuspended_ && reconnector_->Elapsed() > reconnectLimit_) {
+    if (run_->Suspended() && link_->ReconnectElapsed() > reconnectLimit_) {
         // Not back in time: the run ends as after any lost link.
-        reconnector_->Stop();
-        runSuspended_ = false;
-        logFile->WriteLine("COM: THE STATION DID NOT COME BACK. RUN STOPPED.");
-        experiment_->Stop();
-        chartSink().EnterAnalysisMode();
-        if (journal_ != nullptr) {
-            journal_->End(newestRunTime_);
-        }
+        link_->StopReconnecting();
+        run_->End(tRunEnd::NotBack);
         view_.SetStatusText(kPanelHint, "");
         return;
     }
-    if (std::unique_ptr<tDevice> found = reconnector_->Poll()) {
-        adoptDevice(std::move(found));
+    if (link_->PollReconnect()) {
+        adoptDevice();
     }
 }
 
-void TfmMain::adoptDevice(std::unique_ptr<tDevice> device) {
-    const auto gap = std::chrono::duration_cast<std::chrono::seconds>(reconnector_->Elapsed());
-    device_ = std::move(device);
-    device_->SetSettings(settings_.get());
-    watchLink();
-    logFile->WriteLine("COM: RECONNECTED to " + device_->PortName() + " after " +
-                       std::to_string(gap.count()) + " s");
+void TfmMain::adoptDevice() {
     action("acDeviceConnect").SetChecked(true);
-    view_.SetStatusText(kPanelConnection, device_->PortName());
+    view_.SetStatusText(kPanelConnection, link_->PortName());
     view_.SetStatusText(kPanelHint, "");
     queryActuatorState();
-    setPeriod(digitisePeriod_);
-    if (runSuspended_) {
-        // Measuring goes on in the same run: the station is brought back to
-        // the scenario's state, and its clock, restarted, is continued by
-        // the run's time axis after the newest point.
-        runSuspended_ = false;
-        ApplyState(experiment_->GetCurrentState());
-        linkLost_->store(false);
-        device_->StartMeasure();
+    setPeriod(link_->PeriodMs());
+    if (run_->Suspended()) {
+        showState(run_->Resume());
+        link_->StartMeasure();
         setPolling(true);
     } else {
         countdown_->Arm();
@@ -416,14 +387,14 @@ void TfmMain::tmTimeTimer() {
 // Nothing that the last report showed running stays on when the station
 // is left alone: heater, stirrer and pumps get their off command.
 void TfmMain::switchOffActuators() {
-    if (device_ == nullptr) {
+    if (!IsConnected()) {
         return;
     }
     for (const tActuator& actuator : actuators_) {
         if (actuator.state != 0) {
             const std::string command = clearCommand(actuator);
             logFile->WriteLine("SWITCH-OFF: " + command);
-            device_->SendCommand(command);
+            link_->Send(command);
         }
     }
 }
@@ -435,7 +406,7 @@ bool TfmMain::FormCloseQuery(bool canClose) {
     if (IsConnecting()) {
         // The search cannot be left half done: it ends at the current port,
         // then the window asks again.
-        finder_->Cancel();
+        link_->CancelSearch();
         closeAfterConnect_ = true;
         return false;
     }
@@ -447,9 +418,7 @@ bool TfmMain::FormCloseQuery(bool canClose) {
 
 void TfmMain::FormClose() {
     setPolling(false);
-    if (device_ != nullptr) {
-        device_->StopMeasure();
-    }
+    link_->StopMeasure();
 }
 
 bool TfmMain::QueryEndSession() {
@@ -470,12 +439,12 @@ void TfmMain::EndSession(bool ending) {
 void TfmMain::acDeviceConnectExecute() {
     if (IsConnecting()) {
         // Pressed again during the search: cancel it.
-        finder_->Cancel();
+        link_->CancelSearch();
         return;
     }
-    if (reconnector_ != nullptr && reconnector_->Active()) {
+    if (IsReconnecting()) {
         // The user takes over: a search of their own instead of the retries.
-        reconnector_->Stop();
+        link_->StopReconnecting();
         view_.SetStatusText(kPanelHint, "");
     }
     if (IsConnected()) {
@@ -485,9 +454,9 @@ void TfmMain::acDeviceConnectExecute() {
     }
     action("acDeviceConnect").SetChecked(IsConnected());
     if (IsConnected()) {
-        view_.SetStatusText(kPanelConnection, device_->PortName());
+        view_.SetStatusText(kPanelConnection, link_->PortName());
         queryActuatorState();
-        setPeriod(kDefaultPeriod);
+        setPeriod(tStationLink::kDefaultPeriod);
         countdown_->Arm();
     } else {
         view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));
@@ -503,54 +472,18 @@ void TfmMain::connect() {
         disconnect();
     }
     closeAfterConnect_ = false;
-    finder_ = std::make_unique<tStationFinder>(*settings_, ports_);
-    std::string remembered;
-    if (!portMemory_.empty()) {
-        try {
-            readFileIfExists(portMemory_, remembered, kPortMemoryBytes);
-        } catch (const std::exception& e) {
-            logFile->WriteLine(e.what());
-        }
-        remembered = remembered.substr(0, remembered.find_first_of("\r\n"));
-        finder_->SetPreferredPort(remembered);
-    }
     actions_.Hold("acDeviceConnect");
     UpdateActions();
-    device_ = finder_->Find(
+    link_->Connect(
         [this](const std::string& port, int remaining) {
             view_.SetStatusText(kPanelHint, formatText(constantText("DK_CONN_SEARCH"),
                                                        {port, std::to_string(remaining)}));
         },
         [this](int ms) { return view_.KeepResponsive(ms); });
-    view_.SetStatusText(kPanelHint, finder_->Cancelled() && device_ == nullptr
-                                        ? constantText("DK_CONN_CANCELLED")
-                                        : std::string());
-    finder_.reset();
+    view_.SetStatusText(
+        kPanelHint, link_->SearchCancelled() ? constantText("DK_CONN_CANCELLED") : std::string());
     actions_.Release();
-    if (device_ != nullptr) {
-        watchLink();
-        if (!portMemory_.empty() && device_->PortName() != remembered) {
-            // Only a convenience: the next search without it just takes longer.
-            try {
-                writeFileAtomically(portMemory_, device_->PortName() + "\n");
-            } catch (const std::exception& e) {
-                logFile->WriteLine(e.what());
-            }
-        }
-    }
     UpdateActions();
-}
-
-// A port gone and a start command that could not be written (the cable
-// pulled just after the identification) both end the link: the thread has
-// stopped either way. Called on the measurement thread: only note it, the
-// tick acts.
-void TfmMain::watchLink() {
-    device_->SetEventHandler([flag = linkLost_](tMeasureEvent event) {
-        if (event == tMeasureEvent::LinkLost || event == tMeasureEvent::StartFailed) {
-            flag->store(true);
-        }
-    });
 }
 
 void TfmMain::Prepare(const tStart& start) {
@@ -563,16 +496,15 @@ void TfmMain::Prepare(const tStart& start) {
 }
 
 std::vector<std::string> TfmMain::PortsToTry() const {
-    return ports_.empty() ? configuredPorts(settings_.get()) : ports_;
+    return link_->PortsToTry();
 }
 
 void TfmMain::disconnect() {
     if (IsMeasuring()) {
         endRun(tRunEnd::Disconnect);
     }
-    device_.reset();
+    link_->Disconnect();
     countdown_->Disarm();
-    linkLost_->store(false);
 }
 
 // ---------------------------------------------------------------- actuators
@@ -582,18 +514,8 @@ void TfmMain::refreshActuatorPanel() {
 }
 
 void TfmMain::queryActuatorState() {
-    if (device_ == nullptr) {
-        return;
-    }
-    std::string reply;
-    if (!device_->Query(kStateQuery, reply)) {
-        return;
-    }
-    const int count = matchStateReply(actuators_, reply);
-    if (count == 2 * kActuatorCount) {
+    if (link_->QueryState(actuators_)) {
         refreshActuatorPanel();
-    } else {
-        logFile->WriteLine(std::to_string(count) + " CANNOT PARSE DEVICE STATE!");
     }
 }
 
@@ -602,11 +524,11 @@ void TfmMain::btnSetClick(int frameIndex) {
         logFile->WriteLine("SET: Strange component!");
         return;
     }
-    if (device_ == nullptr) {
+    if (!IsConnected()) {
         return;
     }
-    device_->SendCommand(setCommand(actuators_[frameIndex], window_.ActuatorEditText(frameIndex)));
-    if (!device_->IsMeasuring()) {
+    link_->Send(setCommand(actuators_[frameIndex], window_.ActuatorEditText(frameIndex)));
+    if (!IsMeasuring()) {
         queryActuatorState();
     }
 }
@@ -616,11 +538,11 @@ void TfmMain::btnClearClick(int frameIndex) {
         logFile->WriteLine("SET: Strange component!");
         return;
     }
-    if (device_ == nullptr) {
+    if (!IsConnected()) {
         return;
     }
-    device_->SendCommand(clearCommand(actuators_[frameIndex]));
-    if (!device_->IsMeasuring()) {
+    link_->Send(clearCommand(actuators_[frameIndex]));
+    if (!IsMeasuring()) {
         queryActuatorState();
     }
 }
@@ -636,82 +558,22 @@ void TfmMain::decodePacket(const std::uint8_t* buffer, std::size_t count) {
 
 void TfmMain::decodePacket(std::string_view bytes) {
     tFirstError errors;
-    decodeLines(bytes, true, errors);
+    decoded(run_->Decode(bytes, true, errors));
     errors.Raise();
-}
-
-void TfmMain::decodeLines(std::string_view text, bool step, tFirstError& errors) {
-    const bool logMeasure = logMeasureEnabled();
-    float newest = -1;
-    std::size_t pos = 0;
-    for (;;) {
-        const std::size_t end = text.find("\r\n", pos);
-        if (end == std::string_view::npos) {
-            break;  // the measurement thread delivers whole lines only
-        }
-        const std::string_view line = text.substr(pos, end - pos);
-        pos = end + 2;
-        if (logMeasure) {
-            logFile->WriteLine(std::string(line));
-        }
-        const std::optional<tRecord> record = decoder_->Decode(line);
-        if (!record) {
-            ++runLines_.rejected;
-            continue;
-        }
-        ++runLines_.records;
-        refreshActuatorPanel();
-        const float t = runClock_.RunTime(record->time, digitisePeriod_ * 0.001);
-        newest = std::max(newest, t);
-        newestRunTime_ = std::max(newestRunTime_, t);
-        if (journal_ != nullptr) {
-            journal_->Reading(t, record->readings);
-        }
-        const tExperimentValues values = chartSink().AddReadingSet(t, record->readings);
-        if (step && experiment_->GetStatus() == esRunning) {
-            // A failing script must not cost the readings after it: they are
-            // still decoded and plotted, and the first error is raised once
-            // all of them are in.
-            errors.Run([&] {
-                if (experiment_->Update(values)) {
-                    const tState* state = experiment_->GetCurrentState();
-                    chartSink().AddTransition(t, state->Name());
-                    if (journal_ != nullptr) {
-                        journal_->Transition(t, state->Number(), state->Name());
-                    }
-                    ApplyState(experiment_->GetCurrentState());
-                }
-            });
-        }
-    }
-    if (newest > 0) {
-        chartSink().EndBatch(newest);
-    }
-}
-
-void TfmMain::decodeQueue(tPacketQueue& queue, bool step, tFirstError& errors) {
-    for (const tPacket& packet : queue) {
-        if (packet.buffer != nullptr && packet.size > 0) {
-            decodeLines(std::string_view(reinterpret_cast<const char*>(packet.buffer.get()),
-                                         static_cast<std::size_t>(packet.size)),
-                        step, errors);
-        }
-    }
-    queue.clear();
 }
 
 // ---------------------------------------------------------------- acquisition
 
 void TfmMain::acDeviceStartExecute() {
     analysis_->Forget();
-    chartSink().EnterLiveMode();
-    runClock_.Reset();
-    runLines_ = {};
-    startJournal();
-    ApplyState(experiment_->Start());
+    tJournalHeader header;
+    for (int i = 0; i < kQuantityCount; ++i) {
+        header.relative[i] = charts_->Relative(i);
+        header.names[i] = quantityNames[i];
+    }
+    showState(run_->Start(journalFolder_, header));
     countdown_->Disarm();
-    linkLost_->store(false);
-    device_->StartMeasure();
+    link_->StartMeasure();
     setPolling(true);
 }
 
@@ -726,14 +588,8 @@ void TfmMain::acDeviceStopExecute() {
 void TfmMain::endRun(tRunEnd how) {
     setPolling(false);
     tPacketQueue leftover;
-    device_->StopMeasure(&leftover);
-    tFirstError none;  // nothing steps the scenario here
-    decodeQueue(leftover, false, none);
-    if (journal_ != nullptr) {
-        journal_->End(newestRunTime_);
-    }
-    experiment_->Stop();
-    chartSink().EnterAnalysisMode();
+    link_->StopMeasure(&leftover);
+    decoded(run_->End(how, &leftover));
     if (how == tRunEnd::Stop) {
         queryActuatorState();
         countdown_->Arm();
@@ -744,7 +600,7 @@ void TfmMain::tmStartTimer() {
     if (!IsConnected()) {
         return;
     }
-    if (linkLost_->load()) {
+    if (link_->TakeLinkLost()) {
         handleLinkLost();
         return;
     }
@@ -752,9 +608,9 @@ void TfmMain::tmStartTimer() {
         return;
     }
     tPacketQueue queue;
-    device_->TakePackets(queue);
+    link_->TakePackets(queue);
     tFirstError errors;
-    decodeQueue(queue, true, errors);
+    decoded(run_->Decode(queue, true, errors));
     if (experiment_->GetStatus() == esFinished) {
         errors.Run([this] { ExecuteAction("acDeviceStop"); });
     }
@@ -762,26 +618,22 @@ void TfmMain::tmStartTimer() {
 }
 
 void TfmMain::SetReconnect(bool resume, std::chrono::seconds limit) {
-    reconnector_ = std::make_unique<tReconnector>();
+    link_->EnableReconnect(true);
     resumeRun_ = resume;
     reconnectLimit_ = limit;
 }
 
 void TfmMain::handleLinkLost() {
-    linkLost_->store(false);
-    const std::string port = device_->PortName();
+    const std::string port = link_->PortName();
+    setPolling(false);
     if (resumeRun_) {
         // The run stays open: what arrived is kept, the dead link closed,
         // and the same port tried until the station is back.
         logFile->WriteLine("COM: LINK LOST. WAITING FOR THE STATION ON " + port);
-        setPolling(false);
         tPacketQueue leftover;
-        device_->StopMeasure(&leftover);
-        tFirstError none;
-        decodeQueue(leftover, false, none);
-        device_.reset();
-        runSuspended_ = true;
-        reconnector_->Start(port, *settings_);
+        link_->StopMeasure(&leftover);
+        decoded(run_->Suspend(leftover));
+        link_->StartReconnecting(port);
         view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));
         view_.SetStatusText(kPanelHint, formatText(constantText("DK_RECONNECTING"), {port}));
         UpdateActions();
@@ -791,9 +643,8 @@ void TfmMain::handleLinkLost() {
     // Keep everything that arrived, then close the dead link so that
     // connecting again starts from scratch.
     endRun(tRunEnd::LinkLost);
-    device_.reset();
-    if (reconnector_ != nullptr) {
-        reconnector_->Start(port, *settings_);
+    link_->StartReconnecting(port);
+    if (link_->ReconnectEnabled()) {
         view_.SetStatusText(kPanelHint, formatText(constantText("DK_RECONNECTING"), {port}));
     }
     countdown_->Disarm();
@@ -804,7 +655,7 @@ void TfmMain::handleLinkLost() {
 }
 
 void TfmMain::acDeviceFreqExecute() {
-    std::string text = std::to_string(digitisePeriod_);
+    std::string text = std::to_string(link_->PeriodMs());
     for (;;) {
         if (!dialogs_.InputText(messageText(20005), constantText("DK_ENTER_PERIOD"), text)) {
             return;
@@ -821,26 +672,32 @@ void TfmMain::acDeviceFreqExecute() {
 }
 
 void TfmMain::setPeriod(int milliseconds) {
-    if (device_ == nullptr) {
-        return;
-    }
-    device_->SendCommand(periodCommand(milliseconds));
-    digitisePeriod_ = milliseconds;
+    link_->SetPeriod(milliseconds);
 }
 
 void TfmMain::ApplyState(const tState* state) {
-    if (state == nullptr || device_ == nullptr) {
+    if (state == nullptr || !IsConnected()) {
         return;
     }
     for (const std::string& command : state->Actions()) {
-        device_->SendCommand(command);
-        // A scenario may change the period ("F500"): the run's clock and
-        // the period shown follow the station.
-        if (const std::optional<int> period = periodOfCommand(command)) {
-            digitisePeriod_ = *period;
-        }
+        link_->Send(command);
     }
-    view_.SetScenarioLabel(experiment_->GetName(), state->Name());
+    showState(state);
+}
+
+// A line that is no state record may have matched some actuator values
+// before it failed: the frames show only what accepted records reported.
+void TfmMain::decoded(const tRun::tStep& step) {
+    if (step.records > 0) {
+        refreshActuatorPanel();
+    }
+    showState(step.entered);
+}
+
+void TfmMain::showState(const tState* state) {
+    if (state != nullptr) {
+        view_.SetScenarioLabel(experiment_->GetName(), state->Name());
+    }
 }
 
 // ---------------------------------------------------------------- scenario and charts
@@ -864,33 +721,12 @@ void TfmMain::OpenScenario(const std::string& path) {
                            {});
 }
 
-void TfmMain::startJournal() {
-    journal_.reset();
-    newestRunTime_ = 0;
-    if (journalFolder_.empty()) {
-        return;
-    }
-    tJournalHeader header;
-    header.version = versionString("FileVersion");
-    header.volumeCoefficient = decoder_->VolumeCoefficient();
-    for (int i = 0; i < kQuantityCount; ++i) {
-        header.relative[i] = charts_->Relative(i);
-        header.names[i] = quantityNames[i];
-    }
-    try {
-        journal_ = std::make_unique<tJournalWriter>(journalFolder_, header);
-    } catch (const std::exception& e) {
-        // The run goes on; only its safety copy is missing, and the log says why.
-        logFile->WriteLine(std::string("JOURNAL: ") + e.what());
-    }
-}
-
 void TfmMain::OpenRun(const std::string& journalFile) {
     if (IsMeasuring()) {
         return;
     }
     const tJournalRun run = readJournal(journalFile);
-    journal_.reset();
+    run_->ForgetJournal();
     analysis_->Forget();
     loadRunIntoCharts(run, *charts_);
     logFile->WriteLine("JOURNAL: opened " + journalFile + " (" +

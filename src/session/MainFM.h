@@ -12,14 +12,13 @@
 #include "charts/ChartSink.h"
 #include "device/Actuators.h"
 #include "device/Packet.h"
-#include "device/RecordDecoder.h"
 #include "lang/LanguageList.h"
 #include "session/ActionList.h"
 #include "session/ActuatorPanel.h"
 #include "session/Analysis.h"
 #include "session/MainView.h"
-#include "session/Reconnector.h"
-#include "session/RunClock.h"
+#include "session/Run.h"
+#include "session/StationLink.h"
 #include "session/SwitchOffCountdown.h"
 
 namespace vantrel {
@@ -29,9 +28,7 @@ class tDevice;
 class tExperiment;
 class tState;
 class tChartModel;
-class tStationFinder;
 class tFirstError;
-class tJournalWriter;
 
 // File-chooser filters ("text|mask|text|mask").
 inline constexpr std::string_view kScenarioFilter =
@@ -102,7 +99,7 @@ public:
     // back, for at most `limit`; without, the run ends as before and only
     // the link comes back.
     void SetReconnect(bool resume, std::chrono::seconds limit = std::chrono::seconds::max());
-    bool IsReconnecting() const { return reconnector_ != nullptr && reconnector_->Active(); }
+    bool IsReconnecting() const { return link_->Reconnecting(); }
 
     // What a front end sets before the user or the script takes over.
     struct tStart {
@@ -124,7 +121,7 @@ public:
     void SetJournalFolder(std::string folder) { journalFolder_ = std::move(folder); }
     // The file that remembers the port where the station last answered:
     // Connect tries it first. Empty: nothing is remembered.
-    void SetPortMemory(std::string fileName) { portMemory_ = std::move(fileName); }
+    void SetPortMemory(std::string fileName) { link_->SetPortMemory(std::move(fileName)); }
     const std::string& JournalFolder() const { return journalFolder_; }
     // Puts a journaled run into the charts, as after its Stop (not while
     // measuring). tError when the journal cannot be read.
@@ -136,7 +133,7 @@ public:
     // Ports to try instead of the configured ones (the built-in simulator's,
     // the recorder's --port); kept out of the configuration, which may be
     // saved meanwhile.
-    void SetPorts(std::vector<std::string> ports) { ports_ = std::move(ports); }
+    void SetPorts(std::vector<std::string> ports) { link_->SetPorts(std::move(ports)); }
     // What a search tries: those ports, else the configured list (blank
     // entries dropped); empty when the system's own list is used.
     std::vector<std::string> PortsToTry() const;
@@ -168,33 +165,30 @@ public:
     void RelativeItemToggled(int index, bool checked);
 
     // ---- state, for the window and for tests
-    bool IsConnected() const { return device_ != nullptr; }
+    bool IsConnected() const { return link_->Connected(); }
     bool IsMeasuring() const;
     bool IsPaused() const;
     // The acquisition tick is on (tmStart enabled).
     bool IsPolling() const { return polling_; }
     // Connect is searching for the station (every other action disabled).
-    bool IsConnecting() const { return finder_ != nullptr; }
+    bool IsConnecting() const { return link_->Searching(); }
     // The charts hold the points of a run that has ended: they can be
     // inspected, marked and exported without a station.
     bool HasFinishedRun() const;
-    tDevice* Device() const { return device_.get(); }
+    tDevice* Device() const { return link_->Device(); }
     tSettings& Settings() const { return *settings_; }
     tExperiment& Experiment() const { return *experiment_; }
     tChartModel& Charts() const { return *charts_; }
     tAnalysis& Analysis() const { return *analysis_; }
     tActuatorTable& Actuators() { return actuators_; }
     const tActuatorTable& Actuators() const { return actuators_; }
-    int DigitisePeriod() const { return digitisePeriod_; }
-    double VolumeCoefficient() const { return decoder_->VolumeCoefficient(); }
+    int DigitisePeriod() const { return link_->PeriodMs(); }
+    double VolumeCoefficient() const { return run_->VolumeCoefficient(); }
     int SwitchOffArmed() const { return countdown_->Armed(); }
     // What the current (or last) run received: lines that were state
     // records and lines that were not.
-    struct tLineCounts {
-        long records = 0;
-        long rejected = 0;
-    };
-    const tLineCounts& RunLines() const { return runLines_; }
+    using tLineCounts = tRun::tLineCounts;
+    const tLineCounts& RunLines() const { return run_->Lines(); }
     int SwitchOffElapsed() const { return countdown_->Elapsed(); }
 
 private:
@@ -211,19 +205,17 @@ private:
     void acFileCloseExecute();
     void acFileExportExecute();
     void acFileOpenRunExecute();
-    void startJournal();
 
-    enum class tRunEnd { Stop, Disconnect, LinkLost };
-    // One ending for Stop, Disconnect and a lost link.
+    // Stop, Disconnect and a lost link: the measurement ends on the link,
+    // then the run takes what was left.
     void endRun(tRunEnd how);
     void handleLinkLost();
     void reconnectStep();
-    void adoptDevice(std::unique_ptr<tDevice> device);
-    void watchLink();
-    // `step`: a running scenario sees the readings and may change state;
-    // its errors go to `errors`.
-    void decodeLines(std::string_view text, bool step, tFirstError& errors);
-    void decodeQueue(tPacketQueue& queue, bool step, tFirstError& errors);
+    // The link came back: measuring goes on in a suspended run.
+    void adoptDevice();
+    // The scenario's label shows the state a run entered (null: unchanged).
+    void showState(const tState* state);
+    void decoded(const tRun::tStep& step);
     void switchOffActuators();
     iChartSink& chartSink() const;
     void applyLanguage(int index);
@@ -241,26 +233,14 @@ private:
     std::unique_ptr<tChartModel> charts_;
     std::unique_ptr<tAnalysis> analysis_;
     iChartSink* chartSinkOverride_ = nullptr;
-    std::unique_ptr<tDevice> device_;
-    // Set by the measurement thread when the port is gone; the tick acts on it.
-    std::shared_ptr<std::atomic<bool>> linkLost_;
-    std::int32_t digitisePeriod_ = 200;
     tActuatorTable actuators_;
     tActuatorPanel actuatorPanel_;
-    std::unique_ptr<tRecordDecoder> decoder_;
-    tRunClock runClock_;
     std::unique_ptr<tSwitchOffCountdown> countdown_;
-    std::vector<std::string> ports_;
+    std::unique_ptr<tStationLink> link_;
+    std::unique_ptr<tRun> run_;  // the current or last run
     std::string journalFolder_;
-    std::string portMemory_;
-    std::unique_ptr<tReconnector> reconnector_;  // when reconnecting is on
     bool resumeRun_ = false;
     std::chrono::seconds reconnectLimit_{0};
-    bool runSuspended_ = false;                // the link went while the run stays open
-    std::unique_ptr<tJournalWriter> journal_;  // of the charts' run
-    float newestRunTime_ = 0;
-    tLineCounts runLines_;
-    std::unique_ptr<tStationFinder> finder_;  // while connecting
     bool closeAfterConnect_ = false;
     bool polling_ = false;
     bool closeQueryAttached_ = true;

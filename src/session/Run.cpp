@@ -1,0 +1,169 @@
+#include "session/Run.h"
+
+#include <algorithm>
+
+#include "base/CommandLine.h"
+#include "base/LogFile.h"
+#include "base/VersionInfo.h"
+#include "experiment/Experiment.h"
+#include "journal/JournalWriter.h"
+#include "session/FirstError.h"
+#include "session/StationLink.h"
+
+namespace vantrel {
+
+tRun::tRun(iChartSink& charts, tExperiment& experiment, iStationCommands& station,
+           tActuatorTable& actuators, double volumeCoefficient)
+    : charts_(charts),
+      experiment_(experiment),
+      station_(station),
+      decoder_(actuators, volumeCoefficient) {}
+
+tRun::~tRun() {
+    if (suspended_ && journal_ != nullptr) {
+        journal_->End(newest_);  // ended while waiting for the station
+    }
+}
+
+const tState* tRun::Start(const std::string& journalFolder, tJournalHeader header) {
+    charts_.EnterLiveMode();
+    clock_.Reset();
+    lines_ = {};
+    suspended_ = false;
+    journal_.reset();
+    newest_ = 0;
+    if (!journalFolder.empty()) {
+        header.version = versionString("FileVersion");
+        header.volumeCoefficient = decoder_.VolumeCoefficient();
+        try {
+            journal_ = std::make_unique<tJournalWriter>(journalFolder, header);
+        } catch (const std::exception& e) {
+            // The run goes on; only its safety copy is missing, and the log says why.
+            logFile->WriteLine(std::string("JOURNAL: ") + e.what());
+        }
+    }
+    const tState* state = experiment_.Start();
+    applyState(state);
+    return state;
+}
+
+void tRun::applyState(const tState* state) {
+    if (state == nullptr) {
+        return;
+    }
+    for (const std::string& command : state->Actions()) {
+        station_.Send(command);
+    }
+}
+
+tRun::tStep tRun::Decode(std::string_view text, bool step, tFirstError& errors) {
+    const bool logMeasure = logMeasureEnabled();
+    tStep done;
+    float newest = -1;
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t end = text.find("\r\n", pos);
+        if (end == std::string_view::npos) {
+            break;  // the measurement thread delivers whole lines only
+        }
+        const std::string_view line = text.substr(pos, end - pos);
+        pos = end + 2;
+        if (logMeasure) {
+            logFile->WriteLine(std::string(line));
+        }
+        const std::optional<tRecord> record = decoder_.Decode(line);
+        if (!record) {
+            ++lines_.rejected;
+            continue;
+        }
+        ++lines_.records;
+        ++done.records;
+        const float t = clock_.RunTime(record->time, station_.PeriodMs() * 0.001);
+        newest = std::max(newest, t);
+        newest_ = std::max(newest_, t);
+        if (journal_ != nullptr) {
+            journal_->Reading(t, record->readings);
+        }
+        const tExperimentValues values = charts_.AddReadingSet(t, record->readings);
+        if (step && experiment_.GetStatus() == esRunning) {
+            // A failing script must not cost the readings after it: they are
+            // still decoded and plotted, and the first error is raised once
+            // all of them are in.
+            errors.Run([&] {
+                if (experiment_.Update(values)) {
+                    const tState* state = experiment_.GetCurrentState();
+                    charts_.AddTransition(t, state->Name());
+                    if (journal_ != nullptr) {
+                        journal_->Transition(t, state->Number(), state->Name());
+                    }
+                    applyState(state);
+                    done.entered = state;
+                }
+            });
+        }
+    }
+    if (newest > 0) {
+        charts_.EndBatch(newest);
+    }
+    return done;
+}
+
+tRun::tStep tRun::Decode(tPacketQueue& queue, bool step, tFirstError& errors) {
+    tStep done;
+    for (const tPacket& packet : queue) {
+        if (packet.buffer != nullptr && packet.size > 0) {
+            const tStep one =
+                Decode(std::string_view(reinterpret_cast<const char*>(packet.buffer.get()),
+                                        static_cast<std::size_t>(packet.size)),
+                       step, errors);
+            done.records += one.records;
+            done.entered = one.entered != nullptr ? one.entered : done.entered;
+        }
+    }
+    queue.clear();
+    return done;
+}
+
+tRun::tStep tRun::Suspend(tPacketQueue& leftover) {
+    tFirstError none;  // nothing steps the scenario here
+    const tStep done = Decode(leftover, false, none);
+    suspended_ = true;
+    return done;
+}
+
+const tState* tRun::Resume() {
+    suspended_ = false;
+    const tState* state = experiment_.GetCurrentState();
+    applyState(state);
+    return state;
+}
+
+tRun::tStep tRun::End(tRunEnd how, tPacketQueue* leftover) {
+    tStep done;
+    if (leftover != nullptr) {
+        tFirstError none;
+        done = Decode(*leftover, false, none);
+    }
+    if (how == tRunEnd::NotBack) {
+        logFile->WriteLine("COM: THE STATION DID NOT COME BACK. RUN STOPPED.");
+    }
+    suspended_ = false;
+    if (journal_ != nullptr) {
+        journal_->End(newest_);
+    }
+    experiment_.Stop();
+    charts_.EnterAnalysisMode();
+    return done;
+}
+
+void tRun::Mark(int index) {
+    if (journal_ != nullptr) {
+        journal_->Mark(index);
+    }
+}
+
+void tRun::ForgetJournal() {
+    journal_.reset();
+}
+
+}  // namespace vantrel

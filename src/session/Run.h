@@ -1,0 +1,103 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "charts/ChartSink.h"
+#include "device/Actuators.h"
+#include "device/Packet.h"
+#include "device/RecordDecoder.h"
+#include "journal/Journal.h"
+#include "session/RunClock.h"
+
+namespace vantrel {
+
+class iStationCommands;
+class tExperiment;
+class tFirstError;
+class tJournalWriter;
+class tState;
+
+// How a run ends.
+enum class tRunEnd {
+    Stop,        // the user or a finished scenario
+    Disconnect,  // the user left the station while measuring
+    LinkLost,    // the port went and the run is not kept open
+    NotBack,     // kept open after a lost link, the station did not come back in time
+};
+
+// One run from Start to its one ending: the readings decoded into the
+// charts and the journal on the run's own clock, the scenario stepped with
+// them and its states' actions sent to the station. It never reaches back
+// into the controller: each step returns the state a scenario entered, and
+// the first error of a failing scenario goes to the caller's collector.
+class tRun {
+public:
+    // Nothing is owned. The decoder reports the actuators' states into
+    // `actuators` with every record.
+    tRun(iChartSink& charts, tExperiment& experiment, iStationCommands& station,
+         tActuatorTable& actuators, double volumeCoefficient);
+    tRun(const tRun&) = delete;
+    tRun& operator=(const tRun&) = delete;
+    // A run still waiting for its station ends its journal here.
+    ~tRun();
+
+    // A new run: the charts cleared, the journal opened in `journalFolder`
+    // (none when empty; a journal that cannot be made is logged and the run
+    // goes on), the scenario started and its first state's actions sent.
+    // Returns that state (null without a scenario).
+    const tState* Start(const std::string& journalFolder, tJournalHeader header);
+
+    // What one batch of lines did.
+    struct tStep {
+        const tState* entered = nullptr;  // the state a scenario entered last
+        long records = 0;                 // state records accepted
+    };
+    // Decodes whole lines ("...\r\n"); a partial line at the end is left.
+    // With `step` a running scenario sees the readings. Errors of the
+    // scenario do not stop the decoding; the first goes to `errors`.
+    tStep Decode(std::string_view text, bool step, tFirstError& errors);
+    tStep Decode(tPacketQueue& queue, bool step, tFirstError& errors);
+
+    // The link went while the run stays open: what arrived is kept.
+    tStep Suspend(tPacketQueue& leftover);
+    bool Suspended() const { return suspended_; }
+    // The station is back: measuring goes on in the same run, the station
+    // brought back to the scenario's state (returned), and the clock,
+    // restarted by the station, continued after the newest point.
+    const tState* Resume();
+
+    // The one ending. What the station still had queued (`leftover`) is
+    // decoded first, with the scenario no longer stepping: a state change
+    // among those records would otherwise send its actions after the stop.
+    tStep End(tRunEnd how, tPacketQueue* leftover = nullptr);
+
+    // A marked point goes into the journal.
+    void Mark(int index);
+    // The charts now show another run (one opened from its journal).
+    void ForgetJournal();
+
+    // Lines the run received that were state records and that were not.
+    struct tLineCounts {
+        long records = 0;
+        long rejected = 0;
+    };
+    const tLineCounts& Lines() const { return lines_; }
+    double VolumeCoefficient() const { return decoder_.VolumeCoefficient(); }
+
+private:
+    void applyState(const tState* state);
+
+    iChartSink& charts_;
+    tExperiment& experiment_;
+    iStationCommands& station_;
+    tRecordDecoder decoder_;
+    tRunClock clock_;
+    std::unique_ptr<tJournalWriter> journal_;
+    float newest_ = 0;
+    tLineCounts lines_;
+    bool suspended_ = false;
+};
+
+}  // namespace vantrel
