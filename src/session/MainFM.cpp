@@ -645,7 +645,8 @@ void TfmMain::decodeLines(std::string_view text, bool step, tFirstError& errors)
         if (journal_ != nullptr) {
             journal_->Reading(t, record->readings);
         }
-        const tExperimentValues values = chartSink().AddReadingSet(t, record->readings);
+        const tReadingValues shown = chartSink().AddReadingSet(t, record->readings);
+        const tExperimentValues values = experimentValues(shown, rateMeter_.Add(t, shown));
         if (step && experiment_->GetStatus() == esRunning) {
             // A failing script must not cost the readings after it: they are
             // still decoded and plotted, and the first error is raised once
@@ -684,6 +685,7 @@ void TfmMain::acDeviceStartExecute() {
     analysis_->Forget();
     chartSink().EnterLiveMode();
     runClock_.Reset();
+    rateMeter_.Reset();
     runLines_ = {};
     startJournal();
     ApplyState(experiment_->Start());

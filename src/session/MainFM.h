@@ -17,6 +17,7 @@
 #include "session/Actuators.h"
 #include "session/Analysis.h"
 #include "session/MainView.h"
+#include "session/RateMeter.h"
 #include "session/Reconnector.h"
 #include "session/RecordDecoder.h"
 #include "session/RunClock.h"
@@ -225,6 +226,7 @@ private:
     tActuatorPanel actuatorPanel_;
     std::unique_ptr<tRecordDecoder> decoder_;
     tRunClock runClock_;
+    tRateMeter rateMeter_;
     std::unique_ptr<tSwitchOffCountdown> countdown_;
     std::vector<std::string> ports_;
     std::string journalFolder_;
