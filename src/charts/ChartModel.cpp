@@ -10,8 +10,8 @@ namespace vantrel {
 
 namespace {
 
-std::string formatReading(int i, double y) {
-    return formatFixed(fromPercent(i, y), quantityInfo[i].decimals);
+std::string formatReading(const tRunData& run, int i, std::size_t p) {
+    return formatFixed(run.Shown(i, p), quantityInfo[i].decimals);
 }
 
 }  // namespace
@@ -57,7 +57,6 @@ void tChartModel::ClearSeries() {
         time_[i].Clear();
         depend_[i].Clear();
     }
-    rateIndex_ = 0;
     if (view_) {
         view_->SeriesCleared();
     }
@@ -65,13 +64,11 @@ void tChartModel::ClearSeries() {
 
 void tChartModel::EnterLiveMode() {
     zeroMarkerIndex_ = cursorIndex_ = -1;
-    relativeBase_.fill(0.0);
+    const bool hadTransitions = !run_.Transitions().empty();
+    run_.Start(relative_);
     ClearSeries();
-    if (!transitions_.empty()) {
-        transitions_.clear();
-        if (view_) {
-            view_->TransitionsChanged();
-        }
+    if (hadTransitions && view_) {
+        view_->TransitionsChanged();
     }
     mode_ = tChartMode::Live;
     if (view_) {
@@ -96,103 +93,37 @@ void tChartModel::EnterAnalysisMode() {
 
 // --- adding readings
 
-std::size_t tChartModel::AddTimePoint(double t, const std::array<double, kQuantityCount>& y) {
-    const tSeries::tValues& x = *timeX_;
-    const std::size_t n = time_[0].Count();
-    if (n == 0 || !(t < x[n - 1]) || !std::isfinite(t)) {
-        for (int i = 0; i < kQuantityCount; ++i) {
-            time_[i].Append(t, y[i]);
-        }
-        return n;
-    }
-    // A record older than the newest one (the station's clock went back):
-    // the time curves stay in ascending time, after points of equal time.
-    const auto at = std::upper_bound(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(n), t);
-    const auto p = static_cast<std::size_t>(at - x.begin());
-    for (int i = 0; i < kQuantityCount; ++i) {
-        time_[i].Insert(p, t, y[i]);
-    }
-    rateIndex_ = 0;
-    return p;
-}
-
-// The latest index k >= 1 with X[N] - X[k] >= 1 s, N the newest point; 0
-// when there is none. Times ascend, so the qualifying indices are 1..k and k
-// never moves back within a run: moving it forward from where it stood gives
-// the same k as a search down from N - 1, in O(1) amortised even when the
-// station's clock stalls and a backward search would cross the whole run.
-int tChartModel::RateIndex() {
-    const std::size_t n = time_[0].Count();
-    if (n < 3) {
-        return 0;
-    }
-    const tSeries::tValues& x = *timeX_;
-    const std::size_t newest = n - 1;
-    const float xNewest = static_cast<float>(x[newest]);
-    const auto farEnough = [&](std::size_t k) {
-        return xNewest - static_cast<float>(x[k]) >= kRatePeriod;
-    };
-    std::size_t k = std::clamp<std::size_t>(rateIndex_, 1, newest - 1);
-    if (!farEnough(k)) {
-        rateIndex_ = 0;
-        return 0;
-    }
-    while (k + 1 < newest && farEnough(k + 1)) {
-        ++k;
-    }
-    rateIndex_ = k;
-    return static_cast<int>(k);
-}
-
-tExperimentValues tChartModel::AddReadingSet(float t, const tReadingValues& readings) {
-    tReadingValues r = readings;
-    for (int i = 0; i < kQuantityCount; ++i) {
-        if (!relative_[i]) {
-            continue;
-        }
-        if (time_[i].Empty()) {
-            relativeBase_[i] = r[i];
-            // The first reading of a relative quantity is its own reference,
-            // so it is plotted, shown, handed to the experiment and exported
-            // as 0 (its difference from itself), like every later point.
-            r[i] = 0.0f;
-        } else {
-            r[i] = r[i] - static_cast<float>(relativeBase_[i]);
-        }
-    }
-
+tReadingValues tChartModel::AddReadingSet(float t, const tReadingValues& readings) {
+    const std::size_t p = run_.Add(t, readings);
+    tReadingValues shown{};
     std::array<double, kQuantityCount> y{};
     for (int i = 0; i < kQuantityCount; ++i) {
-        y[i] = toPercent(i, r[i]);
+        shown[i] = run_.Shown(i, p);
+        y[i] = toPercent(i, shown[i]);
     }
-    const std::size_t p = AddTimePoint(t, y);
-    const double abscissaValue = r[abscissa_];
+    const bool appended = p + 1 == run_.Count();
+    for (int i = 0; i < kQuantityCount; ++i) {
+        if (appended) {
+            time_[i].Append(t, y[i]);
+        } else {
+            time_[i].Insert(p, t, y[i]);
+        }
+    }
+    // The dependence curves follow the order of arrival.
+    const double abscissaValue = shown[abscissa_];
     for (int i = 0; i < kQuantityCount; ++i) {
         if (i != abscissa_) {
             depend_[i].Append(abscissaValue, y[i]);
         }
     }
 
-    tExperimentValues values{};
-    const int k = RateIndex();
-    const std::size_t newest = time_[0].Count() - 1;
-    for (int i = 0; i < kQuantityCount; ++i) {
-        values[i] = r[i];
-        if (k > 0) {
-            const float change = fromPercent(i, time_[i].Y(newest)) - fromPercent(i, time_[i].Y(k));
-            values[kQuantityCount + i] = change * kRateUnit / kRatePeriod;
-        }
-    }
-
     if (view_) {
-        if (p + 1 == time_[0].Count()) {
-            view_->PointsAppended();
-        } else {
+        if (!appended) {
             view_->TimeSeriesRebuilt();
-            view_->PointsAppended();  // the dependence curves grew at their end
         }
+        view_->PointsAppended();
     }
-    return values;
+    return shown;
 }
 
 void tChartModel::EndBatch(float t) {
@@ -208,9 +139,8 @@ void tChartModel::EndBatch(float t) {
     }
     bool changed = false;
     for (int i = 0; i < kQuantityCount; ++i) {
-        const tSeries& series = time_[i];
-        if (series.Visible() && !series.Empty()) {
-            SetValue(static_cast<std::size_t>(i), formatReading(i, series.Y(series.Count() - 1)));
+        if (time_[i].Visible() && !run_.Empty()) {
+            SetValue(static_cast<std::size_t>(i), formatReading(run_, i, run_.Count() - 1));
             changed = true;
         }
     }
@@ -220,7 +150,7 @@ void tChartModel::EndBatch(float t) {
 }
 
 void tChartModel::AddTransition(float t, const std::string& name) {
-    transitions_.push_back({t, name});
+    run_.AddTransition(t, name);
     if (view_) {
         view_->TransitionsChanged();
     }
@@ -238,26 +168,13 @@ void tChartModel::SetRelative(int i, bool relative) {
     relative_[i] = relative;
 }
 
-double tChartModel::RelativeBase(int i) const {
-    CheckIndex(i);
-    return relativeBase_[i];
-}
-
-double tChartModel::Reading(int i, std::size_t p) const {
-    CheckIndex(i);
-    // The base stays 0 unless the quantity was relative when the run began,
-    // so the check item's later state does not matter.
-    return fromPercent(i, time_[i].Y(p)) + relativeBase_[i];
-}
-
 // --- axes
 
 tTimeAxis tChartModel::TimeAxis() const {
     tTimeAxis axis = timeAxis_;
-    const std::size_t n = time_[0].Count();
-    if (axis.automatic && n > 0) {
-        axis.min = (*timeX_)[0];
-        axis.max = (*timeX_)[n - 1];
+    if (axis.automatic && !run_.Empty()) {
+        axis.min = run_.Time(0);
+        axis.max = run_.Time(run_.Count() - 1);
     }
     return axis;
 }
@@ -295,10 +212,9 @@ void tChartModel::SetShowAll(bool checked) {
     }
     double min = 0.0;
     double max = kTimeWindowWidth;
-    const tSeries& first = time_[0];
-    if (!first.Empty()) {
+    if (!run_.Empty()) {
         // Whole windows since 0; kept in double so any time is safe.
-        const double g = std::trunc(first.X(first.Count() - 1) / kTimeWindowWidth);
+        const double g = std::trunc(run_.Time(run_.Count() - 1) / kTimeWindowWidth);
         if (g > 0.0) {
             min = kTimeWindowWidth * g;
             max = min + kTimeScrollStep;
@@ -374,8 +290,7 @@ void tChartModel::RebuildDepend() {
         depend_[i].Clear();
         depend_[i].SetVisible(i != abscissa_);
     }
-    const tSeries& abscissa = time_[abscissa_];
-    const std::size_t n = abscissa.Count();
+    const std::size_t n = run_.Count();
     int filled = -1;  // the first rebuilt curve; the others reuse its X values
     for (int i = 0; i < kQuantityCount; ++i) {
         if (i == abscissa_) {
@@ -386,7 +301,7 @@ void tChartModel::RebuildDepend() {
         const std::size_t count = std::min(n, source.Count());
         series.Reserve(count);
         for (std::size_t k = 0; k < count; ++k) {
-            const double x = filled < 0 ? fromPercent(abscissa_, abscissa.Y(k)) : (*dependX_)[k];
+            const double x = filled < 0 ? run_.Shown(abscissa_, k) : (*dependX_)[k];
             series.Append(x, source.Y(k));
         }
         if (filled < 0) {
@@ -406,25 +321,6 @@ int tChartModel::FirstVisibleTimeSeries() const {
     return -1;
 }
 
-std::optional<std::size_t> tChartModel::NearestPoint(double T) const {
-    const std::span<const double> x = time_[0].Xs();
-    if (x.empty() || std::isnan(T)) {
-        return std::nullopt;
-    }
-    const auto lower = std::lower_bound(x.begin(), x.end(), T);
-    std::size_t k;
-    if (lower == x.begin()) {
-        k = 0;
-    } else if (lower == x.end()) {
-        k = x.size() - 1;
-    } else {
-        const auto hi = static_cast<std::size_t>(lower - x.begin());
-        k = std::fabs(x[hi] - T) < std::fabs(x[hi - 1] - T) ? hi : hi - 1;
-    }
-    // Records of one time (a stalled clock) are one place on the chart.
-    return static_cast<std::size_t>(std::lower_bound(x.begin(), x.end(), x[k]) - x.begin());
-}
-
 void tChartModel::InspectAt(double T, bool zeroMarkerMode) {
     if (mode_ != tChartMode::Analysis || !std::isfinite(T)) {
         return;
@@ -433,15 +329,14 @@ void tChartModel::InspectAt(double T, bool zeroMarkerMode) {
     if (s < 0) {
         return;
     }
-    const tSeries& series = time_[s];
-    const std::size_t n = series.Count();
+    const std::size_t n = run_.Count();
     bool changed = false;
     if (n >= 2) {
-        const std::size_t k = NearestPoint(T).value_or(0);
+        const std::size_t k = run_.NearestPoint(T).value_or(0);
         (zeroMarkerMode ? zeroMarkerIndex_ : cursorIndex_) = static_cast<std::int32_t>(k);
         for (int i = 0; i < kQuantityCount; ++i) {
-            if (time_[i].Visible() && k < time_[i].Count()) {
-                SetValue(static_cast<std::size_t>(i), formatReading(i, time_[i].Y(k)));
+            if (time_[i].Visible()) {
+                SetValue(static_cast<std::size_t>(i), formatReading(run_, i, k));
             }
         }
         changed = true;
@@ -452,9 +347,9 @@ void tChartModel::InspectAt(double T, bool zeroMarkerMode) {
     if (cursorIndex_ >= 0 && static_cast<std::size_t>(cursorIndex_) < n) {
         double t0 = 0.0;
         if (zeroMarkerIndex_ >= 0 && static_cast<std::size_t>(zeroMarkerIndex_) < n) {
-            t0 = series.X(static_cast<std::size_t>(zeroMarkerIndex_));
+            t0 = run_.Time(static_cast<std::size_t>(zeroMarkerIndex_));
         }
-        const double t1 = series.X(static_cast<std::size_t>(cursorIndex_));
+        const double t1 = run_.Time(static_cast<std::size_t>(cursorIndex_));
         SetValueByKey(timeKeys_[0], formatFixed(t0, 3));
         SetValueByKey(timeKeys_[1], formatFixed(t1, 3));
         SetValueByKey(timeKeys_[2], formatFixed(t1 - t0, 3));
@@ -471,13 +366,12 @@ tMarkerLines tChartModel::MarkerLines() const {
     if (mode_ != tChartMode::Analysis || s < 0) {
         return lines;
     }
-    const tSeries& series = time_[s];
     const tTimeAxis axis = TimeAxis();
     const auto place = [&](std::int32_t index, tMarkerLine& line) {
-        if (index < 0 || static_cast<std::size_t>(index) >= series.Count()) {
+        if (index < 0 || static_cast<std::size_t>(index) >= run_.Count()) {
             return;
         }
-        line.x = series.X(static_cast<std::size_t>(index));
+        line.x = run_.Time(static_cast<std::size_t>(index));
         line.drawn = line.x >= axis.min && line.x <= axis.max;
     };
     place(zeroMarkerIndex_, lines.origin);
@@ -514,21 +408,13 @@ void tChartModel::Rebuild(const std::function<void()>& work) {
 }
 
 bool tChartModel::ToggleMark(std::size_t p) {
-    if (p >= time_[0].Count()) {
+    if (!run_.ToggleMark(p)) {
         return false;
-    }
-    for (tSeries& series : time_) {
-        series.SetMarked(p, !series.Marked(p));
     }
     if (view_) {
         view_->Repaint();
     }
     return true;
-}
-
-bool tChartModel::HasMarks() const {
-    return std::any_of(time_.begin(), time_.end(),
-                       [](const tSeries& series) { return series.HasMarks(); });
 }
 
 // --- value list
@@ -574,7 +460,8 @@ void tChartModel::SetValueKeys(const std::vector<std::string>& keys) {
 }
 
 std::size_t tChartModel::StorageBytes() const {
-    std::size_t bytes = (timeX_->capacity() + dependX_->capacity()) * sizeof(double);
+    std::size_t bytes =
+        run_.StorageBytes() + (timeX_->capacity() + dependX_->capacity()) * sizeof(double);
     for (int i = 0; i < kQuantityCount; ++i) {
         bytes += time_[i].StorageBytes(false) + depend_[i].StorageBytes(false);
     }

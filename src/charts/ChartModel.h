@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "charts/ChartSink.h"
 #include "charts/ChartView.h"
 #include "charts/Quantities.h"
+#include "charts/RunData.h"
 #include "charts/Series.h"
 
 namespace vantrel {
@@ -25,12 +25,6 @@ struct tTimeAxis {
 struct tAxisRange {
     double min = 0.0;
     double max = 0.0;
-};
-
-// A scenario's step during the run: the time and the state it entered.
-struct tTransition {
-    double time = 0.0;
-    std::string state;
 };
 
 struct tValueRow {
@@ -59,9 +53,10 @@ inline constexpr std::string_view kOriginTimeKey = "t0, с";
 inline constexpr std::string_view kCursorTimeKey = "t, с";
 inline constexpr std::string_view kDeltaTimeKey = "dt, с";
 
-// The data behind the time chart, the dependence chart, the value list and
-// the curve check list; the window only renders what this decides. Runs on
-// the user-interface thread.
+// The view of a run: the curves of the time chart and the dependence chart
+// on the 0..100 plotting scale, the axes, the value list, the curve check
+// list and point inspection; the window only renders what this decides.
+// The run itself is kept apart (Data()). Runs on the user-interface thread.
 class tChartModel : public iChartSink {
 public:
     tChartModel();
@@ -74,29 +69,23 @@ public:
     // --- acquisition (iChartSink)
     void EnterLiveMode() override;
     void EnterAnalysisMode() override;
-    tExperimentValues AddReadingSet(float t, const tReadingValues& readings) override;
+    tReadingValues AddReadingSet(float t, const tReadingValues& readings) override;
     void EndBatch(float t) override;
     void AddTransition(float t, const std::string& name) override;
-    // The run's scenario transitions in time order (cleared at the next start).
-    const std::vector<tTransition>& Transitions() const { return transitions_; }
+
+    // The run shown (cleared at the next start).
+    const tRunData& Data() const { return run_; }
 
     tChartMode Mode() const { return mode_; }
 
-    // --- series (index = quantity; throws EListError outside 0..6)
+    // --- curves as drawn (index = quantity; throws EListError outside 0..6)
     const tSeries& TimeSeries(int i) const;
     const tSeries& DependSeries(int i) const;
-    std::size_t PointCount() const { return time_[0].Count(); }
+    std::size_t PointCount() const { return run_.Count(); }
 
-    // --- relative readings (check items miLT..miV3)
+    // --- relative readings (check items miLT..miV3): taken by the next run
     bool Relative(int i) const;
     void SetRelative(int i, bool relative);
-    // The first reading of the run for a quantity relative in it, else 0
-    // (also when its check item changed after the run).
-    double RelativeBase(int i) const;
-    // Reading i of point p (p < PointCount()) as the station gave it: a
-    // relative curve gets its base back. What is computed from the run
-    // (an equivalence point) must not depend on how the charts show it.
-    double Reading(int i, std::size_t p) const;
 
     // --- axes
     // The time axis as shown; when automatic, min and max are the extent of
@@ -129,17 +118,13 @@ public:
     std::int32_t CursorIndex() const { return cursorIndex_; }
     // A click at time T inside the plot rectangle; `zeroMarkerMode` is the
     // check mark of the time-origin action. Ignored outside analysis mode.
+    // The point inspected is the run's nearest to T (Data().NearestPoint),
+    // as the hover text names it.
     void InspectAt(double T, bool zeroMarkerMode);
-    // The point nearest to time T on the time curves (they share their
-    // times): on a tie the lower index, so of points of one time the first.
-    // A click and the hover text both name the point this gives. None when
-    // the run is empty or T is no number.
-    std::optional<std::size_t> NearestPoint(double T) const;
     tMarkerLines MarkerLines() const;
 
     // --- marks
-    // Toggles the mark of the inspected point on all seven time curves;
-    // false when there is no inspected point.
+    // Toggles the mark of the inspected point; false when there is none.
     bool ToggleMarkAtCursor();
     // The same for point `index` (false outside the run).
     bool ToggleMark(std::size_t index);
@@ -147,7 +132,6 @@ public:
     // Runs `work` (a whole run put in at once) without telling the window of
     // each step, then has it redraw everything once.
     void Rebuild(const std::function<void()>& work);
-    bool HasMarks() const;
 
     // --- value list
     const std::vector<tValueRow>& ValueRows() const { return valueRows_; }
@@ -155,7 +139,7 @@ public:
     // seven quantity rows always exist (found by position).
     void SetValueKeys(const std::vector<std::string>& keys);
 
-    // Bytes held by the points of both charts (for memory budgets).
+    // Bytes held by the run and the points of both charts (for memory budgets).
     std::size_t StorageBytes() const;
 
 private:
@@ -166,8 +150,6 @@ private:
     void SetValue(std::size_t row, std::string value);
     void SetValueByKey(std::string_view key, std::string value);
     void ApplyCheckListRule();
-    std::size_t AddTimePoint(double t, const std::array<double, kQuantityCount>& y);
-    int RateIndex();
     int FirstVisibleTimeSeries() const;
     static void CheckIndex(int i);
 
@@ -179,8 +161,8 @@ private:
     std::array<tSeries, kQuantityCount> time_;
     std::array<tSeries, kQuantityCount> depend_;
 
+    tRunData run_;
     std::array<bool, kQuantityCount> relative_{};
-    std::array<double, kQuantityCount> relativeBase_{};
 
     tTimeAxis timeAxis_;
     tAxisRange dependAxis_;
@@ -192,14 +174,11 @@ private:
 
     std::int32_t zeroMarkerIndex_ = -1;
     std::int32_t cursorIndex_ = -1;
-    // Latest index that served the rate search; only grows within a run.
-    std::size_t rateIndex_ = 0;
 
     std::vector<tValueRow> valueRows_;
     // Keys of the rows that point inspection fills (t0, t and dt).
     std::array<std::string, 3> timeKeys_{std::string(kOriginTimeKey), std::string(kCursorTimeKey),
                                          std::string(kDeltaTimeKey)};
-    std::vector<tTransition> transitions_;
 };
 
 }  // namespace vantrel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -11,6 +12,14 @@ namespace vantrel {
 // rates of change per minute: what a running scenario receives.
 using tExperimentValues = std::array<float, 2 * kQuantityCount>;
 
+inline tExperimentValues experimentValues(const tReadingValues& shown,
+                                          const tReadingValues& rates) {
+    tExperimentValues values{};
+    std::copy(shown.begin(), shown.end(), values.begin());
+    std::copy(rates.begin(), rates.end(), values.begin() + kQuantityCount);
+    return values;
+}
+
 // What acquisition needs from the charts. The chart model implements it;
 // tests may record the calls instead.
 class iChartSink {
@@ -18,8 +27,9 @@ public:
     virtual ~iChartSink() = default;
     virtual void EnterLiveMode() = 0;
     virtual void EnterAnalysisMode() = 0;
-    // t in seconds, readings in physical units (V in ml).
-    virtual tExperimentValues AddReadingSet(float t, const tReadingValues& readings) = 0;
+    // t in seconds, readings in physical units (V in ml). Returns them as
+    // shown: a relative reading as its difference from the run's first.
+    virtual tReadingValues AddReadingSet(float t, const tReadingValues& readings) = 0;
     // After all records that arrived together; t = newest accepted time.
     virtual void EndBatch(float t) = 0;
     // The running scenario entered the state `name` at the reading of time t.

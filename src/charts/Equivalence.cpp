@@ -4,7 +4,8 @@
 #include <cmath>
 #include <cstddef>
 
-#include "charts/ChartModel.h"
+#include "charts/Quantities.h"
+#include "charts/RunData.h"
 
 namespace vantrel {
 
@@ -179,14 +180,14 @@ std::optional<tEquivalencePoint> findEquivalencePoint(std::span<const double> vo
     return tEquivalencePoint{at, pHAt(curve, at)};
 }
 
-tTitration titrationOf(const tChartModel& run, int volumeQuantity) {
-    const std::size_t count = run.PointCount();
+tTitration titrationOf(const tRunData& run, int volumeQuantity) {
+    const std::size_t count = run.Count();
     tTitration titration;
     titration.volume.reserve(count);
     titration.pH.reserve(count);
     for (std::size_t p = 0; p < count; ++p) {
-        titration.volume.push_back(run.Reading(volumeQuantity, p));
-        titration.pH.push_back(run.Reading(qLP, p));
+        titration.volume.push_back(run.Measured(volumeQuantity, p));
+        titration.pH.push_back(run.Measured(qLP, p));
     }
     return titration;
 }

@@ -6,7 +6,7 @@
 
 namespace vantrel {
 
-class tChartModel;
+class tRunData;
 
 // The equivalence point of a titration: where the pH changes fastest with
 // the volume dosed.
@@ -62,6 +62,6 @@ struct tTitration {
     std::vector<double> volume;
     std::vector<double> pH;
 };
-tTitration titrationOf(const tChartModel& run, int volumeQuantity);
+tTitration titrationOf(const tRunData& run, int volumeQuantity);
 
 }  // namespace vantrel

@@ -1,7 +1,6 @@
 #include "charts/Export.h"
 
 #include <algorithm>
-#include <set>
 #include <vector>
 
 #include "base/Encoding.h"
@@ -17,34 +16,25 @@ namespace {
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-std::string timeText(double x, double t0) {
-    return formatFixed(x - t0, 3);
-}
-
-void appendValue(std::string& line, const tSeries& series, std::size_t p) {
-    line += '\t';
-    line += formatFixed(fromPercent(series.Quantity(), series.Y(p)), 2);
-}
-
 }  // namespace
 
 std::string ExportText(const tChartModel& model) {
-    std::vector<const tSeries*> visible;
+    const tRunData& run = model.Data();
+    std::vector<int> visible;
     for (int i = 0; i < kQuantityCount; ++i) {
         if (model.TimeSeries(i).Visible()) {
-            visible.push_back(&model.TimeSeries(i));
+            visible.push_back(i);
         }
     }
 
     std::string text = "t";
-    for (const tSeries* series : visible) {
+    for (int i : visible) {
         text += '\t';
-        text += quantityNames[static_cast<std::size_t>(series->Quantity())];
+        text += quantityNames[static_cast<std::size_t>(i)];
     }
     text += kLineEnd;
 
-    const tSeries& first = model.TimeSeries(0);
-    const auto n = static_cast<std::ptrdiff_t>(first.Count());
+    const auto n = static_cast<std::ptrdiff_t>(run.Count());
     std::ptrdiff_t start = 0;
     std::ptrdiff_t end = n - 1;
     double t0 = 0.0;
@@ -54,34 +44,24 @@ std::string ExportText(const tChartModel& model) {
     if (model.ZeroMarkerIndex() >= 0) {
         start = model.ZeroMarkerIndex();
         if (start < n) {
-            t0 = first.X(static_cast<std::size_t>(start));
+            t0 = run.Time(static_cast<std::size_t>(start));
         }
     }
+    const auto appendLine = [&](std::size_t p) {
+        text += formatFixed(run.Time(p) - t0, 3);
+        for (int i : visible) {
+            text += '\t';
+            text += formatFixed(run.Shown(i, p), 2);
+        }
+        text += kLineEnd;
+    };
 
-    if (model.HasMarks()) {
+    if (run.HasMarks()) {
         // Every marked point of the run, whatever the markers; only the
         // time origin applies.
-        std::set<std::size_t> marked;
-        for (const tSeries* series : visible) {
-            marked.insert(series->Marks().begin(), series->Marks().end());
-        }
-        for (std::size_t p : marked) {
-            if (static_cast<std::ptrdiff_t>(p) >= n) {
-                break;
-            }
-            std::string line;
-            for (const tSeries* series : visible) {
-                if (p >= series->Count() || !series->Marked(p)) {
-                    continue;
-                }
-                if (line.empty()) {
-                    line = timeText(series->X(p), t0);
-                }
-                appendValue(line, *series, p);
-            }
-            if (!line.empty()) {
-                text += line;
-                text += kLineEnd;
+        if (!visible.empty()) {
+            for (std::size_t p : run.Marks()) {
+                appendLine(p);
             }
         }
         return text;
@@ -91,20 +71,8 @@ std::string ExportText(const tChartModel& model) {
     // outside the run (no points at all) give no lines.
     const std::ptrdiff_t from = std::max<std::ptrdiff_t>(std::min(start, end), 0);
     const std::ptrdiff_t to = std::min(std::max(start, end), n - 1);
-    const tSeries& timeSource = visible.empty() ? first : *visible.front();
-    for (std::ptrdiff_t q = from; q <= to; ++q) {
-        const auto p = static_cast<std::size_t>(q);
-        if (p >= timeSource.Count()) {
-            break;
-        }
-        std::string line = timeText(timeSource.X(p), t0);
-        for (const tSeries* series : visible) {
-            if (p < series->Count()) {
-                appendValue(line, *series, p);
-            }
-        }
-        text += line;
-        text += kLineEnd;
+    for (std::ptrdiff_t p = from; p <= to; ++p) {
+        appendLine(static_cast<std::size_t>(p));
     }
     return text;
 }

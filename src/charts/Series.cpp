@@ -32,13 +32,6 @@ void tSeries::Insert(std::size_t p, double x, double y) {
         (*x_)[p] = x;
     }
     y_.insert(y_.begin() + static_cast<std::ptrdiff_t>(p), y);
-    if (!marks_.empty() && *marks_.rbegin() >= p) {
-        std::set<std::size_t> shifted;
-        for (std::size_t m : marks_) {
-            shifted.insert(m >= p ? m + 1 : m);
-        }
-        marks_.swap(shifted);
-    }
 }
 
 void tSeries::Reserve(std::size_t count) {
@@ -49,24 +42,10 @@ void tSeries::Reserve(std::size_t count) {
 void tSeries::Clear() {
     x_->clear();
     y_.clear();
-    marks_.clear();
-}
-
-void tSeries::SetMarked(std::size_t p, bool marked) {
-    if (p >= y_.size()) {
-        return;
-    }
-    if (marked) {
-        marks_.insert(p);
-    } else {
-        marks_.erase(p);
-    }
 }
 
 std::size_t tSeries::StorageBytes(bool includeX) const {
-    // A set node holds the value, three links and a colour.
-    constexpr std::size_t kMarkNodeBytes = sizeof(std::size_t) + 4 * sizeof(void*);
-    std::size_t bytes = y_.capacity() * sizeof(double) + marks_.size() * kMarkNodeBytes;
+    std::size_t bytes = y_.capacity() * sizeof(double);
     if (includeX) {
         bytes += x_->capacity() * sizeof(double);
     }

@@ -2,17 +2,14 @@
 
 #include <cstddef>
 #include <memory>
-#include <set>
 #include <span>
-#include <string_view>
 #include <vector>
 
 namespace vantrel {
 
-// The points of one curve: X and Y as contiguous doubles and the marked
-// points as a sparse set of indices. The curves of one chart may share one
-// X vector (every time curve has the same times, every dependence curve the
-// same abscissa values), which halves the memory of a long run.
+// The points of one curve as drawn: X and Y as contiguous doubles. The curves of one chart may
+// share one X vector (every time curve has the same times, every dependence curve the same abscissa
+// values), which halves the memory of a long run.
 class tSeries {
 public:
     using tValues = std::vector<double>;
@@ -39,26 +36,18 @@ public:
 
     // O(1) amortised.
     void Append(double x, double y);
-    // Puts a point at index p (p <= Count()), shifting later points and marks.
+    // Puts a point at index p (p <= Count()), shifting later points.
     void Insert(std::size_t p, double x, double y);
     void Reserve(std::size_t count);
-    void Clear();  // points and marks
+    void Clear();
 
-    bool Marked(std::size_t p) const { return marks_.count(p) != 0; }
-    void SetMarked(std::size_t p, bool marked);
-    bool HasMarks() const { return !marks_.empty(); }
-    const std::set<std::size_t>& Marks() const { return marks_; }
-    // The caption of a point: " " when marked, "" otherwise.
-    std::string_view Label(std::size_t p) const { return Marked(p) ? " " : ""; }
-
-    // Bytes held by the Y values and marks, plus the X values when
+    // Bytes held by the Y values, plus the X values when
     // `includeX` (count shared X once per chart).
     std::size_t StorageBytes(bool includeX) const;
 
 private:
     std::shared_ptr<tValues> x_;
     tValues y_;
-    std::set<std::size_t> marks_;
     int quantity_ = 0;
     bool visible_ = true;
 };

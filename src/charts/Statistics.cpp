@@ -10,7 +10,8 @@ namespace vantrel {
 
 tStretchStatistics stretchStatistics(const tChartModel& model) {
     tStretchStatistics result;
-    const std::size_t count = model.PointCount();
+    const tRunData& run = model.Data();
+    const std::size_t count = run.Count();
     const std::int32_t cursor = model.CursorIndex();
     if (cursor < 0 || static_cast<std::size_t>(cursor) >= count) {
         return result;
@@ -23,14 +24,12 @@ tStretchStatistics stretchStatistics(const tChartModel& model) {
     if (first > last) {
         std::swap(first, last);
     }
-    const tSeries& times = model.TimeSeries(0);
-    result.from = times.X(first);
-    result.to = times.X(last);
+    result.from = run.Time(first);
+    result.to = run.Time(last);
     result.points = last - first + 1;
     const double minutes = (result.to - result.from) / kRateUnit;
     for (int i = 0; i < kQuantityCount; ++i) {
-        const tSeries& series = model.TimeSeries(i);
-        if (!series.Visible() || series.Count() <= last) {
+        if (!model.TimeSeries(i).Visible()) {
             continue;
         }
         tQuantityStatistics q;
@@ -39,13 +38,13 @@ tStretchStatistics stretchStatistics(const tChartModel& model) {
         q.maximum = std::numeric_limits<double>::lowest();
         double sum = 0;
         for (std::size_t p = first; p <= last; ++p) {
-            const double value = fromPercent(i, series.Y(p));
+            const double value = run.Shown(i, p);
             q.minimum = std::min(q.minimum, value);
             q.maximum = std::max(q.maximum, value);
             sum += value;
         }
         q.mean = sum / static_cast<double>(result.points);
-        q.change = fromPercent(i, series.Y(last)) - fromPercent(i, series.Y(first));
+        q.change = run.Shown(i, last) - run.Shown(i, first);
         q.ratePerMinute = minutes > 0 ? q.change / minutes : 0.0;
         result.quantities.push_back(q);
     }

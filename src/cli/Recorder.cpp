@@ -351,7 +351,7 @@ bool tRecorder::Export(TfmMain& controller) {
 // The same point the window finds: from the station's readings, whatever
 // the run showed relative.
 void tRecorder::PrintEquivalence(const TfmMain& controller) {
-    const tTitration titration = titrationOf(controller.Charts(), options_.equivalence);
+    const tTitration titration = titrationOf(controller.Charts().Data(), options_.equivalence);
     out_ << equivalenceLine(titration.volume, titration.pH) << '\n' << std::flush;
 }
 

@@ -10,7 +10,6 @@ void tRecordingSink::EnterLiveMode() {
     accepted_ = 0;
     firstTime_ = newestTime_ = 0;
     newest_ = {};
-    newestValues_ = {};
     if (target_ != nullptr) {
         target_->EnterLiveMode();
     }
@@ -22,24 +21,23 @@ void tRecordingSink::EnterAnalysisMode() {
     }
 }
 
-tExperimentValues tRecordingSink::AddReadingSet(float t, const tReadingValues& readings) {
+tReadingValues tRecordingSink::AddReadingSet(float t, const tReadingValues& readings) {
     if (LimitReached()) {
         // Past the end of the run: a running scenario sees the last set again
         // rather than readings that are not kept.
-        return newestValues_;
+        return newest_;
     }
-    tExperimentValues values{};
+    tReadingValues shown{};
     if (target_ != nullptr) {
-        values = target_->AddReadingSet(t, readings);
+        shown = target_->AddReadingSet(t, readings);
     }
     if (accepted_ == 0) {
         firstTime_ = t;
     }
     ++accepted_;
     newestTime_ = t;
-    std::copy_n(values.begin(), kQuantityCount, newest_.begin());
-    newestValues_ = values;
-    return values;
+    newest_ = shown;
+    return shown;
 }
 
 void tRecordingSink::EndBatch(float t) {

@@ -31,7 +31,7 @@ public:
 
     void EnterLiveMode() override;
     void EnterAnalysisMode() override;
-    tExperimentValues AddReadingSet(float t, const tReadingValues& readings) override;
+    tReadingValues AddReadingSet(float t, const tReadingValues& readings) override;
     void EndBatch(float t) override;
     void AddTransition(float t, const std::string& name) override;
 
@@ -42,7 +42,6 @@ private:
     float firstTime_ = 0;
     float newestTime_ = 0;
     tReadingValues newest_{};
-    tExperimentValues newestValues_{};
 };
 
 }  // namespace vantrel

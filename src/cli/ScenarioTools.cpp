@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "base/Functions.h"
-#include "charts/ChartModel.h"
 #include "charts/Equivalence.h"
 #include "charts/ExportReader.h"
 #include "charts/Quantities.h"
 #include "experiment/Experiment.h"
+#include "session/RateMeter.h"
 
 namespace vantrel {
 
@@ -40,13 +40,12 @@ bool load(tExperiment& experiment, const std::string& file, std::ostream& messag
 // The transitions of the scenario over the run, as replayScenario tells.
 int replayRun(tExperiment& experiment, const tExportedRun& run, std::ostream& out,
               std::ostream& messages) {
-    // The charts' own rule gives the rates, over the replayed points.
-    tChartModel charts;
-    charts.EnterLiveMode();
+    // The rates as a live run has them, over the replayed points.
+    tRateMeter rates;
     experiment.Start();
     for (const tExportRow& row : run.rows) {
         const tExperimentValues values =
-            charts.AddReadingSet(static_cast<float>(row.time), row.readings);
+            experimentValues(row.readings, rates.Add(static_cast<float>(row.time), row.readings));
         const tState* before = experiment.GetCurrentState();
         try {
             if (experiment.Update(values)) {

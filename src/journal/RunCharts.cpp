@@ -23,10 +23,10 @@ void loadRunIntoCharts(const tJournalRun& run, tChartModel& charts) {
             charts.AddTransition(transition.time, transition.name);
         }
         charts.EnterAnalysisMode();
-        if (charts.PointCount() > 1) {
+        const tRunData& data = charts.Data();
+        if (data.Count() > 1) {
             // The whole run in view, as after a look at all of it.
-            const tSeries& first = charts.TimeSeries(0);
-            charts.SetTimeAxisRange(first.X(0), first.X(first.Count() - 1));
+            charts.SetTimeAxisRange(data.Time(0), data.Time(data.Count() - 1));
         }
         for (int index : run.marks) {
             charts.ToggleMark(static_cast<std::size_t>(index));

@@ -90,7 +90,7 @@ const std::optional<tEquivalencePoint>& tAnalysis::FindEquivalence() {
     if (!isVolume(abscissa)) {
         throw tError(constantText("DK_EQUIV_ABSCISSA"));
     }
-    const tTitration titration = titrationOf(charts_, abscissa);
+    const tTitration titration = titrationOf(charts_.Data(), abscissa);
     equivalence_ = findEquivalencePoint(titration.volume, titration.pH);
     if (!equivalence_) {
         ShowMark();
@@ -100,8 +100,8 @@ const std::optional<tEquivalencePoint>& tAnalysis::FindEquivalence() {
     // In the chart's coordinates: the abscissa as shown (a relative volume
     // counts from its first reading), the pH on the 0..100 scale.
     tEquivalenceMark mark;
-    const double volumeShift = charts_.RelativeBase(abscissa);
-    const double pHShift = charts_.RelativeBase(qLP);
+    const double volumeShift = charts_.Data().RelativeBase(abscissa);
+    const double pHShift = charts_.Data().RelativeBase(qLP);
     mark.x = equivalence_->volume - volumeShift;
     mark.y = toPercent(qLP, equivalence_->pH - pHShift);
     mark.caption = formatText(constantText("DK_EQUIV_FOUND"), {formatFixed(equivalence_->volume, 3),

@@ -28,6 +28,7 @@ tRun::~tRun() {
 const tState* tRun::Start(const std::string& journalFolder, tJournalHeader header) {
     charts_.EnterLiveMode();
     clock_.Reset();
+    rates_.Reset();
     lines_ = {};
     suspended_ = false;
     journal_.reset();
@@ -84,7 +85,8 @@ tRun::tStep tRun::Decode(std::string_view text, bool step, tFirstError& errors) 
         if (journal_ != nullptr) {
             journal_->Reading(t, record->readings);
         }
-        const tExperimentValues values = charts_.AddReadingSet(t, record->readings);
+        const tReadingValues shown = charts_.AddReadingSet(t, record->readings);
+        const tExperimentValues values = experimentValues(shown, rates_.Add(t, shown));
         if (step && experiment_.GetStatus() == esRunning) {
             // A failing script must not cost the readings after it: they are
             // still decoded and plotted, and the first error is raised once

@@ -9,6 +9,7 @@
 #include "device/Packet.h"
 #include "device/RecordDecoder.h"
 #include "journal/Journal.h"
+#include "session/RateMeter.h"
 #include "session/RunClock.h"
 
 namespace vantrel {
@@ -29,7 +30,7 @@ enum class tRunEnd {
 
 // One run from Start to its one ending: the readings decoded into the
 // charts and the journal on the run's own clock, the scenario stepped with
-// them and its states' actions sent to the station. It never reaches back
+// them and their rates, and its states' actions sent to the station. It never reaches back
 // into the controller: each step returns the state a scenario entered, and
 // the first error of a failing scenario goes to the caller's collector.
 class tRun {
@@ -94,6 +95,7 @@ private:
     iStationCommands& station_;
     tRecordDecoder decoder_;
     tRunClock clock_;
+    tRateMeter rates_;
     std::unique_ptr<tJournalWriter> journal_;
     float newest_ = 0;
     tLineCounts lines_;

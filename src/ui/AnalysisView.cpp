@@ -159,20 +159,19 @@ bool tAnalysisView::eventFilter(QObject* watched, QEvent* event) {
 void tAnalysisView::ShowHover(const QPoint& position) {
     const std::optional<std::size_t> nearest =
         time_.axisRect()->rect().contains(position)
-            ? model_.NearestPoint(time_.xAxis->pixelToCoord(position.x()))
+            ? model_.Data().NearestPoint(time_.xAxis->pixelToCoord(position.x()))
             : std::nullopt;
     if (!nearest) {
         QToolTip::hideText();
         return;
     }
     const std::size_t p = *nearest;
-    QString text =
-        qs(formatText(constantText("DK_HOVER_TIME"), {formatFixed(model_.TimeSeries(0).X(p), 3)}));
+    const tRunData& run = model_.Data();
+    QString text = qs(formatText(constantText("DK_HOVER_TIME"), {formatFixed(run.Time(p), 3)}));
     for (int q = 0; q < kQuantityCount; ++q) {
-        const tSeries& series = model_.TimeSeries(q);
-        if (series.Visible() && p < series.Count()) {
+        if (model_.TimeSeries(q).Visible()) {
             text += QStringLiteral("\n") + qs(quantityTitle(model_, q)) + QStringLiteral(": ") +
-                    qs(formatFixed(fromPercent(q, series.Y(p)), quantityInfo[q].decimals));
+                    qs(formatFixed(run.Shown(q, p), quantityInfo[q].decimals));
         }
     }
     QToolTip::showText(time_.mapToGlobal(position), text, &time_);

@@ -9,6 +9,7 @@
 #include <QVector>
 #include <algorithm>
 #include <cmath>
+#include <set>
 
 namespace vantrel {
 
@@ -228,15 +229,16 @@ void TChartPlot::RefreshMarks() {
     if (kind_ != tChartKind::Time || model_ == nullptr) {
         return;
     }
+    const std::set<std::size_t>& marks = model_->Data().Marks();
     for (int i = 0; i < kQuantityCount; ++i) {
         const auto& info = quantityInfo[i];
         const tSeries& series = model_->TimeSeries(i);
-        if (!info.marksShown || !series.Visible() || !series.HasMarks()) {
+        if (!info.marksShown || !series.Visible()) {
             continue;
         }
         const QColor colour = toColor(info.colour);
-        for (std::size_t p : series.Marks()) {
-            if (p >= series.Count() || series.Label(p).empty()) {
+        for (std::size_t p : marks) {
+            if (p >= series.Count()) {
                 continue;
             }
             // The arrow points at the reading; the caption sits on its tail.
@@ -251,8 +253,7 @@ void TChartPlot::RefreshMarks() {
             caption->setSelectable(false);
             caption->position->setParentAnchor(arrow->start);
             caption->setPositionAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-            caption->setText(
-                QString::fromUtf8(series.Label(p).data(), int(series.Label(p).size())));
+            caption->setText(QStringLiteral(" "));  // a blank tag marks the point
             caption->setPadding(QMargins(3, 1, 3, 1));
             caption->setBrush(QColor(255, 255, 225));
             caption->setPen(QPen(colour, 1));
@@ -272,7 +273,7 @@ void TChartPlot::RefreshTransitions() {
         return;
     }
     const QColor ink(70, 70, 70);
-    for (const tTransition& transition : model_->Transitions()) {
+    for (const tTransition& transition : model_->Data().Transitions()) {
         auto* line = new QCPItemStraightLine(this);
         line->setObjectName("lnTransition");
         line->setSelectable(false);

@@ -136,8 +136,8 @@ void tScreenshotScript::Start() {
         window_.IdleUpdate();
     });
     Then(300, [this] {
-        const tChartModel& model = window_.Controller().Charts();
-        const double last = model.PointCount() > 0 ? model.TimeSeries(0).Xs().back() : 20.0;
+        const tRunData& run = window_.Controller().Charts().Data();
+        const double last = run.Empty() ? 20.0 : run.Time(run.Count() - 1);
         // A time origin a quarter into the run, the inspected point at three
         // quarters, and that point marked.
         auto* chart = window_.findChild<QCustomPlot*>("chAll");
@@ -168,8 +168,8 @@ void tScreenshotScript::Start() {
     Then(600, [this] { Grab("07-right-axis.png"); });
     Then(100, [this] {
         window_.Controller().Analysis().SetRightAxis(-1);
-        const tSeries& volume = window_.Controller().Charts().TimeSeries(qV1);
-        if (volume.Empty() || volume.Ys().back() <= volume.Ys().front()) {
+        const tRunData& run = window_.Controller().Charts().Data();
+        if (run.Empty() || run.Shown(qV1, run.Count() - 1) <= run.Shown(qV1, 0)) {
             return;  // nothing was dosed
         }
         window_.findChild<QTabWidget*>("pcChart")->setCurrentIndex(1);

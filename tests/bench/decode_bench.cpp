@@ -34,7 +34,7 @@ class tNullSink : public iChartSink {
 public:
     void EnterLiveMode() override {}
     void EnterAnalysisMode() override {}
-    tExperimentValues AddReadingSet(float t, const tReadingValues& r) override {
+    tReadingValues AddReadingSet(float t, const tReadingValues& r) override {
         benchmark::DoNotOptimize(t);
         benchmark::DoNotOptimize(r);
         return {};

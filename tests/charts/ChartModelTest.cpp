@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <optional>
+#include <set>
 
 #include "base/Error.h"
 #include "base/Locale.h"
@@ -72,61 +72,37 @@ TEST_F(ChartModelTest, RelativeReadingsCountFromTheFirstReadingOfTheRun) {
     model.SetRelative(qV1, true);
     model.EnterLiveMode();
 
-    const tExperimentValues first = model.AddReadingSet(0.2f, readings(20.0f, 5.0f));
-    const tExperimentValues second = model.AddReadingSet(0.4f, readings(22.5f, 7.0f));
+    const tReadingValues first = model.AddReadingSet(0.2f, readings(20.0f, 5.0f));
+    const tReadingValues second = model.AddReadingSet(0.4f, readings(22.5f, 7.0f));
 
-    EXPECT_EQ(model.RelativeBase(qLT), 20.0);
-    EXPECT_EQ(model.RelativeBase(qV1), 5.0);
+    EXPECT_EQ(model.Data().RelativeBase(qLT), 20.0);
+    EXPECT_EQ(model.Data().RelativeBase(qV1), 5.0);
     // The first point is its own reference: 0 on the chart and for the experiment.
     EXPECT_FLOAT_EQ(first[qLT], 0.0f);
-    EXPECT_FLOAT_EQ(fromPercent(qLT, model.TimeSeries(qLT).Y(0)), 0.0f);
+    EXPECT_EQ(model.TimeSeries(qLT).Y(0), toPercent(qLT, 0.0));
     EXPECT_FLOAT_EQ(second[qLT], 2.5f);
     EXPECT_FLOAT_EQ(second[qV1], 2.0f);
-    EXPECT_FLOAT_EQ(fromPercent(qLT, model.TimeSeries(qLT).Y(1)), 2.5f);
+    EXPECT_EQ(model.TimeSeries(qLT).Y(1), toPercent(qLT, 2.5));
     // Quantities not chosen stay absolute.
     EXPECT_FLOAT_EQ(second[qLP], 7.0f);
     // The dependence chart's abscissa (temperature) is relative as well.
     EXPECT_DOUBLE_EQ(model.DependSeries(qLP).X(1), 2.5);
+    // A run keeps the choice it started with: no curve half absolute.
+    model.SetRelative(qLT, false);
+    EXPECT_FLOAT_EQ(model.AddReadingSet(0.6f, readings(25.0f))[qLT], 5.0f);
+    model.SetRelative(qLT, true);
 
     // A new run takes a new reference; choices made between runs wait for it.
     model.EnterAnalysisMode();
     model.SetRelative(qLP, true);
-    EXPECT_FLOAT_EQ(fromPercent(qLP, model.TimeSeries(qLP).Y(1)), 7.0f);
+    EXPECT_FLOAT_EQ(model.Data().Shown(qLP, 1), 7.0f);
     model.EnterLiveMode();
-    EXPECT_EQ(model.RelativeBase(qLT), 0.0);
-    const tExperimentValues next = model.AddReadingSet(0.2f, readings(30.0f));
-    EXPECT_EQ(model.RelativeBase(qLT), 30.0);
-    EXPECT_EQ(model.RelativeBase(qLP), 7.0);
+    EXPECT_EQ(model.Data().RelativeBase(qLT), 0.0);
+    const tReadingValues next = model.AddReadingSet(0.2f, readings(30.0f));
+    EXPECT_EQ(model.Data().RelativeBase(qLT), 30.0);
+    EXPECT_EQ(model.Data().RelativeBase(qLP), 7.0);
     EXPECT_FLOAT_EQ(next[qLT], 0.0f);
     EXPECT_FLOAT_EQ(next[qLP], 0.0f);
-}
-
-TEST_F(ChartModelTest, RateIsZeroInTheFirstSecondThenPerMinuteOverTheLatestSecond) {
-    // Temperature = t²: over the second before t it rises by 2t - 1.
-    tExperimentValues values{};
-    for (int step = 0; step <= 4; ++step) {  // 0 .. 1.0 s
-        const float t = 0.25f * static_cast<float>(step);
-        values = model.AddReadingSet(t, readings(t * t));
-        EXPECT_EQ(values[kQuantityCount + qLT], 0.0f) << "at " << t;
-    }
-    for (int step = 5; step <= 20; ++step) {  // 1.25 .. 5.0 s
-        const float t = 0.25f * static_cast<float>(step);
-        values = model.AddReadingSet(t, readings(t * t));
-        EXPECT_NEAR(values[kQuantityCount + qLT], (2 * t - 1) * 60, 0.1) << "at " << t;
-    }
-    EXPECT_EQ(values[kQuantityCount + qLP], 0.0f);  // constant pH
-}
-
-TEST_F(ChartModelTest, RateUsesOnlyTheNewestSecondWhenTheClockStalls) {
-    model.AddReadingSet(0.0f, readings(0.0f));
-    model.AddReadingSet(1.0f, readings(10.0f));
-    model.AddReadingSet(2.0f, readings(20.0f));
-    for (int i = 0; i < 50; ++i) {  // same time over and over
-        const tExperimentValues values = model.AddReadingSet(2.0f, readings(20.0f));
-        EXPECT_NEAR(values[kQuantityCount + qLT], 600.0f, 0.1f);
-    }
-    const tExperimentValues later = model.AddReadingSet(2.5f, readings(30.0f));
-    EXPECT_NEAR(later[kQuantityCount + qLT], 1200.0f, 0.1f);  // 30 - 10 over [1, 2.5]
 }
 
 TEST_F(ChartModelTest, AnOlderRecordIsPutInTimeOrderOnEveryTimeCurve) {
@@ -139,8 +115,8 @@ TEST_F(ChartModelTest, AnOlderRecordIsPutInTimeOrderOnEveryTimeCurve) {
         ASSERT_EQ(model.TimeSeries(i).Count(), 3u);
     }
     EXPECT_EQ(model.TimeSeries(qLT).X(1), 2.0);
-    EXPECT_FLOAT_EQ(fromPercent(qLT, model.TimeSeries(qLT).Y(1)), 20.0f);
-    EXPECT_FLOAT_EQ(fromPercent(qLT, model.TimeSeries(qLT).Y(2)), 30.0f);
+    EXPECT_EQ(model.TimeSeries(qLT).Y(1), toPercent(qLT, 20.0));
+    EXPECT_EQ(model.TimeSeries(qLT).Y(2), toPercent(qLT, 30.0));
     EXPECT_EQ(view.Count("timeRebuilt"), 1);
     // The dependence curve follows the order of arrival.
     EXPECT_DOUBLE_EQ(model.DependSeries(qLP).X(2), 20.0);
@@ -321,26 +297,6 @@ TEST_F(InspectionTest, EqualTimesSelectTheFirstOfThem) {
     EXPECT_EQ(model.CursorIndex(), 1);
 }
 
-// The one rule for the point at a time: the nearest, the lower index on a
-// tie, the first of points of one time. A click and the hover text use it.
-TEST_F(InspectionTest, NearestPointTakesTheLowerIndexOnATie) {
-    model.EnterLiveMode();
-    for (float t : {1.0f, 2.0f, 2.0f, 2.0f, 3.0f}) {
-        model.AddReadingSet(t, readings(t));
-    }
-    const double nan = std::nan("");
-    const struct {
-        double T;
-        std::optional<std::size_t> nearest;
-    } cases[] = {{0.0, 0}, {1.5, 0}, {1.6, 1}, {2.0, 1},           {2.4, 1},
-                 {2.5, 1}, {2.6, 4}, {9.0, 4}, {nan, std::nullopt}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(model.NearestPoint(c.T), c.nearest) << "at " << c.T;
-    }
-    model.EnterLiveMode();
-    EXPECT_EQ(model.NearestPoint(1.0), std::nullopt) << "no points";
-}
-
 TEST_F(InspectionTest, ZeroMarkerWithoutCursorLeavesTheTimeRows) {
     model.InspectAt(11.0, true);
     EXPECT_EQ(model.ZeroMarkerIndex(), 2);
@@ -425,21 +381,17 @@ TEST_F(InspectionTest, MarkerLinesAreDrawnOnlyInsideTheTimeAxis) {
     EXPECT_FALSE(lines.cursor.drawn);
 }
 
-TEST_F(InspectionTest, MarkTogglesThePointOnEveryTimeCurve) {
+TEST_F(InspectionTest, MarkTogglesTheInspectedPoint) {
     EXPECT_FALSE(model.ToggleMarkAtCursor());  // nothing inspected
     model.SetCurveChecked(qLC, false);
     model.InspectAt(11.0, false);
     EXPECT_TRUE(model.ToggleMarkAtCursor());
-    for (int i = 0; i < kQuantityCount; ++i) {
-        EXPECT_EQ(model.TimeSeries(i).Label(2), " ") << i;
-        EXPECT_EQ(model.TimeSeries(i).Label(1), "") << i;
-    }
-    EXPECT_TRUE(model.HasMarks());
+    EXPECT_EQ(model.Data().Marks(), std::set<std::size_t>{2});
     model.ToggleMarkAtCursor();
-    EXPECT_FALSE(model.HasMarks());
+    EXPECT_FALSE(model.Data().HasMarks());
     model.ToggleMarkAtCursor();
     model.EnterLiveMode();  // a new run starts unmarked
-    EXPECT_FALSE(model.HasMarks());
+    EXPECT_FALSE(model.Data().HasMarks());
 }
 
 TEST_F(ChartModelTest, TheWindowIsToldWhatChangedWithoutReloadingPerRecord) {

@@ -177,7 +177,7 @@ TEST(Equivalence, RunsWithRelativeReadingsGiveThePointInTheStationsUnits) {
             run.SetRelative(qLP, false);
             run.SetRelative(qV1, false);
         }
-        const tTitration titration = titrationOf(run, qV1);
+        const tTitration titration = titrationOf(run.Data(), qV1);
         ASSERT_EQ(titration.volume.size(), lesson.volume.size());
         EXPECT_NEAR(titration.volume.front(), 1.0, 1e-4);
         EXPECT_NEAR(titration.pH.front(), lesson.pH.front(), 1e-4);

@@ -105,7 +105,7 @@ TEST_F(ExportTest, MarkedPointsOfTheWholeRunAreWrittenFromTheOrigin) {
     model.ToggleMarkAtCursor();
     model.InspectAt(12.0, false);
     model.ToggleMarkAtCursor();
-    EXPECT_FALSE(model.HasMarks());
+    EXPECT_FALSE(model.Data().HasMarks());
     EXPECT_EQ(ExportText(model), std::string(kHeader) +
                                      "0.000\t22.00\t1.00\r\n"
                                      "0.500\t23.00\t1.50\r\n"

@@ -232,10 +232,16 @@ TEST_F(DecodeTest, RunningScenarioGetsFourteenValuesInOrder) {
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(args[1 + i].kind, tScriptArg::tKind::Real);
         EXPECT_NEAR(args[1 + i].value, expected[i], 1e-5) << i;
-        EXPECT_EQ(args[8 + i].value, i) << "rate " << i;  // the sink's rates
+        EXPECT_EQ(args[8 + i].value, 0) << "rate " << i;  // nothing a second back yet
     }
     EXPECT_EQ(args[15].kind, tScriptArg::tKind::Empty);
     EXPECT_EQ(args[16].kind, tScriptArg::tKind::Empty);
+
+    // 5 °C in the 1.1 s since the second record, taken per minute.
+    fm->decodePacket(record(25, 1300) + "\r\n");
+    ASSERT_EQ(calls->calls.size(), 2u);
+    EXPECT_NEAR(calls->calls[1][8].value, 300, 1e-3);
+    EXPECT_EQ(calls->calls[1][9].value, 0);
 }
 
 TEST_F(DecodeTest, ScenarioErrorDoesNotCostTheRestOfThePacket) {

@@ -68,9 +68,9 @@ TEST_F(RecoveryTest, ARunThatDiedIsOfferedAndOpensAsAfterItsStop) {
     const tChartModel& charts = fm->Charts();
     EXPECT_EQ(charts.Mode(), tChartMode::Analysis);
     ASSERT_EQ(charts.PointCount(), 20u);
-    EXPECT_NEAR(fromPercent(0, charts.TimeSeries(0).Y(19)), 40.0, 0.01);
-    EXPECT_TRUE(charts.TimeSeries(0).Marked(4));
-    ASSERT_EQ(charts.Transitions().size(), 1u);
+    EXPECT_EQ(charts.Data().Measured(qLT, 19), 40.0);
+    EXPECT_TRUE(charts.Data().Marked(4));
+    ASSERT_EQ(charts.Data().Transitions().size(), 1u);
     fm->UpdateActions();
     EXPECT_TRUE(fm->FindAction("acFileExport")->Enabled()) << "no station needed";
 

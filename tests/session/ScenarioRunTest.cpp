@@ -94,11 +94,11 @@ TEST_F(ScenarioRunTest, OpenFromTheMenuLoadsOrSaysWhyNot) {
     // Run it: the transition is drawn at the reading that made it.
     Start();
     ASSERT_TRUE(tickUntil(*fm, [&] { return !fm->IsMeasuring(); }));
-    ASSERT_EQ(fm->Charts().Transitions().size(), 1u);
-    EXPECT_EQ(fm->Charts().Transitions()[0].state, "Второй");
+    ASSERT_EQ(fm->Charts().Data().Transitions().size(), 1u);
+    EXPECT_EQ(fm->Charts().Data().Transitions()[0].state, "Второй");
     EXPECT_GT(Find("M0,0", Find("S")), Find("M0,1,50"));
     Start();  // a new run clears the transitions of the last one
-    EXPECT_TRUE(fm->Charts().Transitions().empty());
+    EXPECT_TRUE(fm->Charts().Data().Transitions().empty());
     ASSERT_TRUE(fm->ExecuteAction("acDeviceStop"));
 
     view.openFileAnswers = {dir.file("bad.exp")};

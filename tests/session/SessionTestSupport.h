@@ -70,15 +70,10 @@ public:
 
     void EnterLiveMode() override { events.push_back("live"); }
     void EnterAnalysisMode() override { events.push_back("analysis"); }
-    tExperimentValues AddReadingSet(float t, const tReadingValues& readings) override {
+    tReadingValues AddReadingSet(float t, const tReadingValues& readings) override {
         events.push_back("add");
         sets.push_back({t, readings});
-        tExperimentValues values{};
-        for (int i = 0; i < kQuantityCount; ++i) {
-            values[i] = readings[i];
-            values[kQuantityCount + i] = static_cast<float>(i);  // recognisable rates
-        }
-        return values;
+        return readings;
     }
     void EndBatch(float t) override {
         events.push_back("end");

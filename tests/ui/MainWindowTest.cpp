@@ -377,7 +377,7 @@ TEST_F(MainWindowTest, AfterARunPointsAreInspectedMarkedAndExported) {
     // Marking the inspected point puts captions on the first four curves.
     EXPECT_TRUE(Enabled("acFileMarkPoint"));
     window_->Trigger("acFileMarkPoint");
-    EXPECT_TRUE(Model().HasMarks());
+    EXPECT_TRUE(Model().Data().HasMarks());
     EXPECT_EQ(MarkItems(chart), 4u * 2u);  // an arrow and a caption each
     window_->Trigger("acFileMarkPoint");
     EXPECT_EQ(MarkItems(chart), 0u);
@@ -431,9 +431,8 @@ TEST_F(MainWindowTest, AnalysisScaleStatisticsPictureAndReference) {
     const QString tip = QToolTip::text();
     EXPECT_TRUE(tip.startsWith(QString::fromStdString("t = " + formatFixed(t3, 3))))
         << tip.toStdString();
-    EXPECT_TRUE(tip.contains(
-        QString::fromUtf8("pH: ") +
-        QString::fromStdString(formatFixed(fromPercent(qLP, Model().TimeSeries(qLP).Y(3)), 2))))
+    EXPECT_TRUE(tip.contains(QString::fromUtf8("pH: ") +
+                             QString::fromStdString(formatFixed(Model().Data().Shown(qLP, 3), 2))))
         << tip.toStdString();
 
     ClickAt(chart, Model().TimeSeries(0).X(4));
