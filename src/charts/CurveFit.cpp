@@ -298,7 +298,8 @@ constexpr double kStraight = 1e-6;
 void fitExponential(tCurveFit& fit, const tPoints& points) {
     const double low = points.x.minCoeff();
     const double span = points.x.maxCoeff() - low;
-    if (!std::isfinite(span)) {
+    const double spread = (points.y.array() - points.y.mean()).matrix().squaredNorm();
+    if (!std::isfinite(span) || !std::isfinite(spread)) {
         fit.status = tFitStatus::NotFinite;
         return;
     }

@@ -133,41 +133,28 @@ TEST(CurveFitTest, DataThatCannotBeFittedSayWhy) {
         tFitStatus status;
     };
     const std::vector<double> ramp{0, 1, 2, 3, 4, 5, 6};
-    const std::vector<double> same{2, 2, 2, 2, 2, 2, 2};
+    const std::vector<double> same(ramp.size(), 2.0);
+    const std::vector<double> twoX{1, 1, 1, 4, 4, 4, 4};
+    const std::vector<double> huge{-1e300, 1e300, -1e300, 1e300, -1e300, 1e300, -1e300};
+    const std::vector<double> vast{-1e308, 0, 1e308, 1.5e308, 1, 2, 3};
+    const std::vector<double> gaps{0, kNaN, 2, kInf, kNaN, 5, kNaN};
+    const std::vector<double> two{0, 1};
+    const std::vector<double> three{0, 1, 2};
     const std::vector<tCase> cases = {
         {"no points", tFitModel::Linear, {}, {}, tFitStatus::TooFewPoints},
-        {"a line through two", tFitModel::Linear, {0, 1}, {0, 1}, tFitStatus::TooFewPoints},
-        {"a parabola through three",
-         tFitModel::Quadratic,
-         {0, 1, 2},
-         {0, 1, 4},
-         tFitStatus::TooFewPoints},
-        {"NaNs leave two",
-         tFitModel::Linear,
-         {0, kNaN, 2, 3},
-         {0, 1, kInf, 3},
-         tFitStatus::TooFewPoints},
-        {"y shorter than x", tFitModel::Exponential, ramp, {1, 2, 4}, tFitStatus::TooFewPoints},
+        {"a line through two", tFitModel::Linear, two, two, tFitStatus::TooFewPoints},
+        {"a parabola through three", tFitModel::Quadratic, three, ramp, tFitStatus::TooFewPoints},
+        {"gaps leave three", tFitModel::Exponential, gaps, twoX, tFitStatus::TooFewPoints},
+        {"y shorter than x", tFitModel::Exponential, ramp, three, tFitStatus::TooFewPoints},
         {"line, one x", tFitModel::Linear, same, ramp, tFitStatus::Singular},
         {"parabola, one x", tFitModel::Quadratic, same, ramp, tFitStatus::Singular},
         {"exponential, one x", tFitModel::Exponential, same, ramp, tFitStatus::Singular},
-        {"parabola, two x",
-         tFitModel::Quadratic,
-         {1, 1, 1, 4, 4, 4},
-         {1, 2, 3, 4, 5, 6},
-         tFitStatus::Singular},
+        {"parabola, two x", tFitModel::Quadratic, twoX, ramp, tFitStatus::Singular},
         {"exponential, flat", tFitModel::Exponential, ramp, same, tFitStatus::Singular},
         {"exponential, straight", tFitModel::Exponential, ramp, ramp, tFitStatus::Singular},
-        {"values overflow",
-         tFitModel::Linear,
-         {0, 1, 2, 3},
-         {-1e300, 1e300, -1e300, 1e300},
-         tFitStatus::NotFinite},
-        {"x span overflows",
-         tFitModel::Exponential,
-         {-1e308, 0, 1e308, 1.5e308},
-         {1, 2, 4, 8},
-         tFitStatus::NotFinite},
+        {"line, y overflows", tFitModel::Linear, ramp, huge, tFitStatus::NotFinite},
+        {"exponential, y overflows", tFitModel::Exponential, ramp, huge, tFitStatus::NotFinite},
+        {"exponential, x overflows", tFitModel::Exponential, vast, ramp, tFitStatus::NotFinite},
     };
     for (const tCase& c : cases) {
         SCOPED_TRACE(c.name);
