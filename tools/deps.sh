@@ -1,7 +1,7 @@
 # Installs the Debian packages a step needs, only those still missing.
 # Sourced by tools/test, tools/demo and tools/screenshots.
 
-VANTREL_PKGS_BUILD="cmake ninja-build g++ pkg-config"
+VANTREL_PKGS_BUILD="cmake ninja-build g++ pkg-config libeigen3-dev"
 VANTREL_PKGS_TEST="libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev liblua5.4-dev"
 VANTREL_PKGS_GUI="qt6-base-dev qt6-base-dev-tools libqcustomplot-dev libqcustomplot2.1-qt6 libgl1-mesa-dri fonts-dejavu qt6-translations-l10n"
 VANTREL_PKGS_PACKAGE="dpkg-dev file"
