@@ -423,28 +423,24 @@ std::optional<double> slopeAt(std::span<const double> x, std::span<const double>
     if (finite(p)) {
         chosen.push_back(p);
     }
-    bool first = true;
-    for (std::size_t i = p; i-- > 0;) {
-        if (!finite(i)) {
-            continue;
+    // `step` -1 walks back from p, +1 forward.
+    const auto take = [&](std::ptrdiff_t step) {
+        bool first = true;
+        for (auto i = static_cast<std::ptrdiff_t>(p) + step;
+             i >= 0 && i < static_cast<std::ptrdiff_t>(n); i += step) {
+            const auto k = static_cast<std::size_t>(i);
+            if (!finite(k)) {
+                continue;
+            }
+            if (!first && std::fabs(x[k] - at) > half) {
+                break;
+            }
+            chosen.push_back(k);
+            first = false;
         }
-        if (!first && std::fabs(x[i] - at) > half) {
-            break;
-        }
-        chosen.push_back(i);
-        first = false;
-    }
-    first = true;
-    for (std::size_t i = p + 1; i < n; ++i) {
-        if (!finite(i)) {
-            continue;
-        }
-        if (!first && std::fabs(x[i] - at) > half) {
-            break;
-        }
-        chosen.push_back(i);
-        first = false;
-    }
+    };
+    take(-1);
+    take(+1);
     if (chosen.size() < 2) {
         return std::nullopt;
     }
