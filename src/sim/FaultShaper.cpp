@@ -37,7 +37,8 @@ bool tFaultShaper::HangUpDue(int recordsSent) const {
 tFaultShaper::tOutput tFaultShaper::Shape(const std::string& line) {
     ++recordSlots_;
     tOutput output;
-    if (faults_.silent) {
+    if (faults_.silent ||
+        (faults_.silentAfterRecords >= 0 && recordSlots_ > faults_.silentAfterRecords)) {
         output.kind = tOutput::tKind::Nothing;
         return output;
     }

@@ -20,6 +20,7 @@ struct tFaults {
     int garbageEvery = 0;            // every Nth record is replaced by a garbage line (0: never)
     bool silent = false;             // accept "S" but send no records
     int hangUpAfterRecords = -1;     // close the port after this many records (-1: never)
+    int silentAfterRecords = -1;     // send no records after this many, port kept open (-1: never)
     std::uint32_t seed = 1;          // random source of splits, noise, garbage
     std::uint8_t strayByte = 0x00;   // the byte sent before the identification reply
     int splitPauseMs = 5;            // longest pause between the pieces of a split record

@@ -38,6 +38,7 @@ constexpr std::string_view kUsage =
     "  --garbage N          replace every Nth record by a garbage line\n"
     "  --silent             accept the start command but send no records\n"
     "  --hang-up-after N    close the port after N records\n"
+    "  --silent-after N     send no more records after N, the port kept open\n"
     "  --help               this text\n";
 
 struct tArguments {
@@ -95,6 +96,7 @@ bool ParseArguments(int argc, char** argv, tArguments& args) {
     number({"--garbage"}, faults.garbageEvery);
     parser.Flag({"--silent"}, [&] { faults.silent = true; });
     number({"--hang-up-after"}, faults.hangUpAfterRecords);
+    number({"--silent-after"}, faults.silentAfterRecords);
 
     std::string error;
     if (!parser.Parse(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), error)) {
