@@ -156,6 +156,13 @@ void tChartModel::AddTransition(float t, const std::string& name) {
     }
 }
 
+void tChartModel::AddIntervention(float t, const std::string& text) {
+    run_.AddTransition(t, text, true);
+    if (view_) {
+        view_->TransitionsChanged();
+    }
+}
+
 // --- relative readings
 
 bool tChartModel::Relative(int i) const {

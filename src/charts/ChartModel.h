@@ -72,6 +72,7 @@ public:
     tReadingValues AddReadingSet(float t, const tReadingValues& readings) override;
     void EndBatch(float t) override;
     void AddTransition(float t, const std::string& name) override;
+    void AddIntervention(float t, const std::string& text) override;
 
     // The run shown (cleared at the next start).
     const tRunData& Data() const { return run_; }

@@ -34,6 +34,8 @@ public:
     virtual void EndBatch(float t) = 0;
     // The running scenario entered the state `name` at the reading of time t.
     virtual void AddTransition(float /*t*/, const std::string& /*name*/) {}
+    // The program switched something off or refused a command at time t.
+    virtual void AddIntervention(float /*t*/, const std::string& /*text*/) {}
 };
 
 }  // namespace vantrel

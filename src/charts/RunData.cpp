@@ -45,8 +45,8 @@ std::size_t tRunData::Add(double t, const tReadingValues& readings) {
     return p;
 }
 
-void tRunData::AddTransition(double t, std::string state) {
-    transitions_.push_back({t, std::move(state)});
+void tRunData::AddTransition(double t, std::string state, bool intervention) {
+    transitions_.push_back({t, std::move(state), intervention});
 }
 
 float tRunData::Shown(int i, std::size_t p) const {

@@ -15,6 +15,9 @@ namespace vantrel {
 struct tTransition {
     double time = 0.0;
     std::string state;
+    // Not the scenario's step but the program's: something switched off
+    // or refused for safety, `state` saying what.
+    bool intervention = false;
 };
 
 // One run as the station measured it: the times in seconds, the seven
@@ -34,7 +37,7 @@ public:
 
     // Adds a record and returns its index (O(1) amortised when in time order).
     std::size_t Add(double t, const tReadingValues& readings);
-    void AddTransition(double t, std::string state);
+    void AddTransition(double t, std::string state, bool intervention = false);
 
     std::size_t Count() const { return time_.size(); }
     bool Empty() const { return time_.empty(); }

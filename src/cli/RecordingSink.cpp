@@ -47,6 +47,12 @@ void tRecordingSink::EndBatch(float t) {
     }
 }
 
+void tRecordingSink::AddIntervention(float t, const std::string& text) {
+    if (target_ != nullptr) {
+        target_->AddIntervention(t, text);
+    }
+}
+
 void tRecordingSink::AddTransition(float t, const std::string& name) {
     if (target_ != nullptr) {
         target_->AddTransition(t, name);

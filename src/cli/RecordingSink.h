@@ -34,6 +34,7 @@ public:
     tReadingValues AddReadingSet(float t, const tReadingValues& readings) override;
     void EndBatch(float t) override;
     void AddTransition(float t, const std::string& name) override;
+    void AddIntervention(float t, const std::string& text) override;
 
 private:
     iChartSink* target_ = nullptr;

@@ -109,6 +109,10 @@ std::string encodeTransition(float time, int state, std::string_view name) {
     return journalLine("S\t" + number(time) + "\t" + std::to_string(state) + "\t" + field(name));
 }
 
+std::string encodeIntervention(float time, std::string_view text) {
+    return journalLine("I\t" + number(time) + "\t" + field(text));
+}
+
 std::string encodeMark(int index) {
     return journalLine("M\t" + std::to_string(index));
 }
@@ -171,6 +175,15 @@ tJournalRun parseJournal(std::string_view text) {
             transition.name = std::string(f[3]);
             if (ok) {
                 run.transitions.push_back(std::move(transition));
+            }
+        } else if (f[0] == "I" && f.size() == 3) {
+            tJournalTransition intervention;
+            intervention.intervention = true;
+            intervention.state = -1;
+            ok = parse(f[1], intervention.time);
+            intervention.name = std::string(f[2]);
+            if (ok) {
+                run.transitions.push_back(std::move(intervention));
             }
         } else if (f[0] == "M" && f.size() == 2) {
             int index = 0;

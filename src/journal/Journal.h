@@ -41,6 +41,7 @@ struct tJournalTransition {
     float time = 0;
     int state = 0;
     std::string name;
+    bool intervention = false;  // the program's safety step, `name` saying what
 };
 
 // A journal as read back.
@@ -63,6 +64,7 @@ std::string journalLine(std::string_view payload);
 std::string encodeHeader(const tJournalHeader& header);
 std::string encodeReading(float time, const tReadingValues& readings);
 std::string encodeTransition(float time, int state, std::string_view name);
+std::string encodeIntervention(float time, std::string_view text);
 std::string encodeMark(int index);
 std::string encodeEnd(float time);
 

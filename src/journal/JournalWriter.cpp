@@ -89,6 +89,10 @@ void tJournalWriter::Reading(float time, const tReadingValues& readings) {
     Queue(encodeReading(time, readings));
 }
 
+void tJournalWriter::Intervention(float time, const std::string& text) {
+    Queue(encodeIntervention(time, text));
+}
+
 void tJournalWriter::Transition(float time, int state, const std::string& name) {
     Queue(encodeTransition(time, state, name));
 }

@@ -33,6 +33,7 @@ public:
 
     void Reading(float time, const tReadingValues& readings);
     void Transition(float time, int state, const std::string& name);
+    void Intervention(float time, const std::string& text);
     void Mark(int index);
     void End(float time);
 

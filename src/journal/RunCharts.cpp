@@ -20,7 +20,11 @@ void loadRunIntoCharts(const tJournalRun& run, tChartModel& charts) {
         }
         charts.EndBatch(newest);
         for (const tJournalTransition& transition : run.transitions) {
-            charts.AddTransition(transition.time, transition.name);
+            if (transition.intervention) {
+                charts.AddIntervention(transition.time, transition.name);
+            } else {
+                charts.AddTransition(transition.time, transition.name);
+            }
         }
         charts.EnterAnalysisMode();
         const tRunData& data = charts.Data();

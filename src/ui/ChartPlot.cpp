@@ -272,13 +272,15 @@ void TChartPlot::RefreshTransitions() {
     if (kind_ != tChartKind::Time || model_ == nullptr) {
         return;
     }
-    const QColor ink(70, 70, 70);
     for (const tTransition& transition : model_->Data().Transitions()) {
+        // The program's own safety steps stand out from the scenario's.
+        const QColor ink = transition.intervention ? QColor(200, 30, 30) : QColor(70, 70, 70);
         auto* line = new QCPItemStraightLine(this);
         line->setObjectName("lnTransition");
         line->setSelectable(false);
         line->setClipToAxisRect(true);
-        line->setPen(QPen(ink, 1, Qt::DashLine));
+        line->setPen(QPen(ink, transition.intervention ? 2 : 1,
+                          transition.intervention ? Qt::SolidLine : Qt::DashLine));
         line->point1->setCoords(transition.time, 0.0);
         line->point2->setCoords(transition.time, 1.0);
         // The name reads upwards along the line, just right of it, so that
