@@ -60,6 +60,7 @@ TfmMain::TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
     settings_->Load(configFileName);
     actuatorPanel_.Build(actuators_);
     link_ = std::make_unique<tStationLink>(*settings_);
+    safety_ = std::make_unique<tSafety>(*link_, tSafetyLimits::FromSettings(*settings_));
     countdown_ = std::make_unique<tSwitchOffCountdown>(*settings_, [this](const std::string& text) {
         view_.SetStatusText(kPanelSwitchOff, text);
     });
@@ -68,7 +69,7 @@ TfmMain::TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
     }
     window_.ShowSensorsPage();
     experiment_ = std::make_unique<tExperiment>();
-    run_ = std::make_unique<tRun>(this->chartSink(), *experiment_, *link_, actuators_,
+    run_ = std::make_unique<tRun>(this->chartSink(), *experiment_, *safety_, actuators_,
                                   readVolumeCoefficient(settings_->GetSettingByName("VolCoeff")));
 
     view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"), {});
@@ -78,8 +79,14 @@ TfmMain::TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
 }
 
 TfmMain::~TfmMain() {
+    if (!closed_) {
+        // Ended without FormClose (the recorder interrupted twice): the
+        // station is still not left running unwatched.
+        leaveStation(constantText("DK_SAFE_EXIT"), "EXIT");
+    }
     // The run before the link: a run waiting for its station ends its journal.
     run_.reset();
+    safety_.reset();
     link_.reset();
     settings_.reset();
 }
@@ -366,9 +373,12 @@ void TfmMain::adoptDevice() {
     setPeriod(link_->PeriodMs());
     if (run_->Suspended()) {
         showState(run_->Resume());
+        tellInterventions();
         link_->StartMeasure();
         setPolling(true);
     } else {
+        // The station may have run on its own while the link was away.
+        intervene(safety_->AllOff(constantText("DK_SAFE_RECONNECTED"), "RECONNECTED"));
         countdown_->Arm();
     }
     UpdateActions();
@@ -390,12 +400,36 @@ void TfmMain::switchOffActuators() {
     if (!IsConnected()) {
         return;
     }
-    for (const tActuator& actuator : actuators_) {
-        if (actuator.state != 0) {
-            const std::string command = clearCommand(actuator);
-            logFile->WriteLine("SWITCH-OFF: " + command);
-            link_->Send(command);
+    for (int i = 0; i < kActuatorCount; ++i) {
+        if (actuators_[i].state != 0) {
+            logFile->WriteLine("SWITCH-OFF: " + clearCommand(actuators_[i]));
+            safety_->SendOff(i);
         }
+    }
+}
+
+void TfmMain::intervene(const std::optional<tIntervention>& intervention) {
+    if (intervention) {
+        run_->Record(*intervention);
+    }
+    tellInterventions();
+}
+
+void TfmMain::tellInterventions() {
+    for (const tIntervention& done : run_->TakeInterventions()) {
+        logFile->WriteLine(done.log);
+        view_.SetStatusText(kPanelHint, done.text);
+        if (done.offFailed) {
+            view_.ShowError(constantText("DK_SAFE_OFF_FAILED"), messageText(20000));
+        }
+    }
+}
+
+// Disconnect and Exit: nothing stays on behind the user's back, unless the
+// configuration keeps today's station as it is.
+void TfmMain::leaveStation(const std::string& text, const std::string& logReason) {
+    if (IsConnected() && !safety_->Limits().keepActuatorsOn) {
+        intervene(safety_->AllOff(text, logReason));
     }
 }
 
@@ -417,6 +451,8 @@ bool TfmMain::FormCloseQuery(bool canClose) {
 }
 
 void TfmMain::FormClose() {
+    leaveStation(constantText("DK_SAFE_EXIT"), "EXIT");
+    closed_ = true;
     setPolling(false);
     link_->StopMeasure();
 }
@@ -500,6 +536,7 @@ std::vector<std::string> TfmMain::PortsToTry() const {
 }
 
 void TfmMain::disconnect() {
+    leaveStation(constantText("DK_SAFE_DISCONNECT"), "DISCONNECT");
     if (IsMeasuring()) {
         endRun(tRunEnd::Disconnect);
     }
@@ -515,6 +552,7 @@ void TfmMain::refreshActuatorPanel() {
 
 void TfmMain::queryActuatorState() {
     if (link_->QueryState(actuators_)) {
+        safety_->Observe(actuators_);
         refreshActuatorPanel();
     }
 }
@@ -527,7 +565,11 @@ void TfmMain::btnSetClick(int frameIndex) {
     if (!IsConnected()) {
         return;
     }
-    link_->Send(setCommand(actuators_[frameIndex], window_.ActuatorEditText(frameIndex)));
+    safety_->Send(setCommand(actuators_[frameIndex], window_.ActuatorEditText(frameIndex)));
+    for (const tIntervention& refusal : safety_->TakeRefusals()) {
+        run_->Record(refusal);
+    }
+    tellInterventions();
     if (!IsMeasuring()) {
         queryActuatorState();
     }
@@ -541,7 +583,7 @@ void TfmMain::btnClearClick(int frameIndex) {
     if (!IsConnected()) {
         return;
     }
-    link_->Send(clearCommand(actuators_[frameIndex]));
+    safety_->Send(clearCommand(actuators_[frameIndex]));
     if (!IsMeasuring()) {
         queryActuatorState();
     }
@@ -572,6 +614,7 @@ void TfmMain::acDeviceStartExecute() {
         header.names[i] = quantityNames[i];
     }
     showState(run_->Start(journalFolder_, header));
+    tellInterventions();
     countdown_->Disarm();
     link_->StartMeasure();
     setPolling(true);
@@ -611,6 +654,9 @@ void TfmMain::tmStartTimer() {
     link_->TakePackets(queue);
     tFirstError errors;
     decoded(run_->Decode(queue, true, errors));
+    if (IsMeasuring()) {
+        intervene(safety_->CheckSilence(std::chrono::steady_clock::now()));
+    }
     if (experiment_->GetStatus() == esFinished) {
         errors.Run([this] { ExecuteAction("acDeviceStop"); });
     }
@@ -692,6 +738,7 @@ void TfmMain::decoded(const tRun::tStep& step) {
         refreshActuatorPanel();
     }
     showState(step.entered);
+    tellInterventions();
 }
 
 void TfmMain::showState(const tState* state) {

@@ -18,6 +18,7 @@
 #include "session/Analysis.h"
 #include "session/MainView.h"
 #include "session/Run.h"
+#include "session/Safety.h"
 #include "session/StationLink.h"
 #include "session/SwitchOffCountdown.h"
 
@@ -217,6 +218,10 @@ private:
     void showState(const tState* state);
     void decoded(const tRun::tStep& step);
     void switchOffActuators();
+    // Records and tells what the safety rules did.
+    void intervene(const std::optional<tIntervention>& intervention);
+    void tellInterventions();
+    void leaveStation(const std::string& text, const std::string& logReason);
     iChartSink& chartSink() const;
     void applyLanguage(int index);
     void applyLanguageFile(const tLanguageFile& file);
@@ -237,7 +242,9 @@ private:
     tActuatorPanel actuatorPanel_;
     std::unique_ptr<tSwitchOffCountdown> countdown_;
     std::unique_ptr<tStationLink> link_;
-    std::unique_ptr<tRun> run_;  // the current or last run
+    std::unique_ptr<tSafety> safety_;  // every command passes it
+    std::unique_ptr<tRun> run_;        // the current or last run
+    bool closed_ = false;
     std::string journalFolder_;
     bool resumeRun_ = false;
     std::chrono::seconds reconnectLimit_{0};

@@ -1,9 +1,11 @@
 #include "session/Run.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/CommandLine.h"
 #include "base/LogFile.h"
+#include "base/Texts.h"
 #include "base/VersionInfo.h"
 #include "experiment/Experiment.h"
 #include "journal/JournalWriter.h"
@@ -12,11 +14,12 @@
 
 namespace vantrel {
 
-tRun::tRun(iChartSink& charts, tExperiment& experiment, iStationCommands& station,
-           tActuatorTable& actuators, double volumeCoefficient)
+tRun::tRun(iChartSink& charts, tExperiment& experiment, tSafety& safety, tActuatorTable& actuators,
+           double volumeCoefficient)
     : charts_(charts),
       experiment_(experiment),
-      station_(station),
+      safety_(safety),
+      actuators_(actuators),
       decoder_(actuators, volumeCoefficient) {}
 
 tRun::~tRun() {
@@ -31,6 +34,8 @@ const tState* tRun::Start(const std::string& journalFolder, tJournalHeader heade
     rates_.Reset();
     lines_ = {};
     suspended_ = false;
+    open_ = true;
+    safety_.StartRun();
     journal_.reset();
     newest_ = 0;
     if (!journalFolder.empty()) {
@@ -53,8 +58,25 @@ void tRun::applyState(const tState* state) {
         return;
     }
     for (const std::string& command : state->Actions()) {
-        station_.Send(command);
+        safety_.Send(command);
     }
+    for (const tIntervention& refusal : safety_.TakeRefusals()) {
+        Record(refusal);
+    }
+}
+
+void tRun::Record(const tIntervention& intervention) {
+    if (open_) {
+        charts_.AddIntervention(newest_, intervention.text);
+        if (journal_ != nullptr) {
+            journal_->Intervention(newest_, intervention.text);
+        }
+    }
+    interventions_.push_back(intervention);
+}
+
+std::vector<tIntervention> tRun::TakeInterventions() {
+    return std::exchange(interventions_, {});
 }
 
 tRun::tStep tRun::Decode(std::string_view text, bool step, tFirstError& errors) {
@@ -79,27 +101,42 @@ tRun::tStep tRun::Decode(std::string_view text, bool step, tFirstError& errors) 
         }
         ++lines_.records;
         ++done.records;
-        const float t = clock_.RunTime(record->time, station_.PeriodMs() * 0.001);
+        const float t = clock_.RunTime(record->time, safety_.PeriodMs() * 0.001);
         newest = std::max(newest, t);
         newest_ = std::max(newest_, t);
         if (journal_ != nullptr) {
             journal_->Reading(t, record->readings);
         }
         const tReadingValues shown = charts_.AddReadingSet(t, record->readings);
+        // The limits before the scenario: a step on this reading cannot
+        // switch on what the reading has just switched off.
+        for (const tIntervention& cut : safety_.Check(record->readings, actuators_)) {
+            Record(cut);
+        }
         const tExperimentValues values = experimentValues(shown, rates_.Add(t, shown));
         if (step && experiment_.GetStatus() == esRunning) {
             // A failing script must not cost the readings after it: they are
             // still decoded and plotted, and the first error is raised once
             // all of them are in.
             errors.Run([&] {
-                if (experiment_.Update(values)) {
-                    const tState* state = experiment_.GetCurrentState();
-                    charts_.AddTransition(t, state->Name());
-                    if (journal_ != nullptr) {
-                        journal_->Transition(t, state->Number(), state->Name());
+                try {
+                    if (experiment_.Update(values)) {
+                        const tState* state = experiment_.GetCurrentState();
+                        charts_.AddTransition(t, state->Name());
+                        if (journal_ != nullptr) {
+                            journal_->Transition(t, state->Number(), state->Name());
+                        }
+                        applyState(state);
+                        done.entered = state;
                     }
-                    applyState(state);
-                    done.entered = state;
+                } catch (...) {
+                    // The scenario does nothing more: nothing it switched on
+                    // is left running unwatched.
+                    if (const auto off = safety_.AllOff(constantText("DK_SAFE_STEP_FAILED"),
+                                                        "SCENARIO STEP FAILED")) {
+                        Record(*off);
+                    }
+                    throw;
                 }
             });
         }
@@ -153,6 +190,7 @@ tRun::tStep tRun::End(tRunEnd how, tPacketQueue* leftover) {
     if (journal_ != nullptr) {
         journal_->End(newest_);
     }
+    open_ = false;
     experiment_.Stop();
     charts_.EnterAnalysisMode();
     return done;

@@ -11,10 +11,10 @@
 #include "journal/Journal.h"
 #include "session/RateMeter.h"
 #include "session/RunClock.h"
+#include "session/Safety.h"
 
 namespace vantrel {
 
-class iStationCommands;
 class tExperiment;
 class tFirstError;
 class tJournalWriter;
@@ -29,16 +29,17 @@ enum class tRunEnd {
 };
 
 // One run from Start to its one ending: the readings decoded into the
-// charts and the journal on the run's own clock, the scenario stepped with
-// them and their rates, and its states' actions sent to the station. It never reaches back
+// charts and the journal on the run's own clock, the safety rules applied
+// to each before the scenario steps with them and their rates, and the
+// states' actions sent to the station through those rules. It never reaches back
 // into the controller: each step returns the state a scenario entered, and
 // the first error of a failing scenario goes to the caller's collector.
 class tRun {
 public:
     // Nothing is owned. The decoder reports the actuators' states into
-    // `actuators` with every record.
-    tRun(iChartSink& charts, tExperiment& experiment, iStationCommands& station,
-         tActuatorTable& actuators, double volumeCoefficient);
+    // `actuators` with every record; every command goes out through `safety`.
+    tRun(iChartSink& charts, tExperiment& experiment, tSafety& safety, tActuatorTable& actuators,
+         double volumeCoefficient);
     tRun(const tRun&) = delete;
     tRun& operator=(const tRun&) = delete;
     // A run still waiting for its station ends its journal here.
@@ -74,6 +75,16 @@ public:
     // among those records would otherwise send its actions after the stop.
     tStep End(tRunEnd how, tPacketQueue* leftover = nullptr);
 
+    // An intervention of the safety rules: journaled and drawn on the time
+    // chart at the newest reading while the run is open, and kept for
+    // TakeInterventions either way.
+    void Record(const tIntervention& intervention);
+    // Everything recorded since the last call, the run's own included (a
+    // limit crossed, a command refused, all off after a failed step).
+    std::vector<tIntervention> TakeInterventions();
+    // Between Start and End (suspended included).
+    bool Open() const { return open_; }
+
     // A marked point goes into the journal.
     void Mark(int index);
     // The charts now show another run (one opened from its journal).
@@ -92,7 +103,8 @@ private:
 
     iChartSink& charts_;
     tExperiment& experiment_;
-    iStationCommands& station_;
+    tSafety& safety_;
+    tActuatorTable& actuators_;
     tRecordDecoder decoder_;
     tRunClock clock_;
     tRateMeter rates_;
@@ -100,6 +112,8 @@ private:
     float newest_ = 0;
     tLineCounts lines_;
     bool suspended_ = false;
+    bool open_ = false;
+    std::vector<tIntervention> interventions_;
 };
 
 }  // namespace vantrel

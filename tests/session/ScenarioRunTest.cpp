@@ -21,15 +21,19 @@ class ScenarioRunTest : public StationFixture {
 protected:
     // A failing step is raised once; afterwards the run records on and the
     // station hears nothing more from the scenario.
-    void ExpectFailsOnceThenSilent(const std::string& message);
+    void ExpectFailsOnceThenSilent(const std::string& message,
+                                   const std::vector<std::string>& switchedOff = {});
 };
 
-void ScenarioRunTest::ExpectFailsOnceThenSilent(const std::string& message) {
+void ScenarioRunTest::ExpectFailsOnceThenSilent(const std::string& message,
+                                                const std::vector<std::string>& switchedOff) {
     TfmMain& fm = *this->fm;
     std::string raised;
+    std::size_t heard = 0;  // lines the station had before the failing tick
     const auto deadline = std::chrono::steady_clock::now() + 3s;
     while (raised.empty() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(10ms);
+        heard = sim->ReceivedLines().size();
         try {
             fm.tmStartTimer();
         } catch (const tError& e) {
@@ -38,7 +42,6 @@ void ScenarioRunTest::ExpectFailsOnceThenSilent(const std::string& message) {
     }
     EXPECT_EQ(raised, message);
     EXPECT_TRUE(fm.Experiment().Failed());
-    const std::size_t heard = sim->ReceivedLines().size();
     const std::size_t sent = sim->SentRecords().size();
     while (sim->SentRecords().size() < sent + 4) {
         EXPECT_NO_THROW(fm.tmStartTimer());
@@ -46,7 +49,11 @@ void ScenarioRunTest::ExpectFailsOnceThenSilent(const std::string& message) {
     }
     EXPECT_NO_THROW(fm.tmStartTimer());
     EXPECT_TRUE(fm.IsMeasuring()) << "the recording goes on";
-    EXPECT_EQ(sim->ReceivedLines().size(), heard);
+    // Nothing after the failure but the off commands of what it left on.
+    const std::vector<std::string> lines = sim->ReceivedLines();
+    EXPECT_EQ(
+        std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(heard), lines.end()),
+        switchedOff);
 }
 
 TEST_F(ScenarioRunTest, StartStateNamingNoStateSendsNothingAndFailsAtTheFirstReading) {
@@ -64,7 +71,7 @@ TEST_F(ScenarioRunTest, TransitionToAMissingStateFailsAndTheLabelKeepsTheLastSta
     fm->Experiment().Load(makeScenario("S", 0, {9}, {{"A", {"H0,1,9"}}}),
                           std::make_unique<tFakeProgram>([](auto&) { return 5; }), "");
     Start();
-    ExpectFailsOnceThenSilent("Error while transition from state #0 to state #5.");
+    ExpectFailsOnceThenSilent("Error while transition from state #0 to state #5.", {"H0,0"});
     EXPECT_EQ(view.scenarioLabel, "S - A");
     EXPECT_EQ(log.Count("Error while transition from state #0 to state #5."), 1);
 }

@@ -67,6 +67,7 @@ public:
     std::vector<std::string> events;  // "live", "analysis", "add", "end"
     std::vector<tSet> sets;
     std::vector<float> batchEnds;
+    std::vector<std::string> interventions;
 
     void EnterLiveMode() override { events.push_back("live"); }
     void EnterAnalysisMode() override { events.push_back("analysis"); }
@@ -78,6 +79,9 @@ public:
     void EndBatch(float t) override {
         events.push_back("end");
         batchEnds.push_back(t);
+    }
+    void AddIntervention(float, const std::string& text) override {
+        interventions.push_back(text);
     }
 };
 
