@@ -16,8 +16,6 @@ namespace vantrel {
 
 namespace {
 
-constexpr std::string_view kCodes[kQuantityCount] = {"LT", "LP", "LC", "LE", "V1", "V2", "V3"};
-
 // Times and readings go on as single precision: a number beyond its range
 // would arrive as infinity, so it is no number of an export.
 bool readNumber(std::string_view text, double& value) {
@@ -37,7 +35,8 @@ std::string lineError(std::size_t line, const std::string& what) {
 int quantityOfTitle(std::string_view title) {
     for (int i = 0; i < kQuantityCount; ++i) {
         if (title == quantityNames[i] || title == quantityInfo[i].title ||
-            equalsIgnoreCase(title, kCodes[i]) || isQuantityAlias(i, title)) {
+            equalsIgnoreCase(title, kQuantityCodes[static_cast<std::size_t>(i)]) ||
+            isQuantityAlias(i, title)) {
             return i;
         }
     }

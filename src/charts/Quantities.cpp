@@ -1,6 +1,7 @@
 #include "charts/Quantities.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <vector>
 
@@ -110,6 +111,25 @@ float fromPercent(int i, double y) {
     const float low = static_cast<float>(range.low);
     const float width = static_cast<float>(range.high) - low;
     return low + static_cast<float>(y) * width / 100.0f;
+}
+
+int quantityOfCode(std::string_view code) {
+    for (int i = 0; i < kQuantityCount; ++i) {
+        const std::string_view known = kQuantityCodes[static_cast<std::size_t>(i)];
+        if (code.size() == known.size() &&
+            std::equal(code.begin(), code.end(), known.begin(), [](char a, char b) {
+                return std::toupper(static_cast<unsigned char>(a)) == b;
+            })) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+std::string unitOf(int quantity) {
+    const std::string_view key = quantityInfo[static_cast<std::size_t>(quantity)].valueKey;
+    const std::size_t comma = key.rfind(", ");
+    return comma == std::string_view::npos ? std::string() : std::string(key.substr(comma + 2));
 }
 
 }  // namespace vantrel

@@ -33,6 +33,14 @@ struct tQuantityInfo {
 
 extern const std::array<tQuantityInfo, kQuantityCount> quantityInfo;
 
+// The short codes the station's records and the recorder's options use.
+inline constexpr std::array<std::string_view, kQuantityCount> kQuantityCodes = {
+    "LT", "LP", "LC", "LE", "V1", "V2", "V3"};
+// -1 when `code` is none of them (any case).
+int quantityOfCode(std::string_view code);
+// The unit the value list shows a quantity in ("°C", "мл"; "" for pH).
+std::string unitOf(int quantity);
+
 // Fixed plotting ranges in physical units (V in ml).
 extern const std::array<tQuantityRange, kQuantityCount> quantityRanges;
 
