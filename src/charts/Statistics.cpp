@@ -1,4 +1,5 @@
 #include "charts/Statistics.h"
+#include "charts/StretchFit.h"
 
 #include <algorithm>
 #include <limits>
@@ -11,19 +12,12 @@ namespace vantrel {
 tStretchStatistics stretchStatistics(const tChartModel& model) {
     tStretchStatistics result;
     const tRunData& run = model.Data();
-    const std::size_t count = run.Count();
-    const std::int32_t cursor = model.CursorIndex();
-    if (cursor < 0 || static_cast<std::size_t>(cursor) >= count) {
+    const std::optional<tIndexRange> stretch = inspectedStretch(model);
+    if (!stretch) {
         return result;
     }
-    const std::int32_t origin = model.ZeroMarkerIndex();
-    std::size_t first = origin >= 0 && static_cast<std::size_t>(origin) < count
-                            ? static_cast<std::size_t>(origin)
-                            : 0;
-    std::size_t last = static_cast<std::size_t>(cursor);
-    if (first > last) {
-        std::swap(first, last);
-    }
+    const std::size_t first = stretch->first;
+    const std::size_t last = stretch->last;
     result.from = run.Time(first);
     result.to = run.Time(last);
     result.points = last - first + 1;

@@ -34,6 +34,12 @@ const std::string_view kCliUsage =
     "  --equivalence V     at the end of the run print the titration's equivalence point\n"
     "                      on the dosed volume V (V1, V2 or V3); also after --replay,\n"
     "                      which then needs no --scenario\n"
+    "  --fit Q,MODEL[,X]   at the end print a fit of quantity Q (LT, LP, LC, LE, V1, V2,\n"
+    "                      V3) against X (a quantity; default the time in seconds),\n"
+    "                      MODEL linear, quadratic or exponential; repeatable\n"
+    "  --area Q[,X]        at the end print the area under Q against X; repeatable\n"
+    "  --from T1, --to T2  the stretch --fit and --area take, in seconds of the run\n"
+    "                      (default: the whole run); both also after --replay\n"
     "  -LOG                diagnostic log beside the program (.log)\n"
     "  -LOG_MEASURE        with -LOG, also the raw data received\n"
     "  --reconnect SECONDS on a lost link keep the run and wait this long for the\n"
@@ -54,10 +60,6 @@ const std::string_view kCliUsage =
     "before recording began.\n";
 
 namespace {
-
-// Relative-reading names in quantity order.
-constexpr std::array<std::string_view, kQuantityCount> kQuantityCodes = {"LT", "LP", "LC", "LE",
-                                                                         "V1", "V2", "V3"};
 
 // A longer run than this is a typing mistake; it also keeps the deadline
 // arithmetic far from overflow.
@@ -197,20 +199,52 @@ bool parseCliOptions(const std::vector<std::string>& args, tCliOptions& options,
         why = "--equivalence: '" + value + "' is not a dosed volume (use V1, V2 or V3)";
         return false;
     });
+    for (const bool fit : {true, false}) {
+        parser.Value({fit ? "--fit" : "--area"},
+                     [&options, fit](const std::string& value, std::string& why) {
+                         tStretchRequest request;
+                         if (!parseStretchRequest(value, fit, request, why)) {
+                             why = std::string(fit ? "--fit: " : "--area: ") + why;
+                             return false;
+                         }
+                         options.analyses.push_back(request);
+                         return true;
+                     });
+    }
+    for (auto [name, field] :
+         {std::pair{"--from", &options.from}, std::pair{"--to", &options.to}}) {
+        parser.Value({name}, [name, field](const std::string& value, std::string& why) {
+            double seconds = 0;
+            const auto [ptr, ec] =
+                std::from_chars(value.data(), value.data() + value.size(), seconds);
+            if (value.empty() || ec != std::errc() || ptr != value.data() + value.size() ||
+                !std::isfinite(seconds)) {
+                why = std::string(name) + ": '" + value + "' is not a number of seconds";
+                return false;
+            }
+            *field = seconds;
+            return true;
+        });
+    }
     if (!parser.Parse(args, error)) {
         return false;
     }
-    if (!options.replayFile.empty() && options.scenarioFile.empty() && options.equivalence < 0) {
-        error =
-            "--replay needs --scenario (the scenario to try on the run) or --equivalence (the "
-            "volume to find the equivalence point on)";
+    if (options.from && options.to && *options.from > *options.to) {
+        error = "--from is after --to";
         return false;
     }
-    if (options.equivalence >= 0 &&
+    if (!options.replayFile.empty() && options.scenarioFile.empty() && options.equivalence < 0 &&
+        options.analyses.empty()) {
+        error =
+            "--replay needs --scenario (the scenario to try on the run), --equivalence (the "
+            "volume to find the equivalence point on), --fit or --area";
+        return false;
+    }
+    if ((options.equivalence >= 0 || !options.analyses.empty()) &&
         (!options.checkFile.empty() || options.listRuns || options.recover)) {
         error =
-            "--equivalence evaluates a recording or a replayed run: not with --check, --runs "
-            "or --recover";
+            "--equivalence, --fit and --area evaluate a recording or a replayed run: not with "
+            "--check, --runs or --recover";
         return false;
     }
     if (!options.replayFile.empty() && (options.simulate || !options.ports.empty())) {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "charts/StretchFit.h"
 #include "device/Readings.h"
 
 namespace vantrel {
@@ -27,6 +28,9 @@ struct tCliOptions {
     std::string checkFile;     // load and compile this scenario only, print it
     std::string replayFile;    // feed this exported run through the scenario, no station
     int equivalence = -1;      // qV1..qV3: print the run's equivalence point on this volume
+    std::vector<tStretchRequest> analyses;  // --fit and --area, in the order given
+    std::optional<double> from;             // the stretch they take, run seconds
+    std::optional<double> to;
     bool help = false;
     bool version = false;
     bool listRuns = false;

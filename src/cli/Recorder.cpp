@@ -6,6 +6,7 @@
 #include <ctime>
 #include <exception>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -41,9 +42,6 @@ constexpr const char* kPrefix = "vantrel-cli: ";
 constexpr std::chrono::milliseconds kTick{kTickIntervalMs};
 constexpr int kTicksPerClockTick = kClockIntervalMs / kTickIntervalMs;
 constexpr double kProgressInterval = 1.0;
-
-constexpr std::array<const char*, kQuantityCount> kCodes = {"LT", "LP", "LC", "LE",
-                                                            "V1", "V2", "V3"};
 
 // Reading texts as the value list shows them: volumes with four decimals.
 std::string readingText(int quantity, float value) {
@@ -272,6 +270,17 @@ int tRecorder::Record(TfmMain& controller, const tConsoleView& view, tRecordingS
     if (options_.equivalence >= 0) {
         guarded([&] { PrintEquivalence(controller); });
     }
+    if (!options_.analyses.empty()) {
+        guarded([&] {
+            for (const std::string& line :
+                 stretchLines(tRunColumns::Of(controller.Charts().Data()), options_.analyses,
+                              options_.from.value_or(-std::numeric_limits<double>::infinity()),
+                              options_.to.value_or(std::numeric_limits<double>::infinity()))) {
+                out_ << line << '\n';
+            }
+            out_ << std::flush;
+        });
+    }
     if (interrupts_ != nullptr && interrupts_->load() > interruptsBefore) {
         // Asked again while stopping: the run is written, end without the
         // polite close (the stop command has gone out already).
@@ -321,7 +330,7 @@ void tRecorder::Progress(const TfmMain& controller, const tRecordingSink& sink, 
     if (sink.Accepted() > 0) {
         messages_ << ", t " << formatFixed(sink.NewestTime(), 3) << " s:";
         for (int i = 0; i < kQuantityCount; ++i) {
-            messages_ << "  " << kCodes[static_cast<std::size_t>(i)] << ' '
+            messages_ << "  " << kQuantityCodes[static_cast<std::size_t>(i)] << ' '
                       << readingText(i, sink.NewestReadings()[static_cast<std::size_t>(i)]);
         }
     }
@@ -452,7 +461,9 @@ int runRecorder(const std::vector<std::string>& args, const std::string& program
         // An export written in a shipped language names its columns in it.
         tLanguageList::Scan(locateProgramFiles(programPath).languageFolders);
         return replayScenario(options.scenarioFile, options.replayFile, out, messages,
-                              options.equivalence);
+                              options.equivalence, options.analyses,
+                              options.from.value_or(-std::numeric_limits<double>::infinity()),
+                              options.to.value_or(std::numeric_limits<double>::infinity()));
     }
     if (!options.exportFile.empty() && !exportTargetUsable(options.exportFile, error)) {
         messages << kPrefix << error << '\n';

@@ -126,7 +126,8 @@ void printEquivalence(const tExportedRun& run, int quantity, std::ostream& out,
 }  // namespace
 
 int replayScenario(const std::string& scenarioFile, const std::string& runFile, std::ostream& out,
-                   std::ostream& messages, int equivalence) {
+                   std::ostream& messages, int equivalence,
+                   const std::vector<tStretchRequest>& analyses, double from, double to) {
     tExperiment experiment;
     if (!scenarioFile.empty() && !load(experiment, scenarioFile, messages)) {
         return kExitScenario;
@@ -141,6 +142,9 @@ int replayScenario(const std::string& scenarioFile, const std::string& runFile, 
     const int status = scenarioFile.empty() ? kExitDone : replayRun(experiment, run, out, messages);
     if (equivalence >= qV1 && equivalence <= qV3) {
         printEquivalence(run, equivalence, out, messages);
+    }
+    for (const std::string& line : stretchLines(tRunColumns::Of(run), analyses, from, to)) {
+        out << line << '\n';
     }
     return status;
 }

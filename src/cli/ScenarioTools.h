@@ -1,8 +1,12 @@
 #pragma once
 
+#include <limits>
 #include <ostream>
 #include <span>
 #include <string>
+#include <vector>
+
+#include "charts/StretchFit.h"
 
 namespace vantrel {
 
@@ -22,9 +26,13 @@ int checkScenario(const std::string& scenarioFile, std::ostream& out, std::ostre
 // the load or step that failed (1 when the run cannot be read).
 // With `equivalence` (qV1..qV3) the equivalence line of the whole run on
 // that volume follows, once the run was read; an empty `scenarioFile` then
-// replays no scenario.
+// replays no scenario. The lines of `analyses` (fits and areas over the
+// records from `from` to `to` seconds) come last.
 int replayScenario(const std::string& scenarioFile, const std::string& runFile, std::ostream& out,
-                   std::ostream& messages, int equivalence = -1);
+                   std::ostream& messages, int equivalence = -1,
+                   const std::vector<tStretchRequest>& analyses = {},
+                   double from = -std::numeric_limits<double>::infinity(),
+                   double to = std::numeric_limits<double>::infinity());
 
 // The line "equivalence<TAB>V=ml<TAB>pH=value" (three decimals, always
 // ".") of a titration's readings in run order, or "equivalence<TAB>none"

@@ -1,12 +1,15 @@
 #include "session/Analysis.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "base/Error.h"
 #include "base/Functions.h"
 #include "base/Texts.h"
 #include "charts/ChartModel.h"
 #include "charts/Quantities.h"
+#include "charts/Statistics.h"
+#include "charts/StretchFit.h"
 #include "lang/LanguageFile.h"
 #include "session/ActionList.h"
 #include "session/MainView.h"
@@ -58,6 +61,40 @@ void tAnalysis::AddActions(tActionList& actions, std::function<bool()> idle) {
             a.SetEnabled(idle() && charts_.Mode() == tChartMode::Analysis &&
                          charts_.CursorIndex() >= 0);
         });
+    auto canFit = [this, idle] {
+        return idle() && charts_.Mode() == tChartMode::Analysis && charts_.CursorIndex() >= 0;
+    };
+    const struct {
+        const char* name;
+        const char* caption;
+        const char* hint;
+        tFitModel model;
+    } fits[] = {
+        {"acAnalysisFitLinear", "&Линейная аппроксимация", "Прямая y = a + b·x по участку",
+         tFitModel::Linear},
+        {"acAnalysisFitQuadratic", "&Квадратичная аппроксимация",
+         "Парабола y = a + b·x + c·x² по участку", tFitModel::Quadratic},
+        {"acAnalysisFitExponential", "Э&кспоненциальная аппроксимация",
+         "Нагрев или остывание y = a + b·e^(c·x) по участку", tFitModel::Exponential},
+    };
+    for (const auto& fit : fits) {
+        actions.Add(
+            fit.name, fit.caption, {}, fit.hint,
+            [this, model = fit.model](tAction&) { AddFits(model); },
+            [canFit](tAction& a) { a.SetEnabled(canFit()); });
+    }
+    actions.Add(
+        "acAnalysisTangent", "&Касательная в точке", {},
+        "Наклон кривых в выбранной точке: в минуту или на единицу абсциссы",
+        [this](tAction&) { AddTangents(); }, [canFit](tAction& a) { a.SetEnabled(canFit()); });
+    actions.Add(
+        "acAnalysisArea", "&Площадь под кривой...", {},
+        "Площадь под кривыми от начала отсчета до выбранной точки",
+        [this](tAction&) { TellAreas(); }, [canFit](tAction& a) { a.SetEnabled(canFit()); });
+    actions.Add(
+        "acAnalysisFitsRemove", "&Убрать аппроксимации", {},
+        "Убрать кривые аппроксимации и касательные", [this](tAction&) { RemoveFits(); },
+        [this](tAction& a) { a.SetEnabled(!fits_.empty()); });
     actions.Add(
         "acFileSavePicture", "Сохранить &рисунок графика...", {},
         "Сохранить показанный график как рисунок PNG или документ PDF",
@@ -77,6 +114,138 @@ void tAnalysis::Forget() {
     equivalence_.reset();
     mark_.reset();
     ShowMark();
+    RemoveFits();
+}
+
+namespace {
+
+// The stretch the statistics take, and which quantities against which x.
+struct tChartStretch {
+    tRunColumns run;
+    std::size_t first = 0;
+    std::size_t last = 0;
+    int abscissa = -1;  // -1: the time chart
+    std::vector<int> quantities;
+};
+
+std::optional<tChartStretch> chartStretch(const tChartModel& charts, bool depend) {
+    const std::optional<tIndexRange> stretch = inspectedStretch(charts);
+    if (!stretch) {
+        return std::nullopt;
+    }
+    tChartStretch s;
+    s.run = tRunColumns::Of(charts.Data());
+    s.first = stretch->first;
+    s.last = stretch->last;
+    s.abscissa = depend ? charts.Abscissa() : -1;
+    for (int i = 0; i < kQuantityCount; ++i) {
+        const tSeries& series = depend ? charts.DependSeries(i) : charts.TimeSeries(i);
+        if (series.Visible() && i != s.abscissa) {
+            s.quantities.push_back(i);
+        }
+    }
+    return s;
+}
+
+std::vector<double> toChartY(int quantity, const std::vector<double>& values) {
+    std::vector<double> y;
+    y.reserve(values.size());
+    for (double v : values) {
+        y.push_back(toPercent(quantity, v));
+    }
+    return y;
+}
+
+constexpr int kFitSamples = 200;
+// The tangent spans this share of the chart's x extent on each side.
+constexpr double kTangentReach = 0.05;
+// The local line of the slope takes the points within this share of it.
+constexpr double kSlopeWindow = 0.02;
+
+}  // namespace
+
+void tAnalysis::AddFits(tFitModel model) {
+    const bool depend = analysisView_ != nullptr && analysisView_->DependenceInFront();
+    const std::optional<tChartStretch> s = chartStretch(charts_, depend);
+    if (!s) {
+        return;
+    }
+    for (int q : s->quantities) {
+        const tXY xy = stretchXY(s->run, q, s->abscissa, s->first, s->last);
+        const tCurveFit fit = fitCurve(model, xy.x, xy.y);
+        tFitCurve curve;
+        curve.depend = depend;
+        curve.quantity = q;
+        curve.caption = fitCaption(q, s->abscissa, fit);
+        if (fit.ok()) {
+            const auto [low, high] = std::minmax_element(xy.x.begin(), xy.x.end());
+            for (int k = 0; k <= kFitSamples; ++k) {
+                const double x = *low + (*high - *low) * k / kFitSamples;
+                curve.x.push_back(x);
+                curve.y.push_back(toPercent(q, evaluate(fit, x)));
+            }
+        }
+        fits_.push_back(std::move(curve));
+    }
+    if (analysisView_ != nullptr) {
+        analysisView_->ShowFits(fits_);
+    }
+}
+
+void tAnalysis::AddTangents() {
+    const bool depend = analysisView_ != nullptr && analysisView_->DependenceInFront();
+    const std::optional<tChartStretch> s = chartStretch(charts_, depend);
+    const std::int32_t cursor = charts_.CursorIndex();
+    if (!s || cursor < 0) {
+        return;
+    }
+    const auto p = static_cast<std::size_t>(cursor);
+    for (int q : s->quantities) {
+        const tXY xy = stretchXY(s->run, q, s->abscissa, 0, s->run.time.size() - 1);
+        const auto [low, high] = std::minmax_element(xy.x.begin(), xy.x.end());
+        const double extent = *high - *low;
+        const std::optional<double> slope = slopeAt(xy.x, xy.y, p, kSlopeWindow * extent);
+        if (!slope || !std::isfinite(xy.y[p])) {
+            continue;
+        }
+        tFitCurve curve;
+        curve.depend = depend;
+        curve.quantity = q;
+        curve.tangent = true;
+        curve.caption = slopeCaption(q, s->abscissa, *slope);
+        const double reach = kTangentReach * extent;
+        for (double dx : {-reach, reach}) {
+            curve.x.push_back(xy.x[p] + dx);
+            curve.y.push_back(xy.y[p] + *slope * dx);
+        }
+        curve.y = toChartY(q, curve.y);
+        fits_.push_back(std::move(curve));
+    }
+    if (analysisView_ != nullptr) {
+        analysisView_->ShowFits(fits_);
+    }
+}
+
+void tAnalysis::TellAreas() {
+    const bool depend = analysisView_ != nullptr && analysisView_->DependenceInFront();
+    const std::optional<tChartStretch> s = chartStretch(charts_, depend);
+    if (!s) {
+        return;
+    }
+    std::string text;
+    for (int q : s->quantities) {
+        const tXY xy = stretchXY(s->run, q, s->abscissa, s->first, s->last);
+        text += areaCaption(q, s->abscissa, areaUnder(xy.x, xy.y));
+        text += '\n';
+    }
+    view_.ShowInformation(text, constantText("DK_AREA_TITLE"));
+}
+
+void tAnalysis::RemoveFits() {
+    fits_.clear();
+    if (analysisView_ != nullptr) {
+        analysisView_->ShowFits(fits_);
+    }
 }
 
 bool tAnalysis::CanFindEquivalence() const {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "charts/CurveFit.h"
 #include "charts/Equivalence.h"
 #include "charts/Statistics.h"
 #include "journal/ReferenceRun.h"
@@ -30,6 +31,18 @@ struct tEquivalenceMark {
     std::string derivativeName;  // legend: "dpH/dV (до 12.3 pH/мл)"
 };
 
+// A curve the analysis draws over a chart: a fit over a stretch, or the
+// tangent at the inspected point. In the chart's coordinates: x the time or
+// the abscissa as shown, y on the 0..100 plotting scale.
+struct tFitCurve {
+    bool depend = false;  // on the dependence chart, else the time chart
+    int quantity = 0;     // its colour
+    bool tangent = false;
+    std::vector<double> x;
+    std::vector<double> y;
+    std::string caption;  // the legend: equation, parameters, R² or the slope
+};
+
 // What the analysis needs from the window beyond the main view.
 class iAnalysisView {
 public:
@@ -44,6 +57,10 @@ public:
     // The chart in front as PNG or PDF, by the file's extension, with its
     // legend and any mark; tError when it cannot be written.
     virtual void SaveChartPicture(const std::string& fileName) = 0;
+    // The dependence chart is the page in front (else the time chart).
+    virtual bool DependenceInFront() const = 0;
+    // Every fit and tangent, drawn dashed over its chart; empty removes them.
+    virtual void ShowFits(const std::vector<tFitCurve>& fits) = 0;
 };
 
 // The analysis a teacher does for the lab report, beside the run's charts:
@@ -74,6 +91,16 @@ public:
     const tReferenceRun* Reference() const { return reference_.get(); }
 
     void SetRightAxis(int quantity);  // -1: none
+
+    // Over the stretch from the time origin to the inspected point, for
+    // every visible quantity of the chart in front (on the dependence
+    // chart against its abscissa): a fit added to those shown, the tangent
+    // at the inspected point, the area under each curve (told).
+    void AddFits(tFitModel model);
+    void AddTangents();
+    void TellAreas();
+    void RemoveFits();
+    const std::vector<tFitCurve>& Fits() const { return fits_; }
     int RightAxis() const { return rightAxis_; }
 
 private:
@@ -92,6 +119,7 @@ private:
     std::optional<tEquivalenceMark> mark_;
     bool derivativeShown_ = false;
     std::unique_ptr<tReferenceRun> reference_;
+    std::vector<tFitCurve> fits_;
     int rightAxis_ = -1;
 };
 

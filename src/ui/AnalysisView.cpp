@@ -234,6 +234,35 @@ void tAnalysisView::ShowEquivalence(const tEquivalenceMark* mark, bool derivativ
     depend_.RequestReplot();
 }
 
+// ---------------------------------------------------------------- fits
+
+bool tAnalysisView::DependenceInFront() const {
+    return pages_.currentIndex() == 1;
+}
+
+void tAnalysisView::ShowFits(const std::vector<tFitCurve>& fits) {
+    for (QCPCurve* curve : fitCurves_) {
+        curve->parentPlot()->removePlottable(curve);
+    }
+    fitCurves_.clear();
+    for (const tFitCurve& fit : fits) {
+        TChartPlot& plot = fit.depend ? depend_ : time_;
+        const tRgb colour = quantityInfo[static_cast<std::size_t>(fit.quantity)].colour;
+        auto* curve = new QCPCurve(plot.xAxis, plot.yAxis);
+        curve->setObjectName(fit.tangent ? "fitTangent" : "fitCurve");
+        // Dashed over the measured curve in its colour; the tangent solid.
+        curve->setPen(QPen(QColor(colour.r, colour.g, colour.b), 2,
+                           fit.tangent ? Qt::SolidLine : Qt::DashLine));
+        curve->setSelectable(QCP::stNone);
+        curve->setData(QVector<double>(fit.x.begin(), fit.x.end()),
+                       QVector<double>(fit.y.begin(), fit.y.end()));
+        curve->setName(qs(fit.caption));
+        fitCurves_.push_back(curve);
+    }
+    time_.RequestReplot();
+    depend_.RequestReplot();
+}
+
 // ---------------------------------------------------------------- reference run
 
 void tAnalysisView::ShowReference(const tReferenceRun* run) {

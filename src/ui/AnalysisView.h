@@ -43,6 +43,8 @@ public:
     void SetRightAxis(int quantity) override;
     void ShowStatistics(const tStretchStatistics& statistics, const std::string& text) override;
     void SaveChartPicture(const std::string& fileName) override;
+    bool DependenceInFront() const override;
+    void ShowFits(const std::vector<tFitCurve>& fits) override;
 
 signals:
     // The user chose a right-axis quantity (-1: none) in the menu.
@@ -71,6 +73,7 @@ private:
     QCPCurve* equivalencePoint_ = nullptr;
     QCPCurve* derivative_ = nullptr;
     std::vector<QCPAbstractItem*> equivalenceItems_;
+    std::vector<QCPCurve*> fitCurves_;
 };
 
 }  // namespace vantrel

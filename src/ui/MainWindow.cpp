@@ -325,6 +325,13 @@ void TfmMainWindow::BuildMenus() {
     add(analysis, "acAnalysisDerivative");
     analysis->addSeparator();
     add(analysis, "acAnalysisStatistics");
+    add(analysis, "acAnalysisArea");
+    analysis->addSeparator();
+    add(analysis, "acAnalysisFitLinear");
+    add(analysis, "acAnalysisFitQuadratic");
+    add(analysis, "acAnalysisFitExponential");
+    add(analysis, "acAnalysisTangent");
+    add(analysis, "acAnalysisFitsRemove");
 
     auto* help = bar->addMenu(QStringLiteral("&?"));
     help->setObjectName("miHelp");

@@ -6,12 +6,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <cstdio>
 #include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "base/Functions.h"
 #include "charts/Equivalence.h"
 #include "cli/CliTestSupport.h"
 #include "cli/Recorder.h"
@@ -190,6 +193,42 @@ TEST_F(ScenarioCliTest, TheReadmeThermostatLoadsAsTheShippedOne) {
     EXPECT_EQ(Run({"--check", dir.File("thermostat.exp")}), kExitDone) << messages;
     EXPECT_EQ(output, shipped);
     EXPECT_EQ(messages, "");
+}
+
+// Fits and areas of an exported run: a heating line known exactly, a
+// cooling curve toward the room, a stretch too short for a parabola, a
+// quantity the file does not hold.
+TEST_F(ScenarioCliTest, ReplayPrintsFitsAndAreasOfTheStretch) {
+    std::string text = "t\tТемпература\tpH\r\n";
+    for (int t = 0; t <= 200; t += 5) {
+        const double cooling = 20 + 60 * std::exp(-t / 50.0);
+        text += formatFixed(t, 3) + "\t" + formatFixed(t <= 10 ? 20 + 0.5 * t : cooling, 2) + "\t" +
+                formatFixed(cooling, 2) + "\r\n";
+    }
+    writeBytes(dir.File("run.csv"), text);
+    ASSERT_EQ(Run({"--replay", dir.File("run.csv"), "--fit", "LT,linear", "--area", "LT", "--fit",
+                   "LT,quadratic", "--from", "0", "--to", "10"}),
+              kExitDone)
+        << messages;
+    EXPECT_EQ(output,
+              "fit\tLT\tlinear\ta=20\tb=0.5\tR2=1\n"
+              "area\tLT\tt\t225\n"
+              "fit\tLT\tquadratic\tnone\ttoo few points\n");
+
+    ASSERT_EQ(
+        Run({"--replay", dir.File("run.csv"), "--fit", "lp,exponential", "--fit", "LC,linear"}),
+        kExitDone)
+        << messages;
+    double a = 0;
+    double b = 0;
+    double c = 0;
+    ASSERT_EQ(std::sscanf(output.c_str(), "fit\tLP\texponential\ta=%lf\tb=%lf\tc=%lf", &a, &b, &c),
+              3)
+        << output;
+    EXPECT_NEAR(a, 20, 0.05);
+    EXPECT_NEAR(b, 60, 0.1);
+    EXPECT_NEAR(c, -1 / 50.0, 1e-4);
+    EXPECT_NE(output.find("fit\tLC\tlinear\tnone\tno such column\n"), std::string::npos);
 }
 
 // A recorded lesson, with a comma as decimal separator and only some of the

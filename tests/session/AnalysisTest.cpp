@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/Error.h"
+#include "base/Locale.h"
 #include "charts/ChartModel.h"
 #include "charts/Quantities.h"
 #include "journal/JournalWriter.h"
@@ -86,6 +87,40 @@ TEST_F(AnalysisTest, AReferenceThatCannotBeReadLeavesTheOneShown) {
 
     ASSERT_TRUE(fm->ExecuteAction("acFileCloseReference"));
     EXPECT_EQ(fm->Analysis().Reference(), nullptr);
+}
+
+// Over the stretch to the inspected point, for each visible curve: a fit
+// in the chart's coordinates with its caption, the tangent, the area told;
+// all forgotten with the next run shown.
+TEST_F(AnalysisTest, FitsTangentsAndAreasTakeTheInspectedStretch) {
+    Make("", true);
+    tTempDir runs;
+    openTitration(*fm, view, runs);
+    for (int q = 0; q < kQuantityCount; ++q) {
+        fm->chSeriesClickCheck(q, q == qV1);  // only the dosed volume: 0.125 ml/s
+    }
+    fm->chAccGyroClick(40.0);
+    fm->UpdateActions();
+    ASSERT_TRUE(fm->ExecuteAction("acAnalysisFitLinear"));
+    ASSERT_TRUE(fm->ExecuteAction("acAnalysisTangent"));
+    const auto& fits = fm->Analysis().Fits();
+    ASSERT_EQ(fits.size(), 2u);
+    EXPECT_EQ(fits[0].quantity, qV1);
+    EXPECT_DOUBLE_EQ(fits[0].x.front(), 0.0);
+    EXPECT_DOUBLE_EQ(fits[0].x.back(), 40.0);
+    EXPECT_NEAR(fits[0].y.back(), toPercent(qV1, 5.0), 1e-3);
+    EXPECT_NE(fits[0].caption.find("R² = 1"), std::string::npos) << fits[0].caption;
+    EXPECT_TRUE(fits[1].tangent);
+    const std::string rate = std::string("7") + localeFacts().decimalSeparator + "5 мл/мин";
+    EXPECT_NE(fits[1].caption.find(rate), std::string::npos) << fits[1].caption;
+
+    ASSERT_TRUE(fm->ExecuteAction("acAnalysisArea"));
+    ASSERT_EQ(view.informations.size(), 1u);
+    EXPECT_NE(view.informations[0].text.find("100 мл·с"), std::string::npos)
+        << view.informations[0].text;
+
+    openTitration(*fm, view, runs);
+    EXPECT_TRUE(fm->Analysis().Fits().empty());
 }
 
 }  // namespace

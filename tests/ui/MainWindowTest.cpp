@@ -503,8 +503,11 @@ TEST_F(MainWindowTest, MenusToolBarAndStatusBarAreWhereTheUserKnowsThem) {
     EXPECT_EQ(namesOf(menus[2]->menu()->actions()).join(' '),
               "acDeviceConnect - acDeviceStart acDevicePause acDeviceStop - acDeviceFreq "
               "acDeviceSettings");
-    EXPECT_EQ(namesOf(menus[3]->menu()->actions()).join(' '),
-              "acAnalysisEquivalence acAnalysisDerivative - acAnalysisStatistics");
+    EXPECT_EQ(
+        namesOf(menus[3]->menu()->actions()).join(' '),
+        "acAnalysisEquivalence acAnalysisDerivative - acAnalysisStatistics acAnalysisArea - "
+        "acAnalysisFitLinear acAnalysisFitQuadratic acAnalysisFitExponential acAnalysisTangent "
+        "acAnalysisFitsRemove");
     EXPECT_EQ(namesOf(menus[4]->menu()->actions()).join(' '), "acHelpAbout");
 
     QStringList bar;
