@@ -308,7 +308,7 @@ std::string fitCaption(int quantity, int abscissa, const tCurveFit& fit) {
                     term("c", p[2], e[2], perUnit("", unitX));
             break;
     }
-    return formatText(constantText("DK_FIT_CAPTION"), {name, equation, terms, shown(fit.rSquared)});
+    return formatText(constantText("DK_FIT_CAPTION"), {name, equation, shown(fit.rSquared), terms});
 }
 
 std::string slopeCaption(int quantity, int abscissa, double slopePerUnit) {

@@ -138,9 +138,10 @@ std::optional<tChartStretch> chartStretch(const tChartModel& charts, bool depend
     s.first = stretch->first;
     s.last = stretch->last;
     s.abscissa = depend ? charts.Abscissa() : -1;
+    // The curve list chooses on both charts: the dependence chart shows
+    // every quantity against its abscissa.
     for (int i = 0; i < kQuantityCount; ++i) {
-        const tSeries& series = depend ? charts.DependSeries(i) : charts.TimeSeries(i);
-        if (series.Visible() && i != s.abscissa) {
+        if (charts.TimeSeries(i).Visible() && i != s.abscissa) {
             s.quantities.push_back(i);
         }
     }

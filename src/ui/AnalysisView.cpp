@@ -77,6 +77,7 @@ tAnalysisView::tAnalysisView(const tChartModel& model, TChartPlot& time, TChartP
     BuildRightAxisMenu();
     time_.setMouseTracking(true);
     time_.installEventFilter(this);
+    depend_.installEventFilter(this);
     // The right axis follows the left one when the user zooms or drags.
     connect(time_.yAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
             [this](const QCPRange& range) {
@@ -148,6 +149,9 @@ void tAnalysisView::SetRightAxis(int quantity) {
 }
 
 bool tAnalysisView::eventFilter(QObject* watched, QEvent* event) {
+    if (DragCaption(watched, event)) {
+        return true;  // the chart neither inspects nor pans under a dragged caption
+    }
     if (watched == &time_ && event->type() == QEvent::MouseMove &&
         model_.Mode() == tChartMode::Analysis) {
         ShowHover(static_cast<QMouseEvent*>(event)->position().toPoint());
@@ -197,11 +201,7 @@ void tAnalysisView::ShowEquivalence(const tEquivalenceMark* mark, bool derivativ
         if (!mark->derivativeX.empty()) {
             const auto [low, high] =
                 std::minmax_element(mark->derivativeX.begin(), mark->derivativeX.end());
-            const QCPRange shown = depend_.xAxis->range();
-            if (!shown.contains(mark->x) || shown.size() > 10 * (*high - *low)) {
-                const double margin = std::max(0.05 * (*high - *low), 0.1);
-                depend_.xAxis->setRange(*low - margin, *high + margin);
-            }
+            ZoomDependenceTo(*low, *high, mark->x);
         }
         auto* line = new QCPItemStraightLine(&depend_);
         line->setObjectName("lnEquivalence");
@@ -245,22 +245,94 @@ void tAnalysisView::ShowFits(const std::vector<tFitCurve>& fits) {
         curve->parentPlot()->removePlottable(curve);
     }
     fitCurves_.clear();
+    for (QCPItemText* caption : fitCaptions_) {
+        caption->parentPlot()->removeItem(caption);
+    }
+    fitCaptions_.clear();
+    dragged_ = nullptr;
+    std::array<int, 2> stacked{};  // captions so far on the time and the dependence chart
     for (const tFitCurve& fit : fits) {
         TChartPlot& plot = fit.depend ? depend_ : time_;
         const tRgb colour = quantityInfo[static_cast<std::size_t>(fit.quantity)].colour;
+        // Darker than the measured curve it lies on, dashed; the tangent
+        // dash-dotted and wider.
+        const QColor ink = QColor(colour.r, colour.g, colour.b).darker(170);
         auto* curve = new QCPCurve(plot.xAxis, plot.yAxis);
         curve->setObjectName(fit.tangent ? "fitTangent" : "fitCurve");
-        // Dashed over the measured curve in its colour; the tangent solid.
-        curve->setPen(QPen(QColor(colour.r, colour.g, colour.b), 2,
-                           fit.tangent ? Qt::SolidLine : Qt::DashLine));
+        curve->setPen(QPen(ink, fit.tangent ? 3 : 2, fit.tangent ? Qt::DashDotLine : Qt::DashLine));
         curve->setSelectable(QCP::stNone);
+        curve->removeFromLegend();
         curve->setData(QVector<double>(fit.x.begin(), fit.x.end()),
                        QVector<double>(fit.y.begin(), fit.y.end()));
-        curve->setName(qs(fit.caption));
         fitCurves_.push_back(curve);
+        if (fit.depend && !fit.tangent && !fit.x.empty()) {
+            // The stretch across the chart, as for the equivalence point.
+            ZoomDependenceTo(fit.x.front(), fit.x.back(), fit.x.back());
+        }
+
+        auto* caption = new QCPItemText(&plot);
+        caption->setObjectName("lbFit");
+        caption->setSelectable(false);
+        caption->setClipToAxisRect(false);
+        caption->position->setType(QCPItemPosition::ptAxisRectRatio);
+        int& row = stacked[fit.depend ? 1 : 0];
+        caption->position->setCoords(0.01, 0.01 + 0.09 * row++);
+        caption->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+        caption->setTextAlignment(Qt::AlignLeft);
+        caption->setPadding(QMargins(5, 3, 5, 3));
+        caption->setPen(QPen(ink));
+        caption->setBrush(QColor(255, 255, 255, 230));
+        caption->setColor(ink);
+        caption->setFont(pixelFont(12, false));
+        caption->setText(qs(fit.caption));
+        fitCaptions_.push_back(caption);
     }
     time_.RequestReplot();
     depend_.RequestReplot();
+}
+
+// A press on a fit's caption picks it up; it follows the mouse until the
+// button is released.
+bool tAnalysisView::DragCaption(QObject* watched, QEvent* event) {
+    auto* plot = qobject_cast<QCustomPlot*>(watched);
+    if (plot == nullptr || fitCaptions_.empty()) {
+        return false;
+    }
+    const auto type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
+        type != QEvent::MouseButtonRelease) {
+        return false;
+    }
+    const QPointF at = static_cast<QMouseEvent*>(event)->position();
+    if (type == QEvent::MouseButtonPress) {
+        for (QCPItemText* caption : fitCaptions_) {
+            const QRectF box(caption->topLeft->pixelPosition(),
+                             caption->bottomRight->pixelPosition());
+            if (caption->parentPlot() == plot && box.contains(at)) {
+                dragged_ = caption;
+                dragOffset_ = at - caption->position->pixelPosition();
+                return true;
+            }
+        }
+        return false;
+    }
+    if (dragged_ == nullptr || dragged_->parentPlot() != plot) {
+        return false;
+    }
+    dragged_->position->setPixelPosition(at - dragOffset_);
+    plot->replot(QCustomPlot::rpQueuedReplot);
+    if (type == QEvent::MouseButtonRelease) {
+        dragged_ = nullptr;
+    }
+    return true;
+}
+
+void tAnalysisView::ZoomDependenceTo(double low, double high, double keep) {
+    const QCPRange shown = depend_.xAxis->range();
+    if (!shown.contains(keep) || shown.size() > 10 * (high - low)) {
+        const double margin = std::max(0.05 * (high - low), 0.1);
+        depend_.xAxis->setRange(low - margin, high + margin);
+    }
 }
 
 // ---------------------------------------------------------------- reference run

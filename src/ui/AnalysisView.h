@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointF>
 #include <array>
 #include <vector>
 
@@ -58,6 +59,10 @@ private:
     void DrawReference();
     void ClearReference();
     void ShowHover(const QPoint& position);
+    bool DragCaption(QObject* watched, QEvent* event);
+    // The dependence chart's x axis on low..high when it shows `keep` not
+    // at all or ten times too widely; a closer zoom of the user's is kept.
+    void ZoomDependenceTo(double low, double high, double keep);
 
     const tChartModel& model_;
     TChartPlot& time_;
@@ -74,6 +79,10 @@ private:
     QCPCurve* derivative_ = nullptr;
     std::vector<QCPAbstractItem*> equivalenceItems_;
     std::vector<QCPCurve*> fitCurves_;
+    // The fits' captions, which the user can drag out of the way.
+    std::vector<QCPItemText*> fitCaptions_;
+    QCPItemText* dragged_ = nullptr;
+    QPointF dragOffset_;
 };
 
 }  // namespace vantrel

@@ -191,6 +191,38 @@ void tScreenshotScript::Start() {
         window_.Trigger("acAnalysisStatistics");
     });
     Then(1200, [] {});  // the statistics are grabbed and closed meanwhile
+    // Fits over the inspected stretch: the temperature's heating curve and
+    // its tangent on the time chart, conductivity against the dosed volume.
+    const auto only = [this](int quantity) {
+        for (int q = 0; q < kQuantityCount; ++q) {
+            window_.Controller().chSeriesClickCheck(q, true);
+        }
+        for (int q = 0; q < kQuantityCount; ++q) {
+            window_.Controller().chSeriesClickCheck(q, q == quantity);
+        }
+        window_.IdleUpdate();
+    };
+    Then(100, [this, only] {
+        window_.findChild<QTabWidget*>("pcChart")->setCurrentIndex(0);
+        only(qLT);
+        window_.Trigger("acAnalysisFitExponential");
+        window_.Trigger("acAnalysisTangent");
+    });
+    Then(800, [this] { Grab("10-fit-time.png"); });
+    Then(100, [this, only] {
+        window_.findChild<QTabWidget*>("pcChart")->setCurrentIndex(1);
+        window_.findChild<QRadioButton*>(QString("rbAbsciss%1").arg(qV1))->click();
+        only(qLC);
+        window_.Trigger("acAnalysisFitLinear");
+        window_.Trigger("acAnalysisFitQuadratic");
+    });
+    Then(800, [this] { Grab("11-fit-dependence.png"); });
+    Then(100, [this] {
+        window_.Trigger("acAnalysisFitsRemove");
+        for (int q = 0; q < kQuantityCount; ++q) {
+            window_.Controller().chSeriesClickCheck(q, true);
+        }
+    });
     // The about box and the exit question, with the toolkit's buttons in
     // the window's language: each is grabbed while it is open, then closed.
     Then(100, [this] {

@@ -77,7 +77,8 @@ TEST_F(RunEndTest, RunStaysUsableAfterTheLinkIsLost) {
 }
 
 // The window tries the port again by itself and says so; the run that the
-// lost link ended stays ended, and Start begins a new one.
+// lost link ended stays ended, and Start begins a new one. The station may
+// have been run by someone else meanwhile: what it reports on is switched off.
 TEST_F(RunEndTest, TheWindowReconnectsByItselfAndLeavesTheRunToTheUser) {
     const std::string port = config.Dir() + "/ttyStation";
     std::filesystem::create_symlink(sim->PortPath(), port);
@@ -94,6 +95,12 @@ TEST_F(RunEndTest, TheWindowReconnectsByItselfAndLeavesTheRunToTheUser) {
 
     auto second = std::make_unique<sim::tSimulator>(FastStation());
     second->Start();
+    {
+        tDevice other(second->PortPath(), nullptr);
+        std::string error;
+        ASSERT_TRUE(other.Open(error)) << error;
+        other.SendCommand("H0,1,200");
+    }
     std::filesystem::remove(port);
     std::filesystem::create_symlink(second->PortPath(), port);
     const std::size_t plotted = sink.sets.size();
@@ -106,7 +113,9 @@ TEST_F(RunEndTest, TheWindowReconnectsByItselfAndLeavesTheRunToTheUser) {
         8000));
     EXPECT_FALSE(fm->IsReconnecting());
     EXPECT_FALSE(fm->IsMeasuring()) << "what to do with the run is the user's choice";
-    EXPECT_EQ(view.status[kPanelHint], "");
+    const auto lines = second->ReceivedLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "H0,0"), lines.end());
+    EXPECT_EQ(view.status[kPanelHint], constantText("DK_SAFE_RECONNECTED"));
     EXPECT_EQ(sink.sets.size(), plotted);
     Start();
     const std::size_t before = sink.sets.size();

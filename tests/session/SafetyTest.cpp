@@ -7,7 +7,6 @@
 #include <thread>
 
 #include "base/Texts.h"
-#include "device/Device.h"
 #include "experiment/Experiment.h"
 #include "experiment/FakeProgram.h"
 #include "session/StationFixture.h"
@@ -148,41 +147,6 @@ TEST_F(SafetyTest, AFailedStepSwitchesOffWhatItsScenarioLeftOn) {
     EXPECT_GT(Find("M0,0"), Find("D2,1,100"));
     EXPECT_TRUE(fm->IsMeasuring());
     EXPECT_EQ(view.status[kPanelHint], constantText("DK_SAFE_STEP_FAILED"));
-}
-
-// The window's reconnection, no run resumed: the station may have been run
-// by someone else meanwhile, so what it reports on is switched off.
-TEST_F(SafetyTest, AReconnectedStationIsSwitchedOff) {
-    const std::string port = config.Dir() + "/ttyStation";
-    std::filesystem::create_symlink(sim->PortPath(), port);
-    config.Write(port);
-    fm = std::make_unique<TfmMain>(view, config.Path(), &sink);
-    fm->SetReconnect(false);
-    Connect();
-    sim->HangUp();
-    Start();
-    ASSERT_TRUE(tickUntil(*fm, [&] { return fm->IsReconnecting(); }));
-
-    auto second = std::make_unique<sim::tSimulator>(FastStation());
-    second->Start();
-    {
-        tDevice other(second->PortPath(), nullptr);
-        std::string error;
-        ASSERT_TRUE(other.Open(error)) << error;
-        other.SendCommand("H0,1,200");
-    }
-    std::filesystem::remove(port);
-    std::filesystem::create_symlink(second->PortPath(), port);
-    ASSERT_TRUE(tickUntil(
-        *fm,
-        [&] {
-            fm->tmTimeTimer();
-            return fm->IsConnected();
-        },
-        8000));
-    const auto lines = second->ReceivedLines();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "H0,0"), lines.end());
-    EXPECT_EQ(view.status[kPanelHint], constantText("DK_SAFE_RECONNECTED"));
 }
 
 }  // namespace
