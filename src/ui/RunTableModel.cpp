@@ -37,20 +37,30 @@ QVariant tRunTableModel::headerData(int section, Qt::Orientation orientation, in
         section >= tRunTable::kColumnCount) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }
-    return qs(Titles()[std::size_t(section)]);
+    return qs(Title(section));
+}
+
+std::string tRunTableModel::Title(int column) {
+    if (column == tRunTable::kTimeColumn) {
+        return constantText("DK_TABLE_TIME");
+    }
+    if (column == tRunTable::kMarkColumn) {
+        return constantText("DK_TABLE_MARK");
+    }
+    const int i = column - tRunTable::QuantityColumn(0);
+    const std::vector<std::string> units = splitItems(constantText("DK_TABLE_UNITS"));
+    std::string title = quantityNames[std::size_t(i)];
+    if (std::size_t(i) < units.size() && !units[std::size_t(i)].empty()) {
+        title += ", " + units[std::size_t(i)];
+    }
+    return title;
 }
 
 std::vector<std::string> tRunTableModel::Titles() {
-    const std::vector<std::string> units = splitItems(constantText("DK_TABLE_UNITS"));
-    std::vector<std::string> titles{constantText("DK_TABLE_TIME")};
-    for (int i = 0; i < kQuantityCount; ++i) {
-        std::string title = quantityNames[std::size_t(i)];
-        if (std::size_t(i) < units.size() && !units[std::size_t(i)].empty()) {
-            title += ", " + units[std::size_t(i)];
-        }
-        titles.push_back(std::move(title));
+    std::vector<std::string> titles;
+    for (int column = 0; column < tRunTable::kColumnCount; ++column) {
+        titles.push_back(Title(column));
     }
-    titles.push_back(constantText("DK_TABLE_MARK"));
     return titles;
 }
 

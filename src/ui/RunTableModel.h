@@ -27,6 +27,7 @@ public:
                         int role = Qt::DisplayRole) const override;
 
     // Column titles in the current language: the quantity names with units.
+    static std::string Title(int column);  // 0 <= column < tRunTable::kColumnCount
     static std::vector<std::string> Titles();
 
     // Records added at the end since the last call become rows.
