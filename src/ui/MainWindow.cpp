@@ -50,6 +50,7 @@
 #include "ui/ChartPlot.h"
 #include "ui/Localiser.h"
 #include "ui/QtText.h"
+#include "ui/RunTableModel.h"
 #include "ui/RunTableView.h"
 #include "ui/ScenarioLabel.h"
 
@@ -739,7 +740,7 @@ void TfmMainWindow::DependAxisChanged(double min, double max) {
 }
 
 void TfmMainWindow::SeriesCleared() {
-    tvRun_->RunReplaced();
+    tvRun_->Model().Reset();
     chAll_->Reload();
     chDepend_->Reload();
     analysisView_->Refresh();
@@ -753,7 +754,7 @@ void TfmMainWindow::PointsAppended() {
 
 void TfmMainWindow::TimeSeriesRebuilt() {
     chAll_->Reload();
-    tvRun_->ValuesChanged();
+    tvRun_->Model().Refresh();
 }
 
 void TfmMainWindow::DependRebuilt() {
@@ -783,7 +784,7 @@ void TfmMainWindow::TransitionsChanged() {
 void TfmMainWindow::Repaint() {
     chAll_->RefreshMarks();
     chAll_->RequestReplot();
-    tvRun_->MarksChanged();
+    tvRun_->Model().RefreshMarks();
     tvRun_->ShowRecord(controller_->Charts().CursorIndex());
 }
 

@@ -90,18 +90,6 @@ void TRunTableView::FollowNow() {
     }
 }
 
-void TRunTableView::RunReplaced() {
-    model_->Reset();
-}
-
-void TRunTableView::ValuesChanged() {
-    model_->Refresh();
-}
-
-void TRunTableView::MarksChanged() {
-    model_->RefreshMarks();
-}
-
 void TRunTableView::ShowRecord(std::int32_t index) {
     if (index < 0) {
         return;

@@ -28,9 +28,6 @@ public:
     // New records at the run's end: rows follow once the event loop comes
     // round, so a batch of records costs one update.
     void RecordsAppended();
-    void RunReplaced();
-    void ValuesChanged();
-    void MarksChanged();
     // The charts' inspected record (none below 0): selected and scrolled to.
     void ShowRecord(std::int32_t index);
 

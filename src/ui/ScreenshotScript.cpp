@@ -150,6 +150,9 @@ void tScreenshotScript::Start() {
         window_.IdleUpdate();
     });
     Then(500, [this] { Grab("03-inspected.png"); });
+    // The same run as a table, the inspected record selected.
+    Then(100, [this] { window_.findChild<QTabWidget*>("pcChart")->setCurrentIndex(2); });
+    Then(500, [this] { Grab("10-table.png"); });
     // The marked point and a picture of the chart, through the menu.
     Then(100, [this] { SaveThrough("acFileExport", "run.csv"); });
     Then(100, [this] { SaveThrough("acFileSavePicture", "chart.png"); });

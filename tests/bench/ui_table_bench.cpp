@@ -10,8 +10,8 @@
 #include <map>
 #include <memory>
 
+#include "bench/UiBenchMain.h"
 #include "charts/RunData.h"
-#include "ui/RunTableModel.h"
 #include "ui/RunTableView.h"
 
 namespace {
@@ -53,6 +53,9 @@ class tPaintCounter : public QObject {
 public:
     explicit tPaintCounter(TRunTableView& view) { view.viewport()->installEventFilter(this); }
     int paints = 0;
+    double PerIteration(const benchmark::State& state) const {
+        return static_cast<double>(paints) / static_cast<double>(state.iterations());
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -110,8 +113,7 @@ void BM_ScrollPage(benchmark::State& state) {
             state.ResumeTiming();
         }
     }
-    state.counters["paints_per_page"] =
-        static_cast<double>(counter.paints) / static_cast<double>(state.iterations());
+    state.counters["paints_per_page"] = counter.PerIteration(state);
 }
 BENCHMARK(BM_ScrollPage)
     ->Arg(1'000)
@@ -137,8 +139,7 @@ void BM_AppendBatch(benchmark::State& state) {
         view.viewport()->repaint();
     }
     state.counters["rows"] = static_cast<double>(view.model()->rowCount());
-    state.counters["paints_per_batch"] =
-        static_cast<double>(counter.paints) / static_cast<double>(state.iterations());
+    state.counters["paints_per_batch"] = counter.PerIteration(state);
 }
 BENCHMARK(BM_AppendBatch)
     ->Arg(1'000)
@@ -148,15 +149,5 @@ BENCHMARK(BM_AppendBatch)
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vantrel::bench::runUiBenchmarks(argc, argv);
 }

@@ -7,11 +7,11 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QTabWidget>
-#include <fstream>
 #include <memory>
 #include <string>
 
 #include "ChartClick.h"
+#include "ShownWindow.h"
 #include "base/Locale.h"
 #include "charts/ChartModel.h"
 #include "charts/RunTable.h"
@@ -28,10 +28,7 @@ namespace {
 class RunTableTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::ofstream(dir.file("vantrel.cfg")) << "LanguageID=1049\n";
-        window = std::make_unique<TfmMainWindow>(dir.file("vantrel.cfg"));
-        window->resize(1100, 720);
-        window->show();
+        window = test::showWindow(dir);
         pages = window->findChild<QTabWidget*>("pcChart");
         chart = window->findChild<TChartPlot*>("chAll");
         table = window->findChild<TRunTableView*>("tvRun");
