@@ -15,7 +15,7 @@ std::string tRunTable::Cell(std::size_t row, int column) const {
     if (column == kMarkColumn) {
         return run_.Marked(row) ? std::string(kMarkText) : std::string();
     }
-    if (column > kTimeColumn && column < kMarkColumn) {
+    if (column >= QuantityColumn(0) && column < kColumnCount) {
         const int i = column - QuantityColumn(0);
         return formatFixed(run_.Shown(i, row), quantityInfo[i].decimals);
     }

@@ -10,18 +10,18 @@
 namespace vantrel {
 
 // The run as a table: a row per record in time order, the columns time,
-// the seven quantities as shown (a relative reading as its difference, with
-// the value list's decimals) and the record's mark. The window's table and
+// the record's mark and the seven quantities as shown (a relative reading
+// as its difference, with the value list's decimals). The window's table and
 // what it copies read their texts here, in the captured decimal separator.
 class tRunTable {
 public:
     static constexpr int kTimeColumn = 0;
-    static constexpr int kMarkColumn = kQuantityCount + 1;
+    static constexpr int kMarkColumn = 1;
     static constexpr int kColumnCount = kQuantityCount + 2;
     static constexpr int kTimeDecimals = 3;  // as the export writes time
     static constexpr std::string_view kMarkText = "\u2713";
 
-    static constexpr int QuantityColumn(int i) { return i + 1; }
+    static constexpr int QuantityColumn(int i) { return i + 2; }
 
     explicit tRunTable(const tRunData& run) : run_(run) {}
 

@@ -37,10 +37,12 @@ QVariant tRunTableModel::headerData(int section, Qt::Orientation orientation, in
         section >= tRunTable::kColumnCount) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }
-    return qs(Title(section));
+    // The unit under the name keeps the columns narrow enough for all nine
+    // to fit beside the value list.
+    return qs(Title(section, "\n"));
 }
 
-std::string tRunTableModel::Title(int column) {
+std::string tRunTableModel::Title(int column, std::string_view unitSeparator) {
     if (column == tRunTable::kTimeColumn) {
         return constantText("DK_TABLE_TIME");
     }
@@ -51,7 +53,8 @@ std::string tRunTableModel::Title(int column) {
     const std::vector<std::string> units = splitItems(constantText("DK_TABLE_UNITS"));
     std::string title = quantityNames[std::size_t(i)];
     if (std::size_t(i) < units.size() && !units[std::size_t(i)].empty()) {
-        title += ", " + units[std::size_t(i)];
+        title += unitSeparator;
+        title += units[std::size_t(i)];
     }
     return title;
 }

@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "charts/RunTable.h"
@@ -27,7 +28,7 @@ public:
                         int role = Qt::DisplayRole) const override;
 
     // Column titles in the current language: the quantity names with units.
-    static std::string Title(int column);  // 0 <= column < tRunTable::kColumnCount
+    static std::string Title(int column, std::string_view unitSeparator = ", ");
     static std::vector<std::string> Titles();
 
     // Records added at the end since the last call become rows.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/Texts.h"
+#include "charts/Quantities.h"
 #include "charts/RunTable.h"
 #include "ui/QtText.h"
 #include "ui/RunTableModel.h"
@@ -21,9 +22,9 @@ namespace vantrel {
 
 namespace {
 
-// Widest texts of a cell: a long run's time, a negative relative volume.
-constexpr const char* kTimeSample = "-000000.000";
-constexpr const char* kValueSample = "-0000.0000";
+// The widest a cell gets: a day's run in seconds; a reading as far below
+// zero as a relative one can go.
+constexpr const char* kTimeSample = "000000.000";
 
 }  // namespace
 
@@ -153,17 +154,19 @@ void TRunTableView::showEvent(QShowEvent* event) {
 }
 
 void TRunTableView::FitColumns() {
+    // As wide as the title and the widest value a column can hold, so that
+    // scrolling never cuts values short; measuring rows would cost time.
     const QFontMetrics cells = fontMetrics();
-    const QFontMetrics titles = horizontalHeader()->fontMetrics();
-    constexpr int kPadding = 16;
+    constexpr int kPadding = 12;
     for (int column = 0; column < tRunTable::kColumnCount; ++column) {
-        const QString sample = column == tRunTable::kTimeColumn   ? QString(kTimeSample)
-                               : column == tRunTable::kMarkColumn ? qs(tRunTable::kMarkText)
-                                                                  : QString(kValueSample);
-        const QString title = model_->headerData(column, Qt::Horizontal).toString();
-        setColumnWidth(
-            column,
-            std::max(cells.horizontalAdvance(sample), titles.horizontalAdvance(title)) + kPadding);
+        QString sample =
+            column == tRunTable::kTimeColumn ? QString(kTimeSample) : qs(tRunTable::kMarkText);
+        if (column >= tRunTable::QuantityColumn(0)) {
+            const int i = column - tRunTable::QuantityColumn(0);
+            sample = QStringLiteral("-000.") + QString(quantityInfo[i].decimals, QLatin1Char('0'));
+        }
+        setColumnWidth(column, std::max(horizontalHeader()->sectionSizeHint(column),
+                                        cells.horizontalAdvance(sample) + kPadding));
     }
 }
 
