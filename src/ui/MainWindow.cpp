@@ -50,6 +50,8 @@
 #include "ui/ChartPlot.h"
 #include "ui/Localiser.h"
 #include "ui/QtText.h"
+#include "ui/RunTableModel.h"
+#include "ui/RunTableView.h"
 #include "ui/ScenarioLabel.h"
 
 namespace vantrel {
@@ -103,6 +105,8 @@ TfmMainWindow::TfmMainWindow(const std::string& configFileName,
     pcChart_->widget(0)->layout()->addWidget(chAll_);
     chDepend_ = new TChartPlot(tChartKind::Depend, model, pcChart_->widget(1));
     static_cast<QVBoxLayout*>(pcChart_->widget(1)->layout())->insertWidget(0, chDepend_, 1);
+    tvRun_ = new TRunTableView(model.Data(), pcChart_->widget(2));
+    pcChart_->widget(2)->layout()->addWidget(tvRun_);
     controls_ = new tChartControls(model, *this);
     pcChart_->widget(1)->layout()->addWidget(controls_->AbscissaBox());
     centralWidget()->layout()->addWidget(controls_->RightPanel());
@@ -137,6 +141,15 @@ TfmMainWindow::TfmMainWindow(const std::string& configFileName,
             [this] { Guard([this] { controller_->tmStartTimer(); }); });
     connect(chAll_, &TChartPlot::clickedAt, this,
             [this](double x) { Guard([&] { controller_->chAccGyroClick(x); }); });
+    // A record picked in the table is inspected as a click at its time.
+    connect(tvRun_, &TRunTableView::recordChosen, this, [this](std::size_t p) {
+        Guard([&] {
+            const tRunData& run = controller_->Charts().Data();
+            if (p < run.Count()) {
+                controller_->chAccGyroClick(run.Time(p));
+            }
+        });
+    });
     connect(chAll_, &TChartPlot::userRangeChanged, this, [this](double min, double max) {
         Guard([&] { controller_->Charts().SetTimeAxisRange(min, max); });
     });
@@ -232,6 +245,11 @@ void TfmMainWindow::BuildWidgets() {
     auto* dependLayout = new QVBoxLayout(tsDepend);
     dependLayout->setContentsMargins(2, 2, 2, 2);
     pcChart_->addTab(tsDepend, QStringLiteral("Зависимость"));
+    auto* tsTable = new QWidget;
+    tsTable->setObjectName("tsTable");
+    auto* tableLayout = new QVBoxLayout(tsTable);
+    tableLayout->setContentsMargins(2, 2, 2, 2);
+    pcChart_->addTab(tsTable, QStringLiteral("Таблица"));
     row->addWidget(pcChart_, 1);
 
     setCentralWidget(central);
@@ -729,6 +747,7 @@ void TfmMainWindow::DependAxisChanged(double min, double max) {
 }
 
 void TfmMainWindow::SeriesCleared() {
+    tvRun_->Model().Reset();
     chAll_->Reload();
     chDepend_->Reload();
     analysisView_->Refresh();
@@ -737,10 +756,12 @@ void TfmMainWindow::SeriesCleared() {
 void TfmMainWindow::PointsAppended() {
     chAll_->AppendNew();
     chDepend_->AppendNew();
+    tvRun_->RecordsAppended();
 }
 
 void TfmMainWindow::TimeSeriesRebuilt() {
     chAll_->Reload();
+    tvRun_->Model().Refresh();
 }
 
 void TfmMainWindow::DependRebuilt() {
@@ -770,6 +791,8 @@ void TfmMainWindow::TransitionsChanged() {
 void TfmMainWindow::Repaint() {
     chAll_->RefreshMarks();
     chAll_->RequestReplot();
+    tvRun_->Model().RefreshMarks();
+    tvRun_->ShowRecord(controller_->Charts().CursorIndex());
 }
 
 // ---- events

@@ -27,6 +27,7 @@ class tScenarioLabel;
 class TfmMain;
 class TfrActuator;
 class TChartPlot;
+class TRunTableView;
 class tActionMirror;
 class tAnalysisView;
 class tChartControls;
@@ -148,6 +149,7 @@ private:
     QTabWidget* pcChart_ = nullptr;
     TChartPlot* chAll_ = nullptr;
     TChartPlot* chDepend_ = nullptr;
+    TRunTableView* tvRun_ = nullptr;
     std::vector<QAction*> languageItems_;
     std::unique_ptr<tLanguageFile> language_;  // of this run; none for the built-in
     std::vector<std::unique_ptr<QTranslator>> translators_;

@@ -150,6 +150,9 @@ void tScreenshotScript::Start() {
         window_.IdleUpdate();
     });
     Then(500, [this] { Grab("03-inspected.png"); });
+    // The same run as a table, the inspected record selected.
+    Then(100, [this] { window_.findChild<QTabWidget*>("pcChart")->setCurrentIndex(2); });
+    Then(500, [this] { Grab("10-table.png"); });
     // The marked point and a picture of the chart, through the menu.
     Then(100, [this] { SaveThrough("acFileExport", "run.csv"); });
     Then(100, [this] { SaveThrough("acFileSavePicture", "chart.png"); });
@@ -208,7 +211,7 @@ void tScreenshotScript::Start() {
         window_.Trigger("acAnalysisFitExponential");
         window_.Trigger("acAnalysisTangent");
     });
-    Then(800, [this] { Grab("10-fit-time.png"); });
+    Then(800, [this] { Grab("11-fit-time.png"); });
     Then(100, [this, only] {
         window_.findChild<QTabWidget*>("pcChart")->setCurrentIndex(1);
         window_.findChild<QRadioButton*>(QString("rbAbsciss%1").arg(qV1))->click();
@@ -216,7 +219,7 @@ void tScreenshotScript::Start() {
         window_.Trigger("acAnalysisFitLinear");
         window_.Trigger("acAnalysisFitQuadratic");
     });
-    Then(800, [this] { Grab("11-fit-dependence.png"); });
+    Then(800, [this] { Grab("12-fit-dependence.png"); });
     Then(100, [this] {
         window_.Trigger("acAnalysisFitsRemove");
         for (int q = 0; q < kQuantityCount; ++q) {

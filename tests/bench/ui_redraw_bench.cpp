@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 
+#include "bench/UiBenchMain.h"
 #include "charts/ChartModel.h"
 #include "session/MainFM.h"
 #include "ui/ChartPlot.h"
@@ -189,15 +190,5 @@ BENCHMARK(BM_AcquisitionTick)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vantrel::bench::runUiBenchmarks(argc, argv);
 }

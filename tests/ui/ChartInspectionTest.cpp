@@ -6,11 +6,11 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QToolTip>
-#include <fstream>
 #include <memory>
 #include <string>
 
 #include "ChartClick.h"
+#include "ShownWindow.h"
 #include "charts/ChartModel.h"
 #include "charts/Quantities.h"
 #include "session/MainFM.h"
@@ -24,11 +24,7 @@ namespace {
 class ChartInspectionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::ofstream(dir.file("vantrel.cfg")) << "LanguageID=1049\n";
-        window = std::make_unique<TfmMainWindow>(dir.file("vantrel.cfg"));
-        window->resize(1100, 720);
-        window->show();
-        QApplication::processEvents();
+        window = test::showWindow(dir);
         chart = window->findChild<TChartPlot*>("chAll");
         ASSERT_NE(chart, nullptr);
     }
