@@ -80,9 +80,7 @@ public:
         events.push_back("end");
         batchEnds.push_back(t);
     }
-    void AddIntervention(float, const std::string& text) override {
-        interventions.push_back(text);
-    }
+    void AddIntervention(float, const std::string& text) override { interventions.push_back(text); }
 };
 
 // Calls the acquisition tick every 10 ms until `done` holds or `ms` passed.
