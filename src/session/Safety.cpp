@@ -93,8 +93,9 @@ bool tSafety::SendOff(int actuator) {
     return written;
 }
 
-void tSafety::enforce(int index, bool locked, bool& told, const std::string& text,
-                      const std::string& log, std::vector<tIntervention>& out) {
+void tSafety::enforce(int index, bool locked, bool& told,
+                      const std::function<tIntervention()>& describe,
+                      std::vector<tIntervention>& out) {
     if (!locked || !mayBeOn_[index]) {
         return;
     }
@@ -105,7 +106,9 @@ void tSafety::enforce(int index, bool locked, bool& told, const std::string& tex
     const bool written = SendOff(index);
     if (!told) {
         told = true;
-        out.push_back({text, log, !written});
+        tIntervention intervention = describe();
+        intervention.offFailed = !written;
+        out.push_back(std::move(intervention));
     }
 }
 
@@ -125,11 +128,16 @@ std::vector<tIntervention> tSafety::Check(const tReadingValues& readings,
     } else if (temperature_ <= limits_.maxTemperature - kHeaterBand) {
         heaterLocked_ = false;
     }
-    const std::string limit = numberText(limits_.maxTemperature);
-    enforce(kHeater, heaterLocked_, heaterTold_,
-            formatText(constantText("DK_SAFE_HEATER_OFF"), {limit}),
-            "SAFETY: HEATER OFF AT " + formatFixed(temperature_, 1) + " C, LIMIT " + limit + " C",
-            out);
+    // The texts are made only for an intervention: this runs on every record.
+    enforce(
+        kHeater, heaterLocked_, heaterTold_,
+        [this] {
+            const std::string limit = numberText(limits_.maxTemperature);
+            return tIntervention{formatText(constantText("DK_SAFE_HEATER_OFF"), {limit}),
+                                 "SAFETY: HEATER OFF AT " + formatFixed(temperature_, 1) +
+                                     " C, LIMIT " + limit + " C"};
+        },
+        out);
 
     if (!volumeBase_) {
         volumeBase_ = std::array<double, 3>{readings[qV1], readings[qV2], readings[qV3]};
@@ -140,12 +148,16 @@ std::vector<tIntervention> tSafety::Check(const tReadingValues& readings,
         if (max > 0 && dosed >= max) {
             pumpLocked_[pump] = true;
         }
-        const std::string number = std::to_string(pump + 1);
-        enforce(kFirstPump + pump, pumpLocked_[pump], pumpTold_[pump],
-                formatText(constantText("DK_SAFE_PUMP_OFF"), {number, numberText(max)}),
-                "SAFETY: PUMP " + number + " OFF AT " + formatFixed(dosed, 2) + " ML, LIMIT " +
-                    numberText(max) + " ML",
-                out);
+        enforce(
+            kFirstPump + pump, pumpLocked_[pump], pumpTold_[pump],
+            [pump, max, dosed] {
+                const std::string number = std::to_string(pump + 1);
+                return tIntervention{
+                    formatText(constantText("DK_SAFE_PUMP_OFF"), {number, numberText(max)}),
+                    "SAFETY: PUMP " + number + " OFF AT " + formatFixed(dosed, 2) + " ML, LIMIT " +
+                        numberText(max) + " ML"};
+            },
+            out);
     }
     return out;
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -77,8 +78,8 @@ private:
     // Cuts actuator `index` while `locked` and it may be on; the first cut
     // of a lock is an intervention, a repeat for a station that has not
     // obeyed yet is only logged.
-    void enforce(int index, bool locked, bool& told, const std::string& text,
-                 const std::string& log, std::vector<tIntervention>& out);
+    void enforce(int index, bool locked, bool& told, const std::function<tIntervention()>& describe,
+                 std::vector<tIntervention>& out);
 
     iStationCommands& station_;
     tSafetyLimits limits_;
