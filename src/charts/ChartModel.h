@@ -76,6 +76,8 @@ public:
 
     // The run shown (cleared at the next start).
     const tRunData& Data() const { return run_; }
+    // The run's date, experiment and scenario, once it has started.
+    void SetRunInfo(tRunInfo info) { run_.SetInfo(std::move(info)); }
 
     tChartMode Mode() const { return mode_; }
 

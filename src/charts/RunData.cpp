@@ -15,6 +15,7 @@ void tRunData::Start(const std::array<bool, kQuantityCount>& relative) {
     transitions_.clear();
     relative_ = relative;
     base_.fill(0.0);
+    info_ = {};
 }
 
 std::size_t tRunData::Add(double t, const tReadingValues& readings) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "charts/ChartSink.h"
@@ -18,6 +19,14 @@ struct tTransition {
     // Not the scenario's step but the program's: something switched off
     // or refused for safety, `state` saying what.
     bool intervention = false;
+};
+
+// What a run was, beside its readings: for the workbook's and the report's
+// title lines.
+struct tRunInfo {
+    std::string started;     // "2026-12-09 10:15:00", local time; empty: not known
+    std::string experiment;  // the scenario's experiment name; empty: no scenario
+    std::string scenario;    // the scenario file's name, without its folder
 };
 
 // One run as the station measured it: the times in seconds, the seven
@@ -34,6 +43,9 @@ public:
     // A new, empty run. A quantity relative in it counts from its first
     // reading; later changes of the choice wait for the next run.
     void Start(const std::array<bool, kQuantityCount>& relative);
+    // Set after Start; Start forgets it.
+    void SetInfo(tRunInfo info) { info_ = std::move(info); }
+    const tRunInfo& Info() const { return info_; }
 
     // Adds a record and returns its index (O(1) amortised when in time order).
     std::size_t Add(double t, const tReadingValues& readings);
@@ -80,6 +92,7 @@ private:
     std::array<bool, kQuantityCount> relative_{};
     std::array<double, kQuantityCount> base_{};
     std::vector<tTransition> transitions_;
+    tRunInfo info_;
 };
 
 }  // namespace vantrel

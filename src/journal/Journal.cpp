@@ -83,6 +83,11 @@ std::string journalLine(std::string_view payload) {
     return line;
 }
 
+bool isJournalFile(std::string_view fileName) {
+    return fileName.size() >= kJournalExtension.size() &&
+           fileName.substr(fileName.size() - kJournalExtension.size()) == kJournalExtension;
+}
+
 std::string encodeHeader(const tJournalHeader& h) {
     std::string relative;
     for (bool r : h.relative) {
@@ -93,7 +98,11 @@ std::string encodeHeader(const tJournalHeader& h) {
     for (const std::string& name : h.names) {
         payload += "\t" + field(name);
     }
-    return std::string(kJournalMagic) + "\n" + journalLine(payload);
+    std::string text = std::string(kJournalMagic) + "\n" + journalLine(payload);
+    if (!h.experiment.empty() || !h.scenario.empty()) {
+        text += journalLine("N\t" + field(h.experiment) + "\t" + field(h.scenario));
+    }
+    return text;
 }
 
 std::string encodeReading(float time, const tReadingValues& readings) {
@@ -185,6 +194,10 @@ tJournalRun parseJournal(std::string_view text) {
             if (ok) {
                 run.transitions.push_back(std::move(intervention));
             }
+        } else if (f[0] == "N" && f.size() == 3) {
+            run.header.experiment = std::string(f[1]);
+            run.header.scenario = std::string(f[2]);
+            ok = true;
         } else if (f[0] == "M" && f.size() == 2) {
             int index = 0;
             ok = parse(f[1], index) && index >= 0;

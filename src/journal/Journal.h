@@ -30,6 +30,10 @@ struct tJournalHeader {
     double volumeCoefficient = 0;
     std::array<bool, kQuantityCount> relative{};
     std::array<std::string, kQuantityCount> names;
+    // The scenario the run followed (empty: none), on a line of their own
+    // after the header, which readers before them pass over.
+    std::string experiment;
+    std::string scenario;
 };
 
 struct tJournalReading {
@@ -56,6 +60,9 @@ struct tJournalRun {
 
 inline constexpr std::string_view kJournalMagic = "VANTREL-JOURNAL 1";
 inline constexpr std::string_view kJournalExtension = ".journal";
+
+// By its extension.
+bool isJournalFile(std::string_view fileName);
 
 std::uint32_t crc32(std::string_view bytes);
 

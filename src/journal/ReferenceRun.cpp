@@ -6,20 +6,10 @@
 
 namespace vantrel {
 
-namespace {
-
-bool isJournal(const std::string& fileName) {
-    return fileName.size() >= kJournalExtension.size() &&
-           fileName.compare(fileName.size() - kJournalExtension.size(), kJournalExtension.size(),
-                            kJournalExtension) == 0;
-}
-
-}  // namespace
-
 tReferenceRun loadReferenceRun(const std::string& fileName) {
     tReferenceRun run;
     run.fileName = fileName;
-    if (isJournal(fileName)) {
+    if (isJournalFile(fileName)) {
         const tJournalRun journal = readJournal(fileName);
         run.present.fill(true);
         for (const tJournalReading& reading : journal.readings) {

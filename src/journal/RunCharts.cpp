@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "base/Error.h"
 #include "charts/ChartModel.h"
+#include "charts/ExportReader.h"
 #include "journal/Journal.h"
 
 namespace vantrel {
@@ -36,6 +38,43 @@ void loadRunIntoCharts(const tJournalRun& run, tChartModel& charts) {
             charts.ToggleMark(static_cast<std::size_t>(index));
         }
     });
+    charts.SetRunInfo({run.header.started, run.header.experiment, run.header.scenario});
+}
+
+void loadRunFileIntoCharts(const std::string& fileName, tChartModel& charts) {
+    if (isJournalFile(fileName)) {
+        loadRunIntoCharts(readJournal(fileName), charts);
+        return;
+    }
+    const tExportedRun run = readExportFile(fileName);
+    if (run.rows.empty()) {
+        throw tError(fileName + ": the file holds no readings");
+    }
+    charts.Rebuild([&] {
+        for (int i = 0; i < kQuantityCount; ++i) {
+            charts.SetRelative(i, false);
+        }
+        charts.EnterLiveMode();
+        for (const tExportRow& row : run.rows) {
+            charts.AddReadingSet(static_cast<float>(row.time), row.readings);
+        }
+        charts.EndBatch(static_cast<float>(run.rows.back().time));
+        charts.EnterAnalysisMode();
+        const tRunData& data = charts.Data();
+        if (data.Count() > 1) {
+            charts.SetTimeAxisRange(data.Time(0), data.Time(data.Count() - 1));
+        }
+    });
+    // Show what the file holds: tick its columns first, so the check list
+    // never refuses to untick the last of the others.
+    for (int i : run.quantities) {
+        charts.SetCurveChecked(i, true);
+    }
+    for (int i = 0; i < kQuantityCount; ++i) {
+        if (std::find(run.quantities.begin(), run.quantities.end(), i) == run.quantities.end()) {
+            charts.SetCurveChecked(i, false);
+        }
+    }
 }
 
 }  // namespace vantrel

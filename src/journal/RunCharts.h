@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace vantrel {
 
 class tChartModel;
@@ -9,5 +11,10 @@ struct tJournalRun;
 // (relative ones as the run had them), its scenario transitions and its
 // marks, in analysis mode, ready to be inspected, marked and exported.
 void loadRunIntoCharts(const tJournalRun& run, tChartModel& charts);
+
+// A journal (".journal") as above, or an export of this program, whose
+// columns become the curves shown (the others hidden) and whose times stay
+// as written. tError naming the file when it is neither or holds no reading.
+void loadRunFileIntoCharts(const std::string& fileName, tChartModel& charts);
 
 }  // namespace vantrel

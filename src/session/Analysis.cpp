@@ -112,6 +112,7 @@ void tAnalysis::AddActions(tActionList& actions, std::function<bool()> idle) {
 
 void tAnalysis::Forget() {
     equivalence_.reset();
+    equivalenceVolume_ = -1;
     mark_.reset();
     ShowMark();
     RemoveFits();
@@ -172,25 +173,48 @@ void tAnalysis::AddFits(tFitModel model) {
         return;
     }
     for (int q : s->quantities) {
-        const tXY xy = stretchXY(s->run, q, s->abscissa, s->first, s->last);
-        const tCurveFit fit = fitCurve(model, xy.x, xy.y);
-        tFitCurve curve;
-        curve.depend = depend;
-        curve.quantity = q;
-        curve.caption = fitCaption(q, s->abscissa, fit);
-        if (fit.ok()) {
-            const auto [low, high] = std::minmax_element(xy.x.begin(), xy.x.end());
-            for (int k = 0; k <= kFitSamples; ++k) {
-                const double x = *low + (*high - *low) * k / kFitSamples;
-                curve.x.push_back(x);
-                curve.y.push_back(toPercent(q, evaluate(fit, x)));
-            }
-        }
-        fits_.push_back(std::move(curve));
+        addFit(q, s->abscissa, model, depend, stretchXY(s->run, q, s->abscissa, s->first, s->last));
     }
     if (analysisView_ != nullptr) {
         analysisView_->ShowFits(fits_);
     }
+}
+
+void tAnalysis::AddFit(const tStretchRequest& request) {
+    if (!request.model) {
+        return;
+    }
+    const bool depend = request.abscissa >= 0;
+    if (depend && charts_.Abscissa() != request.abscissa) {
+        charts_.SetAbscissa(request.abscissa);
+    }
+    const std::optional<tChartStretch> s = chartStretch(charts_, depend);
+    if (!s) {
+        return;
+    }
+    addFit(request.quantity, s->abscissa, *request.model, depend,
+           stretchXY(s->run, request.quantity, s->abscissa, s->first, s->last));
+    if (analysisView_ != nullptr) {
+        analysisView_->ShowFits(fits_);
+    }
+}
+
+void tAnalysis::addFit(int quantity, int abscissa, tFitModel model, bool depend, const tXY& xy) {
+    tFitCurve curve;
+    curve.depend = depend;
+    curve.quantity = quantity;
+    curve.abscissa = abscissa;
+    curve.fit = fitCurve(model, xy.x, xy.y);
+    curve.caption = fitCaption(quantity, abscissa, curve.fit);
+    if (curve.fit.ok()) {
+        const auto [low, high] = std::minmax_element(xy.x.begin(), xy.x.end());
+        for (int k = 0; k <= kFitSamples; ++k) {
+            const double x = *low + (*high - *low) * k / kFitSamples;
+            curve.x.push_back(x);
+            curve.y.push_back(toPercent(quantity, evaluate(curve.fit, x)));
+        }
+    }
+    fits_.push_back(std::move(curve));
 }
 
 void tAnalysis::AddTangents() {
@@ -213,6 +237,8 @@ void tAnalysis::AddTangents() {
         curve.depend = depend;
         curve.quantity = q;
         curve.tangent = true;
+        curve.abscissa = s->abscissa;
+        curve.slope = *slope;
         curve.caption = slopeCaption(q, s->abscissa, *slope);
         const double reach = kTangentReach * extent;
         for (double dx : {-reach, reach}) {
@@ -254,18 +280,45 @@ bool tAnalysis::CanFindEquivalence() const {
 }
 
 const std::optional<tEquivalencePoint>& tAnalysis::FindEquivalence() {
-    equivalence_.reset();
-    mark_.reset();
-    const int abscissa = charts_.Abscissa();
-    if (!isVolume(abscissa)) {
+    if (!isVolume(charts_.Abscissa())) {
         throw tError(constantText("DK_EQUIV_ABSCISSA"));
     }
+    if (!SeekEquivalence(charts_.Abscissa())) {
+        view_.ShowInformation(constantText("DK_EQUIV_NONE"), constantText("DK_EQUIV_CAPTION"));
+    }
+    return equivalence_;
+}
+
+void tAnalysis::Apply(const std::vector<tStretchRequest>& requests, int equivalence) {
+    const tRunData& run = charts_.Data();
+    if (run.Count() >= 2) {
+        charts_.InspectAt(run.Time(run.Count() - 1), false);
+    }
+    for (const tStretchRequest& request : requests) {
+        AddFit(request);
+    }
+    if (isVolume(equivalence)) {
+        SeekEquivalence(equivalence);
+    }
+}
+
+bool tAnalysis::SeekEquivalence(int volume) {
+    equivalence_.reset();
+    mark_.reset();
+    if (!isVolume(volume)) {
+        ShowMark();
+        return false;
+    }
+    if (charts_.Abscissa() != volume) {
+        charts_.SetAbscissa(volume);
+    }
+    const int abscissa = volume;
     const tTitration titration = titrationOf(charts_.Data(), abscissa);
+    equivalenceVolume_ = abscissa;
     equivalence_ = findEquivalencePoint(titration.volume, titration.pH);
     if (!equivalence_) {
         ShowMark();
-        view_.ShowInformation(constantText("DK_EQUIV_NONE"), constantText("DK_EQUIV_CAPTION"));
-        return equivalence_;
+        return false;
     }
     // In the chart's coordinates: the abscissa as shown (a relative volume
     // counts from its first reading), the pH on the 0..100 scale.
@@ -288,7 +341,7 @@ const std::optional<tEquivalencePoint>& tAnalysis::FindEquivalence() {
     mark.derivativeName = formatText(constantText("DK_EQUIV_DERIVATIVE"), {formatFixed(peak, 2)});
     mark_ = std::move(mark);
     ShowMark();
-    return equivalence_;
+    return true;
 }
 
 void tAnalysis::ShowMark() {

@@ -9,6 +9,7 @@
 #include "charts/CurveFit.h"
 #include "charts/Equivalence.h"
 #include "charts/Statistics.h"
+#include "charts/StretchFit.h"
 #include "journal/ReferenceRun.h"
 
 namespace vantrel {
@@ -38,6 +39,9 @@ struct tFitCurve {
     bool depend = false;  // on the dependence chart, else the time chart
     int quantity = 0;     // its colour
     bool tangent = false;
+    int abscissa = -1;  // -1: the time
+    tCurveFit fit;      // the fit's parameters (not for a tangent)
+    double slope = 0;   // the tangent's, per second or per abscissa unit
     std::vector<double> x;
     std::vector<double> y;
     std::string caption;  // the legend: equation, parameters, R² or the slope
@@ -83,6 +87,15 @@ public:
     // pH never jumps; also drawn and told.
     const std::optional<tEquivalencePoint>& FindEquivalence();
     const std::optional<tEquivalencePoint>& Equivalence() const { return equivalence_; }
+    // The same on volume `volume`, which the dependence chart then takes as
+    // its abscissa, told to nobody: false when the pH never jumps.
+    bool SeekEquivalence(int volume);
+    // For the command line: the fits asked for (those with a model) and the
+    // equivalence point on `equivalence` (qV1..qV3; else none), over the
+    // whole run, the inspected point put on its last record.
+    void Apply(const std::vector<tStretchRequest>& requests, int equivalence);
+    // The volume it was last sought on (qV1..qV3), -1 when not since Forget.
+    int EquivalenceVolume() const { return equivalenceVolume_; }
 
     // Loads an earlier run (an export or a journal) to show behind the
     // current one; tError leaves the one shown as it was.
@@ -97,6 +110,10 @@ public:
     // chart against its abscissa): a fit added to those shown, the tangent
     // at the inspected point, the area under each curve (told).
     void AddFits(tFitModel model);
+    // One fit of one quantity over the same stretch, against the time or
+    // (on the dependence chart, which then takes that abscissa) a quantity,
+    // as a script or the command line asks for it.
+    void AddFit(const tStretchRequest& request);
     void AddTangents();
     void TellAreas();
     void RemoveFits();
@@ -105,6 +122,7 @@ public:
 
 private:
     bool CanFindEquivalence() const;
+    void addFit(int quantity, int abscissa, tFitModel model, bool depend, const tXY& xy);
     void ShowMark();
     void ShowStatistics();
     void SavePicture();
@@ -116,6 +134,7 @@ private:
     iAnalysisView* analysisView_ = nullptr;
     tActionList* actions_ = nullptr;
     std::optional<tEquivalencePoint> equivalence_;
+    int equivalenceVolume_ = -1;
     std::optional<tEquivalenceMark> mark_;
     bool derivativeShown_ = false;
     std::unique_ptr<tReferenceRun> reference_;

@@ -10,6 +10,7 @@
 #include "base/Functions.h"
 #include "base/Locale.h"
 #include "base/LogFile.h"
+#include "base/Paths.h"
 #include "base/ProgramFiles.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
@@ -25,6 +26,7 @@
 #include "journal/RunCharts.h"
 #include "lang/LanguageFile.h"
 #include "session/FirstError.h"
+#include "session/Reports.h"
 #include "session/StationFinder.h"
 
 namespace vantrel {
@@ -304,6 +306,8 @@ void TfmMain::buildActions() {
 
     analysis_ = std::make_unique<tAnalysis>(*charts_, view_, dialogs_);
     analysis_->AddActions(actions_, [this] { return !IsMeasuring() && !IsConnecting(); });
+    reports_ = std::make_unique<tReports>(*charts_, *analysis_, dialogs_);
+    reports_->AddActions(actions_, [this, linkOrRun] { return linkOrRun() && !IsPolling(); });
 
     action("acViewToolBar").SetChecked(true);
     action("acViewStatusBar").SetChecked(true);
@@ -613,7 +617,13 @@ void TfmMain::acDeviceStartExecute() {
         header.relative[i] = charts_->Relative(i);
         header.names[i] = quantityNames[i];
     }
+    header.started = localTimeStamp("%Y-%m-%d %H:%M:%S");
+    if (experiment_->GetStatus() != esEmpty) {
+        header.experiment = experiment_->GetName();
+        header.scenario = scenarioFile_;
+    }
     showState(run_->Start(journalFolder_, header));
+    charts_->SetRunInfo({header.started, header.experiment, header.scenario});
     tellInterventions();
     countdown_->Disarm();
     link_->StartMeasure();
@@ -757,8 +767,10 @@ void TfmMain::acFileOpenExecute() {
 }
 
 void TfmMain::OpenScenario(const std::string& path) {
+    scenarioFile_.clear();
     try {
         experiment_->Load(path);
+        scenarioFile_ = utf8FromPath(pathFromUtf8(path).filename());
     } catch (const std::exception&) {
         view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"), {});
         throw;
@@ -811,6 +823,7 @@ void TfmMain::OfferRecovery() {
 
 void TfmMain::acFileCloseExecute() {
     experiment_->Close();
+    scenarioFile_.clear();
     view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"), {});
 }
 

@@ -30,6 +30,7 @@ class tExperiment;
 class tState;
 class tChartModel;
 class tFirstError;
+class tReports;
 
 // File-chooser filters ("text|mask|text|mask").
 inline constexpr std::string_view kScenarioFilter =
@@ -181,6 +182,7 @@ public:
     tExperiment& Experiment() const { return *experiment_; }
     tChartModel& Charts() const { return *charts_; }
     tAnalysis& Analysis() const { return *analysis_; }
+    tReports& Reports() const { return *reports_; }
     tActuatorTable& Actuators() { return actuators_; }
     const tActuatorTable& Actuators() const { return actuators_; }
     int DigitisePeriod() const { return link_->PeriodMs(); }
@@ -237,6 +239,7 @@ private:
     std::unique_ptr<tExperiment> experiment_;
     std::unique_ptr<tChartModel> charts_;
     std::unique_ptr<tAnalysis> analysis_;
+    std::unique_ptr<tReports> reports_;
     iChartSink* chartSinkOverride_ = nullptr;
     tActuatorTable actuators_;
     tActuatorPanel actuatorPanel_;
@@ -246,6 +249,7 @@ private:
     std::unique_ptr<tRun> run_;        // the current or last run
     bool closed_ = false;
     std::string journalFolder_;
+    std::string scenarioFile_;  // the loaded scenario's file name
     bool resumeRun_ = false;
     std::chrono::seconds reconnectLimit_{0};
     bool closeAfterConnect_ = false;

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace vantrel {
+
+class iSessionView;
+class iDialogs;
+class tActionList;
+class tAnalysis;
+class tChartModel;
+struct tRunSummary;
+
+// The window's side of the lab report: its pages drawn with the charts as
+// they are shown.
+class iReportView {
+public:
+    virtual ~iReportView() = default;
+    // A4 pages into a PDF file; tError when it cannot be written.
+    virtual void WriteReport(const std::string& fileName, const tRunSummary& summary,
+                             const std::string& student) = 0;
+    // Through the system's print dialog; false when the user cancelled it.
+    virtual bool PrintReport(const tRunSummary& summary, const std::string& student) = 0;
+};
+
+// What a student hands in: the workbook of the run, the report as a PDF
+// file, the report on paper. The actions of the File menu and the same
+// jobs for the command line.
+class tReports {
+public:
+    tReports(const tChartModel& charts, const tAnalysis& analysis, iDialogs& dialogs);
+
+    // `canExport`: the run may be exported now (as the text export).
+    void AddActions(tActionList& actions, std::function<bool()> canExport);
+    void SetView(iReportView* view) { view_ = view; }
+
+    // tError with the program's wording when the file cannot be written.
+    void ExportWorkbook(const std::string& fileName) const;
+    void WriteReport(const std::string& fileName, const std::string& student) const;
+
+private:
+    void ChooseWorkbook();
+    void ChooseReport();
+    void Print();
+    // The name and class typed for the report's title block, remembered for
+    // the next report of this session. False when cancelled.
+    bool AskStudent();
+
+    const tChartModel& charts_;
+    const tAnalysis& analysis_;
+    iDialogs& dialogs_;
+    iReportView* view_ = nullptr;
+    std::string student_;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,296 @@
+#include "session/Workbook.h"
+
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+#include "base/Error.h"
+#include "base/Files.h"
+#include "base/Functions.h"
+#include "base/Paths.h"
+#include "base/Texts.h"
+#include "charts/ChartModel.h"
+#include "charts/Quantities.h"
+#include "lang/LanguageFile.h"
+#include "session/RunSummary.h"
+
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
+
+namespace vantrel {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Excel's number formats, one per count of decimals; shown with the
+// reader's own decimal separator.
+constexpr std::string_view kDecimals[] = {"0", "0.0", "0.00", "0.000", "0.0000"};
+
+// The workbook's temporary file: the library writes only to a file of its
+// own naming, so it goes to the system's temporary folder and is then put
+// in place like every file the program writes.
+class tScratchFile {
+public:
+    tScratchFile() {
+        static std::atomic<int> counter{0};
+        std::error_code ec;
+        const fs::path folder = fs::temp_directory_path(ec);
+        path_ = (ec ? fs::path(".") : folder) /
+                ("vantrel-" + std::to_string(getpid()) + "-" + std::to_string(++counter) + ".xlsx");
+    }
+    ~tScratchFile() {
+        std::error_code ec;
+        fs::remove(path_, ec);
+    }
+    std::string Name() const { return utf8FromPath(path_); }
+    std::string Folder() const { return utf8FromPath(path_.parent_path()); }
+
+private:
+    fs::path path_;
+};
+
+class tWriter {
+public:
+    tWriter(const std::string& fileName, const std::string& tmpdir) : tmpdir_(tmpdir) {
+        lxw_workbook_options options{};
+        // Rows go to disk as written: a day-long run stays small in memory.
+        options.constant_memory = LXW_TRUE;
+        options.tmpdir = tmpdir_.data();
+        book_ = workbook_new_opt(fileName.c_str(), &options);
+        if (book_ == nullptr) {
+            throw tError("the workbook could not be created");
+        }
+        bold_ = workbook_add_format(book_);
+        format_set_bold(bold_);
+        for (std::size_t d = 0; d < std::size(kDecimals); ++d) {
+            numbers_[d] = workbook_add_format(book_);
+            format_set_num_format(numbers_[d], std::string(kDecimals[d]).c_str());
+        }
+        duration_ = workbook_add_format(book_);
+        format_set_num_format(duration_, "[h]:mm:ss");
+    }
+    ~tWriter() {
+        if (book_ != nullptr) {
+            workbook_close(book_);  // after a failure: only to free it
+        }
+    }
+
+    lxw_worksheet* Sheet(const std::string& name) {
+        lxw_worksheet* sheet = workbook_add_worksheet(book_, name.c_str());
+        if (sheet == nullptr) {
+            throw tError("the sheet '" + name + "' could not be added");
+        }
+        return sheet;
+    }
+    void Text(lxw_worksheet* sheet, std::size_t row, int col, const std::string& text,
+              bool bold = false) {
+        check(worksheet_write_string(sheet, Row(row), static_cast<lxw_col_t>(col), text.c_str(),
+                                     bold ? bold_ : nullptr));
+    }
+    void Number(lxw_worksheet* sheet, std::size_t row, int col, double value, int decimals) {
+        check(worksheet_write_number(sheet, Row(row), static_cast<lxw_col_t>(col), value,
+                                     numbers_[std::clamp(decimals, 0, 4)]));
+    }
+    // Cells that are no number (a quantity the run lacks) stay empty.
+    void NumberOrEmpty(lxw_worksheet* sheet, std::size_t row, int col, double value, int decimals) {
+        if (std::isfinite(value)) {
+            Number(sheet, row, col, value, decimals);
+        }
+    }
+    void Duration(lxw_worksheet* sheet, std::size_t row, int col, double seconds) {
+        check(worksheet_write_number(sheet, Row(row), static_cast<lxw_col_t>(col),
+                                     seconds / 86400.0, duration_));
+    }
+    void Close() {
+        lxw_workbook* book = book_;
+        book_ = nullptr;
+        const lxw_error error = workbook_close(book);
+        if (error != LXW_NO_ERROR) {
+            throw tError(lxw_strerror(error));
+        }
+    }
+
+private:
+    static lxw_row_t Row(std::size_t row) {
+        if (row >= LXW_ROW_MAX) {
+            throw tError("the run has more points than a sheet has rows (" +
+                         std::to_string(LXW_ROW_MAX - 1) + ")");
+        }
+        return static_cast<lxw_row_t>(row);
+    }
+    static void check(lxw_error error) {
+        if (error != LXW_NO_ERROR) {
+            throw tError(lxw_strerror(error));
+        }
+    }
+
+    std::string tmpdir_;
+    lxw_workbook* book_ = nullptr;
+    lxw_format* bold_ = nullptr;
+    lxw_format* numbers_[std::size(kDecimals)] = {};
+    lxw_format* duration_ = nullptr;
+};
+
+int decimalsOf(int quantity) {
+    return quantityInfo[static_cast<std::size_t>(quantity)].decimals;
+}
+
+// Time, the export's quantities, then (readings sheet) the mark.
+void writeRecords(tWriter& w, lxw_worksheet* sheet, const tRunData& run, const tExportTable& table,
+                  const std::vector<std::size_t>& records, bool markColumn) {
+    const auto columns = static_cast<lxw_col_t>(table.quantities.size() + (markColumn ? 1 : 0));
+    worksheet_set_column(sheet, 0, columns, 14, nullptr);
+    worksheet_freeze_panes(sheet, 1, 0);
+    w.Text(sheet, 0, 0, constantText("DK_TABLE_TIME"), true);
+    int col = 1;
+    for (int q : table.quantities) {
+        w.Text(sheet, 0, col++, quantityTitleWithUnit(q), true);
+    }
+    if (markColumn) {
+        w.Text(sheet, 0, col, constantText("DK_TABLE_MARK"), true);
+    }
+    std::size_t row = 1;
+    for (std::size_t p : records) {
+        w.Number(sheet, row, 0, run.Time(p) - table.origin, 3);
+        col = 1;
+        for (int q : table.quantities) {
+            w.NumberOrEmpty(sheet, row, col++, run.Shown(q, p), decimalsOf(q));
+        }
+        if (markColumn && run.Marked(p)) {
+            w.Text(sheet, row, col, "*");
+        }
+        ++row;
+    }
+}
+
+std::string xCode(int abscissa) {
+    return abscissa < 0 ? std::string("t") : std::string(kQuantityCodes[abscissa]);
+}
+
+void writeSummary(tWriter& w, lxw_worksheet* sheet, const tRunSummary& s) {
+    worksheet_set_column(sheet, 0, 0, 30, nullptr);
+    worksheet_set_column(sheet, 1, 11, 13, nullptr);
+    std::size_t row = 0;
+    w.Text(sheet, row++, 0, constantText("DK_REPORT_TITLE"), true);
+    // Label and text; the duration, the count and the equivalence point
+    // also as numbers beside it.
+    for (const auto& [label, text] : summaryLines(s)) {
+        w.Text(sheet, row, 0, label, true);
+        if (label == constantText("DK_SUM_DURATION")) {
+            w.Duration(sheet, row, 1, s.duration);
+        } else if (label == constantText("DK_SUM_RECORDS")) {
+            w.Number(sheet, row, 1, static_cast<double>(s.records), 0);
+        } else if (s.equivalence && s.equivalenceVolume >= 0 &&
+                   label.rfind(constantText("DK_EQUIV_CAPTION"), 0) == 0) {
+            w.Number(sheet, row, 1, s.equivalence->volume, 3);
+            w.Text(sheet, row, 2, unitOf(s.equivalenceVolume));
+            w.Number(sheet, row, 3, s.equivalence->pH, 3);
+            w.Text(sheet, row, 4, "pH");
+        } else {
+            w.Text(sheet, row, 1, text);
+        }
+        ++row;
+    }
+
+    const std::vector<std::string> titles = splitItems(constantText("DK_STAT_TITLES"));
+    const std::string quantityTitle = titles.empty() ? std::string() : titles[0];
+    ++row;
+    w.Text(sheet, row++, 0, constantText("DK_SUM_FITS"), true);
+    if (s.fits.empty()) {
+        w.Text(sheet, row++, 0, constantText("DK_SUM_NONE"));
+    } else {
+        const char* heads[] = {"x", "a", "± a", "b", "± b", "c", "± c", "x0", "R²"};
+        w.Text(sheet, row, 0, quantityTitle, true);
+        for (int k = 0; k < 9; ++k) {
+            w.Text(sheet, row, 1 + k, heads[k], true);
+        }
+        ++row;
+        for (const tFitCurve& f : s.fits) {
+            w.Text(sheet, row, 0, quantityNames[static_cast<std::size_t>(f.quantity)]);
+            w.Text(sheet, row, 1, xCode(f.abscissa));
+            if (f.tangent) {
+                w.Number(sheet, row, 4, f.slope, 6);
+            } else if (f.fit.ok()) {
+                for (int k = 0; k < 3; ++k) {
+                    if (k == 2 && f.fit.model == tFitModel::Linear) {
+                        break;
+                    }
+                    w.Number(sheet, row, 2 + 2 * k, f.fit.parameters[k], 6);
+                    w.Number(sheet, row, 3 + 2 * k, f.fit.standardErrors[k], 6);
+                }
+                if (f.fit.model == tFitModel::Exponential) {
+                    w.Number(sheet, row, 8, f.fit.origin, 3);
+                }
+                w.Number(sheet, row, 9, f.fit.rSquared, 4);
+            }
+            // The caption as the chart shows it: equation, units, R².
+            std::string caption = f.caption;
+            std::replace(caption.begin(), caption.end(), '\n', ' ');
+            w.Text(sheet, row, 10, caption);
+            ++row;
+        }
+    }
+
+    ++row;
+    w.Text(sheet, row++, 0, constantText("DK_STAT_CAPTION"), true);
+    const tStretchStatistics& st = s.statistics;
+    if (st.quantities.empty()) {
+        w.Text(sheet, row++, 0, constantText("DK_SUM_NONE"));
+        return;
+    }
+    w.Text(sheet, row++, 0,
+           formatText(constantText("DK_STAT_RANGE"),
+                      {formatFixed(st.from, 3), formatFixed(st.to, 3), std::to_string(st.points)}));
+    for (std::size_t k = 0; k < titles.size() && k < 6; ++k) {
+        w.Text(sheet, row, static_cast<int>(k), titles[k], true);
+    }
+    ++row;
+    for (const tQuantityStatistics& q : st.quantities) {
+        const int d = decimalsOf(q.quantity);
+        w.Text(sheet, row, 0, quantityTitleWithUnit(q.quantity));
+        w.Number(sheet, row, 1, q.minimum, d);
+        w.Number(sheet, row, 2, q.maximum, d);
+        w.Number(sheet, row, 3, q.mean, d);
+        w.Number(sheet, row, 4, q.change, d);
+        w.Number(sheet, row, 5, q.ratePerMinute, d + 1);
+        ++row;
+    }
+}
+
+}  // namespace
+
+void writeWorkbook(const std::string& fileName, const tChartModel& charts,
+                   const tRunSummary& summary) {
+    std::string bytes;
+    try {
+        const tScratchFile scratch;
+        {
+            tWriter w(scratch.Name(), scratch.Folder());
+            const tRunData& run = charts.Data();
+            writeRecords(w, w.Sheet(constantText("DK_SHEET_READINGS")), run, summary.table,
+                         summary.table.stretch, true);
+            lxw_worksheet* marks = w.Sheet(constantText("DK_SHEET_MARKS"));
+            writeRecords(w, marks, run, summary.table, summary.table.marked, false);
+            writeSummary(w, w.Sheet(constantText("DK_SHEET_SUMMARY")), summary);
+            w.Close();
+        }
+        if (!readFileIfExists(scratch.Name(), bytes, std::size_t(1) << 31)) {
+            throw tError("the workbook was not written");
+        }
+    } catch (const std::exception& e) {
+        throw tError(fileCreateErrorText(fileName, e.what()));
+    }
+    writeFileAtomically(fileName, bytes);
+}
+
+}  // namespace vantrel
