@@ -30,3 +30,34 @@ vantrel_install() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
+# Fetches Debian's source packages, each given as NAME=VERSION, into DIR and
+# unpacks them there: vantrel_apt_source DIR NAME=VERSION... They come from
+# the same mirrors and suites as the machine's binary packages, through an
+# apt state of our own in DIR/apt (removed afterwards): the system's sources
+# and lists stay untouched.
+vantrel_apt_source() {
+    local dir=$1
+    shift
+    local apt_dir="$dir/apt"
+    mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial" "$apt_dir/archives/partial" ||
+        return 1
+    : >"$apt_dir/sources.list"
+    apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(COMPONENT)' 'Identifier: Packages' |
+        sort -u | while read -r uri suite component; do
+            echo "deb-src $uri $suite $component"
+        done >"$apt_dir/sources.list.d/vantrel-src.list"
+    if [ ! -s "$apt_dir/sources.list.d/vantrel-src.list" ]; then
+        echo "${0##*/}: no Debian mirror configured" >&2
+        return 1
+    fi
+    local apt_opts=(-o Dir::Etc::sourcelist="$apt_dir/sources.list"
+                    -o Dir::Etc::sourceparts="$apt_dir/sources.list.d"
+                    -o Dir::State::Lists="$apt_dir/lists"
+                    -o Dir::Cache::archives="$apt_dir/archives"
+                    -o APT::Sandbox::User=root)
+    apt-get "${apt_opts[@]}" -qq update >&2 || return 1
+    (cd "$dir" && apt-get "${apt_opts[@]}" -qq source --download-only "$@" >&2) || return 1
+    (cd "$dir" && for dsc in *.dsc; do dpkg-source --no-check -x "$dsc" >/dev/null || exit 1; done) ||
+        return 1
+    rm -rf "$apt_dir"
+}
