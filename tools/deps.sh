@@ -1,5 +1,7 @@
-# Installs the Debian packages a step needs, only those still missing.
-# Sourced by tools/test, tools/demo and tools/screenshots.
+# Installs the Debian packages a step needs, only those still missing, and
+# fetches Debian's source packages for the Windows builds. Sourced by
+# tools/test, tools/demo, tools/screenshots, tools/qt-mingw and
+# tools/xlsxwriter-mingw.
 
 # zlib1g-dev: libxlsxwriter's pkg-config file names -lz, which libxlsxwriter-dev
 # does not bring.
