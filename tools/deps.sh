@@ -1,12 +1,16 @@
-# Installs the Debian packages a step needs, only those still missing.
-# Sourced by tools/test, tools/demo and tools/screenshots.
+# Installs the Debian packages a step needs, only those still missing, and
+# fetches Debian's source packages for the Windows builds. Sourced by
+# tools/test, tools/demo, tools/screenshots, tools/qt-mingw and
+# tools/xlsxwriter-mingw.
 
-VANTREL_PKGS_BUILD="cmake ninja-build g++ pkg-config libeigen3-dev"
-VANTREL_PKGS_TEST="libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev liblua5.4-dev"
+# zlib1g-dev: libxlsxwriter's pkg-config file names -lz, which libxlsxwriter-dev
+# does not bring.
+VANTREL_PKGS_BUILD="cmake ninja-build g++ pkg-config libeigen3-dev libxlsxwriter-dev zlib1g-dev"
+VANTREL_PKGS_TEST="libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev liblua5.4-dev python3-openpyxl poppler-utils"
 VANTREL_PKGS_GUI="qt6-base-dev qt6-base-dev-tools libqcustomplot-dev libqcustomplot2.1-qt6 libgl1-mesa-dri fonts-dejavu qt6-translations-l10n"
 VANTREL_PKGS_PACKAGE="dpkg-dev file"
 VANTREL_PKGS_X="xvfb xauth"
-VANTREL_PKGS_WINDOWS="g++-mingw-w64-x86-64 wine64 googletest nsis dpkg-dev"
+VANTREL_PKGS_WINDOWS="g++-mingw-w64-x86-64 wine64 googletest nsis dpkg-dev libz-mingw-w64-dev"
 
 vantrel_install() {
     local missing=()
@@ -26,4 +30,36 @@ vantrel_install() {
     fi
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+# Fetches Debian's source packages, each given as NAME=VERSION, into DIR and
+# unpacks them there: vantrel_apt_source DIR NAME=VERSION... They come from
+# the same mirrors and suites as the machine's binary packages, through an
+# apt state of our own in DIR/apt (removed afterwards): the system's sources
+# and lists stay untouched.
+vantrel_apt_source() {
+    local dir=$1
+    shift
+    local apt_dir="$dir/apt"
+    mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial" "$apt_dir/archives/partial" ||
+        return 1
+    : >"$apt_dir/sources.list"
+    apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(COMPONENT)' 'Identifier: Packages' |
+        sort -u | while read -r uri suite component; do
+            echo "deb-src $uri $suite $component"
+        done >"$apt_dir/sources.list.d/vantrel-src.list"
+    if [ ! -s "$apt_dir/sources.list.d/vantrel-src.list" ]; then
+        echo "${0##*/}: no Debian mirror configured" >&2
+        return 1
+    fi
+    local apt_opts=(-o Dir::Etc::sourcelist="$apt_dir/sources.list"
+                    -o Dir::Etc::sourceparts="$apt_dir/sources.list.d"
+                    -o Dir::State::Lists="$apt_dir/lists"
+                    -o Dir::Cache::archives="$apt_dir/archives"
+                    -o APT::Sandbox::User=root)
+    apt-get "${apt_opts[@]}" -qq update >&2 || return 1
+    (cd "$dir" && apt-get "${apt_opts[@]}" -qq source --download-only "$@" >&2) || return 1
+    (cd "$dir" && for dsc in *.dsc; do dpkg-source --no-check -x "$dsc" >/dev/null || exit 1; done) ||
+        return 1
+    rm -rf "$apt_dir"
 }
