@@ -54,8 +54,9 @@ char environmentDecimalSeparator() {
     if (name == nullptr) {
         return '.';
     }
-    // A private locale object: the process's global C locale stays "C", so no
-    // library call elsewhere starts reading numbers with a comma.
+    // A private locale object: the process's numeric C locale stays "C" (the
+    // desktop program puts it back after Qt changed it), so no library call
+    // elsewhere starts reading or writing numbers with a comma.
     locale_t locale = newlocale(LC_NUMERIC_MASK, name, static_cast<locale_t>(0));
     if (locale == static_cast<locale_t>(0)) {
         return '.';

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QWidget>
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -43,6 +44,10 @@ int main(int argc, char** argv) {
     captureLocaleFacts();
 
     QApplication app(argc, argv);
+    // Qt adopts the user's locale for the C library on Linux; numbers
+    // written by libraries (the workbook's cells) must keep the ".". The
+    // program's own separator was captured above.
+    std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
     QFont font = QApplication::font();
     font.setFamily(QStringLiteral("Tahoma"));
