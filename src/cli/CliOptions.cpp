@@ -26,6 +26,9 @@ const std::string_view kCliUsage =
     "                      (with both, whichever comes first; with neither, Ctrl+C)\n"
     "  --relative LIST     relative readings, comma-separated from LT,LP,LC,LE,V1,V2,V3\n"
     "  --export FILE       write every reading of the run to FILE (tab-separated)\n"
+    "  --xlsx FILE         write the run to the workbook FILE: readings, marks and a\n"
+    "                      summary with the --equivalence and --fit results; also\n"
+    "                      after --replay or --recover\n"
     "  --scenario FILE     run the experiment scenario FILE.exp (and its .tra script)\n"
     "                      from the start of acquisition; its final state ends the run\n"
     "  --check FILE        load and compile the scenario FILE.exp only and list its states\n"
@@ -45,8 +48,8 @@ const std::string_view kCliUsage =
     "  --reconnect SECONDS on a lost link keep the run and wait this long for the\n"
     "                      station to come back on the same port, then go on recording\n"
     "  --runs              list the journals of earlier runs\n"
-    "  --recover [JOURNAL] with --export: write the newest run that did not finish\n"
-    "                      (or the journal named) to the export file\n"
+    "  --recover [JOURNAL] with --export or --xlsx: write the newest run that did not\n"
+    "                      finish (or the journal named) to the file\n"
     "  --version           the program's name, version and copyright\n"
     "  --help              this text\n"
     "\n"
@@ -54,9 +57,9 @@ const std::string_view kCliUsage =
     "Exit status: 0 done; 1 usage or configuration error; 2 no station found;\n"
     "3 the scenario does not load or one of its steps failed (what was recorded\n"
     "is still exported); 4 link to the station lost (what was received is still\n"
-    "exported) or not one state record received; 5 the export file could not be written (the run "
-    "went to a\n"
-    "fallback file, whose name is told); 6 no run to recover; 130 interrupted\n"
+    "exported) or not one state record received; 5 the export file could not be\n"
+    "written (the run went to a fallback file, whose name is told) or the workbook\n"
+    "could not be written; 6 no run to recover; 130 interrupted\n"
     "before recording began.\n";
 
 namespace {
@@ -169,16 +172,9 @@ bool parseCliOptions(const std::vector<std::string>& args, tCliOptions& options,
     parser.Value({"--relative"}, [&](const std::string& value, std::string& why) {
         return parseRelative(value, options.relative, why);
     });
-    parser.Value({"--export"}, [&](const std::string& value, std::string& why) {
-        if (value.empty()) {
-            why = "--export needs a file name";
-            return false;
-        }
-        options.exportFile = value;
-        return true;
-    });
     for (auto [name, field] :
-         {std::pair{"--scenario", &options.scenarioFile}, std::pair{"--check", &options.checkFile},
+         {std::pair{"--export", &options.exportFile}, std::pair{"--xlsx", &options.workbookFile},
+          std::pair{"--scenario", &options.scenarioFile}, std::pair{"--check", &options.checkFile},
           std::pair{"--replay", &options.replayFile}}) {
         parser.Value({name}, [name, field](const std::string& value, std::string& why) {
             if (value.empty()) {
@@ -234,29 +230,31 @@ bool parseCliOptions(const std::vector<std::string>& args, tCliOptions& options,
         return false;
     }
     if (!options.replayFile.empty() && options.scenarioFile.empty() && options.equivalence < 0 &&
-        options.analyses.empty()) {
+        options.analyses.empty() && options.workbookFile.empty()) {
         error =
             "--replay needs --scenario (the scenario to try on the run), --equivalence (the "
-            "volume to find the equivalence point on), --fit or --area";
+            "volume to find the equivalence point on), --fit, --area or --xlsx";
         return false;
     }
     if ((options.equivalence >= 0 || !options.analyses.empty()) &&
-        (!options.checkFile.empty() || options.listRuns || options.recover)) {
+        (!options.checkFile.empty() || options.listRuns ||
+         (options.recover && options.workbookFile.empty()))) {
         error =
             "--equivalence, --fit and --area evaluate a recording or a replayed run: not with "
-            "--check, --runs or --recover";
+            "--check, --runs or --recover (except into its --xlsx)";
         return false;
     }
     if (!options.replayFile.empty() && (options.simulate || !options.ports.empty())) {
         error = "--replay uses no station: it excludes --simulate and --port";
         return false;
     }
-    if (options.recover && options.exportFile.empty()) {
-        error = "--recover needs --export: the file to write the run to";
+    if (options.recover && options.exportFile.empty() && options.workbookFile.empty()) {
+        error = "--recover needs --export or --xlsx: the file to write the run to";
         return false;
     }
-    if (!options.checkFile.empty() && (!options.scenarioFile.empty() || options.simulate ||
-                                       !options.ports.empty() || !options.exportFile.empty())) {
+    if (!options.checkFile.empty() &&
+        (!options.scenarioFile.empty() || options.simulate || !options.ports.empty() ||
+         !options.exportFile.empty() || !options.workbookFile.empty())) {
         error = "--check only loads a scenario: it takes no other option";
         return false;
     }

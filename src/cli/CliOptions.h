@@ -24,6 +24,7 @@ struct tCliOptions {
     std::optional<std::int64_t> records;
     std::array<bool, kQuantityCount> relative{};
     std::string exportFile;    // empty: nothing is exported
+    std::string workbookFile;  // empty: no workbook
     std::string scenarioFile;  // run this scenario from the start of acquisition
     std::string checkFile;     // load and compile this scenario only, print it
     std::string replayFile;    // feed this exported run through the scenario, no station

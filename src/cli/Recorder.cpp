@@ -266,7 +266,16 @@ int tRecorder::Record(TfmMain& controller, const tConsoleView& view, tRecordingS
                       << " not state records\n";
         }
     }
-    const bool exported = options_.exportFile.empty() || Export(controller);
+    bool exported = options_.exportFile.empty() || Export(controller);
+    if (!options_.workbookFile.empty()) {
+        // The run is in the journal and the text export whatever happens here.
+        guarded([&] {
+            exported =
+                writeRunWorkbook(controller.Charts(), controller.Analysis(), options_.workbookFile,
+                                 options_.equivalence, options_.analyses, messages_) &&
+                exported;
+        });
+    }
     if (options_.equivalence >= 0) {
         guarded([&] { PrintEquivalence(controller); });
     }
@@ -395,8 +404,8 @@ void tRecorder::Summary(tStop reason, const tRecordingSink& sink, double elapsed
     messages_ << '\n' << std::flush;
 }
 
-int recoverRun(const std::string& journal, const std::string& exportFile, std::ostream& messages) {
-    std::string file = journal;
+int recoverRun(const tCliOptions& options, std::ostream& messages) {
+    std::string file = options.recoverFile;
     if (file.empty()) {
         const std::optional<tJournalInfo> died = newestUnfinishedRun(journalFolder());
         if (!died) {
@@ -413,17 +422,24 @@ int recoverRun(const std::string& journal, const std::string& exportFile, std::o
         messages << kPrefix << e.what() << '\n';
         return kExitNothingToRecover;
     }
-    tChartModel charts;
-    loadRunIntoCharts(run, charts);
-    try {
-        ExportReadings(charts, exportFile);
-    } catch (const std::exception& e) {
-        messages << kPrefix << "export failed: " << e.what() << '\n';
+    if (!options.exportFile.empty()) {
+        tChartModel charts;
+        loadRunIntoCharts(run, charts);
+        try {
+            ExportReadings(charts, options.exportFile);
+        } catch (const std::exception& e) {
+            messages << kPrefix << "export failed: " << e.what() << '\n';
+            return kExitExportFailed;
+        }
+    }
+    if (!options.workbookFile.empty() &&
+        writeFileRunWorkbook(file, nullptr, options.workbookFile, options.equivalence,
+                             options.analyses, messages) != kExitDone) {
         return kExitExportFailed;
     }
     messages << kPrefix << "recovered " << run.readings.size() << " readings of the run started "
              << run.header.started << (run.finished ? "" : " (it did not finish)") << " to "
-             << exportFile << '\n';
+             << (options.exportFile.empty() ? options.workbookFile : options.exportFile) << '\n';
     return kExitDone;
 }
 
@@ -455,19 +471,21 @@ int runRecorder(const std::vector<std::string>& args, const std::string& program
         return kExitDone;
     }
     if (options.recover) {
-        return recoverRun(options.recoverFile, options.exportFile, messages);
+        return recoverRun(options, messages);
     }
     if (!options.replayFile.empty()) {
         // An export written in a shipped language names its columns in it.
         tLanguageList::Scan(locateProgramFiles(programPath).languageFolders);
-        return replayScenario(options.scenarioFile, options.replayFile, out, messages,
-                              options.equivalence, options.analyses,
-                              options.from.value_or(-std::numeric_limits<double>::infinity()),
-                              options.to.value_or(std::numeric_limits<double>::infinity()));
+        return replayScenario(
+            options.scenarioFile, options.replayFile, out, messages, options.equivalence,
+            options.analyses, options.from.value_or(-std::numeric_limits<double>::infinity()),
+            options.to.value_or(std::numeric_limits<double>::infinity()), options.workbookFile);
     }
-    if (!options.exportFile.empty() && !exportTargetUsable(options.exportFile, error)) {
-        messages << kPrefix << error << '\n';
-        return kExitUsage;
+    for (const std::string* target : {&options.exportFile, &options.workbookFile}) {
+        if (!target->empty() && !exportTargetUsable(*target, error)) {
+            messages << kPrefix << error << '\n';
+            return kExitUsage;
+        }
     }
     return tRecorder(std::move(options), args, programPath, out, messages, interrupts).Run();
 }

@@ -71,11 +71,11 @@ int runRecorder(const std::vector<std::string>& args, const std::string& program
                 std::ostream& out, std::ostream& messages,
                 const std::atomic<int>* interrupts = nullptr);
 
-// Writes a journaled run (the newest that did not finish when `journal` is
-// empty) to `exportFile` in the export's range form. 0, 6 when there is no
-// such run or the journal named cannot be read, 5 when the file cannot be
-// written.
-int recoverRun(const std::string& journal, const std::string& exportFile, std::ostream& messages);
+// Writes a journaled run (the newest that did not finish when the options
+// name none) to the export file in the export's range form and to the
+// workbook. 0, 6 when there is no such run or the journal named cannot be
+// read, 5 when a file cannot be written.
+int recoverRun(const tCliOptions& options, std::ostream& messages);
 
 // Where a run goes when its export cannot be written: the user's home
 // folder, else the temporary folder, under a name that says when.

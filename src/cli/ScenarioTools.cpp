@@ -5,11 +5,19 @@
 #include <vector>
 
 #include "base/Functions.h"
+#include "base/Paths.h"
+#include "charts/ChartModel.h"
 #include "charts/Equivalence.h"
 #include "charts/ExportReader.h"
 #include "charts/Quantities.h"
+#include "cli/ConsoleView.h"
 #include "experiment/Experiment.h"
+#include "journal/RunCharts.h"
+#include "session/Analysis.h"
+#include "session/MainView.h"
 #include "session/RateMeter.h"
+#include "session/RunSummary.h"
+#include "session/Workbook.h"
 
 namespace vantrel {
 
@@ -19,6 +27,7 @@ constexpr const char* kPrefix = "vantrel-cli: ";
 constexpr int kExitDone = 0;
 constexpr int kExitUsage = 1;
 constexpr int kExitScenario = 3;
+constexpr int kExitWorkbookFailed = 5;
 
 std::string joined(const std::vector<std::string>& actions) {
     return joinTexts(actions, " | ");
@@ -125,9 +134,55 @@ void printEquivalence(const tExportedRun& run, int quantity, std::ostream& out,
 
 }  // namespace
 
+bool writeRunWorkbook(tChartModel& charts, tAnalysis& analysis, const std::string& fileName,
+                      int equivalence, const std::vector<tStretchRequest>& analyses,
+                      std::ostream& messages) {
+    try {
+        analysis.Apply(analyses, equivalence);
+        writeWorkbook(fileName, charts, runSummary(charts, analysis));
+    } catch (const std::exception& e) {
+        messages << kPrefix << "workbook failed: " << e.what() << '\n' << std::flush;
+        return false;
+    }
+    messages << kPrefix << "workbook written to " << fileName << '\n' << std::flush;
+    return true;
+}
+
+namespace {
+
+// A run read back from a file, with an analysis of its own and nobody to ask.
+struct tFileRun {
+    explicit tFileRun(std::ostream& messages) : view(messages), analysis(charts, view, dialogs) {}
+    tChartModel charts;
+    tConsoleView view;
+    tNoWindow dialogs;
+    tAnalysis analysis;
+};
+
+}  // namespace
+
+int writeFileRunWorkbook(const std::string& runFile, const tRunInfo* info,
+                         const std::string& workbookFile, int equivalence,
+                         const std::vector<tStretchRequest>& analyses, std::ostream& messages) {
+    tFileRun run(messages);
+    try {
+        loadRunFileIntoCharts(runFile, run.charts);
+    } catch (const std::exception& e) {
+        messages << kPrefix << e.what() << '\n';
+        return kExitUsage;
+    }
+    if (info != nullptr) {
+        run.charts.SetRunInfo(*info);
+    }
+    return writeRunWorkbook(run.charts, run.analysis, workbookFile, equivalence, analyses, messages)
+               ? kExitDone
+               : kExitWorkbookFailed;
+}
+
 int replayScenario(const std::string& scenarioFile, const std::string& runFile, std::ostream& out,
                    std::ostream& messages, int equivalence,
-                   const std::vector<tStretchRequest>& analyses, double from, double to) {
+                   const std::vector<tStretchRequest>& analyses, double from, double to,
+                   const std::string& workbookFile) {
     tExperiment experiment;
     if (!scenarioFile.empty() && !load(experiment, scenarioFile, messages)) {
         return kExitScenario;
@@ -145,6 +200,18 @@ int replayScenario(const std::string& scenarioFile, const std::string& runFile, 
     }
     for (const std::string& line : stretchLines(tRunColumns::Of(run), analyses, from, to)) {
         out << line << '\n';
+    }
+    if (!workbookFile.empty()) {
+        tRunInfo info;
+        if (!scenarioFile.empty()) {
+            info.experiment = experiment.GetName();
+            info.scenario = utf8FromPath(pathFromUtf8(scenarioFile).filename());
+        }
+        const int written =
+            writeFileRunWorkbook(runFile, &info, workbookFile, equivalence, analyses, messages);
+        if (written != kExitDone && status == kExitDone) {
+            return written;
+        }
     }
     return status;
 }

@@ -10,6 +10,10 @@
 
 namespace vantrel {
 
+class tAnalysis;
+class tChartModel;
+struct tRunInfo;
+
 // A teacher's tools for a scenario before class, with no station.
 
 // Loads and compiles `scenarioFile` and lists it on `out`: the name, the
@@ -28,11 +32,28 @@ int checkScenario(const std::string& scenarioFile, std::ostream& out, std::ostre
 // that volume follows, once the run was read; an empty `scenarioFile` then
 // replays no scenario. The lines of `analyses` (fits and areas over the
 // records from `from` to `to` seconds) come last.
+// With `workbookFile` the run also goes to that workbook (see writeRunWorkbook);
+// 5 when it cannot be written.
 int replayScenario(const std::string& scenarioFile, const std::string& runFile, std::ostream& out,
                    std::ostream& messages, int equivalence = -1,
                    const std::vector<tStretchRequest>& analyses = {},
                    double from = -std::numeric_limits<double>::infinity(),
-                   double to = std::numeric_limits<double>::infinity());
+                   double to = std::numeric_limits<double>::infinity(),
+                   const std::string& workbookFile = {});
+
+// Writes the run in `charts` to the workbook `fileName`, its summary with
+// the fits of `analyses` (those with a model) and the equivalence point on
+// `equivalence` (qV1..qV3, else none) over the whole run. False, told on
+// `messages`, when it cannot be written; "workbook written to" otherwise.
+bool writeRunWorkbook(tChartModel& charts, tAnalysis& analysis, const std::string& fileName,
+                      int equivalence, const std::vector<tStretchRequest>& analyses,
+                      std::ostream& messages);
+// The same for a run file (an export or a journal) read into charts of its
+// own; `info`, when given, replaces the title facts the file holds. 0, 1
+// when the file cannot be read, 5 when the workbook cannot be written.
+int writeFileRunWorkbook(const std::string& runFile, const tRunInfo* info,
+                         const std::string& workbookFile, int equivalence,
+                         const std::vector<tStretchRequest>& analyses, std::ostream& messages);
 
 // The line "equivalence<TAB>V=ml<TAB>pH=value" (three decimals, always
 // ".") of a titration's readings in run order, or "equivalence<TAB>none"

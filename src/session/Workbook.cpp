@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <string_view>
@@ -141,6 +142,22 @@ private:
     lxw_format* duration_ = nullptr;
 };
 
+// A reading as the station gave it: the shortest decimal that reads back as
+// the same float, so that a cell holds 21.99, not 21.9899997711.
+double asGiven(float value) {
+    char text[32];
+    const std::to_chars_result written = std::to_chars(text, text + sizeof text, value);
+    double given = value;
+    std::from_chars(text, written.ptr, given);
+    return given;
+}
+
+// Times to the microsecond: what is left below is the arithmetic's, not the station's.
+double timeFrom(double time, double origin) {
+    const double t = asGiven(static_cast<float>(time)) - asGiven(static_cast<float>(origin));
+    return std::round(t * 1e6) / 1e6;
+}
+
 int decimalsOf(int quantity) {
     return quantityInfo[static_cast<std::size_t>(quantity)].decimals;
 }
@@ -161,10 +178,10 @@ void writeRecords(tWriter& w, lxw_worksheet* sheet, const tRunData& run, const t
     }
     std::size_t row = 1;
     for (std::size_t p : records) {
-        w.Number(sheet, row, 0, run.Time(p) - table.origin, 3);
+        w.Number(sheet, row, 0, timeFrom(run.Time(p), table.origin), 3);
         col = 1;
         for (int q : table.quantities) {
-            w.NumberOrEmpty(sheet, row, col++, run.Shown(q, p), decimalsOf(q));
+            w.NumberOrEmpty(sheet, row, col++, asGiven(run.Shown(q, p)), decimalsOf(q));
         }
         if (markColumn && run.Marked(p)) {
             w.Text(sheet, row, col, "*");
