@@ -38,7 +38,10 @@ std::vector<tTranslatable> build() {
                                "acAnalysisStatistics",
                                "acFileSavePicture",
                                "acFileOpenReference",
-                               "acFileCloseReference"}) {
+                               "acFileCloseReference",
+                               "acFileExportWorkbook",
+                               "acFileReport",
+                               "acFilePrint"}) {
         add("TfmMain", std::string(action) + ".Caption");
         add("TfmMain", std::string(action) + ".Hint");
     }
