@@ -58,6 +58,12 @@ bool tOptionParser::Parse(const std::vector<std::string>& args, std::string& err
             value = arg.substr(eq + 1);
             inlineValue = true;
         }
+        if (positional_ && !arg.starts_with("-")) {
+            if (!positional_(arg, error)) {
+                return false;
+            }
+            continue;
+        }
         const tOption* option = Find(name);
         if (option == nullptr) {
             if (skipUnknown_) {

@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vantrel {
@@ -29,6 +30,9 @@ public:
                        tValueHandler handler);
     // Options the parser does not know are passed over instead of refused.
     void SkipUnknown() { skipUnknown_ = true; }
+    // Arguments that are no option (they do not start with "-") go to
+    // `handler`, in order; without one they are unknown options.
+    void Positional(tValueHandler handler) { positional_ = std::move(handler); }
 
     // False at the first argument it cannot use, with `error` saying why.
     bool Parse(const std::vector<std::string>& args, std::string& error) const;
@@ -54,6 +58,7 @@ private:
     const tOption* Find(std::string_view name) const;
 
     std::vector<tOption> options_;
+    tValueHandler positional_;
     bool skipUnknown_ = false;
 };
 

@@ -36,9 +36,18 @@ std::vector<tTranslatable> build() {
                                "acAnalysisEquivalence",
                                "acAnalysisDerivative",
                                "acAnalysisStatistics",
+                               "acAnalysisFitLinear",
+                               "acAnalysisFitQuadratic",
+                               "acAnalysisFitExponential",
+                               "acAnalysisTangent",
+                               "acAnalysisArea",
+                               "acAnalysisFitsRemove",
                                "acFileSavePicture",
                                "acFileOpenReference",
-                               "acFileCloseReference"}) {
+                               "acFileCloseReference",
+                               "acFileExportWorkbook",
+                               "acFileReport",
+                               "acFilePrint"}) {
         add("TfmMain", std::string(action) + ".Caption");
         add("TfmMain", std::string(action) + ".Hint");
     }

@@ -18,7 +18,7 @@ struct tIconChoice {
     QStyle::StandardPixmap pixmap;
 };
 
-constexpr std::array<tIconChoice, 15> kChoices{{
+constexpr std::array<tIconChoice, 16> kChoices{{
     {"acDeviceConnect", QStyle::SP_DriveNetIcon},
     {"acFileOpen", QStyle::SP_DialogOpenButton},
     {"acFileClose", QStyle::SP_DialogCloseButton},
@@ -30,6 +30,7 @@ constexpr std::array<tIconChoice, 15> kChoices{{
     {"acFileMarkPoint", QStyle::SP_DialogApplyButton},
     {"acFileShowAll", QStyle::SP_TitleBarMaxButton},
     {"acFileExport", QStyle::SP_DialogSaveButton},
+    {"acFileReport", QStyle::SP_FileIcon},
     {"acViewChooseCoord", QStyle::SP_FileDialogDetailedView},
     {"acDeviceSettings", QStyle::SP_ComputerIcon},
     {"acHelpAbout", QStyle::SP_MessageBoxInformation},

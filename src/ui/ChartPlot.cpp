@@ -339,6 +339,44 @@ void TChartPlot::RequestReplot() {
     replot(QCustomPlot::rpQueuedReplot);
 }
 
+void TChartPlot::PaintOn(QCPPainter& painter, const QRectF& target, double width) {
+    UpdateMarkerLines();
+    // A font sized in points would grow with the printer's resolution, not
+    // with the page's units: the axes draw in the pixels the window shows.
+    const auto inPixels = [this](QFont font) {
+        if (font.pixelSize() <= 0) {
+            font.setPixelSize(
+                std::max(1, int(std::lround(font.pointSizeF() * logicalDpiY() / 72.0))));
+        }
+        return font;
+    };
+    struct tSaved {
+        QCPAxis* axis;
+        QFont tickLabels;
+        QFont label;
+    };
+    std::vector<tSaved> saved;
+    for (QCPAxis* axis : axisRect()->axes()) {
+        saved.push_back({axis, axis->tickLabelFont(), axis->labelFont()});
+        axis->setTickLabelFont(inPixels(axis->tickLabelFont()));
+        axis->setLabelFont(inPixels(axis->labelFont()));
+    }
+    width = std::max(width, double(plotLayout()->minimumOuterSizeHint().width()));
+    const double scale = target.width() / width;
+    painter.save();
+    painter.translate(target.topLeft());
+    painter.scale(scale, scale);
+    painter.setClipRect(QRectF(0, 0, width, target.height() / scale));
+    toPainter(&painter, int(std::lround(width)), int(std::lround(target.height() / scale)));
+    painter.restore();
+    for (const tSaved& s : saved) {
+        s.axis->setTickLabelFont(s.tickLabels);
+        s.axis->setLabelFont(s.label);
+    }
+    // The layout was computed for the page: the window's own comes back.
+    RequestReplot();
+}
+
 void TChartPlot::mousePressEvent(QMouseEvent* event) {
     pressPos_ = event->position().toPoint();
     pressed_ = true;

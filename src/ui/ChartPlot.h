@@ -48,6 +48,11 @@ public:
     // it is shown.
     void RequestReplot();
 
+    // The chart as shown, with its legend, marks and analysis, as a window
+    // `width` pixels wide would show it (wider when the legend needs it),
+    // made to fit `target` of a printed page whose units are pixels.
+    void PaintOn(QCPPainter& painter, const QRectF& target, double width);
+
     // The model is going away: draw nothing more from it.
     void DetachModel() { model_ = nullptr; }
 

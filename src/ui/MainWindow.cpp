@@ -50,6 +50,7 @@
 #include "ui/ChartPlot.h"
 #include "ui/Localiser.h"
 #include "ui/QtText.h"
+#include "ui/ReportWriter.h"
 #include "ui/RunTableModel.h"
 #include "ui/RunTableView.h"
 #include "ui/ScenarioLabel.h"
@@ -120,6 +121,8 @@ TfmMainWindow::TfmMainWindow(const std::string& configFileName,
     });
     analysisView_ = new tAnalysisView(model, *chAll_, *chDepend_, *pcChart_, *this);
     controller_->Analysis().SetView(analysisView_);
+    reportWriter_ = std::make_unique<tReportWriter>(model, *chAll_, *chDepend_, *this);
+    controller_->Reports().SetView(reportWriter_.get());
     connect(analysisView_, &tAnalysisView::rightAxisChosen, this,
             [this](int q) { Guard([&] { controller_->Analysis().SetRightAxis(q); }); });
     connect(controls_, &tChartControls::rightAxisRequested, this, [this](int q) {
@@ -190,6 +193,7 @@ TfmMainWindow::~TfmMainWindow() {
     if (controller_ != nullptr) {
         controller_->Charts().SetView(nullptr);
         controller_->Analysis().SetView(nullptr);
+        controller_->Reports().SetView(nullptr);
         if (chAll_ != nullptr) {
             chAll_->DetachModel();
             chDepend_->DetachModel();
@@ -313,8 +317,12 @@ void TfmMainWindow::BuildMenus() {
     add(file, "acFileSetZeroMarker");
     add(file, "acFileMarkPoint");
     add(file, "acFileExport");
+    add(file, "acFileExportWorkbook");
     add(file, "acFileShowAll");
     add(file, "acFileSavePicture");
+    file->addSeparator();
+    add(file, "acFileReport");
+    add(file, "acFilePrint");
     file->addSeparator();
     add(file, "acFileExit");
 

@@ -32,6 +32,7 @@ class tActionMirror;
 class tAnalysisView;
 class tChartControls;
 class tLanguageFile;
+class tReportWriter;
 
 // The desktop main window. It renders what the controller (TfmMain) and the
 // chart model decide and forwards the user's doings to them; every decision
@@ -137,6 +138,7 @@ private:
     tActionMirror* mirror_ = nullptr;
     tChartControls* controls_ = nullptr;
     tAnalysisView* analysisView_ = nullptr;
+    std::unique_ptr<tReportWriter> reportWriter_;
 
     QMenu* miFileLanguage_ = nullptr;
     QAction* miFileSeparator2_ = nullptr;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -25,6 +26,7 @@
 #include "ui/InstanceGuard.h"
 #endif
 #include "ui/MainWindow.h"
+#include "ui/ReportCommand.h"
 #include "ui/ScreenshotScript.h"
 
 #include "sim/Simulator.h"
@@ -43,6 +45,16 @@ int main(int argc, char** argv) {
     setCommandLine(argc, argv);
     captureLocaleFacts();
 
+    const bool report = isReportCommand(argc, argv);
+    if (report) {
+        quietQtMessages();
+    }
+#ifndef _WIN32
+    // The report shows no window: it needs no display either.
+    if (report && std::getenv("QT_QPA_PLATFORM") == nullptr) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+#endif
     QApplication app(argc, argv);
     // Qt adopts the user's locale for the C library on Linux; numbers
     // written by libraries (the workbook's cells) must keep the ".". The
@@ -53,6 +65,15 @@ int main(int argc, char** argv) {
     font.setFamily(QStringLiteral("Tahoma"));
     QApplication::setFont(font);
     QApplication::setWindowIcon(TfmAbout::ApplicationIcon());
+
+    std::vector<std::string> args;
+    for (const QString& arg : QApplication::arguments().mid(1)) {
+        args.push_back(arg.toStdString());
+    }
+    if (report) {
+        return runReportCommand(
+            args, locateProgramFiles(QApplication::applicationFilePath().toStdString()));
+    }
 
     bool simulate = false;
     std::string screenshotDir;
@@ -89,10 +110,6 @@ int main(int argc, char** argv) {
         }
         return true;
     });
-    std::vector<std::string> args;
-    for (const QString& arg : QApplication::arguments().mid(1)) {
-        args.push_back(arg.toStdString());
-    }
     if (std::string error; !options.Parse(args, error)) {
         std::fprintf(stderr, "vantrel: %s\n", error.c_str());
         return 1;

@@ -31,6 +31,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,13 @@ public:
         fileName = openFile;
         return !openFile.empty();
     }
+    bool InputText(const std::string&, const std::string&, std::string& text) override {
+        if (!typed) {
+            return false;
+        }
+        text = *typed;
+        return true;
+    }
     void ShowWarning(const std::string& text, const std::string&) override {
         warnings.push_back(text);
     }
@@ -83,6 +91,7 @@ public:
     bool answerYes = false;
     std::string saveFile;
     std::string openFile;
+    std::optional<std::string> typed;  // none: text questions are cancelled
     std::vector<std::string> questions;
     std::vector<std::string> warnings;
     std::vector<std::string> handlerErrors;
@@ -464,6 +473,18 @@ TEST_F(MainWindowTest, AnalysisScaleStatisticsPictureAndReference) {
     ASSERT_EQ(window_->handlerErrors.size(), 1u);
     EXPECT_NE(window_->handlerErrors[0].find("Рисунок не сохранён"), std::string::npos);
 
+    // The lab report asks for the student first; cancelled, nothing is written.
+    window_->saveFile = (dir_ / "report.pdf").string();
+    window_->Trigger("acFileReport");
+    EXPECT_FALSE(fs::exists(dir_ / "report.pdf"));
+    window_->typed = "Ким Анна, 8 «А»";
+    window_->Trigger("acFileReport");
+    std::ifstream report(dir_ / "report.pdf", std::ios::binary);
+    std::string reportHead(5, ' ');
+    report.read(reportHead.data(), 5);
+    EXPECT_EQ(reportHead, "%PDF-");
+    EXPECT_EQ(window_->handlerErrors.size(), 1u);
+
     // An earlier run: faded curves behind this one on both charts, until removed.
     const int before = chart->plottableCount();
     {
@@ -497,7 +518,8 @@ TEST_F(MainWindowTest, MenusToolBarAndStatusBarAreWhereTheUserKnowsThem) {
     EXPECT_EQ(namesOf(menus[0]->menu()->actions()).join(' '),
               "miFileLanguage - acFileOpen acFileClose acFileOpenRun acFileOpenReference "
               "acFileCloseReference - acFileSetZeroMarker acFileMarkPoint acFileExport "
-              "acFileShowAll acFileSavePicture - acFileExit");
+              "acFileExportWorkbook acFileShowAll acFileSavePicture - acFileReport acFilePrint - "
+              "acFileExit");
     EXPECT_EQ(namesOf(menus[1]->menu()->actions()).join(' '),
               "acViewToolBar acViewStatusBar - miRightAxis");
     EXPECT_EQ(namesOf(menus[2]->menu()->actions()).join(' '),
