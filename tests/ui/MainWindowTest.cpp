@@ -484,6 +484,14 @@ TEST_F(MainWindowTest, AnalysisScaleStatisticsPictureAndReference) {
     report.read(reportHead.data(), 5);
     EXPECT_EQ(reportHead, "%PDF-");
     EXPECT_EQ(window_->handlerErrors.size(), 1u);
+    // The workbook from the menu: a zip package where it was asked for.
+    window_->saveFile = (dir_ / "run.xlsx").string();
+    window_->Trigger("acFileExportWorkbook");
+    std::ifstream book(dir_ / "run.xlsx", std::ios::binary);
+    std::string bookHead(2, ' ');
+    book.read(bookHead.data(), 2);
+    EXPECT_EQ(bookHead, "PK");
+    EXPECT_EQ(window_->handlerErrors.size(), 1u);
 
     // An earlier run: faded curves behind this one on both charts, until removed.
     const int before = chart->plottableCount();
