@@ -12,22 +12,11 @@
 #include "session/MainView.h"
 #include "session/RunSummary.h"
 #include "session/Workbook.h"
+#include "support/NullView.h"
 
 namespace {
 
 using namespace vantrel;
-
-class tQuietView final : public iSessionView {
-public:
-    void SetStatusText(int, const std::string&) override {}
-    void SetScenarioLabel(const std::string&, const std::string&) override {}
-    void ShowWarning(const std::string&, const std::string&) override {}
-    void ShowError(const std::string&, const std::string&) override {}
-    void ShowInformation(const std::string&, const std::string&) override {}
-    void SetTimerEnabled(tViewTimer, bool) override {}
-    void Close() override {}
-    bool KeepResponsive(int) override { return true; }
-};
 
 tChartModel& dayRun() {
     static tChartModel charts;
@@ -55,7 +44,7 @@ std::string scratch(const char* name) {
 
 void BM_WorkbookOfADay(benchmark::State& state) {
     tChartModel& charts = dayRun();
-    tQuietView view;
+    test::tNullView view;
     tNoWindow dialogs;
     tAnalysis analysis(charts, view, dialogs);
     const std::string file = scratch("vantrel-bench.xlsx");

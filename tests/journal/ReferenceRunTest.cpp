@@ -22,8 +22,13 @@ TEST(ReferenceRun, ExportsOfAnyLanguageAndSeparatorAndJournals) {
     // The shipped languages teach the reader their quantity names.
     tLanguageList::Scan({std::string(VANTREL_SOURCE_DIR) + "/languages"});
     tTempDir dir;
-    std::string journal = encodeHeader(tJournalHeader{
-        "0.1.0", "2026-12-01 10:00:00", 0.0934, {}, {"LT", "pH", "LC", "LE", "V1", "V2", "V3"}, {}, {}});
+    std::string journal = encodeHeader(tJournalHeader{"0.1.0",
+                                                      "2026-12-01 10:00:00",
+                                                      0.0934,
+                                                      {},
+                                                      {"LT", "pH", "LC", "LE", "V1", "V2", "V3"},
+                                                      {},
+                                                      {}});
     journal += encodeReading(0.2f, {21.5f, 2.0f, 4.0f, 0.7f, 0.0f, 0.0f, 0.0f});
     journal += encodeReading(0.4f, {22.0f, 2.5f, 4.0f, 0.7f, 0.5f, 0.0f, 0.0f});
     struct tCase {

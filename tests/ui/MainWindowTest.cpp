@@ -479,18 +479,18 @@ TEST_F(MainWindowTest, AnalysisScaleStatisticsPictureAndReference) {
     EXPECT_FALSE(fs::exists(dir_ / "report.pdf"));
     window_->typed = "Ким Анна, 8 «А»";
     window_->Trigger("acFileReport");
-    std::ifstream report(dir_ / "report.pdf", std::ios::binary);
-    std::string reportHead(5, ' ');
-    report.read(reportHead.data(), 5);
-    EXPECT_EQ(reportHead, "%PDF-");
+    auto headOf = [this](const char* name, std::size_t n) {
+        std::ifstream file(dir_ / name, std::ios::binary);
+        std::string bytes(n, ' ');
+        file.read(bytes.data(), static_cast<std::streamsize>(n));
+        return bytes;
+    };
+    EXPECT_EQ(headOf("report.pdf", 5), "%PDF-");
     EXPECT_EQ(window_->handlerErrors.size(), 1u);
     // The workbook from the menu: a zip package where it was asked for.
     window_->saveFile = (dir_ / "run.xlsx").string();
     window_->Trigger("acFileExportWorkbook");
-    std::ifstream book(dir_ / "run.xlsx", std::ios::binary);
-    std::string bookHead(2, ' ');
-    book.read(bookHead.data(), 2);
-    EXPECT_EQ(bookHead, "PK");
+    EXPECT_EQ(headOf("run.xlsx", 2), "PK");
     EXPECT_EQ(window_->handlerErrors.size(), 1u);
 
     // An earlier run: faded curves behind this one on both charts, until removed.
