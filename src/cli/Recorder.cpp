@@ -29,6 +29,7 @@
 #include "experiment/Experiment.h"
 #include "journal/Journal.h"
 #include "journal/RunCharts.h"
+#include "lang/LanguageFile.h"
 #include "lang/LanguageList.h"
 #include "session/MainFM.h"
 
@@ -404,6 +405,33 @@ void tRecorder::Summary(tStop reason, const tRecordingSink& sink, double elapsed
     messages_ << '\n' << std::flush;
 }
 
+namespace {
+
+void applyConfiguredLanguage(const std::string& configFile,
+                             const std::vector<std::string>& languageFolders) {
+    int id = kLangRussian;
+    try {
+        tSettings settings(false);
+        settings.Load(configFile);
+        id = strToIntDef(settings.GetSettingByName("LanguageID"), kLangRussian);
+    } catch (const std::exception&) {
+        return;  // no configuration: the built-in texts
+    }
+    const tLanguageList languages = tLanguageList::Scan(languageFolders);
+    const tLanguage& language =
+        languages.Entries()[static_cast<std::size_t>(languages.IndexOf(id))];
+    if (language.fileName.empty()) {
+        return;
+    }
+    try {
+        applyLanguageTexts(tLanguageFile::FromFile(language.fileName), language.id);
+    } catch (const std::exception&) {
+        // A damaged file: the built-in texts, as the window falls back to them.
+    }
+}
+
+}  // namespace
+
 int recoverRun(const tCliOptions& options, std::ostream& messages) {
     std::string file = options.recoverFile;
     if (file.empty()) {
@@ -470,12 +498,18 @@ int runRecorder(const std::vector<std::string>& args, const std::string& program
         }
         return kExitDone;
     }
+    const tProgramFiles files = locateProgramFiles(programPath);
+    if (!options.workbookFile.empty() && (options.recover || !options.replayFile.empty())) {
+        // The workbook speaks the configured language, as a recording's does.
+        applyConfiguredLanguage(options.configFile.empty() ? files.config : options.configFile,
+                                files.languageFolders);
+    }
     if (options.recover) {
         return recoverRun(options, messages);
     }
     if (!options.replayFile.empty()) {
         // An export written in a shipped language names its columns in it.
-        tLanguageList::Scan(locateProgramFiles(programPath).languageFolders);
+        tLanguageList::Scan(files.languageFolders);
         return replayScenario(
             options.scenarioFile, options.replayFile, out, messages, options.equivalence,
             options.analyses, options.from.value_or(-std::numeric_limits<double>::infinity()),

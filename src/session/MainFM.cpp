@@ -123,6 +123,7 @@ void TfmMain::applyLanguage(int index) {
         charts_->SyncCheckListFromSeries();
         return;
     }
+    applyLanguageTexts(*file, language.id);
     applyLanguageFile(*file);
     window_.ApplyLanguage(language.id, file.get());
     charts_->SyncCheckListFromSeries();
@@ -132,21 +133,24 @@ void TfmMain::applyLanguage(int index) {
         actuators_[n].name = constantText("DK_DEV_ACT_" + std::to_string(n));
     }
     actuatorPanel_.Build(actuators_);
-    for (int n = 0; n < kQuantityCount; ++n) {
-        quantityNames[n] = constantText("DK_SENS_" + std::to_string(n));
-    }
-    setMessageLanguage(language.id);
     view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"), {});
     view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));
 }
 
-// The texts of the file that the controller itself holds: its constants and
-// messages, the actions, the value-list keys and the file choosers.
-void TfmMain::applyLanguageFile(const tLanguageFile& file) {
+void applyLanguageTexts(const tLanguageFile& file, int languageId) {
     for (const auto& [name, text] : file.Constants()) {
         setConstantTranslation(name, text);
     }
     setMessageTranslations(file.Messages());
+    setMessageLanguage(languageId);
+    for (int n = 0; n < kQuantityCount; ++n) {
+        quantityNames[n] = constantText("DK_SENS_" + std::to_string(n));
+    }
+}
+
+// The texts of the file that the controller itself holds: the actions, the
+// value-list keys and the file choosers.
+void TfmMain::applyLanguageFile(const tLanguageFile& file) {
     for (const tTranslation& t : file.Translations("TfmMain")) {
         if (tAction* a = FindAction(t.object)) {
             if (equalsIgnoreCase(t.property, "Caption")) {

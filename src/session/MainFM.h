@@ -31,12 +31,18 @@ class tState;
 class tChartModel;
 class tFirstError;
 class tReports;
+class tLanguageFile;
 
 // File-chooser filters ("text|mask|text|mask").
 inline constexpr std::string_view kScenarioFilter =
     "Файлы экспериментов (*.exp)|*.exp|Все файлы (*.*)|*.*";
 inline constexpr std::string_view kExportFilter = "CSV-файлы (*.csv)|*.csv|Все файлы (*.*)|*.*";
 inline constexpr std::string_view kExportExtension = "csv";
+
+// A language file's constants, numbered messages and quantity names: what
+// every text the program writes (files, messages) is made of, beside the
+// window's own texts.
+void applyLanguageTexts(const tLanguageFile& file, int languageId);
 
 // The main window's controller: the session and its rules. It owns the
 // settings, the link to the station, the experiment, the actuator table and
