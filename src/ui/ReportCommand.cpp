@@ -1,5 +1,6 @@
 #include "ui/ReportCommand.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <string_view>
@@ -125,6 +126,18 @@ protected:
     void ShowHandlerError(const std::string& message) override { throw tError(message); }
 };
 
+// The first volume the run dosed, -1 for none.
+int dosedVolume(const tRunData& run) {
+    for (int v = qV1; v <= qV3; ++v) {
+        for (std::size_t p = 1; p < run.Count(); ++p) {
+            if (run.Measured(v, p) != run.Measured(v, 0)) {
+                return v;
+            }
+        }
+    }
+    return -1;
+}
+
 void writeReport(const tReportOptions& o, const tProgramFiles& files) {
     tUnseenWindow window(o.config.empty() ? files.config : o.config, files.languageFolders);
     TfmMain& controller = window.Controller();
@@ -145,6 +158,15 @@ void writeReport(const tReportOptions& o, const tProgramFiles& files) {
         }
     }
     charts.SetRunInfo(info);
+    // Nothing asked for a quantity on the abscissa: a titration's report
+    // shows the pH against what was dosed, not against the window's default
+    // (the temperature).
+    const bool abscissaAsked =
+        o.equivalence >= 0 || std::any_of(o.fits.begin(), o.fits.end(),
+                                          [](const tStretchRequest& f) { return f.abscissa >= 0; });
+    if (const int volume = dosedVolume(charts.Data()); !abscissaAsked && volume >= 0) {
+        charts.SetAbscissa(volume);
+    }
     controller.Analysis().Apply(o.fits, o.equivalence);
     controller.Reports().WriteReport(o.output, o.student);
 }
