@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,9 @@ struct tCliOptions {
     std::vector<tStretchRequest> analyses;  // --fit and --area, in the order given
     std::optional<double> from;             // the stretch they take, run seconds
     std::optional<double> to;
+    // The stretch in run seconds, an open end as an infinity.
+    double FromSeconds() const { return from.value_or(-std::numeric_limits<double>::infinity()); }
+    double ToSeconds() const { return to.value_or(std::numeric_limits<double>::infinity()); }
     bool help = false;
     bool version = false;
     bool listRuns = false;

@@ -273,7 +273,8 @@ int tRecorder::Record(TfmMain& controller, const tConsoleView& view, tRecordingS
         guarded([&] {
             exported =
                 writeRunWorkbook(controller.Charts(), controller.Analysis(), options_.workbookFile,
-                                 options_.equivalence, options_.analyses, messages_) &&
+                                 options_.equivalence, options_.analyses, options_.FromSeconds(),
+                                 options_.ToSeconds(), messages_) &&
                 exported;
         });
     }
@@ -284,8 +285,7 @@ int tRecorder::Record(TfmMain& controller, const tConsoleView& view, tRecordingS
         guarded([&] {
             for (const std::string& line :
                  stretchLines(tRunColumns::Of(controller.Charts().Data()), options_.analyses,
-                              options_.from.value_or(-std::numeric_limits<double>::infinity()),
-                              options_.to.value_or(std::numeric_limits<double>::infinity()))) {
+                              options_.FromSeconds(), options_.ToSeconds())) {
                 out_ << line << '\n';
             }
             out_ << std::flush;
@@ -462,7 +462,8 @@ int recoverRun(const tCliOptions& options, std::ostream& messages) {
     }
     if (!options.workbookFile.empty() &&
         writeFileRunWorkbook(file, nullptr, options.workbookFile, options.equivalence,
-                             options.analyses, messages) != kExitDone) {
+                             options.analyses, options.FromSeconds(), options.ToSeconds(),
+                             messages) != kExitDone) {
         return kExitExportFailed;
     }
     messages << kPrefix << "recovered " << run.readings.size() << " readings of the run started "
@@ -510,10 +511,9 @@ int runRecorder(const std::vector<std::string>& args, const std::string& program
     if (!options.replayFile.empty()) {
         // An export written in a shipped language names its columns in it.
         tLanguageList::Scan(files.languageFolders);
-        return replayScenario(
-            options.scenarioFile, options.replayFile, out, messages, options.equivalence,
-            options.analyses, options.from.value_or(-std::numeric_limits<double>::infinity()),
-            options.to.value_or(std::numeric_limits<double>::infinity()), options.workbookFile);
+        return replayScenario(options.scenarioFile, options.replayFile, out, messages,
+                              options.equivalence, options.analyses, options.FromSeconds(),
+                              options.ToSeconds(), options.workbookFile);
     }
     for (const std::string* target : {&options.exportFile, &options.workbookFile}) {
         if (!target->empty() && !exportTargetUsable(*target, error)) {

@@ -135,10 +135,10 @@ void printEquivalence(const tExportedRun& run, int quantity, std::ostream& out,
 }  // namespace
 
 bool writeRunWorkbook(tChartModel& charts, tAnalysis& analysis, const std::string& fileName,
-                      int equivalence, const std::vector<tStretchRequest>& analyses,
-                      std::ostream& messages) {
+                      int equivalence, const std::vector<tStretchRequest>& analyses, double from,
+                      double to, std::ostream& messages) {
     try {
-        analysis.Apply(analyses, equivalence);
+        analysis.Apply(analyses, equivalence, from, to);
         writeWorkbook(fileName, charts, runSummary(charts, analysis));
     } catch (const std::exception& e) {
         messages << kPrefix << "workbook failed: " << e.what() << '\n' << std::flush;
@@ -163,7 +163,8 @@ struct tFileRun {
 
 int writeFileRunWorkbook(const std::string& runFile, const tRunInfo* info,
                          const std::string& workbookFile, int equivalence,
-                         const std::vector<tStretchRequest>& analyses, std::ostream& messages) {
+                         const std::vector<tStretchRequest>& analyses, double from, double to,
+                         std::ostream& messages) {
     tFileRun run(messages);
     try {
         loadRunFileIntoCharts(runFile, run.charts);
@@ -174,7 +175,8 @@ int writeFileRunWorkbook(const std::string& runFile, const tRunInfo* info,
     if (info != nullptr) {
         run.charts.SetRunInfo(*info);
     }
-    return writeRunWorkbook(run.charts, run.analysis, workbookFile, equivalence, analyses, messages)
+    return writeRunWorkbook(run.charts, run.analysis, workbookFile, equivalence, analyses, from, to,
+                            messages)
                ? kExitDone
                : kExitWorkbookFailed;
 }
@@ -207,8 +209,8 @@ int replayScenario(const std::string& scenarioFile, const std::string& runFile, 
             info.experiment = experiment.GetName();
             info.scenario = utf8FromPath(pathFromUtf8(scenarioFile).filename());
         }
-        const int written =
-            writeFileRunWorkbook(runFile, &info, workbookFile, equivalence, analyses, messages);
+        const int written = writeFileRunWorkbook(runFile, &info, workbookFile, equivalence,
+                                                 analyses, from, to, messages);
         if (written != kExitDone && status == kExitDone) {
             return written;
         }

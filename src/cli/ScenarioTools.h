@@ -42,18 +42,20 @@ int replayScenario(const std::string& scenarioFile, const std::string& runFile, 
                    const std::string& workbookFile = {});
 
 // Writes the run in `charts` to the workbook `fileName`, its summary with
-// the fits of `analyses` (those with a model) and the equivalence point on
-// `equivalence` (qV1..qV3, else none) over the whole run. False, told on
-// `messages`, when it cannot be written; "workbook written to" otherwise.
+// the fits of `analyses` (those with a model) over the records timed from
+// `from` to `to`, as the printed lines take them, and the equivalence point
+// on `equivalence` (qV1..qV3, else none). False, told on `messages`, when
+// it cannot be written; "workbook written to" otherwise.
 bool writeRunWorkbook(tChartModel& charts, tAnalysis& analysis, const std::string& fileName,
-                      int equivalence, const std::vector<tStretchRequest>& analyses,
-                      std::ostream& messages);
+                      int equivalence, const std::vector<tStretchRequest>& analyses, double from,
+                      double to, std::ostream& messages);
 // The same for a run file (an export or a journal) read into charts of its
 // own; `info`, when given, replaces the title facts the file holds. 0, 1
 // when the file cannot be read, 5 when the workbook cannot be written.
 int writeFileRunWorkbook(const std::string& runFile, const tRunInfo* info,
                          const std::string& workbookFile, int equivalence,
-                         const std::vector<tStretchRequest>& analyses, std::ostream& messages);
+                         const std::vector<tStretchRequest>& analyses, double from, double to,
+                         std::ostream& messages);
 
 // The line "equivalence<TAB>V=ml<TAB>pH=value" (three decimals, always
 // ".") of a titration's readings in run order, or "equivalence<TAB>none"

@@ -180,7 +180,7 @@ void tAnalysis::AddFits(tFitModel model) {
     }
 }
 
-void tAnalysis::AddFit(const tStretchRequest& request) {
+void tAnalysis::addRequestedFit(const tStretchRequest& request, double from, double to) {
     if (!request.model) {
         return;
     }
@@ -188,15 +188,10 @@ void tAnalysis::AddFit(const tStretchRequest& request) {
     if (depend && charts_.Abscissa() != request.abscissa) {
         charts_.SetAbscissa(request.abscissa);
     }
-    const std::optional<tChartStretch> s = chartStretch(charts_, depend);
-    if (!s) {
-        return;
-    }
-    addFit(request.quantity, s->abscissa, *request.model, depend,
-           stretchXY(s->run, request.quantity, s->abscissa, s->first, s->last));
-    if (analysisView_ != nullptr) {
-        analysisView_->ShowFits(fits_);
-    }
+    const tRunColumns run = tRunColumns::Of(charts_.Data());
+    const tIndexRange stretch = recordsBetween(run, from, to);
+    addFit(request.quantity, request.abscissa, *request.model, depend,
+           stretchXY(run, request.quantity, request.abscissa, stretch.first, stretch.last));
 }
 
 void tAnalysis::addFit(int quantity, int abscissa, tFitModel model, bool depend, const tXY& xy) {
@@ -289,16 +284,20 @@ const std::optional<tEquivalencePoint>& tAnalysis::FindEquivalence() {
     return equivalence_;
 }
 
-void tAnalysis::Apply(const std::vector<tStretchRequest>& requests, int equivalence) {
+void tAnalysis::Apply(const std::vector<tStretchRequest>& requests, int equivalence, double from,
+                      double to) {
     const tRunData& run = charts_.Data();
     if (run.Count() >= 2) {
         charts_.InspectAt(run.Time(run.Count() - 1), false);
     }
     for (const tStretchRequest& request : requests) {
-        AddFit(request);
+        addRequestedFit(request, from, to);
     }
     if (isVolume(equivalence)) {
         SeekEquivalence(equivalence);
+    }
+    if (analysisView_ != nullptr) {
+        analysisView_->ShowFits(fits_);
     }
 }
 

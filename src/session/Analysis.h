@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -90,10 +91,15 @@ public:
     // The same on volume `volume`, which the dependence chart then takes as
     // its abscissa, told to nobody: false when the pH never jumps.
     bool SeekEquivalence(int volume);
-    // For the command line: the fits asked for (those with a model) and the
-    // equivalence point on `equivalence` (qV1..qV3; else none), over the
-    // whole run, the inspected point put on its last record.
-    void Apply(const std::vector<tStretchRequest>& requests, int equivalence);
+    // For the command line: the fits asked for (those with a model) over the
+    // records timed from `from` to `to` seconds, each against the time or
+    // (on the dependence chart, which then takes that abscissa) a quantity,
+    // and the equivalence point on `equivalence` (qV1..qV3; else none). The
+    // inspected point goes on the run's last record, so the statistics take
+    // the whole run.
+    void Apply(const std::vector<tStretchRequest>& requests, int equivalence,
+               double from = -std::numeric_limits<double>::infinity(),
+               double to = std::numeric_limits<double>::infinity());
     // The volume it was last sought on (qV1..qV3), -1 when not since Forget.
     int EquivalenceVolume() const { return equivalenceVolume_; }
 
@@ -110,10 +116,6 @@ public:
     // chart against its abscissa): a fit added to those shown, the tangent
     // at the inspected point, the area under each curve (told).
     void AddFits(tFitModel model);
-    // One fit of one quantity over the same stretch, against the time or
-    // (on the dependence chart, which then takes that abscissa) a quantity,
-    // as a script or the command line asks for it.
-    void AddFit(const tStretchRequest& request);
     void AddTangents();
     void TellAreas();
     void RemoveFits();
@@ -123,6 +125,7 @@ public:
 private:
     bool CanFindEquivalence() const;
     void addFit(int quantity, int abscissa, tFitModel model, bool depend, const tXY& xy);
+    void addRequestedFit(const tStretchRequest& request, double from, double to);
     void ShowMark();
     void ShowStatistics();
     void SavePicture();
