@@ -83,23 +83,111 @@ Function .onInit
     ; Installing again goes where the installation already is, unless /D= says otherwise.
     ${If} $INSTDIR == "$PROGRAMFILES64\Vantrel"
         ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+        ; Not installed before: the value is missing and ReadRegStr raises
+        ; the error flag, which says nothing wrong.
+        ClearErrors
         ${If} $0 != ""
             StrCpy $INSTDIR $0
         ${EndIf}
     ${EndIf}
 FunctionEnd
 
+; A running copy of the program keeps its files: Windows neither deletes nor
+; overwrites a running program or the DLLs it has loaded, so removing the
+; files one by one would stop half-way and leave the running copy without
+; its languages, examples and configuration. The installer and the
+; uninstaller therefore wait until no copy runs before they touch a file.
+; The window holds the named mutex that keeps it to one copy for its whole
+; life (the name is tInstanceLock::kMutexName in src/base/InstanceLock.h);
+; the recorder and a report being written hold none, but the .exe of a
+; running program cannot be opened for writing.
+!define INSTANCE_MUTEX "{E5278E5B-5ED2-4E1F-8217-FEA6D8036BFF}"
+!define SYNCHRONIZE 0x00100000
+!define GENERIC_WRITE 0x40000000
+!define FILE_SHARE_ALL 7
+!define OPEN_EXISTING 3
+!define ERROR_SHARING_VIOLATION 32
+
+; Push FOLDER, push ACTION ("удаление", "установку"); Call ${un}WaitForClosedProgram
+; returns once no copy of the program runs, the one in FOLDER\bin included,
+; with the error flag clear. Else it asks the user to close the program and
+; try again; Cancel, and a silent run at once, abort with status 2 and
+; nothing touched.
+!macro WAIT_FOR_CLOSED_PROGRAM un
+Function ${un}WaitForClosedProgram
+    Exch $R1
+    Exch
+    Exch $R0
+    Push $R2
+    Push $R3
+    Push $R4
+    Push $R5
+    Push $R6
+retry:
+    StrCpy $R2 ""  ; the running program, when one is found
+    System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "${INSTANCE_MUTEX}") p .R3'
+    ${If} $R3 P<> 0
+        System::Call 'kernel32::CloseHandle(p R3)'
+        StrCpy $R2 "vantrel.exe"
+    ${Else}
+        FindFirst $R3 $R4 "$R0\bin\*.exe"
+        ${DoWhile} $R4 != ""
+            StrCpy $R6 "$R0\bin\$R4"
+            System::Call 'kernel32::CreateFileW(w R6, i ${GENERIC_WRITE}, i ${FILE_SHARE_ALL}, p 0, i ${OPEN_EXISTING}, i 0, p 0) p .R5 ?e'
+            Pop $R6  ; CreateFileW's error
+            ${If} $R5 P= -1
+                ${If} $R6 = ${ERROR_SHARING_VIOLATION}
+                    StrCpy $R2 $R4
+                    ${Break}
+                ${EndIf}
+            ${Else}
+                System::Call 'kernel32::CloseHandle(p R5)'
+            ${EndIf}
+            FindNext $R3 $R4
+        ${Loop}
+        FindClose $R3
+    ${EndIf}
+    ${If} $R2 != ""
+        DetailPrint "Программа ${PRODUCT} запущена ($R2)"
+        MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Программа ${PRODUCT} ($R2) сейчас запущена, и её файлы заняты.$\r$\nЗакройте программу и нажмите «Повторить». «Отмена» прервёт $R1, ничего не изменив." /SD IDCANCEL IDRETRY retry
+        SetErrorLevel 2
+        Abort "Программа ${PRODUCT} запущена; ничего не изменено."
+    ${EndIf}
+    ; FindFirst and FindNext raise the error flag when they run out of files,
+    ; or find no bin\ at all: that is how the search ends.
+    ClearErrors
+    Pop $R6
+    Pop $R5
+    Pop $R4
+    Pop $R3
+    Pop $R2
+    Pop $R0
+    Pop $R1
+FunctionEnd
+!macroend
+!insertmacro WAIT_FOR_CLOSED_PROGRAM ""
+!insertmacro WAIT_FOR_CLOSED_PROGRAM "un."
+
 ; An earlier installation is taken away by its own uninstaller first, so that
 ; files the new version no longer has do not linger where no uninstaller
-; knows about them.
+; knows about them. Returns with the error flag clear.
 Function RemovePrevious
     ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+    ; Not installed before: the value is missing and ReadRegStr raises the
+    ; error flag, which says nothing wrong.
+    ClearErrors
     ${If} $0 == ""
     ${OrIfNot} ${FileExists} "$0\Uninstall.exe"
         Return
     ${EndIf}
+    ; An older version's uninstaller would remove what it can from under a
+    ; running copy: it is not started while one runs.
+    ${If} $0 != $INSTDIR
+        Push $0
+        Push "установку"
+        Call WaitForClosedProgram
+    ${EndIf}
     DetailPrint "Удаление установленной версии из $0"
-    ClearErrors
     ; _?= keeps the uninstaller in place, so that ExecWait waits for it.
     ExecWait '"$0\Uninstall.exe" /S _?=$0' $1
     ${If} ${Errors}
@@ -108,17 +196,26 @@ Function RemovePrevious
         SetErrorLevel 2
         Abort
     ${EndIf}
+    ; What Uninstall.exe could not delete of itself (_?=) the installer does.
+    ; An Uninstall.exe that stays makes WriteUninstaller fail, which is told.
     Delete "$0\Uninstall.exe"
     RMDir "$0"
+    ; RMDir raises the error flag when the folder is not empty: the new
+    ; installation goes to the same one, or the user's own files are in it.
+    ClearErrors
 FunctionEnd
 
 Section "${PRODUCT}" SectionProgram
     SectionIn RO
     SetShellVarContext all
+    Push $INSTDIR
+    Push "установку"
+    Call WaitForClosedProgram
     Call RemovePrevious
 
     ; The uninstaller and its registration come first: should copying fail
-    ; half-way, what was copied can still be removed.
+    ; half-way, what was copied can still be removed. Without them nothing
+    ; could remove the files, so none is copied then.
     SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\Uninstall.exe"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
@@ -130,10 +227,17 @@ Section "${PRODUCT}" SectionProgram
     WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+    ${If} ${Errors}
+        DeleteRegKey HKLM "${UNINSTALL_KEY}"
+        Delete "$INSTDIR\Uninstall.exe"
+        RMDir "$INSTDIR"
+        MessageBox MB_OK|MB_ICONSTOP "Не удалось записать программу удаления ${PRODUCT} в $INSTDIR или зарегистрировать её в системе.$\r$\nУстановка прервана, файлы программы не записаны." /SD IDOK
+        SetErrorLevel 2
+        Abort
+    ${EndIf}
 
-    ; A file that cannot be written (the program is running) is skipped in
-    ; silent mode; that must not end as a successful installation.
-    ClearErrors
+    ; A file that cannot be written is skipped in silent mode; that must not
+    ; end as a successful installation.
     !insertmacro VANTREL_INSTALL_FILES
     ${If} ${Errors}
         MessageBox MB_OK|MB_ICONSTOP "Не удалось записать файлы ${PRODUCT} в $INSTDIR.$\r$\nЗакройте программу и запустите установку ещё раз." /SD IDOK
@@ -146,6 +250,11 @@ Section "${PRODUCT}" SectionProgram
         SetOutPath "$INSTDIR\bin"
         CreateShortCut "${SHORTCUT}" "$INSTDIR\bin\vantrel.exe" "" "$INSTDIR\vantrel.ico" 0 \
             SW_SHOWNORMAL "" "Запись и управление химической станцией"
+        ${If} ${Errors}
+            MessageBox MB_OK|MB_ICONSTOP "Не удалось создать ярлык ${PRODUCT} в меню «Пуск» (${SHORTCUT})." /SD IDOK
+            SetErrorLevel 2
+            Abort
+        ${EndIf}
     !endif
 
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
@@ -166,8 +275,10 @@ Function un.onInit
 FunctionEnd
 
 Section "Uninstall"
+    Push $INSTDIR
+    Push "удаление"
+    Call un.WaitForClosedProgram
     Delete "${SHORTCUT}"
-    ClearErrors
     !insertmacro VANTREL_REMOVE_FILES
     ${If} ${Errors}
         ; Kept registered, so that it can be run again once the program is closed.
