@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace vantrel {
 
@@ -20,6 +21,9 @@ struct tActuator {
 };
 
 inline constexpr int kActuatorCount = 5;
+// The actuators' identifiers on the wire, in table order.
+inline constexpr std::array<std::string_view, kActuatorCount> kActuatorIds{"H0", "M0", "D1", "D2",
+                                                                           "D3"};
 using tActuatorTable = std::array<tActuator, kActuatorCount>;
 
 // Heater, stirrer, pumps 1 to 3, as the station starts.

@@ -27,13 +27,8 @@ std::optional<int> periodOfCommand(std::string_view command) {
     return std::nullopt;
 }
 
-std::string setCommand(const tActuator& actuator, std::string_view typedValue) {
-    const int value = strToIntDef(typedValue, 0);
-    return actuator.id + (value != 0 ? ",1," : ",0,") + std::to_string(value);
-}
-
-std::string clearCommand(const tActuator& actuator) {
-    return actuator.id + ",0";
+tCommand setCommand(int index, std::string_view typedValue) {
+    return tCommand::Set(index, strToIntDef(typedValue, 0));
 }
 
 std::string actuatorPattern(const tActuatorTable& table) {

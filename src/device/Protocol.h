@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "device/Actuators.h"
+#include "device/Command.h"
 
 namespace vantrel {
 
@@ -39,11 +40,10 @@ std::string periodCommand(int milliseconds);
 // (a scenario's "F500"); nothing for any other command.
 std::optional<int> periodOfCommand(std::string_view command);
 
-// Switch-on command for the text typed in a frame: anything that is not a
-// whole integer counts as 0 ("M0,1,120", "M0,1,-50", "H0,0,0").
-std::string setCommand(const tActuator& actuator, std::string_view typedValue);
-// Switch-off command ("D2,0").
-std::string clearCommand(const tActuator& actuator);
+// The set button's command for the text typed in actuator `index`'s frame:
+// anything that is not a whole integer counts as 0 ("M0,1,120", "M0,1,-50",
+// "H0,0,0"). The clear button sends tCommand::Off.
+tCommand setCommand(int index, std::string_view typedValue);
 
 // "id:%d,%d\t" for every actuator in table order: the actuator part of a
 // state record and the whole reply to the state query.

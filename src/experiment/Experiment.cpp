@@ -137,7 +137,15 @@ void tExperiment::Load(const std::string& path) {
                          std::to_string(kMaxActionCount));
         }
         for (int n = 0; n < actionCount; ++n) {
-            state->AddAction(valueOf(keys, "Action" + std::to_string(n)));
+            const std::string key = "Action" + std::to_string(n);
+            const std::string text = valueOf(keys, key);
+            try {
+                state->AddAction(text);
+            } catch (const std::exception& e) {
+                throw tError("Invalid action of state #" + std::to_string(i) + " \"" +
+                             state->Name() + "\": [" + section + "] " + shown(key, text) + ": " +
+                             e.what());
+            }
         }
         states_.push_back(std::move(state));
     }

@@ -9,7 +9,6 @@ namespace vantrel {
 namespace {
 
 TEST(Protocol, SetCommandTakesOnlyWholeIntegers) {
-    const tActuatorTable table = initialActuators();
     struct tCase {
         int actuator;
         const char* typed;
@@ -22,9 +21,60 @@ TEST(Protocol, SetCommandTakesOnlyWholeIntegers) {
         {0, "300", "H0,1,300"},  // beyond the hint: sent anyway
     };
     for (const tCase& c : cases) {
-        EXPECT_EQ(setCommand(table[c.actuator], c.typed), c.command) << c.typed;
+        EXPECT_EQ(setCommand(c.actuator, c.typed).Text(), c.command) << c.typed;
     }
-    EXPECT_EQ(clearCommand(table[3]), "D2,0");
+    EXPECT_EQ(tCommand::Off(3).Text(), "D2,0");
+}
+
+// Any flag but 0 switches on, as the station reads it; a line addressed to
+// an actuator that the station would misread or ignore does not parse.
+TEST(Protocol, CommandsAreReadAsTheStationReadsThem) {
+    enum class tRead { On, Off, Period, Other, Refused };
+    struct tCase {
+        const char* text;
+        tRead read;
+        int actuator;
+        const char* wire;
+    };
+    const tCase cases[] = {
+        {"H0,1,255", tRead::On, 0, "H0,1,255"},
+        {"H0,2,255", tRead::On, 0, "H0,2,255"},
+        {"H0,01,255", tRead::On, 0, "H0,1,255"},
+        {"H0,-1,255", tRead::On, 0, "H0,-1,255"},
+        {"D1,2,600", tRead::On, 2, "D1,2,600"},
+        {"M0,1,-40", tRead::On, 1, "M0,1,-40"},
+        {"D3,0", tRead::Off, 4, "D3,0"},
+        {"H0,00,0", tRead::Off, 0, "H0,0,0"},
+        {"F500", tRead::Period, -1, "F500"},
+        {"F50", tRead::Other, -1, "F50"},
+        {"", tRead::Other, -1, ""},
+        {"X9,1,1", tRead::Other, -1, "X9,1,1"},
+        {"h0,1,255", tRead::Refused, 0, ""},
+        {" H0,1,255", tRead::Refused, 0, ""},
+        {"H0,1", tRead::Refused, 0, ""},
+        {"H0,+1,255", tRead::Refused, 0, ""},
+        {"H0, 1,255", tRead::Refused, 0, ""},
+        {"H0,1,2.5", tRead::Refused, 0, ""},
+        {"H0,1,255,1", tRead::Refused, 0, ""},
+        {"H0", tRead::Refused, 0, ""},
+        {"D2,1,99999999999", tRead::Refused, 3, ""},
+    };
+    for (const tCase& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::string error;
+        const std::optional<tCommand> command = tCommand::Parse(c.text, error);
+        if (c.read == tRead::Refused) {
+            EXPECT_FALSE(command);
+            EXPECT_FALSE(error.empty());
+            continue;
+        }
+        ASSERT_TRUE(command) << error;
+        EXPECT_EQ(command->Text(), c.wire);
+        EXPECT_EQ(command->Actuator(), c.actuator);
+        EXPECT_EQ(command->SwitchesOn(), c.read == tRead::On);
+        EXPECT_EQ(command->SwitchesOff(), c.read == tRead::Off);
+        EXPECT_EQ(command->Kind() == tCommand::tKind::Period, c.read == tRead::Period);
+    }
 }
 
 TEST(Protocol, StateReplyStoresEachNumberAsItMatches) {

@@ -115,6 +115,11 @@ TEST_F(ScenarioLoaderTest, StatesActionsAndASecondLoadReplacingTheFirst) {
     // A state section missing: the load fails and nothing of the first stays.
     EXPECT_EQ(Load(Write(general + "StateCount=3\n[State0]\nName=A\n[State2]\nName=C\n")),
               "Name of state #1 can not be empty");
+    // A switch the station would misread is refused at once, named.
+    EXPECT_EQ(Load(Write(general + "StateCount=1\n[State0]\nName=Греть\nActionCount=2\n"
+                                   "Action0=M0,1,80\nAction1=H0,1\n")),
+              "Invalid action of state #0 \"Греть\": [State0] Action1=\"H0,1\": switching on "
+              "needs a value (H0,1,100 or H0,0)");
     EXPECT_EQ(experiment.GetStatus(), esEmpty);
     EXPECT_EQ(experiment.Start(), nullptr);
 }
