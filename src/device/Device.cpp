@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #include "base/Error.h"
 #include "base/Functions.h"
@@ -250,6 +251,9 @@ bool tDevice::StopMeasure(tPacketQueue* leftover) {
         if (leftover != nullptr) {
             thread_->TakePackets(*leftover);
         }
+        for (std::string& line : thread_->TakeFailedCommands()) {
+            failedCommands_.push_back(std::move(line));
+        }
         thread_.reset();
     }
     const bool result =
@@ -281,6 +285,29 @@ bool tDevice::SendCommand(const std::string& command) {
         Transact(line.data(), static_cast<unsigned>(line.size()), kExchangeTimeoutMs, 0, nullptr);
     sleepMs(kIdleCommandPauseMs);
     return result;
+}
+
+bool tDevice::SendUrgentCommand(const std::string& command, const std::string& supersedes) {
+    if (!thread_) {
+        return SendCommand(command);
+    }
+    std::string line = command;
+    line += kCommandEnd;
+    thread_->AddUrgentCommand(line, supersedes);
+    return true;
+}
+
+std::vector<std::string> tDevice::TakeFailedCommands() {
+    std::vector<std::string> failed = std::exchange(failedCommands_, {});
+    if (thread_) {
+        for (std::string& line : thread_->TakeFailedCommands()) {
+            failed.push_back(std::move(line));
+        }
+    }
+    for (std::string& line : failed) {
+        line.erase(line.find_last_not_of("\r\n") + 1);
+    }
+    return failed;
 }
 
 bool tDevice::Query(const std::string& command, std::string& reply) {

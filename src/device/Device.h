@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "device/Packet.h"
 
@@ -40,7 +41,15 @@ public:
     const std::string& PortName() const { return portPath_; }
     // Moves every received packet to the back of `queue`; returns queue.size().
     std::size_t TakePackets(tPacketQueue& queue);
+    // While measuring the command is queued for the thread (true), else
+    // written at once (false when it could not be). An urgent command goes
+    // ahead of everything queued, and queued commands beginning with
+    // `supersedes` are dropped (tMeasureThread::AddUrgentCommand).
     bool SendCommand(const std::string& command);
+    bool SendUrgentCommand(const std::string& command, const std::string& supersedes);
+    // Commands the measurement thread could not write, since the last call
+    // (without line ends); those of a thread that has ended included.
+    std::vector<std::string> TakeFailedCommands();
     bool Query(const std::string& command, std::string& reply);
 
     // Receiver of the measurement thread's events (called on that thread).
@@ -61,6 +70,7 @@ private:
     tSettings* settings_;
     std::unique_ptr<tSerialPort> port_;
     std::unique_ptr<tMeasureThread> thread_;
+    std::vector<std::string> failedCommands_;  // of threads that have ended
     std::function<void(tMeasureEvent)> eventHandler_;
     const std::atomic<bool>* cancel_ = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <utility>
 
 #include "base/CommandLine.h"
 #include "base/LogFile.h"
@@ -82,6 +83,31 @@ void tMeasureThread::AddCommand(const std::string& line) {
     commands_.push_back(line);
 }
 
+void tMeasureThread::AddUrgentCommand(const std::string& line, const std::string& supersedes) {
+    std::vector<std::string> dropped;
+    {
+        std::lock_guard lock(commandLock_);
+        urgent_.push_back(line);
+        if (!supersedes.empty()) {
+            std::erase_if(commands_, [&](const std::string& queued) {
+                if (queued.starts_with(supersedes)) {
+                    dropped.push_back(queued);
+                    return true;
+                }
+                return false;
+            });
+        }
+    }
+    for (const std::string& queued : dropped) {
+        writeLog("DROPPED: " + queued.substr(0, queued.find_last_not_of("\r\n") + 1));
+    }
+}
+
+std::vector<std::string> tMeasureThread::TakeFailedCommands() {
+    std::lock_guard lock(commandLock_);
+    return std::exchange(failed_, {});
+}
+
 std::size_t tMeasureThread::TakePackets(tPacketQueue& queue) {
     std::lock_guard lock(queueLock_);
     while (!packets_.empty()) {
@@ -119,30 +145,41 @@ bool tMeasureThread::WriteStartCommand() {
 
 bool tMeasureThread::HasCommands() {
     std::lock_guard lock(commandLock_);
-    return !commands_.empty();
+    return !commands_.empty() || !urgent_.empty();
 }
 
-bool tMeasureThread::TakeCommand(std::string& command) {
+std::deque<std::string> tMeasureThread::TakeCommands() {
     std::lock_guard lock(commandLock_);
-    if (commands_.empty()) {
-        command.clear();
-        return false;
+    std::deque<std::string> taken;
+    if (!urgent_.empty()) {
+        taken.swap(urgent_);
+    } else if (!commands_.empty()) {
+        taken.push_back(std::move(commands_.front()));
+        commands_.pop_front();
     }
-    command = std::move(commands_.front());
-    commands_.pop_front();
-    return true;
+    return taken;
 }
 
 void tMeasureThread::WriteCommand(const std::string& command) {
     writeLog("WRITING: " + command);
     unsigned written = 0;
     const auto length = static_cast<unsigned>(command.size());
-    if (!port_.Write(command.data(), length, written)) {
+    const bool ok = port_.Write(command.data(), length, written);
+    if (!ok) {
         writeLog("COMMAND FAILED");
     } else if (written < length) {
         writeLog("COMMAND SEND ERROR");
     } else {
         writeLog("COMMAND WRITTEN");
+    }
+    if (!ok || written < length) {
+        // Nothing is retried here; whoever sent it decides what a lost
+        // command means (the safety rules do for an off command).
+        {
+            std::lock_guard lock(commandLock_);
+            failed_.push_back(command);
+        }
+        Notify(tMeasureEvent::CommandFailed);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(kCommandPauseMs));
 }
@@ -193,12 +230,11 @@ bool tMeasureThread::WritePendingCommand() {
     // The flag is read before the command list: a command added before
     // Terminate() is then certain to be seen, so none is left behind.
     const bool stopRequested = terminated_.load();
-    std::string command;
-    TakeCommand(command);
-    if (!command.empty()) {
+    const std::deque<std::string> commands = TakeCommands();
+    for (const std::string& command : commands) {
         WriteCommand(command);
     }
-    return stopRequested && command.empty();
+    return stopRequested && commands.empty();
 }
 
 void tMeasureThread::ReadWindow(tReadState& state) {

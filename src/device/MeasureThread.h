@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "device/LineFramer.h"
 #include "device/Packet.h"
@@ -48,6 +49,15 @@ public:
 
     // `line` already ends with CR LF.
     void AddCommand(const std::string& line);
+    // An off command: written in the next cycle, ahead of every queued
+    // command and together with the other urgent ones, so an all-off does
+    // not wait behind a scenario's commands. Queued commands that begin with
+    // `supersedes` are dropped: a switch-on queued before the cut must not
+    // follow it.
+    void AddUrgentCommand(const std::string& line, const std::string& supersedes);
+    // The commands that could not be written whole since the last call, in
+    // order, each with its line end.
+    std::vector<std::string> TakeFailedCommands();
     // Moves every queued packet, in order, to the back of `queue`; returns
     // queue.size() afterwards.
     std::size_t TakePackets(tPacketQueue& queue);
@@ -56,8 +66,8 @@ private:
     struct tReadState;
 
     void Execute();
-    // Writes the oldest pending command, if any. True when this is the last
-    // cycle: a stop was asked for and no command is left.
+    // Writes the urgent commands, or else the oldest queued one. True when
+    // this is the last cycle: a stop was asked for and no command is left.
     bool WritePendingCommand();
     // One read window: the bytes go through the framer, complete lines are
     // queued; empty and failed reads are counted.
@@ -65,7 +75,8 @@ private:
     void Notify(tMeasureEvent event);
     bool WriteStartCommand();
     bool HasCommands();
-    bool TakeCommand(std::string& command);
+    // The urgent commands, or else the oldest queued one.
+    std::deque<std::string> TakeCommands();
     void WriteCommand(const std::string& command);
 
     tSerialPort& port_;
@@ -76,6 +87,8 @@ private:
     tPacketQueue packets_;
     std::mutex commandLock_;
     std::deque<std::string> commands_;
+    std::deque<std::string> urgent_;
+    std::vector<std::string> failed_;
 
     std::atomic<bool> terminated_{false};
     std::atomic<bool> finished_{false};

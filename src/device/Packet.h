@@ -21,10 +21,11 @@ using tPacketQueue = std::deque<tPacket>;
 // What the measurement thread reports besides packets. Called on the
 // measurement thread; a receiver must only record the event.
 enum class tMeasureEvent {
-    StartFailed,   // the start command could not be written; the thread ended
-    Silence,       // 300 or more reads in a row brought nothing
-    PacketQueued,  // a packet was queued
-    LinkLost,      // reads keep failing: the port is gone (unplugged, closed)
+    StartFailed,    // the start command could not be written; the thread ended
+    Silence,        // 300 or more reads in a row brought nothing
+    PacketQueued,   // a packet was queued
+    LinkLost,       // reads keep failing: the port is gone (unplugged, closed)
+    CommandFailed,  // a command could not be written whole (TakeFailedCommands says which)
 };
 
 }  // namespace vantrel

@@ -28,6 +28,8 @@ const char* eventName(tMeasureEvent event) {
             return "#PacketQueued";
         case tMeasureEvent::LinkLost:
             return "#LinkLost";
+        case tMeasureEvent::CommandFailed:
+            return "#CommandFailed";
     }
     return "#?";
 }
@@ -216,6 +218,21 @@ TEST_F(MeasureThreadTest, CommandsGoOutOnePerWindowInOrderUntilTheListIsEmpty) {
         steps.erase(steps.begin());
     }
     EXPECT_EQ(steps, wanted);
+}
+
+// Off commands go out together in the next window, ahead of the queue, and
+// a switch-on queued for the same actuator does not follow its cut.
+TEST_F(MeasureThreadTest, OffCommandsGoFirstAndDropWhatTheyOverrule) {
+    Start(100);
+    thread_->AddCommand("M0,1,10\r\n");
+    thread_->AddCommand("H0,1,255\r\n");
+    thread_->AddCommand("F500\r\n");
+    thread_->AddUrgentCommand("H0,0\r\n", "H0,");
+    thread_->AddUrgentCommand("D1,0\r\n", "D1,");
+    thread_->Terminate();
+    thread_->WaitFor();
+    EXPECT_EQ(peer_.ReadFor(50), "S\r\nH0,0\r\nD1,0\r\nM0,1,10\r\nF500\r\n");
+    EXPECT_EQ(log_->Count("DROPPED: H0,1,255"), 1);
 }
 
 // From the 300th empty read in a row on, every empty read reports silence;
