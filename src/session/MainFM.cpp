@@ -62,7 +62,8 @@ TfmMain::TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
     settings_->Load(configFileName);
     actuatorPanel_.Build(actuators_);
     link_ = std::make_unique<tStationLink>(*settings_);
-    safety_ = std::make_unique<tSafety>(*link_, tSafetyLimits::FromSettings(*settings_));
+    safety_ =
+        std::make_unique<tSafety>(*link_, tSafetyLimits::FromSettings(*settings_, unreadSettings_));
     countdown_ = std::make_unique<tSwitchOffCountdown>(*settings_, [this](const std::string& text) {
         view_.SetStatusText(kPanelSwitchOff, text);
     });
@@ -104,6 +105,22 @@ void TfmMain::FormCreate(const std::vector<std::string>& languageFolders) {
     }
     window_.SetLanguageMenu(names, languageIndex_);
     applyLanguage(languageIndex_);
+    if (!unreadSettings_.empty()) {
+        // A limit the teacher meant and the program did not take must not
+        // pass unnoticed: the defaults apply, and the user is told which.
+        std::string list;
+        for (const tUnreadSetting& unread : unreadSettings_) {
+            list += formatText(
+                        constantText("DK_SETTING_UNREAD"),
+                        {unread.key, unread.text,
+                         formatFixed(unread.used,
+                                     unread.used == static_cast<long long>(unread.used) ? 0 : 1)}) +
+                    "\r\n";
+        }
+        view_.ShowWarning(
+            formatText(constantText("DK_SETTINGS_UNREAD"), {settings_->GetFileName(), list}),
+            messageText(20001));
+    }
 }
 
 void TfmMain::applyLanguage(int index) {
@@ -335,7 +352,7 @@ bool TfmMain::ExecuteAction(std::string_view name) {
 }
 
 bool TfmMain::IsMeasuring() const {
-    return link_->Measuring();
+    return link_->Measuring() && !watching_;
 }
 
 bool TfmMain::IsPaused() const {
@@ -348,7 +365,7 @@ bool TfmMain::HasFinishedRun() const {
 
 void TfmMain::setPolling(bool on) {
     polling_ = on;
-    view_.SetTimerEnabled(tViewTimer::Start, on);
+    view_.SetTimerEnabled(tViewTimer::Start, polling_ || watching_);
 }
 
 iChartSink& TfmMain::chartSink() const {
@@ -361,7 +378,8 @@ void TfmMain::reconnectStep() {
     if (!IsReconnecting()) {
         return;
     }
-    if (run_->Suspended() && link_->ReconnectElapsed() > reconnectLimit_) {
+    if (run_->Suspended() && std::chrono::duration_cast<std::chrono::seconds>(
+                                 link_->ReconnectElapsed()) > reconnectLimit_) {
         // Not back in time: the run ends as after any lost link.
         link_->StopReconnecting();
         run_->End(tRunEnd::NotBack);
@@ -377,7 +395,7 @@ void TfmMain::adoptDevice() {
     action("acDeviceConnect").SetChecked(true);
     view_.SetStatusText(kPanelConnection, link_->PortName());
     view_.SetStatusText(kPanelHint, "");
-    queryActuatorState();
+    queryStation();
     setPeriod(link_->PeriodMs());
     if (run_->Suspended()) {
         showState(run_->Resume());
@@ -388,6 +406,7 @@ void TfmMain::adoptDevice() {
         // The station may have run on its own while the link was away.
         intervene(safety_->AllOff(constantText("DK_SAFE_RECONNECTED"), "RECONNECTED"));
         countdown_->Arm();
+        watchIfNeeded();
     }
     UpdateActions();
 }
@@ -397,23 +416,43 @@ void TfmMain::tmTimeTimer() {
     reconnectStep();
     if (countdown_->Tick(kClockIntervalMs)) {
         ExecuteAction("acDeviceStop");
-        switchOffActuators();
-        ExecuteAction("acDeviceConnect");
+        idleSwitchOff_ = true;
+        try {
+            ExecuteAction("acDeviceConnect");
+        } catch (...) {
+            idleSwitchOff_ = false;
+            throw;
+        }
+        idleSwitchOff_ = false;
     }
 }
 
-// Nothing that the last report showed running stays on when the station
-// is left alone: heater, stirrer and pumps get their off command.
-void TfmMain::switchOffActuators() {
-    if (!IsConnected()) {
+void TfmMain::watchIfNeeded() {
+    if (watching_ || !IsConnected() || link_->Measuring() || !safety_->AnythingMayBeOn()) {
         return;
     }
-    for (int i = 0; i < kActuatorCount; ++i) {
-        if (actuators_[i].state != 0) {
-            logFile->WriteLine("SWITCH-OFF: " + clearCommand(actuators_[i]));
-            safety_->SendOff(i);
-        }
+    logFile->WriteLine("SAFETY: WATCHING THE STOPPED STATION");
+    link_->StartMeasure();
+    watching_ = true;
+    safety_->RestartSilenceClock();
+    setPolling(polling_);
+}
+
+void TfmMain::stopWatching() {
+    if (!watching_) {
+        return;
     }
+    tPacketQueue leftover;
+    link_->StopMeasure(&leftover);
+    run_->Watch(leftover);
+    watching_ = false;
+    setPolling(polling_);
+    logFile->WriteLine("SAFETY: WATCH ENDED");
+    takeWriteFailures();
+}
+
+void TfmMain::takeWriteFailures() {
+    intervene(safety_->WriteFailed(link_->TakeFailedCommands()));
 }
 
 void TfmMain::intervene(const std::optional<tIntervention>& intervention) {
@@ -436,7 +475,15 @@ void TfmMain::tellInterventions() {
 // Disconnect and Exit: nothing stays on behind the user's back, unless the
 // configuration keeps today's station as it is.
 void TfmMain::leaveStation(const std::string& text, const std::string& logReason) {
-    if (IsConnected() && !safety_->Limits().keepActuatorsOn) {
+    if (!IsConnected()) {
+        return;
+    }
+    if (idleSwitchOff_) {
+        // Left alone, nothing stays on, whatever a deliberate disconnect keeps.
+        intervene(safety_->AllOff(
+            formatText(constantText("DK_SAFE_IDLE"), {std::to_string(countdown_->Minutes())}),
+            "IDLE SWITCH-OFF"));
+    } else if (!safety_->Limits().keepActuatorsOn) {
         intervene(safety_->AllOff(text, logReason));
     }
 }
@@ -461,8 +508,15 @@ bool TfmMain::FormCloseQuery(bool canClose) {
 void TfmMain::FormClose() {
     leaveStation(constantText("DK_SAFE_EXIT"), "EXIT");
     closed_ = true;
+    // A run ends as Stop ends it: what the station still had queued is
+    // decoded and the journal gets its end, so no recovery is offered.
+    if (IsMeasuring()) {
+        endRun(tRunEnd::Stop, false);
+    }
+    stopWatching();
     setPolling(false);
     link_->StopMeasure();
+    takeWriteFailures();
 }
 
 bool TfmMain::QueryEndSession() {
@@ -548,6 +602,8 @@ void TfmMain::disconnect() {
     if (IsMeasuring()) {
         endRun(tRunEnd::Disconnect);
     }
+    stopWatching();
+    takeWriteFailures();
     link_->Disconnect();
     countdown_->Disarm();
 }
@@ -559,6 +615,11 @@ void TfmMain::refreshActuatorPanel() {
 }
 
 void TfmMain::queryActuatorState() {
+    queryStation();
+    watchIfNeeded();
+}
+
+void TfmMain::queryStation() {
     if (link_->QueryState(actuators_)) {
         safety_->Observe(actuators_);
         refreshActuatorPanel();
@@ -573,12 +634,12 @@ void TfmMain::btnSetClick(int frameIndex) {
     if (!IsConnected()) {
         return;
     }
-    safety_->Send(setCommand(actuators_[frameIndex], window_.ActuatorEditText(frameIndex)));
+    safety_->Send(setCommand(frameIndex, window_.ActuatorEditText(frameIndex)));
     for (const tIntervention& refusal : safety_->TakeRefusals()) {
         run_->Record(refusal);
     }
     tellInterventions();
-    if (!IsMeasuring()) {
+    if (!link_->Measuring()) {
         queryActuatorState();
     }
 }
@@ -591,8 +652,8 @@ void TfmMain::btnClearClick(int frameIndex) {
     if (!IsConnected()) {
         return;
     }
-    safety_->Send(clearCommand(actuators_[frameIndex]));
-    if (!IsMeasuring()) {
+    safety_->Send(tCommand::Off(frameIndex));
+    if (!link_->Measuring()) {
         queryActuatorState();
     }
 }
@@ -615,6 +676,8 @@ void TfmMain::decodePacket(std::string_view bytes) {
 // ---------------------------------------------------------------- acquisition
 
 void TfmMain::acDeviceStartExecute() {
+    // The run's own measurement takes over from the watch.
+    stopWatching();
     analysis_->Forget();
     tJournalHeader header;
     for (int i = 0; i < kQuantityCount; ++i) {
@@ -642,17 +705,21 @@ void TfmMain::acDeviceStopExecute() {
 // still queued (a paused stretch too) belongs to the run and is decoded
 // after that, but with the scenario no longer stepping: a state change among
 // those records would otherwise send its actions after the stop command.
-void TfmMain::endRun(tRunEnd how) {
+void TfmMain::endRun(tRunEnd how, bool goOn) {
     setPolling(false);
     tPacketQueue leftover;
     link_->StopMeasure(&leftover);
     decoded(run_->End(how, &leftover));
-    if (how == tRunEnd::Stop) {
+    takeWriteFailures();
+    if (how == tRunEnd::Stop && goOn) {
         queryActuatorState();
         countdown_->Arm();
     }
 }
 
+// The limits are watched whatever the run does: paused, the records are
+// journaled and checked, and wait only to be drawn and stepped; stopped with
+// something on, they are checked and recorded nowhere.
 void TfmMain::tmStartTimer() {
     if (!IsConnected()) {
         return;
@@ -661,17 +728,28 @@ void TfmMain::tmStartTimer() {
         handleLinkLost();
         return;
     }
-    if (IsPaused()) {
-        return;
-    }
     tPacketQueue queue;
     link_->TakePackets(queue);
+    takeWriteFailures();
     tFirstError errors;
-    decoded(run_->Decode(queue, true, errors));
-    if (IsMeasuring()) {
+    if (watching_) {
+        run_->Watch(queue);
+        refreshActuatorPanel();
+        tellInterventions();
+    } else if (IsPaused()) {
+        run_->Hold(queue);
+        tellInterventions();
+    } else {
+        decoded(run_->Decode(queue, true, errors));
+    }
+    if (link_->Measuring()) {
         intervene(safety_->CheckSilence(std::chrono::steady_clock::now()));
     }
-    if (experiment_->GetStatus() == esFinished) {
+    if (watching_ && !safety_->AnythingMayBeOn()) {
+        stopWatching();
+        queryActuatorState();
+    }
+    if (!watching_ && experiment_->GetStatus() == esFinished) {
         errors.Run([this] { ExecuteAction("acDeviceStop"); });
     }
     errors.Raise();
@@ -685,8 +763,15 @@ void TfmMain::SetReconnect(bool resume, std::chrono::seconds limit) {
 
 void TfmMain::handleLinkLost() {
     const std::string port = link_->PortName();
+    if (watching_) {
+        // No run to keep: only the watch ends with the link.
+        tPacketQueue leftover;
+        link_->StopMeasure(&leftover);
+        run_->Watch(leftover);
+        watching_ = false;
+    }
     setPolling(false);
-    if (resumeRun_) {
+    if (resumeRun_ && run_->Open()) {
         // The run stays open: what arrived is kept, the dead link closed,
         // and the same port tried until the station is back.
         logFile->WriteLine("COM: LINK LOST. WAITING FOR THE STATION ON " + port);
@@ -699,10 +784,12 @@ void TfmMain::handleLinkLost() {
         UpdateActions();
         return;
     }
-    logFile->WriteLine("COM: LINK LOST. RUN STOPPED.");
+    logFile->WriteLine(run_->Open() ? "COM: LINK LOST. RUN STOPPED." : "COM: LINK LOST.");
     // Keep everything that arrived, then close the dead link so that
     // connecting again starts from scratch.
-    endRun(tRunEnd::LinkLost);
+    if (run_->Open()) {
+        endRun(tRunEnd::LinkLost);
+    }
     link_->StartReconnecting(port);
     if (link_->ReconnectEnabled()) {
         view_.SetStatusText(kPanelHint, formatText(constantText("DK_RECONNECTING"), {port}));
@@ -733,16 +820,6 @@ void TfmMain::acDeviceFreqExecute() {
 
 void TfmMain::setPeriod(int milliseconds) {
     link_->SetPeriod(milliseconds);
-}
-
-void TfmMain::ApplyState(const tState* state) {
-    if (state == nullptr || !IsConnected()) {
-        return;
-    }
-    for (const std::string& command : state->Actions()) {
-        link_->Send(command);
-    }
-    showState(state);
 }
 
 // A line that is no state record may have matched some actuator values
@@ -819,10 +896,10 @@ void TfmMain::OfferRecovery() {
                                      {died->started, std::to_string(died->records)}),
                           messageText(20003))) {
         OpenRun(died->fileName);
-    } else {
-        // Declined: not offered again; the run stays in the journal folder.
-        appendJournalEnd(died->fileName);
     }
+    // Answered either way, it is not offered again; the run stays in the
+    // journal folder, and Файл → Открыть запуск... opens it whenever wanted.
+    appendJournalEnd(died->fileName);
 }
 
 void TfmMain::acFileCloseExecute() {

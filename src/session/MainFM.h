@@ -159,8 +159,6 @@ public:
     void decodePacket(const std::uint8_t* buffer, std::size_t count);
     void decodePacket(std::string_view bytes);
     void setPeriod(int milliseconds);
-    // Sends a state's actions and shows its name (nothing without a state or link).
-    void ApplyState(const tState* state);
     // Loads the scenario file `path` (the open command after its chooser,
     // or the start-up option): the label shows its name, or the no-scenario
     // text when the load fails, whose error is raised on.
@@ -174,7 +172,12 @@ public:
 
     // ---- state, for the window and for tests
     bool IsConnected() const { return link_->Connected(); }
+    // A run is measuring (paused included); watching a stopped station with
+    // something on is not measuring.
     bool IsMeasuring() const;
+    // Stopped, with something that may be on: the station's records are
+    // checked by the safety rules and recorded nowhere.
+    bool IsWatching() const { return watching_; }
     bool IsPaused() const;
     // The acquisition tick is on (tmStart enabled).
     bool IsPolling() const { return polling_; }
@@ -183,7 +186,7 @@ public:
     // The charts hold the points of a run that has ended: they can be
     // inspected, marked and exported without a station.
     bool HasFinishedRun() const;
-    tDevice* Device() const { return link_->Device(); }
+    std::string PortName() const { return link_->PortName(); }
     tSettings& Settings() const { return *settings_; }
     tExperiment& Experiment() const { return *experiment_; }
     tChartModel& Charts() const { return *charts_; }
@@ -217,7 +220,8 @@ private:
 
     // Stop, Disconnect and a lost link: the measurement ends on the link,
     // then the run takes what was left.
-    void endRun(tRunEnd how);
+    // `goOn` false on exit: no state query, no switch-off countdown.
+    void endRun(tRunEnd how, bool goOn = true);
     void handleLinkLost();
     void reconnectStep();
     // The link came back: measuring goes on in a suspended run.
@@ -225,10 +229,17 @@ private:
     // The scenario's label shows the state a run entered (null: unchanged).
     void showState(const tState* state);
     void decoded(const tRun::tStep& step);
-    void switchOffActuators();
+    // While connected and stopped with something that may be on, the
+    // station measures for the safety rules alone; it stops once all is off.
+    void watchIfNeeded();
+    // The state query alone, without starting a watch.
+    void queryStation();
+    void stopWatching();
     // Records and tells what the safety rules did.
     void intervene(const std::optional<tIntervention>& intervention);
     void tellInterventions();
+    // Commands the measurement thread could not write reach the safety rules.
+    void takeWriteFailures();
     void leaveStation(const std::string& text, const std::string& logReason);
     iChartSink& chartSink() const;
     void applyLanguage(int index);
@@ -253,6 +264,10 @@ private:
     std::unique_ptr<tStationLink> link_;
     std::unique_ptr<tSafety> safety_;  // every command passes it
     std::unique_ptr<tRun> run_;        // the current or last run
+    bool watching_ = false;
+    bool idleSwitchOff_ = false;  // the switch-off countdown is disconnecting
+    // Safety keys that did not read, told once the window is there.
+    std::vector<tUnreadSetting> unreadSettings_;
     bool closed_ = false;
     std::string journalFolder_;
     std::string scenarioFile_;  // the loaded scenario's file name

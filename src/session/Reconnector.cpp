@@ -1,11 +1,12 @@
 #include "session/Reconnector.h"
 
+#include "device/DetectorReaper.h"
 #include "device/Device.h"
 #include "device/DeviceDetector.h"
 
 namespace vantrel {
 
-tReconnector::tReconnector() : settings_(false) {}
+tReconnector::tReconnector(tDetectorReaper& reaper) : reaper_(reaper), settings_(false) {}
 
 tReconnector::~tReconnector() {
     Stop();
@@ -22,9 +23,9 @@ void tReconnector::Start(const std::string& port, const tSettings& settings) {
 
 void tReconnector::Stop() {
     if (detector_ != nullptr) {
-        detector_->WaitFor();
-        delete detector_->FoundDevice();  // found too late: nobody wants it now
-        detector_.reset();
+        try_->cancel.store(true);
+        reaper_.Adopt(std::move(detector_), try_);
+        reaper_.Reap();
     }
     active_ = false;
 }
@@ -52,7 +53,9 @@ std::unique_ptr<tDevice> tReconnector::Poll() {
     const auto now = std::chrono::steady_clock::now();
     if (now >= nextTry_) {
         nextTry_ = now + kInterval;
-        detector_ = std::make_unique<tDeviceDetector>(port_, &settings_);
+        try_ = std::make_shared<tTry>();
+        settings_.AssignTo(try_->settings);
+        detector_ = std::make_unique<tDeviceDetector>(port_, &try_->settings, &try_->cancel);
     }
     return nullptr;
 }

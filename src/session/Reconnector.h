@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -8,17 +9,19 @@
 
 namespace vantrel {
 
+class tDetectorReaper;
 class tDevice;
 class tDeviceDetector;
 
 // Tries the port of a lost link again in the background, one detector at a
 // time and a new attempt every two seconds, until the station answers or it
-// is stopped. Never blocks: the clock tick polls it.
+// is stopped. Never blocks: the clock tick polls it, and stopping hands a
+// detector still at work to the reaper with its cancel flag set.
 class tReconnector {
 public:
     static constexpr std::chrono::seconds kInterval{2};
 
-    tReconnector();
+    explicit tReconnector(tDetectorReaper& reaper);
     tReconnector(const tReconnector&) = delete;
     tReconnector& operator=(const tReconnector&) = delete;
     ~tReconnector();
@@ -35,9 +38,17 @@ public:
     std::unique_ptr<tDevice> Poll();
 
 private:
+    // What one detector reads: it lives as long as that detector.
+    struct tTry {
+        tSettings settings{false};
+        std::atomic<bool> cancel{false};
+    };
+
+    tDetectorReaper& reaper_;
     bool active_ = false;
     std::string port_;
     tSettings settings_;
+    std::shared_ptr<tTry> try_;
     std::unique_ptr<tDeviceDetector> detector_;
     std::chrono::steady_clock::time_point started_;
     std::chrono::steady_clock::time_point nextTry_;

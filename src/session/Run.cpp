@@ -1,6 +1,7 @@
 #include "session/Run.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "base/CommandLine.h"
@@ -35,6 +36,7 @@ const tState* tRun::Start(const std::string& journalFolder, tJournalHeader heade
     lines_ = {};
     suspended_ = false;
     open_ = true;
+    held_.clear();
     safety_.StartRun();
     journal_.reset();
     newest_ = 0;
@@ -57,7 +59,7 @@ void tRun::applyState(const tState* state) {
     if (state == nullptr) {
         return;
     }
-    for (const std::string& command : state->Actions()) {
+    for (const tCommand& command : state->Commands()) {
         safety_.Send(command);
     }
     for (const tIntervention& refusal : safety_.TakeRefusals()) {
@@ -79,10 +81,9 @@ std::vector<tIntervention> tRun::TakeInterventions() {
     return std::exchange(interventions_, {});
 }
 
-tRun::tStep tRun::Decode(std::string_view text, bool step, tFirstError& errors) {
+template <typename tEach>
+void tRun::lines(std::string_view text, tEach&& each) {
     const bool logMeasure = logMeasureEnabled();
-    tStep done;
-    float newest = -1;
     std::size_t pos = 0;
     for (;;) {
         const std::size_t end = text.find("\r\n", pos);
@@ -94,53 +95,80 @@ tRun::tStep tRun::Decode(std::string_view text, bool step, tFirstError& errors) 
         if (logMeasure) {
             logFile->WriteLine(std::string(line));
         }
-        const std::optional<tRecord> record = decoder_.Decode(line);
-        if (!record) {
-            ++lines_.rejected;
-            continue;
-        }
-        ++lines_.records;
-        ++done.records;
-        const float t = clock_.RunTime(record->time, safety_.PeriodMs() * 0.001);
-        newest = std::max(newest, t);
-        newest_ = std::max(newest_, t);
-        if (journal_ != nullptr) {
-            journal_->Reading(t, record->readings);
-        }
-        const tReadingValues shown = charts_.AddReadingSet(t, record->readings);
-        // The limits before the scenario: a step on this reading cannot
-        // switch on what the reading has just switched off.
-        for (const tIntervention& cut : safety_.Check(record->readings, actuators_)) {
-            Record(cut);
-        }
-        const tExperimentValues values = experimentValues(shown, rates_.Add(t, shown));
-        if (step && experiment_.GetStatus() == esRunning) {
-            // A failing script must not cost the readings after it: they are
-            // still decoded and plotted, and the first error is raised once
-            // all of them are in.
-            errors.Run([&] {
-                try {
-                    if (experiment_.Update(values)) {
-                        const tState* state = experiment_.GetCurrentState();
-                        charts_.AddTransition(t, state->Name());
-                        if (journal_ != nullptr) {
-                            journal_->Transition(t, state->Number(), state->Name());
-                        }
-                        applyState(state);
-                        done.entered = state;
-                    }
-                } catch (...) {
-                    // The scenario does nothing more: nothing it switched on
-                    // is left running unwatched.
-                    if (const auto off = safety_.AllOff(constantText("DK_SAFE_STEP_FAILED"),
-                                                        "SCENARIO STEP FAILED")) {
-                        Record(*off);
-                    }
-                    throw;
-                }
-            });
-        }
+        each(line);
     }
+}
+
+std::optional<tRun::tAccepted> tRun::accept(std::string_view line) {
+    const std::optional<tRecord> record = decoder_.Decode(line);
+    if (!record) {
+        ++lines_.rejected;
+        return std::nullopt;
+    }
+    ++lines_.records;
+    const float t = clock_.RunTime(record->time, safety_.PeriodMs() * 0.001);
+    newest_ = std::max(newest_, t);
+    if (journal_ != nullptr) {
+        journal_->Reading(t, record->readings);
+    }
+    return tAccepted{t, *record};
+}
+
+// The limits before the scenario: a step on this reading cannot switch on
+// what the reading has just switched off.
+void tRun::check(const tRecord& record) {
+    for (const tIntervention& cut : safety_.Check(record.readings, actuators_)) {
+        Record(cut);
+    }
+}
+
+void tRun::present(const tAccepted& accepted, bool step, tFirstError& errors, tStep& done) {
+    ++done.records;
+    const float t = accepted.t;
+    const tReadingValues shown = charts_.AddReadingSet(t, accepted.record.readings);
+    const tExperimentValues values = experimentValues(shown, rates_.Add(t, shown));
+    if (!step || experiment_.GetStatus() != esRunning) {
+        return;
+    }
+    // A failing script must not cost the readings after it: they are still
+    // decoded and plotted, and the first error is raised once all are in.
+    errors.Run([&] {
+        try {
+            if (experiment_.Update(values)) {
+                const tState* state = experiment_.GetCurrentState();
+                charts_.AddTransition(t, state->Name());
+                if (journal_ != nullptr) {
+                    journal_->Transition(t, state->Number(), state->Name());
+                }
+                applyState(state);
+                done.entered = state;
+            }
+        } catch (...) {
+            // The scenario does nothing more: nothing it switched on is left
+            // running unwatched.
+            if (const auto off =
+                    safety_.AllOff(constantText("DK_SAFE_STEP_FAILED"), "SCENARIO STEP FAILED")) {
+                Record(*off);
+            }
+            throw;
+        }
+    });
+}
+
+tRun::tStep tRun::Decode(std::string_view text, bool step, tFirstError& errors) {
+    tStep done;
+    float newest = -1;
+    for (const tAccepted& accepted : std::exchange(held_, {})) {
+        present(accepted, step, errors, done);
+        newest = std::max(newest, accepted.t);
+    }
+    lines(text, [&](std::string_view line) {
+        if (const std::optional<tAccepted> accepted = accept(line)) {
+            check(accepted->record);
+            present(*accepted, step, errors, done);
+            newest = std::max(newest, accepted->t);
+        }
+    });
     if (newest > 0) {
         charts_.EndBatch(newest);
     }
@@ -149,6 +177,9 @@ tRun::tStep tRun::Decode(std::string_view text, bool step, tFirstError& errors) 
 
 tRun::tStep tRun::Decode(tPacketQueue& queue, bool step, tFirstError& errors) {
     tStep done;
+    if (queue.empty() && !held_.empty()) {
+        done = Decode(std::string_view(), step, errors);
+    }
     for (const tPacket& packet : queue) {
         if (packet.buffer != nullptr && packet.size > 0) {
             const tStep one =
@@ -163,6 +194,39 @@ tRun::tStep tRun::Decode(tPacketQueue& queue, bool step, tFirstError& errors) {
     return done;
 }
 
+void tRun::Hold(tPacketQueue& queue) {
+    for (const tPacket& packet : queue) {
+        if (packet.buffer == nullptr || packet.size <= 0) {
+            continue;
+        }
+        lines(std::string_view(reinterpret_cast<const char*>(packet.buffer.get()),
+                               static_cast<std::size_t>(packet.size)),
+              [&](std::string_view line) {
+                  if (const std::optional<tAccepted> accepted = accept(line)) {
+                      check(accepted->record);
+                      held_.push_back(*accepted);
+                  }
+              });
+    }
+    queue.clear();
+}
+
+void tRun::Watch(tPacketQueue& queue) {
+    for (const tPacket& packet : queue) {
+        if (packet.buffer == nullptr || packet.size <= 0) {
+            continue;
+        }
+        lines(std::string_view(reinterpret_cast<const char*>(packet.buffer.get()),
+                               static_cast<std::size_t>(packet.size)),
+              [&](std::string_view line) {
+                  if (const std::optional<tRecord> record = decoder_.Decode(line)) {
+                      check(*record);
+                  }
+              });
+    }
+    queue.clear();
+}
+
 tRun::tStep tRun::Suspend(tPacketQueue& leftover) {
     tFirstError none;  // nothing steps the scenario here
     const tStep done = Decode(leftover, false, none);
@@ -172,17 +236,18 @@ tRun::tStep tRun::Suspend(tPacketQueue& leftover) {
 
 const tState* tRun::Resume() {
     suspended_ = false;
+    // The gap is over: silence counts from now, not from the record before it.
+    safety_.RestartSilenceClock();
     const tState* state = experiment_.GetCurrentState();
     applyState(state);
     return state;
 }
 
 tRun::tStep tRun::End(tRunEnd how, tPacketQueue* leftover) {
-    tStep done;
-    if (leftover != nullptr) {
-        tFirstError none;
-        done = Decode(*leftover, false, none);
-    }
+    // What was held while paused belongs to the run as well.
+    tPacketQueue none;
+    tFirstError noErrors;
+    const tStep done = Decode(leftover != nullptr ? *leftover : none, false, noErrors);
     if (how == tRunEnd::NotBack) {
         logFile->WriteLine("COM: THE STATION DID NOT COME BACK. RUN STOPPED.");
     }

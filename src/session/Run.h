@@ -1,8 +1,10 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "charts/ChartSink.h"
 #include "device/Actuators.h"
@@ -57,10 +59,17 @@ public:
         long records = 0;                 // state records accepted
     };
     // Decodes whole lines ("...\r\n"); a partial line at the end is left.
-    // With `step` a running scenario sees the readings. Errors of the
-    // scenario do not stop the decoding; the first goes to `errors`.
+    // Records held while paused come first. With `step` a running scenario
+    // sees the readings. Errors of the scenario do not stop the decoding;
+    // the first goes to `errors`.
     tStep Decode(std::string_view text, bool step, tFirstError& errors);
     tStep Decode(tPacketQueue& queue, bool step, tFirstError& errors);
+    // Paused: every record is journaled and checked by the safety rules at
+    // once; the charts and the scenario get it at the next Decode.
+    void Hold(tPacketQueue& queue);
+    // Stopped with something on: the station's records are checked by the
+    // safety rules and recorded nowhere.
+    void Watch(tPacketQueue& queue);
 
     // The link went while the run stays open: what arrived is kept.
     tStep Suspend(tPacketQueue& leftover);
@@ -99,6 +108,18 @@ public:
     double VolumeCoefficient() const { return decoder_.VolumeCoefficient(); }
 
 private:
+    // A record taken into the run: journaled, on the run's clock.
+    struct tAccepted {
+        float t = 0;
+        tRecord record;
+    };
+    // Every whole line of `text` through `each`.
+    template <typename tEach>
+    void lines(std::string_view text, tEach&& each);
+    std::optional<tAccepted> accept(std::string_view line);
+    void check(const tRecord& record);
+    // Into the charts and, with `step`, the scenario.
+    void present(const tAccepted& accepted, bool step, tFirstError& errors, tStep& done);
     void applyState(const tState* state);
 
     iChartSink& charts_;
@@ -114,6 +135,7 @@ private:
     bool suspended_ = false;
     bool open_ = false;
     std::vector<tIntervention> interventions_;
+    std::vector<tAccepted> held_;  // taken while paused, not yet drawn
 };
 
 }  // namespace vantrel

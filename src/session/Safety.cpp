@@ -1,5 +1,6 @@
 #include "session/Safety.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -7,7 +8,7 @@
 #include "base/LogFile.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
-#include "device/Protocol.h"
+#include "session/StationLink.h"
 
 namespace vantrel {
 
@@ -19,104 +20,193 @@ constexpr int kFirstPump = 2;  // D1; D2 and D3 follow
 constexpr double kHeaterBand = 2.0;
 // Records an off command has to show in before it is sent again.
 constexpr int kOffPatience = 5;
-
-double numberKey(const tSettings& settings, const std::string& name, double fallback, double low,
-                 double high) {
-    std::string text = settings.GetSettingByName(name);
-    text.erase(0, text.find_first_not_of(" \t"));
-    text.erase(text.find_last_not_of(" \t") + 1);
-    if (text.empty()) {
-        return fallback;
-    }
-    double value = 0;
-    if (!tryParseDecimal(text, value) || !std::isfinite(value) || value < low || value > high) {
-        logFile->WriteLine("SAFETY: " + name + "=" + text + " is not a number from " +
-                           formatFixed(low, 0) + " to " + formatFixed(high, 0) + ", using " +
-                           formatFixed(fallback, 0));
-        return fallback;
-    }
-    return value;
-}
+// Records reporting off after which a switch-on the station never showed
+// (a value it clamped to 0, a command it ignored) no longer counts as on.
+constexpr int kUnreportedRecords = 25;
 
 std::string numberText(double value) {
     return formatFixed(value, value == std::floor(value) ? 0 : 1);
 }
 
+std::string readingText(double value) {
+    return formatFixed(value, 2);
+}
+
+std::string id(int actuator) {
+    return std::string(kActuatorIds[static_cast<std::size_t>(actuator)]);
+}
+
 }  // namespace
 
-tSafetyLimits tSafetyLimits::FromSettings(const tSettings& settings) {
+tSafetyLimits tSafetyLimits::FromSettings(const tSettings& settings,
+                                          std::vector<tUnreadSetting>& unread) {
     tSafetyLimits limits;
-    limits.maxTemperature = numberKey(settings, "MaxTemperature", 90, -50, 1000);
+    limits.maxTemperature =
+        readNumberSetting(settings, {"MaxTemperature", 90, -50, 1000, {"°C", "C", "°"}}, unread);
     for (int pump = 0; pump < 3; ++pump) {
+        const std::string key = "MaxVolume" + std::to_string(pump + 1);
         limits.maxVolume[pump] =
-            numberKey(settings, "MaxVolume" + std::to_string(pump + 1), 0, 0, 1e6);
+            readNumberSetting(settings, {key.c_str(), 0, 0, 1e6, {"ml", "мл"}}, unread);
     }
-    limits.keepActuatorsOn = numberKey(settings, "KeepActuatorsOn", 0, 0, 1) == 1;
+    limits.keepActuatorsOn =
+        readNumberSetting(settings, {"KeepActuatorsOn", 0, 0, 1, {}}, unread) == 1;
     limits.silenceLimit =
-        std::chrono::seconds(static_cast<long>(numberKey(settings, "SilenceLimit", 10, 0, 86400)));
+        readNumberSetting(settings, {"SilenceLimit", 10, 0, 86400, {"s", "с"}}, unread);
     return limits;
 }
 
-tSafety::tSafety(iStationCommands& station, tSafetyLimits limits)
-    : station_(station), limits_(limits) {}
+tSafety::tSafety(tStationLink& link, tSafetyLimits limits) : link_(link), limits_(limits) {}
 
-void tSafety::StartRun() {
-    pumpLocked_ = {};
-    pumpTold_ = {};
-    volumeBase_.reset();
-    lastRecord_ = std::chrono::steady_clock::now();
-    silenceHandled_ = false;
+int tSafety::PeriodMs() const {
+    return link_.PeriodMs();
 }
 
-void tSafety::Observe(const tActuatorTable& actuators) {
-    for (int i = 0; i < kActuatorCount; ++i) {
-        const bool reportedOn = actuators[i].state != 0;
-        // A switch-on the station has not reported yet still counts.
-        mayBeOn_[i] = reportedOn || switchedOn_[i];
-        switchedOn_[i] = switchedOn_[i] && !reportedOn;
-        if (!reportedOn) {
-            offWaiting_[i] = 0;
+// ---------------------------------------------------------------- the gate
+
+bool tSafety::Send(const tCommand& command) {
+    const int index = command.Actuator();
+    if (command.SwitchesOn()) {
+        std::string why;
+        if (index == kHeater && heaterLocked_) {
+            why = formatText(
+                constantText("DK_SAFE_HEATER_REFUSED"),
+                {readingText(temperature_), numberText(limits_.maxTemperature - kHeaterBand)});
+        } else if (index >= kFirstPump && pumpLocked_[index - kFirstPump]) {
+            const int pump = index - kFirstPump;
+            why = formatText(constantText("DK_SAFE_PUMP_REFUSED"),
+                             {std::to_string(pump + 1), numberText(limits_.maxVolume[pump])});
+        }
+        if (!why.empty()) {
+            refusals_.push_back({why, "SAFETY: REFUSED " + command.Text(), false});
+            return false;
         }
     }
+    if (command.SwitchesOff()) {
+        // Off once the station says so; until then it may still be on.
+        const bool written = link_.SendFirst(command);
+        switchedOn_[index] = switchedOn_[index] && !written;
+        return written;
+    }
+    const bool written = link_.Send(command);
+    if (command.SwitchesOn() && written) {
+        // Asked for again by the user or the scenario: no longer held off.
+        mayBeOn_[index] = true;
+        switchedOn_[index] = true;
+        unreported_[index] = 0;
+        mustBeOff_[index] = false;
+        offWaiting_[index] = 0;
+    }
+    return written;
 }
 
 bool tSafety::SendOff(int actuator) {
-    std::string command = ids_[actuator];
-    command += ",0";
-    const bool written = station_.Send(command);
+    const tCommand off = tCommand::Off(actuator);
+    const bool written = link_.SendFirst(off);
     if (!written) {
-        logFile->WriteLine("SAFETY: " + command + " NOT WRITTEN");
+        logFile->WriteLine("SAFETY: " + off.Text() + " NOT WRITTEN");
     }
-    mayBeOn_[actuator] = mayBeOn_[actuator] && !written;
     switchedOn_[actuator] = switchedOn_[actuator] && !written;
     offWaiting_[actuator] = kOffPatience;
     return written;
 }
 
-void tSafety::enforce(int index, bool locked, bool& told,
-                      const std::function<tIntervention()>& describe,
-                      std::vector<tIntervention>& out) {
+std::vector<tIntervention> tSafety::TakeRefusals() {
+    return std::exchange(refusals_, {});
+}
+
+std::optional<tIntervention> tSafety::WriteFailed(const std::vector<std::string>& lines) {
+    std::string lost;
+    for (const std::string& line : lines) {
+        std::string error;
+        const std::optional<tCommand> command = tCommand::Parse(line, error);
+        if (!command || !command->SwitchesOff()) {
+            logFile->WriteLine("SAFETY: " + line + " NOT WRITTEN");
+            continue;
+        }
+        const int index = command->Actuator();
+        // Still on as far as anyone knows: sent again with the next record.
+        mayBeOn_[index] = true;
+        mustBeOff_[index] = true;
+        offWaiting_[index] = 0;
+        logFile->WriteLine("SAFETY: " + command->Text() + " NOT WRITTEN");
+        if (!lostTold_[index]) {
+            lostTold_[index] = true;
+            lost += (lost.empty() ? "" : " ") + command->Text();
+        }
+    }
+    if (lost.empty()) {
+        return std::nullopt;
+    }
+    return tIntervention{constantText("DK_SAFE_OFF_FAILED"), "SAFETY: OFF LOST: " + lost, true};
+}
+
+// ---------------------------------------------------------------- watching
+
+void tSafety::StartRun() {
+    pumpLocked_ = {};
+    pumpTold_ = {};
+    volumeBase_.reset();
+    volumeBefore_ = {};
+    RestartSilenceClock();
+}
+
+void tSafety::RestartSilenceClock() {
+    lastRecord_ = std::chrono::steady_clock::now();
+    silenceHandled_ = false;
+}
+
+bool tSafety::AnythingMayBeOn() const {
+    return std::find(mayBeOn_.begin(), mayBeOn_.end(), true) != mayBeOn_.end();
+}
+
+void tSafety::track(const tActuatorTable& actuators) {
+    for (int i = 0; i < kActuatorCount; ++i) {
+        const bool reportedOn = actuators[i].state != 0;
+        if (reportedOn) {
+            switchedOn_[i] = false;
+        } else if (switchedOn_[i] && ++unreported_[i] >= kUnreportedRecords) {
+            switchedOn_[i] = false;
+        }
+        // A switch-on the station has not reported yet still counts.
+        mayBeOn_[i] = reportedOn || switchedOn_[i];
+        if (!reportedOn) {
+            offWaiting_[i] = 0;
+            mustBeOff_[i] = false;
+            lostTold_[i] = false;
+        }
+    }
+}
+
+void tSafety::Observe(const tActuatorTable& actuators) {
+    track(actuators);
+    for (int i = 0; i < kActuatorCount; ++i) {
+        if (mustBeOff_[i] && mayBeOn_[i]) {
+            logFile->WriteLine("SAFETY: " + id(i) + " STILL ON, OFF AGAIN");
+            SendOff(i);
+        }
+    }
+}
+
+bool tSafety::cut(int index, bool locked) {
     if (!locked || !mayBeOn_[index]) {
-        return;
+        return false;
     }
     if (offWaiting_[index] > 0) {
         --offWaiting_[index];
-        return;
+        return false;
     }
-    const bool written = SendOff(index);
-    if (!told) {
-        told = true;
-        tIntervention intervention = describe();
-        intervention.offFailed = !written;
-        out.push_back(std::move(intervention));
-    }
+    SendOff(index);
+    return true;
+}
+
+double tSafety::dosed(int pump) const {
+    return volumeBefore_[pump] + volumeLast_[pump] - (*volumeBase_)[pump];
 }
 
 std::vector<tIntervention> tSafety::Check(const tReadingValues& readings,
                                           const tActuatorTable& actuators) {
-    lastRecord_ = std::chrono::steady_clock::now();
-    silenceHandled_ = false;
-    Observe(actuators);
+    RestartSilenceClock();
+    track(actuators);
     std::vector<tIntervention> out;
 
     temperature_ = readings[qLT];
@@ -128,49 +218,75 @@ std::vector<tIntervention> tSafety::Check(const tReadingValues& readings,
     } else if (temperature_ <= limits_.maxTemperature - kHeaterBand) {
         heaterLocked_ = false;
     }
-    // The texts are made only for an intervention: this runs on every record.
-    enforce(
-        kHeater, heaterLocked_, heaterTold_,
-        [this] {
-            const std::string limit = numberText(limits_.maxTemperature);
-            return tIntervention{formatText(constantText("DK_SAFE_HEATER_OFF"), {limit}),
-                                 "SAFETY: HEATER OFF AT " + formatFixed(temperature_, 1) +
-                                     " C, LIMIT " + limit + " C"};
-        },
-        out);
-
     if (!volumeBase_) {
         volumeBase_ = std::array<double, 3>{readings[qV1], readings[qV2], readings[qV3]};
+        volumeLast_ = *volumeBase_;
     }
     for (int pump = 0; pump < 3; ++pump) {
+        const double now = readings[qV1 + pump];
+        if (now < volumeLast_[pump]) {
+            // The station's counter started again: what was dosed stays dosed.
+            volumeBefore_[pump] += volumeLast_[pump] - (*volumeBase_)[pump];
+            (*volumeBase_)[pump] = now;
+            logFile->WriteLine("SAFETY: PUMP " + std::to_string(pump + 1) + " COUNTER WENT BACK, " +
+                               formatFixed(volumeBefore_[pump], 2, '.') + " ML DOSED BEFORE");
+        }
+        volumeLast_[pump] = now;
         const double max = limits_.maxVolume[pump];
-        const double dosed = readings[qV1 + pump] - (*volumeBase_)[pump];
-        if (max > 0 && dosed >= max) {
+        if (max > 0 && dosed(pump) >= max) {
             pumpLocked_[pump] = true;
         }
-        enforce(
-            kFirstPump + pump, pumpLocked_[pump], pumpTold_[pump],
-            [pump, max, dosed] {
-                const std::string number = std::to_string(pump + 1);
-                return tIntervention{
-                    formatText(constantText("DK_SAFE_PUMP_OFF"), {number, numberText(max)}),
-                    "SAFETY: PUMP " + number + " OFF AT " + formatFixed(dosed, 2) + " ML, LIMIT " +
-                        numberText(max) + " ML"};
-            },
-            out);
+    }
+
+    // The first cut of a limit is told; every other one (a station that has
+    // not obeyed yet, what an earlier intervention switched off) is logged.
+    for (int i = 0; i < kActuatorCount; ++i) {
+        const int pump = i - kFirstPump;
+        const bool limited = i == kHeater ? heaterLocked_ : pump >= 0 && pumpLocked_[pump];
+        if (!cut(i, limited || mustBeOff_[i])) {
+            continue;
+        }
+        bool& told = i == kHeater ? heaterTold_ : pumpTold_[std::max(pump, 0)];
+        if (!limited || told) {
+            logFile->WriteLine("SAFETY: " + id(i) + " STILL ON, OFF AGAIN");
+        } else if (i == kHeater) {
+            told = true;
+            const std::string limit = numberText(limits_.maxTemperature);
+            out.push_back(
+                {formatText(constantText("DK_SAFE_HEATER_OFF"), {readingText(temperature_), limit}),
+                 "SAFETY: HEATER OFF AT " + formatFixed(temperature_, 2, '.') + " C, LIMIT " +
+                     limit + " C"});
+        } else {
+            told = true;
+            const std::string number = std::to_string(pump + 1);
+            const std::string max = numberText(limits_.maxVolume[pump]);
+            out.push_back({formatText(constantText("DK_SAFE_PUMP_OFF"),
+                                      {number, readingText(dosed(pump)), max}),
+                           "SAFETY: PUMP " + number + " OFF AT " +
+                               formatFixed(dosed(pump), 2, '.') + " ML, LIMIT " + max + " ML"});
+        }
     }
     return out;
 }
 
+std::chrono::duration<double> tSafety::SilenceAfter() const {
+    if (limits_.silenceLimit <= 0) {
+        return std::chrono::duration<double>::zero();
+    }
+    return std::chrono::duration<double>(
+        std::max(limits_.silenceLimit, 2 * PeriodMs() / 1000.0 + 1.0));
+}
+
 std::optional<tIntervention> tSafety::CheckSilence(std::chrono::steady_clock::time_point now) {
-    if (limits_.silenceLimit.count() <= 0 || silenceHandled_ ||
-        now - lastRecord_ < limits_.silenceLimit) {
+    const std::chrono::duration<double> after = SilenceAfter();
+    if (after.count() <= 0 || silenceHandled_ || now - lastRecord_ < after) {
         return std::nullopt;
     }
     silenceHandled_ = true;
-    const std::string seconds = std::to_string(limits_.silenceLimit.count());
-    return AllOff(formatText(constantText("DK_SAFE_SILENCE"), {seconds}),
-                  "NO RECORDS FOR " + seconds + " S");
+    const double seconds = after.count();
+    return AllOff(formatText(constantText("DK_SAFE_SILENCE"), {numberText(seconds)}),
+                  "NO RECORDS FOR " +
+                      formatFixed(seconds, seconds == std::floor(seconds) ? 0 : 1, '.') + " S");
 }
 
 std::optional<tIntervention> tSafety::AllOff(const std::string& text,
@@ -180,6 +296,7 @@ std::optional<tIntervention> tSafety::AllOff(const std::string& text,
     for (int i = 0; i < kActuatorCount; ++i) {
         if (mayBeOn_[i]) {
             any = true;
+            mustBeOff_[i] = true;
             written = SendOff(i) && written;
         }
     }
@@ -187,46 +304,6 @@ std::optional<tIntervention> tSafety::AllOff(const std::string& text,
         return std::nullopt;
     }
     return tIntervention{text, "SAFETY: ALL OFF, " + logReason, !written};
-}
-
-bool tSafety::Send(const std::string& command) {
-    // "H0,1,150" switches on, "H0,0,0" and "H0,0" off.
-    const std::string_view text(command);
-    const std::string_view id = text.substr(0, text.find(','));
-    const std::string_view rest = id.size() < text.size() ? text.substr(id.size() + 1) : "";
-    int index = -1;
-    for (int i = 0; i < kActuatorCount; ++i) {
-        if (id == ids_[i]) {
-            index = i;
-        }
-    }
-    const bool switchesOn = index >= 0 && rest.substr(0, rest.find(',')) == "1";
-    if (switchesOn) {
-        std::string why;
-        if (index == kHeater && heaterLocked_) {
-            why = formatText(constantText("DK_SAFE_HEATER_REFUSED"),
-                             {numberText(limits_.maxTemperature)});
-        } else if (index >= kFirstPump && pumpLocked_[index - kFirstPump]) {
-            const int pump = index - kFirstPump;
-            why = formatText(constantText("DK_SAFE_PUMP_REFUSED"),
-                             {std::to_string(pump + 1), numberText(limits_.maxVolume[pump])});
-        }
-        if (!why.empty()) {
-            refusals_.push_back({why, "SAFETY: REFUSED " + command, false});
-            return false;
-        }
-    }
-    const bool written = station_.Send(command);
-    if (switchesOn && written) {
-        mayBeOn_[index] = true;
-        switchedOn_[index] = true;
-        offWaiting_[index] = 0;
-    }
-    return written;
-}
-
-std::vector<tIntervention> tSafety::TakeRefusals() {
-    return std::exchange(refusals_, {});
 }
 
 }  // namespace vantrel

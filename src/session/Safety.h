@@ -2,30 +2,32 @@
 
 #include <array>
 #include <chrono>
-#include <functional>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "base/NumberSetting.h"
 #include "device/Actuators.h"
+#include "device/Command.h"
 #include "device/Readings.h"
-#include "session/StationLink.h"
 
 namespace vantrel {
 
 class tSettings;
+class tStationLink;
 
 // The limits no scenario and no button passes, from the configuration.
 struct tSafetyLimits {
-    double maxTemperature = 90.0;           // °C; the heater is cut above it
-    std::array<double, 3> maxVolume{};      // ml dosed in a run by pumps 1..3; 0: none
-    bool keepActuatorsOn = false;           // Disconnect and Exit leave the station as it is
-    std::chrono::seconds silenceLimit{10};  // no records this long: all off; 0: never
+    double maxTemperature = 90.0;       // °C; the heater is cut above it
+    std::array<double, 3> maxVolume{};  // ml dosed in a run by pumps 1..3; 0: none
+    bool keepActuatorsOn = false;       // Disconnect and Exit leave the station as it is
+    double silenceLimit = 10;           // s without records: all off; 0: never
 
-    // Keys MaxTemperature, MaxVolume1..3, KeepActuatorsOn, SilenceLimit; a
-    // value that is not a sane number is logged and its default used.
-    static tSafetyLimits FromSettings(const tSettings& settings);
+    // Keys MaxTemperature, MaxVolume1..3, KeepActuatorsOn, SilenceLimit. A
+    // value that does not read is logged, its default used, and it is added
+    // to `unread` for the front end to tell.
+    static tSafetyLimits FromSettings(const tSettings& settings,
+                                      std::vector<tUnreadSetting>& unread);
 };
 
 // The program switched something off or refused a command.
@@ -36,63 +38,86 @@ struct tIntervention {
     bool offFailed = false;
 };
 
-// The last word on what reaches the actuators. Every command goes through
-// Send: one that would switch on the heater above the temperature limit,
-// or a pump that has dosed its volume, is refused and not sent. Check sees
-// every accepted reading set before the scenario does and says what must
-// be switched off. It also keeps what may be on: the station's reports,
-// and every switch-on sent since, so a station that stops reporting right
-// after a command is still switched off.
-class tSafety : public iStationCommands {
+// The last word on what reaches the actuators, and the only way to the
+// station's wire for commands. A switch-on of the heater above the
+// temperature limit, or of a pump that has dosed its volume, is refused and
+// not sent; an off command goes ahead of anything queued. Check sees every
+// reading set (measuring, paused, or watched while stopped) before the
+// scenario does and switches off what the limits forbid. It keeps what may
+// be on (what the station last reported on, and every switch-on sent since;
+// an off command counts once the station reports it), and what an
+// intervention switched off: a station that still reports it on gets the
+// off command again.
+class tSafety {
 public:
-    tSafety(iStationCommands& station, tSafetyLimits limits);
+    tSafety(tStationLink& link, tSafetyLimits limits);
 
     const tSafetyLimits& Limits() const { return limits_; }
+    // The period the station runs at, as last sent.
+    int PeriodMs() const;
 
-    // A new run: the pumps' doses count from its first reading set.
+    // ---- the gate
+    // False when refused (TakeRefusals says why) or not written.
+    bool Send(const tCommand& command);
+    // The off command to one actuator, never refused; false when not written.
+    bool SendOff(int actuator);
+    // Refusals since the last call, each told once.
+    std::vector<tIntervention> TakeRefusals();
+    // Lines the link could not write: a lost off command means the station
+    // may still be on, which is told (once for all of them) and sent again
+    // at the next chance.
+    std::optional<tIntervention> WriteFailed(const std::vector<std::string>& lines);
+
+    // ---- watching
+    // A new run: the pumps' doses count from its first reading set, and the
+    // silence clock starts now.
     void StartRun();
+    // Records are expected from now on (a run resumed, a watch begun).
+    void RestartSilenceClock();
     // One accepted reading set with the actuators' states it reported.
     std::vector<tIntervention> Check(const tReadingValues& readings,
                                      const tActuatorTable& actuators);
-    // The actuators' states from a reply to the state query.
+    // The actuators' states from a reply to the state query; what an
+    // intervention switched off and the station still reports on gets its
+    // off command again.
     void Observe(const tActuatorTable& actuators);
+    bool AnythingMayBeOn() const;
 
-    // Nothing reported for the silence limit while something may be on
-    // (once, until records come again). `now` is the steady clock's.
+    // How long without records is silence: SilenceLimit, but never less than
+    // two periods and a second, so a slow period is not taken for a dead
+    // station. Zero: never.
+    std::chrono::duration<double> SilenceAfter() const;
+    // Nothing reported for SilenceAfter while something may be on (once,
+    // until records come again). `now` is the steady clock's.
     std::optional<tIntervention> CheckSilence(std::chrono::steady_clock::time_point now);
     // Everything that may be on gets its off command, for `text` (told to
     // the user) and `logReason`; none when nothing may be on.
     std::optional<tIntervention> AllOff(const std::string& text, const std::string& logReason);
 
-    // The off command to one actuator, never refused; false when not written.
-    bool SendOff(int actuator);
-
-    // Refusals since the last call, each told once.
-    std::vector<tIntervention> TakeRefusals();
-
-    // ---- iStationCommands
-    bool Send(const std::string& command) override;
-    int PeriodMs() const override { return station_.PeriodMs(); }
-
 private:
-    // Cuts actuator `index` while `locked` and it may be on; the first cut
-    // of a lock is an intervention, a repeat for a station that has not
-    // obeyed yet is only logged.
-    void enforce(int index, bool locked, bool& told, const std::function<tIntervention()>& describe,
-                 std::vector<tIntervention>& out);
+    void track(const tActuatorTable& actuators);
+    // Cuts actuator `index` while it must be off and may be on. A cut is
+    // sent again only after `kOffPatience` records that still show it on.
+    bool cut(int index, bool locked);
+    double dosed(int pump) const;
 
-    iStationCommands& station_;
+    tStationLink& link_;
     tSafetyLimits limits_;
     std::array<bool, kActuatorCount> mayBeOn_{};
     std::array<bool, kActuatorCount> switchedOn_{};  // sent, not reported yet
-    std::array<std::string, kActuatorCount> ids_{"H0", "M0", "D1", "D2", "D3"};
-    // Records to wait for an off command to show before sending it again.
-    std::array<int, kActuatorCount> offWaiting_{};
+    std::array<int, kActuatorCount> unreported_{};   // records since, reporting off
+    std::array<bool, kActuatorCount> mustBeOff_{};   // switched off by an intervention
+    std::array<int, kActuatorCount> offWaiting_{};   // records to wait before sending again
+    std::array<bool, kActuatorCount> lostTold_{};    // a lost off told, until reported off
     bool heaterLocked_ = false;
     bool heaterTold_ = false;
     std::array<bool, 3> pumpLocked_{};
     std::array<bool, 3> pumpTold_{};
+    // Doses: the counters as first read, as last read, and what was dosed
+    // before a counter went back (the station restarted).
     std::optional<std::array<double, 3>> volumeBase_;
+    std::array<double, 3> volumeLast_{};
+    std::array<double, 3> volumeBefore_{};
     double temperature_ = 0;
     std::chrono::steady_clock::time_point lastRecord_ = std::chrono::steady_clock::now();
     bool silenceHandled_ = false;

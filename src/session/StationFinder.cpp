@@ -8,6 +8,7 @@
 #include "base/LogFile.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
+#include "device/DetectorReaper.h"
 #include "device/Device.h"
 #include "device/DeviceDetector.h"
 #include "device/PortList.h"
@@ -21,21 +22,39 @@ constexpr int kPauseAfterPortMs = 100;
 
 }  // namespace
 
-tStationFinder::tStationFinder(tSettings& settings, std::vector<std::string> ports)
-    : settings_(settings), ports_(std::move(ports)) {}
+struct tStationFinder::tSearch {
+    tSettings snapshot{false};
+    std::atomic<bool> cancel{false};
+};
+
+tStationFinder::tStationFinder(tSettings& settings, tDetectorReaper& reaper,
+                               std::vector<std::string> ports)
+    : settings_(settings),
+      reaper_(reaper),
+      ports_(std::move(ports)),
+      search_(std::make_shared<tSearch>()) {}
+
+void tStationFinder::Cancel() {
+    search_->cancel.store(true);
+}
+
+bool tStationFinder::Cancelled() const {
+    return search_->cancel.load();
+}
 
 std::unique_ptr<tDevice> tStationFinder::Find(const tOnPort& onPort, const tWait& wait) {
     // The detectors read their keys from a copy: the user interface keeps
     // running meanwhile and may change the store they would otherwise share.
-    tSettings snapshot(false);
+    tSettings& snapshot = search_->snapshot;
+    std::atomic<bool>& cancel = search_->cancel;
     settings_.AssignTo(snapshot);
     if (!ports_.empty()) {
         snapshot.SetSettingByName("Ports", joinTexts(ports_, ";"));
     }
 
     const auto waitFor = [&](int ms) {
-        if (!cancel_.load() && !wait(ms)) {
-            cancel_.store(true);
+        if (!cancel.load() && !wait(ms)) {
+            cancel.store(true);
         }
     };
 
@@ -72,15 +91,18 @@ std::unique_ptr<tDevice> tStationFinder::Find(const tOnPort& onPort, const tWait
         if (preferFirst) {
             std::rotate(paths.begin(), remembered, remembered + 1);
         }
-        for (std::size_t i = 0; i < paths.size() && !cancel_.load(); ++i) {
+        for (std::size_t i = 0; i < paths.size() && !cancel.load(); ++i) {
             try {
                 if (onPort) {
                     onPort(paths[i], static_cast<int>(paths.size() - i - 1));
                 }
                 detectors.push_back(
-                    std::make_unique<tDeviceDetector>(paths[i], &snapshot, &cancel_));
-                while (!detectors.back()->Finished()) {
+                    std::make_unique<tDeviceDetector>(paths[i], &snapshot, &cancel));
+                while (!detectors.back()->Finished() && !cancel.load()) {
                     waitFor(kPollMs);
+                }
+                if (cancel.load()) {
+                    break;
                 }
                 detectors.back()->WaitFor();
                 waitFor(kPauseAfterPortMs);
@@ -92,7 +114,12 @@ std::unique_ptr<tDevice> tStationFinder::Find(const tOnPort& onPort, const tWait
             }
         }
         // The first station in list order wins; any other is closed at once.
+        // A detector still testing its port after a cancel is not waited for.
         for (auto& detector : detectors) {
+            if (!detector->Finished()) {
+                reaper_.Adopt(std::move(detector), search_);
+                continue;
+            }
             detector->WaitFor();
             std::unique_ptr<tDevice> found(detector->FoundDevice());
             if (found != nullptr && device == nullptr) {
@@ -101,8 +128,7 @@ std::unique_ptr<tDevice> tStationFinder::Find(const tOnPort& onPort, const tWait
         }
         detectors.clear();
         if (device == nullptr) {
-            throw tError(
-                constantText(cancel_.load() ? "DK_CONN_CANCELLED" : "DK_DEVICE_NOT_FOUND"));
+            throw tError(constantText(cancel.load() ? "DK_CONN_CANCELLED" : "DK_DEVICE_NOT_FOUND"));
         }
     } catch (const std::exception& e) {
         logFile->WriteLine(std::string("COM: ") + e.what());

@@ -8,6 +8,7 @@
 
 namespace vantrel {
 
+class tDetectorReaper;
 class tDevice;
 class tSettings;
 
@@ -16,7 +17,9 @@ class tSettings;
 // wins and any other is closed at once. The caller's wait runs while a port
 // is tested, so the user interface stays alive; the search can be cancelled
 // meanwhile and then ends at the current port's next step. Every step and
-// failure goes to the log as the search has always written it.
+// failure goes to the log as the search has always written it. A cancelled
+// search returns at once: the detector testing a port then is left to the
+// reaper, which joins it once it has ended.
 class tStationFinder {
 public:
     // Before each port: its path and how many ports are still to come.
@@ -25,7 +28,8 @@ public:
     using tWait = std::function<bool(int milliseconds)>;
 
     // `ports`, when not empty, are tried instead of the configured ones.
-    explicit tStationFinder(tSettings& settings, std::vector<std::string> ports = {});
+    tStationFinder(tSettings& settings, tDetectorReaper& reaper,
+                   std::vector<std::string> ports = {});
     tStationFinder(const tStationFinder&) = delete;
     tStationFinder& operator=(const tStationFinder&) = delete;
 
@@ -38,14 +42,18 @@ public:
     void SetPreferredPort(std::string path) { preferred_ = std::move(path); }
 
     // From within the wait: end the search at the current port.
-    void Cancel() { cancel_.store(true); }
-    bool Cancelled() const { return cancel_.load(); }
+    void Cancel();
+    bool Cancelled() const;
 
 private:
+    // What the detectors read: it lives as long as the last of them.
+    struct tSearch;
+
     tSettings& settings_;
+    tDetectorReaper& reaper_;
     std::vector<std::string> ports_;
     std::string preferred_;
-    std::atomic<bool> cancel_{false};
+    std::shared_ptr<tSearch> search_;
 };
 
 }  // namespace vantrel

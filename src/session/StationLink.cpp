@@ -4,6 +4,7 @@
 #include "base/Functions.h"
 #include "base/LogFile.h"
 #include "base/Settings.h"
+#include "device/Command.h"
 #include "device/Device.h"
 #include "device/PortList.h"
 #include "device/Protocol.h"
@@ -16,6 +17,7 @@ namespace {
 
 // A port path and a line end; anything longer is not ours.
 constexpr std::size_t kPortMemoryBytes = 4096;
+constexpr int kReapPollMs = 20;
 
 }  // namespace
 
@@ -36,7 +38,11 @@ std::vector<std::string> tStationLink::PortsToTry() const {
 
 bool tStationLink::Connect(const tOnPort& onPort, const tWait& wait) {
     Disconnect();
-    finder_ = std::make_unique<tStationFinder>(settings_, ports_);
+    // A detector of a cancelled search may still hold a port (exclusively,
+    // on Windows): it is at most one step from its end.
+    while (!reaper_.Reap() && wait(kReapPollMs)) {
+    }
+    finder_ = std::make_unique<tStationFinder>(settings_, reaper_, ports_);
     std::string remembered;
     if (!portMemory_.empty()) {
         try {
@@ -118,7 +124,7 @@ bool tStationLink::TakeLinkLost() {
 
 void tStationLink::EnableReconnect(bool on) {
     if (on) {
-        reconnector_ = std::make_unique<tReconnector>();
+        reconnector_ = std::make_unique<tReconnector>(reaper_);
     } else {
         reconnector_.reset();
     }
@@ -163,17 +169,32 @@ bool tStationLink::PollReconnect() {
     return true;
 }
 
-bool tStationLink::Send(const std::string& command) {
+bool tStationLink::Send(const tCommand& command) {
     if (device_ == nullptr) {
         return false;
     }
-    const bool sent = device_->SendCommand(command);
+    const bool sent = device_->SendCommand(command.Text());
     // A scenario may change the period ("F500"): the run's clock and the
     // period shown follow the station.
-    if (const std::optional<int> period = periodOfCommand(command)) {
-        periodMs_ = *period;
+    if (command.Kind() == tCommand::tKind::Period) {
+        periodMs_ = command.PeriodMs();
     }
     return sent;
+}
+
+bool tStationLink::SendFirst(const tCommand& command) {
+    if (device_ == nullptr) {
+        return false;
+    }
+    std::string supersedes;
+    if (command.Actuator() >= 0) {
+        supersedes = std::string(kActuatorIds[static_cast<std::size_t>(command.Actuator())]) + ",";
+    }
+    return device_->SendUrgentCommand(command.Text(), supersedes);
+}
+
+std::vector<std::string> tStationLink::TakeFailedCommands() {
+    return device_ != nullptr ? device_->TakeFailedCommands() : std::vector<std::string>{};
 }
 
 void tStationLink::SetPeriod(int milliseconds) {

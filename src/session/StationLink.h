@@ -8,30 +8,24 @@
 #include <vector>
 
 #include "device/Actuators.h"
+#include "device/DetectorReaper.h"
 #include "device/Packet.h"
 
 namespace vantrel {
 
+class tCommand;
 class tDevice;
 class tReconnector;
+class tSafety;
 class tSettings;
 class tStationFinder;
 
-// What a run needs of the station: its commands go out, and the period they
-// set is known, since the run's clock counts in it.
-class iStationCommands {
-public:
-    virtual ~iStationCommands() = default;
-    // False when nothing could be written (no link, or the write failed).
-    virtual bool Send(const std::string& command) = 0;
-    virtual int PeriodMs() const = 0;
-};
-
 // The link to the station: the search for it, the device it found, the
 // measurement thread's news of a lost port, and the retries after one.
-// Every command goes through here, so the period the station runs at is
-// always the one last sent, whoever sent it (the user, a scenario).
-class tStationLink : public iStationCommands {
+// Commands reach the wire only through the safety rules (tSafety), the one
+// friend that may send; the period the station runs at is always the one
+// last sent, whoever sent it (the user, a scenario).
+class tStationLink {
 public:
     using tOnPort = std::function<void(const std::string& portPath, int remaining)>;
     using tWait = std::function<bool(int milliseconds)>;
@@ -42,7 +36,7 @@ public:
     tStationLink(const tStationLink&) = delete;
     tStationLink& operator=(const tStationLink&) = delete;
     // Ends a measurement: its thread never runs on behind a closed port.
-    ~tStationLink() override;
+    ~tStationLink();
 
     // ---- where to look
     // Ports to try instead of the configured ones (the built-in simulator's,
@@ -69,7 +63,6 @@ public:
 
     bool Connected() const { return device_ != nullptr; }
     bool Measuring() const;
-    tDevice* Device() const { return device_.get(); }
     std::string PortName() const;
 
     // ---- measuring
@@ -94,17 +87,27 @@ public:
     bool PollReconnect();
 
     // ---- commands
-    bool Send(const std::string& command) override;
-    int PeriodMs() const override { return periodMs_; }
+    int PeriodMs() const { return periodMs_; }
     // "F<ms>"; nothing without a link.
     void SetPeriod(int milliseconds);
     // Asks the station for its actuators' state into `table`. False when
     // there is no link or no reply; a reply that does not parse is logged.
     bool QueryState(tActuatorTable& table);
+    // The commands the measurement thread could not write, since the last call.
+    std::vector<std::string> TakeFailedCommands();
 
 private:
+    friend class tSafety;
+    // False when nothing could be written (no link, or the write failed);
+    // while measuring the command is queued and counts as written.
+    bool Send(const tCommand& command);
+    // An off command: ahead of everything queued, which loses what it held
+    // for the same actuator.
+    bool SendFirst(const tCommand& command);
     void watch();
 
+    // First: the detectors it keeps are joined after everything else.
+    tDetectorReaper reaper_;
     tSettings& settings_;
     std::unique_ptr<tDevice> device_;
     std::unique_ptr<tStationFinder> finder_;  // while searching

@@ -29,9 +29,13 @@ void tSwitchOffCountdown::Show(const std::string& text) {
     }
 }
 
+int tSwitchOffCountdown::Minutes() const {
+    return strToIntDef(settings_.GetSettingByName("SwitchOffTime"), 5);
+}
+
 bool tSwitchOffCountdown::Tick(int intervalMs) {
     const int check = strToIntDef(settings_.GetSettingByName("CheckOffTimer"), 1);
-    const int minutes = strToIntDef(settings_.GetSettingByName("SwitchOffTime"), 5);
+    const int minutes = Minutes();
     if (check == 0 || armed_ <= 0 || minutes <= 0) {
         Show("");
         return false;

@@ -30,6 +30,8 @@ public:
     // switches the station off and disconnects (which disarms).
     bool Tick(int intervalMs);
 
+    // SwitchOffTime as configured, in minutes.
+    int Minutes() const;
     std::int32_t Armed() const { return armed_; }
     std::int32_t Elapsed() const { return elapsed_; }
 

@@ -39,6 +39,7 @@ struct tMemoryLine {
     unsigned generation = 0;  // counts the times the port appeared
     bool programOpen = false;
     bool wake = false;
+    bool writesFail = false;  // the program's writes fail
 };
 
 namespace {
@@ -162,6 +163,9 @@ public:
         const auto* bytes = static_cast<const char*>(data);
         const auto deadline = tClock::now() + std::chrono::milliseconds(writeTimeoutMs_);
         std::unique_lock lock(line_->mutex);
+        if (line_->writesFail) {
+            return fail(EIO);
+        }
         while (written < count) {
             if (!alive()) {
                 return fail(EIO);
@@ -318,6 +322,11 @@ void tMemoryTransport::Wake() {
     std::lock_guard lock(line_->mutex);
     line_->wake = true;
     line_->changed.notify_all();
+}
+
+void tMemoryTransport::SetWritesFail(bool fail) {
+    std::lock_guard lock(line_->mutex);
+    line_->writesFail = fail;
 }
 
 void tMemoryTransport::AwaitReader() {

@@ -30,6 +30,7 @@ public:
                        const std::atomic<bool>& stop) override;
     bool Pause(double wallMs, const std::atomic<bool>& stop) override;
     void Wake() override;
+    void SetWritesFail(bool fail) override;
 
     void AwaitReader() override;
     void Close() override;

@@ -377,6 +377,7 @@ void tSimulator::SetFaults(const tFaults& faults) {
         std::lock_guard lock(impl_->mutex);
         impl_->shaper.SetFaults(faults);
     }
+    impl_->port->SetWritesFail(faults.failWrites);
     if (impl_->worker.joinable()) {
         impl_->port->Wake();
     }

@@ -21,6 +21,7 @@ struct tFaults {
     bool silent = false;             // accept "S" but send no records
     int hangUpAfterRecords = -1;     // close the port after this many records (-1: never)
     int silentAfterRecords = -1;     // send no records after this many, port kept open (-1: never)
+    bool failWrites = false;         // the program's writes to the line fail (memory line only)
     std::uint32_t seed = 1;          // random source of splits, noise, garbage
     std::uint8_t strayByte = 0x00;   // the byte sent before the identification reply
     int splitPauseMs = 5;            // longest pause between the pieces of a split record

@@ -41,6 +41,9 @@ public:
     // Sleeps `wallMs` unless woken with `stop` set; false then.
     virtual bool Pause(double wallMs, const std::atomic<bool>& stop) = 0;
     virtual void Wake() = 0;
+    // From now on the program's writes to the line fail (a broken transmit
+    // wire); a line that cannot imitate this ignores it.
+    virtual void SetWritesFail(bool) {}
 
     // The port vanishing discards what the program has not read yet, so a
     // hang-up first gives the reader a moment (at most 200 ms) to take it.

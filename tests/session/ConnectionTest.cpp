@@ -6,6 +6,7 @@
 
 #include "base/Locale.h"
 #include "base/Settings.h"
+#include "base/Texts.h"
 #include "device/Device.h"
 #include "experiment/Experiment.h"
 #include "experiment/FakeProgram.h"
@@ -57,7 +58,7 @@ TEST_F(ConnectionTest, FirstStationInPortOrderWinsAndTheOtherIsClosed) {
         config.Write(winner + ";" + loser);
         fm = std::make_unique<TfmMain>(view, config.Path(), &sink);
         Connect();
-        EXPECT_EQ(fm->Device()->PortName(), winner);
+        EXPECT_EQ(fm->PortName(), winner);
 
         // A port still held by the program cannot be opened again.
         tDevice probe(loser, &fm->Settings());
@@ -86,7 +87,7 @@ TEST_F(ConnectionTest, ConnectTriesTheRememberedPortFirst) {
     fm = std::make_unique<TfmMain>(view, config.Path(), &sink);
     fm->SetPortMemory(memory);
     Connect();
-    EXPECT_EQ(fm->Device()->PortName(), first.PortPath());
+    EXPECT_EQ(fm->PortName(), first.PortPath());
     EXPECT_EQ(readBytes(memory), first.PortPath() + "\n");
 
     for (const std::string& remembered : {sim->PortPath(), std::string("/dev/no-such-port")}) {
@@ -96,9 +97,9 @@ TEST_F(ConnectionTest, ConnectTriesTheRememberedPortFirst) {
         const auto before = identifications(first);
         Connect();
         const bool inList = remembered == sim->PortPath();
-        EXPECT_EQ(fm->Device()->PortName(), inList ? sim->PortPath() : first.PortPath());
+        EXPECT_EQ(fm->PortName(), inList ? sim->PortPath() : first.PortPath());
         EXPECT_EQ(identifications(first) > before, !inList);
-        EXPECT_EQ(readBytes(memory), fm->Device()->PortName() + "\n");
+        EXPECT_EQ(readBytes(memory), fm->PortName() + "\n");
     }
 }
 
@@ -167,9 +168,10 @@ TEST_F(ConnectionTest, ActuatorButtonsSendCommandsAndRefreshFromTheStation) {
     fm->btnSetClick(2);
     fm->btnSetClick(0);
     fm->btnClearClick(3);
-    EXPECT_TRUE(WaitReceived("D2,0"));
-    EXPECT_GE(Find("D1,1,3"), 0);
-    EXPECT_GE(Find("H0,0,0"), 0);
+    EXPECT_TRUE(WaitReceived("D1,1,3"));
+    // Off commands go ahead of what is queued.
+    EXPECT_LT(Find("H0,0,0"), Find("D1,1,3"));
+    EXPECT_LT(Find("D2,0"), Find("D1,1,3"));
     EXPECT_EQ(Find("?", set + 2), -1);  // no query while measuring
 
     log.Clear();
@@ -364,8 +366,8 @@ TEST_F(ConnectionTest, SwitchOffCountdownBlinksThenDisconnects) {
         EXPECT_EQ(view.status[kPanelSwitchOff], "") << none;
     }
 
-    // When it fires, what the station last reported running is switched off
-    // before the link closes.
+    // When it fires, what may be running is switched off before the link
+    // closes, and the user is told why.
     view.actuatorEdit[0] = "100";
     fm->btnSetClick(0);
     ASSERT_EQ(view.frames[0].stateText, "Вкл");
@@ -376,7 +378,8 @@ TEST_F(ConnectionTest, SwitchOffCountdownBlinksThenDisconnects) {
     EXPECT_FALSE(fm->IsConnected());
     EXPECT_GT(Find("H0,0", Find("H0,1,100")), 0);
     EXPECT_EQ(Find("M0,0"), -1);  // the stirrer was off
-    EXPECT_EQ(log.Count("SWITCH-OFF: H0,0"), 1);
+    EXPECT_EQ(log.Count("SAFETY: ALL OFF, IDLE SWITCH-OFF"), 1);
+    EXPECT_EQ(view.status[kPanelHint], formatText(constantText("DK_SAFE_IDLE"), {"1"}));
     EXPECT_EQ(view.status[kPanelConnection], "<НЕТ>");
     EXPECT_EQ(fm->SwitchOffArmed(), -1);
     fm->tmTimeTimer();

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "charts/ChartModel.h"
 #include "journal/Journal.h"
@@ -45,6 +46,32 @@ TEST_F(RecoveryTest, ARunIsJournaledAsItIsPlottedWithItsMarksAndItsEnd) {
     EXPECT_EQ(run.marks, std::vector<int>{3});
 }
 
+// Leaving the program during a run ends the run as Stop does: what the
+// station still had queued is kept, and no recovery is offered next time.
+TEST_F(RecoveryTest, ExitDuringARunEndsItAsStopDoes) {
+    Make("", true);
+    tTempDir runs;
+    fm->SetJournalFolder(runs.path());
+    Connect();
+    Start();
+    ASSERT_TRUE(tickUntil(*fm, [&] { return fm->Charts().PointCount() >= 3; }));
+    const std::size_t shown = fm->Charts().PointCount();
+    std::this_thread::sleep_for(300ms);  // records wait for the next tick
+    view.yesNoAnswers = {true};
+    ASSERT_TRUE(fm->FormCloseQuery());
+    fm->FormClose();
+    EXPECT_GT(fm->Charts().PointCount(), shown) << "the queued records were decoded";
+    const auto journals = listJournals(runs.path());
+    ASSERT_EQ(journals.size(), 1u);
+    EXPECT_TRUE(journals[0].finished);
+    EXPECT_EQ(journals[0].records, fm->Charts().PointCount());
+
+    Make("", true);
+    fm->SetJournalFolder(runs.path());
+    fm->OfferRecovery();
+    EXPECT_EQ(view.questions.size(), 1u) << "only the exit question";
+}
+
 TEST_F(RecoveryTest, ARunThatDiedIsOfferedAndOpensAsAfterItsStop) {
     Make("", true);
     tTempDir runs;
@@ -74,14 +101,12 @@ TEST_F(RecoveryTest, ARunThatDiedIsOfferedAndOpensAsAfterItsStop) {
     fm->UpdateActions();
     EXPECT_TRUE(fm->FindAction("acFileExport")->Enabled()) << "no station needed";
 
-    // Declined, it is closed off and not offered again.
-    view.yesNoAnswers = {false};
+    // Answered either way, it is closed off and not offered again.
+    EXPECT_TRUE(readJournal(journal).finished);
     Make("", true);
     fm->SetJournalFolder(runs.path());
     fm->OfferRecovery();
-    fm->OfferRecovery();
-    EXPECT_EQ(view.questions.size(), 2u);
-    EXPECT_TRUE(readJournal(journal).finished);
+    EXPECT_EQ(view.questions.size(), 1u);
 }
 
 }  // namespace

@@ -156,7 +156,7 @@ TEST_F(RunEndTest, SearchKeepsTheWindowAliveAndCanBeCancelled) {
                                                   searching(mute2.PortPath(), 1),
                                                   searching(sim->PortPath(), 0)}));
     EXPECT_EQ(view.status[kPanelHint], "");
-    EXPECT_EQ(fm->Device()->PortName(), sim->PortPath());
+    EXPECT_EQ(fm->PortName(), sim->PortPath());
     ASSERT_TRUE(fm->ExecuteAction("acDeviceConnect"));  // disconnect
 
     // Pressed again while the first port is tried: cancelled there. A close

@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
+#include "base/Functions.h"
 #include "base/Texts.h"
 #include "experiment/Experiment.h"
 #include "experiment/FakeProgram.h"
@@ -61,10 +66,199 @@ TEST_F(SafetyTest, HeaterIsCutAboveTheLimitAndNoScenarioSwitchesItOnAgain) {
                                        line.ends_with(" C, LIMIT 20 C");
                             }),
               1);
-    const std::vector<std::string> told{formatText(constantText("DK_SAFE_HEATER_OFF"), {"20"}),
-                                        formatText(constantText("DK_SAFE_HEATER_REFUSED"), {"20"})};
+    // The cut names the temperature that crossed, the refusal the one then
+    // and where the heater may go on again.
+    auto lt = [&](std::size_t k) { return formatFixed(sink.sets.at(k).readings[qLT], 2); };
+    const std::vector<std::string> told{
+        formatText(constantText("DK_SAFE_HEATER_OFF"), {lt(0), "20"}),
+        formatText(constantText("DK_SAFE_HEATER_REFUSED"), {lt(2), "18"})};
     EXPECT_EQ(sink.interventions, told);
     EXPECT_EQ(view.status[kPanelHint], told[1]);
+}
+
+// Whatever the run does, the limits hold. Each case sets up a station and
+// acts as a lesson would; then what must and must not have reached the
+// station's wire is checked.
+TEST_F(SafetyTest, TheLimitsHoldWhateverTheRunDoes) {
+    // A scenario whose script moves to state 1 once `when` holds of the
+    // values it is given (1 LT .. 7 V3).
+    auto scenario = [&](std::vector<std::pair<std::string, std::vector<std::string>>> states,
+                        std::function<bool(const std::vector<tScriptArg>&)> when) {
+        fm->Experiment().Load(makeScenario("S", 0, {}, states),
+                              std::make_unique<tFakeProgram>([when](const auto& args) {
+                                  return args[0].value == 0 && when(args) ? 1 : int(args[0].value);
+                              }),
+                              "");
+    };
+    auto silence = [&] {
+        sim::tFaults silent;
+        silent.silent = true;
+        sim->SetFaults(silent);
+    };
+    std::vector<std::string> busy{"H0,1,255"};
+    for (int i = 0; i < 25; ++i) {
+        busy.push_back("M0,1," + std::to_string(100 + i));
+    }
+    struct tCase {
+        const char* name;
+        std::string config;
+        std::function<void()> act;  // after Connect
+        std::vector<std::string> sent;
+        std::vector<std::string> notSent;
+    };
+    const tCase cases[] = {
+        {"paused above the limit",
+         "MaxTemperature=22.4\n",
+         [&] {
+             Start();
+             ASSERT_TRUE(fm->ExecuteAction("acDevicePause"));
+             SwitchOn(0, "255");
+             EXPECT_TRUE(TickUntilReceived("H0,0", 4000));
+             EXPECT_TRUE(fm->IsPaused());
+             EXPECT_TRUE(sink.sets.empty()) << "nothing drawn while paused";
+             ASSERT_TRUE(fm->ExecuteAction("acDevicePause"));
+             fm->tmStartTimer();
+             EXPECT_FALSE(sink.sets.empty()) << "the paused stretch, drawn on resuming";
+         },
+         {"H0,1,255", "H0,0"},
+         {}},
+        {"heater on while stopped",
+         "MaxTemperature=22.4\n",
+         [&] {
+             SwitchOn(0, "255");
+             EXPECT_TRUE(fm->IsWatching());
+             EXPECT_FALSE(fm->IsMeasuring());
+             EXPECT_TRUE(TickUntilReceived("H0,0", 4000));
+             EXPECT_TRUE(tickUntil(*fm, [&] { return !fm->IsWatching(); }))
+                 << "the watch ends once the station reports everything off";
+             EXPECT_TRUE(sink.sets.empty()) << "watched, not recorded";
+         },
+         {"S", "H0,0", "T"},
+         {}},
+        {"a period longer than the silence limit",
+         "SilenceLimit=1\n",
+         [&] {
+             fm->setPeriod(10000);  // a record every 2 s of real time
+             SwitchOn(1, "100");
+             Start();
+             tickUntil(
+                 *fm, [] { return false; }, 3000);
+             EXPECT_FALSE(sink.sets.empty());
+         },
+         {"M0,1,100"},
+         {"M0,0"}},
+        {"any flag but 0 switches on",
+         "MaxTemperature=20\nMaxVolume1=0.2\nSilenceLimit=1\n",
+         [&] {
+             scenario({{"A", {"D1,1,600", "M0,-1,100"}}, {"B", {"H0,2,255", "D1,2,600"}}},
+                      [first = -1.0](const auto& args) mutable {
+                          first = first < 0 ? args[5].value : first;
+                          return args[5].value - first >= 0.3;  // past the pump's dose
+                      });
+             Start();
+             EXPECT_TRUE(tickUntil(
+                 *fm, [&] { return view.scenarioLabel == "S - B"; }, 4000));
+             EXPECT_EQ(log.Count("SAFETY: REFUSED H0,2,255"), 1);
+             EXPECT_EQ(log.Count("SAFETY: REFUSED D1,2,600"), 1);
+             silence();
+             EXPECT_TRUE(TickUntilReceived("M0,0", 4000)) << "the stirrer counted as on";
+         },
+         {"M0,-1,100", "D1,0", "M0,0"},
+         {"H0,2,255", "D1,2,600"}},
+        {"an off command ahead of a busy state",
+         "MaxTemperature=22.3\n",
+         [&] {
+             scenario({{"A", {}}, {"B", busy}}, [](const auto&) { return true; });
+             Start();
+             EXPECT_TRUE(TickUntilReceived("H0,0", 6000));
+             EXPECT_EQ(Find(busy.back()), -1) << "the cut did not wait behind the queue";
+         },
+         {"H0,1,255", "H0,0"},
+         {}},
+        {"resumed after a gap longer than the silence limit",
+         "",
+         [&] {
+             const std::string port = config.Dir() + "/ttyStation";
+             std::filesystem::remove(port);
+             std::filesystem::create_symlink(sim->PortPath(), port);
+             config.Write(port, "SilenceLimit=1\n");
+             fm = std::make_unique<TfmMain>(view, config.Path(), &sink);
+             fm->SetReconnect(true);
+             Connect();
+             scenario({{"A", {"M0,1,100"}}}, [](const auto&) { return false; });
+             Start();
+             ASSERT_TRUE(tickUntil(*fm, [&] { return sink.sets.size() >= 3; }));
+             sim->HangUp();
+             ASSERT_TRUE(tickUntil(*fm, [&] { return fm->IsReconnecting(); }));
+             std::this_thread::sleep_for(1500ms);  // silence is 1.4 s at this period
+             auto back = std::make_unique<sim::tSimulator>(FastStation());
+             back->Start();
+             std::filesystem::remove(port);
+             std::filesystem::create_symlink(back->PortPath(), port);
+             ASSERT_TRUE(tickUntil(
+                 *fm,
+                 [&] {
+                     fm->tmTimeTimer();
+                     return fm->IsMeasuring();
+                 },
+                 8000));
+             fm->tmStartTimer();  // the resumed run's first tick, before any record
+             tickUntil(
+                 *fm, [] { return false; }, 500);
+             sim = std::move(back);  // the wire checked is the new one
+         },
+         {"M0,1,100"},
+         {"M0,0"}},
+        {"an off command that cannot be written",
+         "",
+         [&] {
+             sim::tOptions memory = FastStation();
+             memory.line = sim::tLine::memory;
+             Make("", false, memory);
+             Connect();
+             SwitchOn(1, "100");
+             Start();
+             ASSERT_TRUE(tickUntil(*fm, [&] { return sink.sets.size() >= 2; }));
+             sim::tFaults broken;
+             broken.failWrites = true;
+             sim->SetFaults(broken);
+             fm->btnClearClick(1);
+             EXPECT_TRUE(tickUntil(*fm, [&] { return !view.errors.empty(); }));
+             tickUntil(
+                 *fm, [] { return false; }, 500);  // the station still reports it on
+             ASSERT_EQ(view.errors.size(), 1u) << "told once";
+             EXPECT_EQ(view.errors[0].text, constantText("DK_SAFE_OFF_FAILED"));
+             EXPECT_GE(log.Count("SAFETY: M0,0 NOT WRITTEN"), 1);
+         },
+         {"M0,1,100"},
+         {"M0,0"}},
+        {"a limit that does not read",
+         "MaxTemperature=45 °C\nMaxVolume1=1 000\n",
+         [&] {
+             fm->FormCreate();
+             ASSERT_EQ(view.warnings.size(), 1u);
+             const std::string& told = view.warnings[0].text;
+             EXPECT_NE(told.find("MaxVolume1=1 000"), std::string::npos) << told;
+             EXPECT_EQ(told.find("MaxTemperature"), std::string::npos) << "45 °C reads";
+         },
+         {},
+         {}},
+    };
+    for (const tCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        sink = {};
+        view.warnings.clear();
+        view.errors.clear();
+        Make(c.config);
+        Connect();
+        c.act();
+        for (const std::string& line : c.sent) {
+            EXPECT_GE(Find(line), 0) << line;
+        }
+        for (const std::string& line : c.notSent) {
+            EXPECT_EQ(Find(line), -1) << line;
+        }
+    }
 }
 
 // Pump 1 stops at its dose and stays refused for the rest of the run.
@@ -101,6 +295,7 @@ TEST_F(SafetyTest, LeavingTheStationSwitchesEverythingOff) {
     };
     for (const tCase& c : cases) {
         SCOPED_TRACE(c.name);
+        sink = {};
         Make(c.config);
         Connect();
         SwitchOn(0, "150");

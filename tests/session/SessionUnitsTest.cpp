@@ -10,6 +10,7 @@
 #include "base/Locale.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
+#include "device/DetectorReaper.h"
 #include "device/Device.h"
 #include "session/SessionTestSupport.h"
 #include "session/StationFinder.h"
@@ -72,7 +73,8 @@ TEST(StationFinder, TellsEachPortAndEndsAtACancel) {
     const auto onPort = [&](const std::string& port, int remaining) {
         ports.push_back(port + " " + std::to_string(remaining));
     };
-    tStationFinder finder(settings);
+    tDetectorReaper reaper;
+    tStationFinder finder(settings, reaper);
     std::unique_ptr<tDevice> device = finder.Find(onPort, [](int) { return true; });
     ASSERT_NE(device, nullptr);
     EXPECT_EQ(device->PortName(), station.PortPath());
@@ -80,11 +82,15 @@ TEST(StationFinder, TellsEachPortAndEndsAtACancel) {
               (std::vector<std::string>{silent.PortPath() + " 1", station.PortPath() + " 0"}));
     device.reset();
 
-    // The first wait says stop: the mute port's test ends, no other is tried.
+    // The first wait says stop: no other port is tried, and the search
+    // returns while the mute port's test still waits for its answer, which
+    // the reaper then collects.
     ports.clear();
-    tStationFinder cancelled(settings);
+    settings.SetSettingByName("CheckTimeout", "1000");
+    tStationFinder cancelled(settings, reaper);
     EXPECT_EQ(cancelled.Find(onPort, [](int) { return false; }), nullptr);
     EXPECT_TRUE(cancelled.Cancelled());
+    EXPECT_FALSE(reaper.Reap()) << "the search waited for its detector";
     EXPECT_EQ(ports, std::vector<std::string>{silent.PortPath() + " 1"});
     EXPECT_TRUE(log.Contains("COM: " + constantText("DK_CONN_CANCELLED")));
 }

@@ -28,9 +28,10 @@ protected:
 
     void SetUp() override { Make(); }
 
-    void Make(const std::string& extra = {}, bool ownCharts = false) {
+    void Make(const std::string& extra = {}, bool ownCharts = false,
+              const sim::tOptions& station = FastStation()) {
         fm.reset();
-        sim = std::make_unique<sim::tSimulator>(FastStation());
+        sim = std::make_unique<sim::tSimulator>(station);
         sim->Start();
         config.Write(sim->PortPath(), extra);
         fm = std::make_unique<TfmMain>(view, config.Path(), ownCharts ? nullptr : &sink);
