@@ -432,6 +432,8 @@ void TfmMain::watchIfNeeded() {
         return;
     }
     logFile->WriteLine("SAFETY: WATCHING THE STOPPED STATION");
+    view_.SetStatusText(kPanelHint, constantText("DK_SAFE_WATCHING"));
+    watchHint_ = true;
     link_->StartMeasure();
     watching_ = true;
     safety_->RestartSilenceClock();
@@ -448,6 +450,10 @@ void TfmMain::stopWatching() {
     watching_ = false;
     setPolling(polling_);
     logFile->WriteLine("SAFETY: WATCH ENDED");
+    if (watchHint_) {
+        watchHint_ = false;
+        view_.SetStatusText(kPanelHint, "");
+    }
     takeWriteFailures();
 }
 
@@ -466,6 +472,7 @@ void TfmMain::tellInterventions() {
     for (const tIntervention& done : run_->TakeInterventions()) {
         logFile->WriteLine(done.log);
         view_.SetStatusText(kPanelHint, done.text);
+        watchHint_ = false;
         if (done.offFailed) {
             view_.ShowError(constantText("DK_SAFE_OFF_FAILED"), messageText(20000));
         }

@@ -266,6 +266,7 @@ private:
     std::unique_ptr<tRun> run_;        // the current or last run
     bool watching_ = false;
     bool idleSwitchOff_ = false;  // the switch-off countdown is disconnecting
+    bool watchHint_ = false;      // the status bar says the stopped station is watched
     // Safety keys that did not read, told once the window is there.
     std::vector<tUnreadSetting> unreadSettings_;
     bool closed_ = false;

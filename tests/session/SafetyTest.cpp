@@ -128,6 +128,7 @@ TEST_F(SafetyTest, TheLimitsHoldWhateverTheRunDoes) {
              SwitchOn(0, "255");
              EXPECT_TRUE(fm->IsWatching());
              EXPECT_FALSE(fm->IsMeasuring());
+             EXPECT_EQ(view.status[kPanelHint], constantText("DK_SAFE_WATCHING"));
              EXPECT_TRUE(TickUntilReceived("H0,0", 4000));
              EXPECT_TRUE(tickUntil(*fm, [&] { return !fm->IsWatching(); }))
                  << "the watch ends once the station reports everything off";
