@@ -406,7 +406,7 @@ void TfmMain::adoptDevice() {
         // The station may have run on its own while the link was away.
         intervene(safety_->AllOff(constantText("DK_SAFE_RECONNECTED"), "RECONNECTED"));
         countdown_->Arm();
-        watchIfNeeded();
+        watchIfNeeded(false);  // the status bar keeps what was switched off
     }
     UpdateActions();
 }
@@ -427,13 +427,15 @@ void TfmMain::tmTimeTimer() {
     }
 }
 
-void TfmMain::watchIfNeeded() {
+void TfmMain::watchIfNeeded(bool tell) {
     if (watching_ || !IsConnected() || link_->Measuring() || !safety_->AnythingMayBeOn()) {
         return;
     }
     logFile->WriteLine("SAFETY: WATCHING THE STOPPED STATION");
-    view_.SetStatusText(kPanelHint, constantText("DK_SAFE_WATCHING"));
-    watchHint_ = true;
+    if (tell) {
+        view_.SetStatusText(kPanelHint, constantText("DK_SAFE_WATCHING"));
+        watchHint_ = true;
+    }
     link_->StartMeasure();
     watching_ = true;
     safety_->RestartSilenceClock();

@@ -231,7 +231,7 @@ private:
     void decoded(const tRun::tStep& step);
     // While connected and stopped with something that may be on, the
     // station measures for the safety rules alone; it stops once all is off.
-    void watchIfNeeded();
+    void watchIfNeeded(bool tell = true);
     // The state query alone, without starting a watch.
     void queryStation();
     void stopWatching();
