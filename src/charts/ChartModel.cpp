@@ -10,6 +10,9 @@ namespace vantrel {
 
 namespace {
 
+// Room left on either side of a dependence curve fitted to the chart.
+constexpr double kDependMargin = 0.03;
+
 std::string formatReading(const tRunData& run, int i, std::size_t p) {
     return formatFixed(run.Shown(i, p), quantityInfo[i].decimals);
 }
@@ -85,6 +88,7 @@ void tChartModel::EnterLiveMode() {
 void tChartModel::EnterAnalysisMode() {
     zeroMarkerIndex_ = cursorIndex_ = -1;
     mode_ = tChartMode::Analysis;
+    FitDependAxis();
     if (view_) {
         view_->ModeChanged(mode_);
         view_->Repaint();
@@ -131,21 +135,27 @@ void tChartModel::EndBatch(float t) {
         return;
     }
     const double newest = t;
-    if (showAll_) {
-        // Fitting every point: the extent grows with every batch.
+    const double M = TimeAxis().max;
+    if (showAll_ && (timeAxis_.automatic || newest > M)) {
+        // Once the run passes the first window, the axis fits every point
+        // and grows with each batch.
         SetTimeAxis(timeAxis_.min, timeAxis_.max, true);
-    } else if (const double M = TimeAxis().max; newest > M) {
+    } else if (!timeAxis_.automatic && newest > M) {
         SetTimeAxis(M - kTimeScrollStep, M + kTimeScrollStep, false);
     }
-    bool changed = false;
-    for (int i = 0; i < kQuantityCount; ++i) {
-        if (time_[i].Visible() && !run_.Empty()) {
-            SetValue(static_cast<std::size_t>(i), formatReading(run_, i, run_.Count() - 1));
-            changed = true;
+    if (!run_.Empty()) {
+        // Every row from the same record, shown curve or not: a list that
+        // mixes records tells nothing true.
+        showRecord(run_.Count() - 1);
+        if (view_) {
+            view_->ValueListChanged();
         }
     }
-    if (changed && view_) {
-        view_->ValueListChanged();
+}
+
+void tChartModel::showRecord(std::size_t p) {
+    for (int i = 0; i < kQuantityCount; ++i) {
+        SetValue(static_cast<std::size_t>(i), formatReading(run_, i, p));
     }
 }
 
@@ -204,6 +214,31 @@ void tChartModel::SetTimeAxisRange(double min, double max) {
     }
 }
 
+// The abscissa's fixed range suits a run being drawn; a finished one is
+// shown over what it covered, or a titration against its few millilitres
+// would be a vertical line across -200..200 ml.
+void tChartModel::FitDependAxis() {
+    if (run_.Empty()) {
+        return;
+    }
+    double low = run_.Shown(abscissa_, 0);
+    double high = low;
+    for (std::size_t k = 1; k < run_.Count(); ++k) {
+        const double x = run_.Shown(abscissa_, k);
+        low = std::min(low, x);
+        high = std::max(high, x);
+    }
+    if (!std::isfinite(low) || !std::isfinite(high)) {
+        return;
+    }
+    const double span = high - low;
+    const double margin = span > 0 ? span * kDependMargin : std::max(std::abs(low) * 0.05, 0.5);
+    dependAxis_ = {low - margin, high + margin};
+    if (view_) {
+        view_->DependAxisChanged(dependAxis_.min, dependAxis_.max);
+    }
+}
+
 void tChartModel::SetDependAxisToAbscissa() {
     dependAxis_ = {quantityRanges[abscissa_].low, quantityRanges[abscissa_].high};
     if (view_) {
@@ -215,6 +250,7 @@ void tChartModel::SetShowAll(bool checked) {
     showAll_ = checked;
     if (checked) {
         SetTimeAxis(timeAxis_.min, timeAxis_.max, true);
+        FitDependAxis();
         return;
     }
     double min = 0.0;
@@ -256,9 +292,12 @@ bool tChartModel::SetCurveChecked(int i, bool checked) {
     }
     curveChecked_[i] = checked;
     ApplyCheckListRule();
+    // A curve unticked is gone from both charts, so they never disagree.
     for (int j = 0; j < kQuantityCount; ++j) {
-        if (time_[j].Visible() != curveChecked_[j]) {
+        const bool depend = curveChecked_[j] && j != abscissa_;
+        if (time_[j].Visible() != curveChecked_[j] || depend_[j].Visible() != depend) {
             time_[j].SetVisible(curveChecked_[j]);
+            depend_[j].SetVisible(depend);
             if (view_) {
                 view_->SeriesVisibilityChanged(j);
             }
@@ -287,6 +326,9 @@ void tChartModel::SetAbscissa(int a) {
     abscissa_ = a;
     SetDependAxisToAbscissa();
     RebuildDepend();
+    if (mode_ == tChartMode::Analysis) {
+        FitDependAxis();
+    }
     if (view_) {
         view_->DependRebuilt();
     }
@@ -295,7 +337,7 @@ void tChartModel::SetAbscissa(int a) {
 void tChartModel::RebuildDepend() {
     for (int i = 0; i < kQuantityCount; ++i) {
         depend_[i].Clear();
-        depend_[i].SetVisible(i != abscissa_);
+        depend_[i].SetVisible(i != abscissa_ && curveChecked_[i]);
     }
     const std::size_t n = run_.Count();
     int filled = -1;  // the first rebuilt curve; the others reuse its X values
@@ -341,11 +383,7 @@ void tChartModel::InspectAt(double T, bool zeroMarkerMode) {
     if (n >= 2) {
         const std::size_t k = run_.NearestPoint(T).value_or(0);
         (zeroMarkerMode ? zeroMarkerIndex_ : cursorIndex_) = static_cast<std::int32_t>(k);
-        for (int i = 0; i < kQuantityCount; ++i) {
-            if (time_[i].Visible()) {
-                SetValue(static_cast<std::size_t>(i), formatReading(run_, i, k));
-            }
-        }
+        showRecord(k);
         changed = true;
         if (view_) {
             view_->Repaint();

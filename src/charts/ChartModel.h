@@ -98,7 +98,10 @@ public:
     void SetTimeAxisRange(double min, double max);
     tAxisRange DependAxis() const { return dependAxis_; }
 
-    // Show-all check item: called after its check mark toggled.
+    // Show-all check item: called after its check mark toggled. Checked,
+    // the time axis fits every point (live: once the run passes the first
+    // window) and the dependence chart's axis fits its curves, as it does
+    // after a run.
     void SetShowAll(bool checked);
     bool ShowAll() const { return showAll_; }
 
@@ -149,6 +152,9 @@ private:
     void ClearSeries();
     void SetTimeAxis(double min, double max, bool automatic);
     void SetDependAxisToAbscissa();
+    void FitDependAxis();
+    // Every value-list row from record `p`.
+    void showRecord(std::size_t p);
     void RebuildDepend();
     void SetValue(std::size_t row, std::string value);
     void SetValueByKey(std::string_view key, std::string value);

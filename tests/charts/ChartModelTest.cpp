@@ -58,13 +58,15 @@ TEST_F(ChartModelTest, TemperatureIsStoredOnThePercentScaleAndShownInDegrees) {
     EXPECT_EQ(model.ValueRows()[qLT].value, "25,00");
 }
 
-TEST_F(ChartModelTest, HiddenCurvesKeepTheirValueListText) {
+// A hidden curve's row follows the newest record too: the list never mixes
+// records.
+TEST_F(ChartModelTest, EveryValueRowShowsTheSameRecord) {
     model.AddReadingSet(1.0f, readings(20.0f));
     model.EndBatch(1.0f);
     model.SetCurveChecked(qLT, false);
     model.AddReadingSet(2.0f, readings(30.0f));
     model.EndBatch(2.0f);
-    EXPECT_EQ(model.ValueRows()[qLT].value, "20.00");
+    EXPECT_EQ(model.ValueRows()[qLT].value, "30.00");
 }
 
 TEST_F(ChartModelTest, RelativeReadingsCountFromTheFirstReadingOfTheRun) {
@@ -150,10 +152,15 @@ TEST_F(ChartModelTest, LiveWindowMovesByHalfItsWidthWhenARecordPassesItsEdge) {
 TEST_F(ChartModelTest, ShowAllFitsEveryPointAndSwitchingItOffPicksAWindow) {
     model.SetShowAll(true);
     EXPECT_TRUE(model.TimeAxis().automatic);
-    // Live mode starts with the fixed window even with show-all on.
+    // Live mode starts with the fixed window even with show-all on, and
+    // keeps it until the run passes its edge.
     model.EnterLiveMode();
     EXPECT_FALSE(model.TimeAxis().automatic);
-    Run(1.0, 40.0, 1.0);
+    Run(1.0, 20.0, 1.0);
+    model.EndBatch(20.0f);
+    EXPECT_FALSE(model.TimeAxis().automatic);
+    EXPECT_EQ(model.TimeAxis().max, 30.0);
+    Run(21.0, 40.0, 1.0);
     model.EndBatch(40.0f);
     const tTimeAxis all = model.TimeAxis();
     EXPECT_TRUE(all.automatic);
@@ -196,8 +203,10 @@ TEST_F(ChartModelTest, TheLastTickedCurveCannotBeUnticked) {
         EXPECT_TRUE(model.CurveEnabled(i)) << i;
     }
     EXPECT_TRUE(model.TimeSeries(qLP).Visible());
-    EXPECT_TRUE(model.DependSeries(qLT).Visible() == false);  // abscissa, untouched
-    EXPECT_TRUE(model.DependSeries(qLC).Visible());
+    // The dependence chart follows the ticks; the abscissa stays hidden.
+    EXPECT_TRUE(model.DependSeries(qLP).Visible());
+    EXPECT_FALSE(model.DependSeries(qLC).Visible());
+    EXPECT_FALSE(model.DependSeries(qLT).Visible());
     EXPECT_EQ(view.Count("visibility1"), 2);
 }
 
@@ -211,8 +220,9 @@ TEST_F(ChartModelTest, PhAsAbscissaRebuildsTheDependenceChartFromTheRun) {
     model.SetAbscissa(qLP);
 
     EXPECT_EQ(model.Abscissa(), qLP);
-    EXPECT_EQ(model.DependAxis().min, 0.0);
-    EXPECT_EQ(model.DependAxis().max, 14.0);
+    // After a run the axis fits the pH covered (3..11), not 0..14.
+    EXPECT_NEAR(model.DependAxis().min, 3.0 - 0.24, 1e-6);
+    EXPECT_NEAR(model.DependAxis().max, 11.0 + 0.24, 1e-6);
     EXPECT_FALSE(model.DependSeries(qLP).Visible());
     EXPECT_EQ(model.DependSeries(qLP).Count(), 0u);
     for (int i : {qLT, qLC, qLE, qV1, qV2, qV3}) {
@@ -237,7 +247,7 @@ TEST_F(ChartModelTest, PhAsAbscissaRebuildsTheDependenceChartFromTheRun) {
     EXPECT_TRUE(model.DependSeries(qLP).Visible());
     EXPECT_FALSE(model.DependSeries(qLT).Visible());
     EXPECT_NEAR(model.DependSeries(qLP).X(0), 25.0, 1e-4);
-    EXPECT_EQ(model.DependAxis().min, -40.0);
+    EXPECT_EQ(model.DependAxis().min, -40.0) << "while a run is drawn, the whole range";
 }
 
 TEST_F(ChartModelTest, BadQuantityIndexIsAnError) {
@@ -349,11 +359,11 @@ TEST_F(InspectionTest, RenamedTimeRowsAreFilledAndMissingOnesAppended) {
     EXPECT_EQ(valueOf(model, "t, s"), "11.000") << "under the keys last given";
 }
 
-TEST_F(InspectionTest, FirstVisibleCurveDecidesAndHiddenRowsKeepTheirText) {
+TEST_F(InspectionTest, AHiddenCurveStillShowsTheInspectedRecord) {
     model.SetCurveChecked(qLT, false);
     model.InspectAt(11.0, false);
     EXPECT_EQ(model.CursorIndex(), 2);
-    EXPECT_EQ(model.ValueRows()[qLT].value, "24.00");  // from the end of the run
+    EXPECT_EQ(model.ValueRows()[qLT].value, "22.00");
     EXPECT_EQ(model.ValueRows()[qLP].value, "7.00");
 }
 
