@@ -57,6 +57,7 @@ constexpr tConstant kConstants[] = {
      "Выключите её вручную."},
     {"DK_NO_COM_PORTS", "COM-порты в системе не обнаружены."},
     {"DK_NO_SCENARIO", "<СЦЕНАРИЙ НЕ ЗАГРУЖЕН>"},
+    {"DK_OPENED_RUN", "Запись опыта: %s"},
     {"DK_SENS_0", "Температура"},
     {"DK_SENS_1", "pH"},
     {"DK_SENS_2", "Электропроводность"},

@@ -878,6 +878,18 @@ void TfmMain::OpenRun(const std::string& journalFile) {
     run_->ForgetJournal();
     analysis_->Forget();
     loadRunIntoCharts(run, *charts_);
+    if (experiment_->GetStatus() == esEmpty && !run.header.experiment.empty()) {
+        // The charts show that run: the label says whose scenario it followed
+        // and where it ended, marked as a record (Start runs no scenario).
+        std::string last;
+        for (const tJournalTransition& transition : run.transitions) {
+            if (!transition.intervention) {
+                last = transition.name;
+            }
+        }
+        view_.SetScenarioLabel(formatText(constantText("DK_OPENED_RUN"), {run.header.experiment}),
+                               last);
+    }
     logFile->WriteLine("JOURNAL: opened " + journalFile + " (" +
                        std::to_string(run.readings.size()) + " readings" +
                        (run.droppedLines > 0

@@ -79,6 +79,7 @@ TEST_F(RecoveryTest, ARunThatDiedIsOfferedAndOpensAsAfterItsStop) {
     {
         tJournalHeader header;
         header.names = {"a", "b", "c", "d", "e", "f", "g"};
+        header.experiment = "Титрование";
         tJournalWriter writer(runs.path(), header);
         journal = writer.FileName();
         for (int k = 1; k <= 20; ++k) {
@@ -98,6 +99,7 @@ TEST_F(RecoveryTest, ARunThatDiedIsOfferedAndOpensAsAfterItsStop) {
     EXPECT_EQ(charts.Data().Measured(qLT, 19), 40.0);
     EXPECT_TRUE(charts.Data().Marked(4));
     ASSERT_EQ(charts.Data().Transitions().size(), 1u);
+    EXPECT_EQ(view.scenarioLabel, "Запись опыта: Титрование - Нагрев");
     fm->UpdateActions();
     EXPECT_TRUE(fm->FindAction("acFileExport")->Enabled()) << "no station needed";
 
