@@ -24,7 +24,33 @@ bool endsWithUnit(const std::string& text, const std::string& unit) {
 }
 
 std::string numberText(double value) {
-    return formatFixed(value, value == std::floor(value) ? 0 : 1, '.');
+    return formatFixed(value, value == std::floor(value) ? 0 : 4, '.');
+}
+
+// The value of `written`, or nothing when it does not read as the key says.
+std::optional<double> parse(const tNumberKey& key, const std::string& written) {
+    std::string number = written;
+    for (const std::string& unit : key.units) {
+        if (endsWithUnit(number, unit)) {
+            number = trimmed(number.substr(0, number.size() - unit.size()));
+            break;
+        }
+    }
+    double value = 0;
+    if (number.empty() || !tryParseDecimal(number, value) || !std::isfinite(value) ||
+        value < key.low || (key.aboveLow && value == key.low) || value > key.high ||
+        (key.whole && value != std::floor(value))) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+void logUnread(const tNumberKey& key, const std::string& written) {
+    logFile->WriteLine(std::string(key.name) + "=" + written + " does not read (" +
+                       (key.whole ? "a whole number " : "a number ") +
+                       (key.aboveLow ? "above " : "from ") + numberText(key.low) +
+                       (key.aboveLow ? ", up to " : " to ") + numberText(key.high) + "), using " +
+                       numberText(key.fallback));
 }
 
 }  // namespace
@@ -35,23 +61,39 @@ double readNumberSetting(const tSettings& settings, const tNumberKey& key,
     if (written.empty()) {
         return key.fallback;
     }
-    std::string number = written;
-    for (const std::string& unit : key.units) {
-        if (endsWithUnit(number, unit)) {
-            number = trimmed(number.substr(0, number.size() - unit.size()));
-            break;
-        }
+    if (const std::optional<double> value = parse(key, written)) {
+        return *value;
     }
-    double value = 0;
-    if (!number.empty() && tryParseDecimal(number, value) && std::isfinite(value) &&
-        value >= key.low && value <= key.high) {
-        return value;
-    }
-    logFile->WriteLine(std::string(key.name) + "=" + written + " is not a number from " +
-                       numberText(key.low) + " to " + numberText(key.high) + ", using " +
-                       numberText(key.fallback));
+    logUnread(key, written);
     unread.push_back({key.name, written, key.fallback});
     return key.fallback;
+}
+
+double readNumberSetting(const tSettings& settings, const tNumberKey& key) {
+    const std::string written = trimmed(settings.GetSettingByName(key.name));
+    return written.empty() ? key.fallback : parse(key, written).value_or(key.fallback);
+}
+
+double tLiveNumberSetting::Read(const tSettings& settings) {
+    const std::string written = settings.GetSettingByName(key_.name);
+    if (!text_ || *text_ != written) {
+        std::vector<tUnreadSetting> unread;
+        value_ = readNumberSetting(settings, key_, unread);
+        text_ = written;
+    }
+    return value_;
+}
+
+std::vector<tUnreadSetting> unreadNumberSettings(const tSettings& settings) {
+    std::vector<tUnreadSetting> unread;
+    for (const tNumberKey* key :
+         {&keys::kVolCoeff, &keys::kOneLanguage, &keys::kLanguageId, &keys::kTimeout,
+          &keys::kCheckCount, &keys::kCheckTimeout, &keys::kCheckOffTimer, &keys::kSwitchOffTime,
+          &keys::kWarnTime, &keys::kMaxTemperature, &keys::kMaxVolume1, &keys::kMaxVolume2,
+          &keys::kMaxVolume3, &keys::kKeepActuatorsOn, &keys::kSilenceLimit}) {
+        readNumberSetting(settings, *key, unread);
+    }
+    return unread;
 }
 
 }  // namespace vantrel

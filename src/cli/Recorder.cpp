@@ -15,6 +15,7 @@
 #include "base/Functions.h"
 #include "base/Locale.h"
 #include "base/LogFile.h"
+#include "base/NumberSetting.h"
 #include "base/Paths.h"
 #include "base/ProgramFiles.h"
 #include "base/Settings.h"
@@ -413,7 +414,7 @@ void applyConfiguredLanguage(const std::string& configFile,
     try {
         tSettings settings(false);
         settings.Load(configFile);
-        id = strToIntDef(settings.GetSettingByName("LanguageID"), kLangRussian);
+        id = static_cast<int>(readNumberSetting(settings, keys::kLanguageId));
     } catch (const std::exception&) {
         return;  // no configuration: the built-in texts
     }

@@ -11,6 +11,7 @@
 #include "base/Error.h"
 #include "base/Functions.h"
 #include "base/LogFile.h"
+#include "base/NumberSetting.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
 #include "device/MeasureThread.h"
@@ -19,21 +20,7 @@
 
 namespace vantrel {
 
-// Timing keys and the ranges in which they make sense. A read timeout of 0
-// would spin on POSIX and wait forever on Windows; a settle delay of hours
-// would freeze the search for the station.
-struct tTimingKey {
-    const char* name;
-    int fallback;
-    int low;
-    int high;
-};
-
 namespace {
-
-constexpr tTimingKey kSettleKey{"Timeout", 1000, 0, 10000};
-constexpr tTimingKey kCheckTimeoutKey{"CheckTimeout", 500, 1, 10000};
-constexpr tTimingKey kCheckCountKey{"CheckCount", 5, 1, 100};
 
 constexpr unsigned kIdentifyReplyLength = kIdentifyReply.size();
 constexpr unsigned kExchangeTimeoutMs = 500;
@@ -88,21 +75,15 @@ std::string tDevice::Setting(const std::string& name) const {
     return settings_ != nullptr ? settings_->GetSettingByName(name) : std::string();
 }
 
-int tDevice::TimingSetting(const tTimingKey& key) const {
-    const std::string text = Setting(key.name);
-    if (text.empty()) {
-        return key.fallback;
+// A read timeout of 0 would spin on POSIX and wait forever on Windows; a
+// settle delay of hours would freeze the search: the keys' ranges keep them
+// sane.
+int tDevice::TimingSetting(const tNumberKey& key) const {
+    if (settings_ == nullptr) {
+        return static_cast<int>(key.fallback);
     }
-    int value = 0;
-    if (!tryParseInt(text, value)) {
-        value = key.fallback;
-    }
-    if (value < key.low || value > key.high) {
-        writeLog(std::string(key.name) + "=" + text + " is outside " + std::to_string(key.low) +
-                 ".." + std::to_string(key.high) + ", using " + std::to_string(key.fallback));
-        return key.fallback;
-    }
-    return value;
+    std::vector<tUnreadSetting> logged;
+    return static_cast<int>(readNumberSetting(*settings_, key, logged));
 }
 
 bool tDevice::Open(std::string& error) {
@@ -133,7 +114,7 @@ bool tDevice::Open(std::string& error) {
             throw tError(constantText("DK_CANT_GET_DEVICE_STATE") + portPath_ + ".");
         }
 
-        if (!sleepUnlessCancelled(TimingSetting(kSettleKey), cancel_)) {
+        if (!sleepUnlessCancelled(TimingSetting(keys::kTimeout), cancel_)) {
             throw tError("cancelled");
         }
 
@@ -214,13 +195,12 @@ bool tDevice::Transact(const void* request, unsigned length, unsigned timeoutMs,
 
 bool tDevice::CheckIdentity() {
     // Zero or less has always meant the default number of attempts.
-    const int count = strToIntDef(Setting(kCheckCountKey.name), 0) <= 0
-                          ? kCheckCountKey.fallback
-                          : TimingSetting(kCheckCountKey);
-    const int timeout = TimingSetting(kCheckTimeoutKey);
+    const int count = TimingSetting(keys::kCheckCount);
+    const int attempts = count > 0 ? count : static_cast<int>(keys::kCheckCount.fallback);
+    const int timeout = TimingSetting(keys::kCheckTimeout);
 
     bool exchanged = false;
-    for (int attempt = 0; attempt < count; ++attempt) {
+    for (int attempt = 0; attempt < attempts; ++attempt) {
         if (cancel_ != nullptr && cancel_->load()) {
             writeLog("CHECK: " + portPath_ + " CANCELLED");
             return false;

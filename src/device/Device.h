@@ -13,7 +13,7 @@ namespace vantrel {
 class tSettings;
 class tSerialPort;
 class tMeasureThread;
-struct tTimingKey;
+struct tNumberKey;
 
 // The handle on one station attached to one serial port: opens and configures
 // the port, performs idle request/reply exchanges, checks the station's
@@ -64,7 +64,7 @@ private:
     // A configuration key's value; empty when missing or without settings.
     std::string Setting(const std::string& name) const;
     // A timing key within its range; the default (logged) outside it.
-    int TimingSetting(const tTimingKey& key) const;
+    int TimingSetting(const tNumberKey& key) const;
 
     std::string portPath_;
     tSettings* settings_;

@@ -5,14 +5,9 @@
 
 #include "base/Functions.h"
 #include "base/LogFile.h"
+#include "base/NumberSetting.h"
 
 namespace vantrel {
-
-namespace {
-
-constexpr double kDefaultVolumeCoefficient = static_cast<double>(0.0934f);
-
-}  // namespace
 
 tRecordDecoder::tRecordDecoder(tActuatorTable& actuators, double volumeCoefficient)
     : volumeCoefficient_(volumeCoefficient), matcher_(recordPattern(actuators)) {
@@ -41,17 +36,10 @@ std::optional<tRecord> tRecordDecoder::Decode(std::string_view line) {
     return record;
 }
 
-double readVolumeCoefficient(const std::string& text) {
-    double value = 0;
-    if (!tryParseDecimal(text, value)) {
-        value = kDefaultVolumeCoefficient;
-    } else if (!std::isfinite(value) || !(value > 0) || !std::isfinite(static_cast<float>(value))) {
-        // A negative, zero or endless coefficient would export volumes that
-        // are plainly wrong; the default is at least the station's own.
-        logFile->WriteLine("VolCoeff=" + text +
-                           " is not a positive number, using the default coefficient");
-        value = kDefaultVolumeCoefficient;
-    }
+double readVolumeCoefficient(const tSettings& settings) {
+    // Not positive, or endless, it would export volumes that are plainly
+    // wrong: the key's range keeps the default, the station's own.
+    const double value = readNumberSetting(settings, keys::kVolCoeff);
     logFile->WriteLine("Using volume coefficient: " + formatFixed(value, 5));
     return value;
 }

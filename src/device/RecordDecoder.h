@@ -11,6 +11,8 @@
 
 namespace vantrel {
 
+class tSettings;
+
 // One accepted state record: the station's time in seconds and the seven
 // readings in physical units (V1 to V3 in millilitres).
 struct tRecord {
@@ -47,6 +49,6 @@ private:
 // The configured volume coefficient ("." or "," as separator); the default
 // when the key is absent, unreadable or not a positive finite number (the
 // last is logged). The value used is logged with five decimals.
-double readVolumeCoefficient(const std::string& text);
+double readVolumeCoefficient(const tSettings& settings);
 
 }  // namespace vantrel

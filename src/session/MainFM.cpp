@@ -10,6 +10,7 @@
 #include "base/Functions.h"
 #include "base/Locale.h"
 #include "base/LogFile.h"
+#include "base/NumberSetting.h"
 #include "base/Paths.h"
 #include "base/ProgramFiles.h"
 #include "base/Settings.h"
@@ -62,18 +63,18 @@ TfmMain::TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
     settings_->Load(configFileName);
     actuatorPanel_.Build(actuators_);
     link_ = std::make_unique<tStationLink>(*settings_);
-    safety_ =
-        std::make_unique<tSafety>(*link_, tSafetyLimits::FromSettings(*settings_, unreadSettings_));
+    unreadSettings_ = unreadNumberSettings(*settings_);
+    safety_ = std::make_unique<tSafety>(*link_, tSafetyLimits::FromSettings(*settings_));
     countdown_ = std::make_unique<tSwitchOffCountdown>(*settings_, [this](const std::string& text) {
         view_.SetStatusText(kPanelSwitchOff, text);
     });
-    if (strToIntDef(settings_->GetSettingByName("OneLanguage"), 0) != 0) {
+    if (readNumberSetting(*settings_, keys::kOneLanguage) != 0) {
         window_.SetLanguageMenuVisible(false);
     }
     window_.ShowSensorsPage();
     experiment_ = std::make_unique<tExperiment>();
     run_ = std::make_unique<tRun>(this->chartSink(), *experiment_, *safety_, actuators_,
-                                  readVolumeCoefficient(settings_->GetSettingByName("VolCoeff")));
+                                  readVolumeCoefficient(*settings_));
 
     view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"), {});
     view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));
@@ -97,7 +98,7 @@ TfmMain::~TfmMain() {
 void TfmMain::FormCreate(const std::vector<std::string>& languageFolders) {
     languages_ =
         tLanguageList::Scan(languageFolders, [this](int id) { return window_.LanguageName(id); });
-    const int id = strToIntDef(settings_->GetSettingByName("LanguageID"), kLangRussian);
+    const int id = static_cast<int>(readNumberSetting(*settings_, keys::kLanguageId));
     languageIndex_ = languages_.IndexOf(id);
     std::vector<std::string> names;
     for (const tLanguage& language : languages_.Entries()) {
@@ -106,7 +107,7 @@ void TfmMain::FormCreate(const std::vector<std::string>& languageFolders) {
     window_.SetLanguageMenu(names, languageIndex_);
     applyLanguage(languageIndex_);
     if (!unreadSettings_.empty()) {
-        // A limit the teacher meant and the program did not take must not
+        // A value the teacher meant and the program did not take must not
         // pass unnoticed: the defaults apply, and the user is told which.
         std::string list;
         for (const tUnreadSetting& unread : unreadSettings_) {

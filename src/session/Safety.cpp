@@ -38,20 +38,14 @@ std::string id(int actuator) {
 
 }  // namespace
 
-tSafetyLimits tSafetyLimits::FromSettings(const tSettings& settings,
-                                          std::vector<tUnreadSetting>& unread) {
+tSafetyLimits tSafetyLimits::FromSettings(const tSettings& settings) {
     tSafetyLimits limits;
-    limits.maxTemperature =
-        readNumberSetting(settings, {"MaxTemperature", 90, -50, 1000, {"°C", "C", "°"}}, unread);
-    for (int pump = 0; pump < 3; ++pump) {
-        const std::string key = "MaxVolume" + std::to_string(pump + 1);
-        limits.maxVolume[pump] =
-            readNumberSetting(settings, {key.c_str(), 0, 0, 1e6, {"ml", "мл"}}, unread);
-    }
-    limits.keepActuatorsOn =
-        readNumberSetting(settings, {"KeepActuatorsOn", 0, 0, 1, {}}, unread) == 1;
-    limits.silenceLimit =
-        readNumberSetting(settings, {"SilenceLimit", 10, 0, 86400, {"s", "с"}}, unread);
+    limits.maxTemperature = readNumberSetting(settings, keys::kMaxTemperature);
+    limits.maxVolume = {readNumberSetting(settings, keys::kMaxVolume1),
+                        readNumberSetting(settings, keys::kMaxVolume2),
+                        readNumberSetting(settings, keys::kMaxVolume3)};
+    limits.keepActuatorsOn = readNumberSetting(settings, keys::kKeepActuatorsOn) == 1;
+    limits.silenceLimit = readNumberSetting(settings, keys::kSilenceLimit);
     return limits;
 }
 

@@ -23,11 +23,10 @@ struct tSafetyLimits {
     bool keepActuatorsOn = false;       // Disconnect and Exit leave the station as it is
     double silenceLimit = 10;           // s without records: all off; 0: never
 
-    // Keys MaxTemperature, MaxVolume1..3, KeepActuatorsOn, SilenceLimit. A
-    // value that does not read is logged, its default used, and it is added
-    // to `unread` for the front end to tell.
-    static tSafetyLimits FromSettings(const tSettings& settings,
-                                      std::vector<tUnreadSetting>& unread);
+    // Keys MaxTemperature, MaxVolume1..3, KeepActuatorsOn, SilenceLimit; a
+    // value that does not read gives the default (unreadNumberSettings
+    // tells which).
+    static tSafetyLimits FromSettings(const tSettings& settings);
 };
 
 // The program switched something off or refused a command.

@@ -9,7 +9,11 @@
 namespace vantrel {
 
 tSwitchOffCountdown::tSwitchOffCountdown(const tSettings& settings, tShow show)
-    : settings_(settings), show_(std::move(show)) {}
+    : settings_(settings),
+      check_(keys::kCheckOffTimer),
+      minutes_(keys::kSwitchOffTime),
+      warnSeconds_(keys::kWarnTime),
+      show_(std::move(show)) {}
 
 void tSwitchOffCountdown::Arm() {
     armed_ = 1;
@@ -29,18 +33,18 @@ void tSwitchOffCountdown::Show(const std::string& text) {
     }
 }
 
-int tSwitchOffCountdown::Minutes() const {
-    return strToIntDef(settings_.GetSettingByName("SwitchOffTime"), 5);
+int tSwitchOffCountdown::Minutes() {
+    return static_cast<int>(minutes_.Read(settings_));
 }
 
 bool tSwitchOffCountdown::Tick(int intervalMs) {
-    const int check = strToIntDef(settings_.GetSettingByName("CheckOffTimer"), 1);
+    const int check = static_cast<int>(check_.Read(settings_));
     const int minutes = Minutes();
     if (check == 0 || armed_ <= 0 || minutes <= 0) {
         Show("");
         return false;
     }
-    const int warnSeconds = strToIntDef(settings_.GetSettingByName("WarnTime"), 30);
+    const int warnSeconds = static_cast<int>(warnSeconds_.Read(settings_));
     elapsed_ += intervalMs;
     const std::int64_t remaining = static_cast<std::int64_t>(minutes) * 60000 - elapsed_;
     if (remaining < 0) {

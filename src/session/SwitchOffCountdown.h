@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "base/NumberSetting.h"
+
 namespace vantrel {
 
 class tSettings;
@@ -31,7 +33,7 @@ public:
     bool Tick(int intervalMs);
 
     // SwitchOffTime as configured, in minutes.
-    int Minutes() const;
+    int Minutes();
     std::int32_t Armed() const { return armed_; }
     std::int32_t Elapsed() const { return elapsed_; }
 
@@ -39,6 +41,9 @@ private:
     void Show(const std::string& text);
 
     const tSettings& settings_;
+    tLiveNumberSetting check_;
+    tLiveNumberSetting minutes_;
+    tLiveNumberSetting warnSeconds_;
     tShow show_;
     std::int32_t armed_ = -1;
     std::int32_t elapsed_ = -1;

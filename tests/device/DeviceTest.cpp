@@ -147,14 +147,15 @@ TEST_F(DeviceTest, TimingKeysOutsideTheirRangeUseTheDefault) {
         const auto checking = timed([&] { EXPECT_FALSE(device.CheckIdentity()); });
         EXPECT_GE(checking, 400ms) << value;
         EXPECT_LT(checking, 2000ms) << value;
-        EXPECT_EQ(
-            log_->Count(std::string("CheckTimeout=") + value + " is outside 1..10000, using 500"),
-            1);
+        EXPECT_EQ(log_->Count(std::string("CheckTimeout=") + value +
+                              " does not read (a whole number from 1 to 10000), using 500"),
+                  1);
         if (std::string(value) != "0") {  // no settle delay is a sound choice
             EXPECT_GE(opening, 900ms);
             EXPECT_LT(opening, 3000ms);
             EXPECT_TRUE(log_->Contains(std::string("Timeout=") + value +
-                                       " is outside 0..10000, using 1000"));
+                                       " does not read (a whole number from 0 to 10000), using "
+                                       "1000"));
         }
     }
 }

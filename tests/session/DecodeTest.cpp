@@ -185,7 +185,8 @@ TEST_F(DecodeTest, VolumeCoefficientAcceptsBothSeparatorsWhateverTheLocale) {
             const std::string value = std::string(c.text).substr(std::string(c.text).find('=') + 1);
             if (value == "-1\n" || value == "0\n" || value == "1e39\n") {
                 EXPECT_EQ(log.Count("VolCoeff=" + value.substr(0, value.size() - 1) +
-                                    " is not a positive number, using the default coefficient"),
+                                    " does not read (a number above 0, up to 1000000), using "
+                                    "0.0934"),
                           1)
                     << c.text;
             }
