@@ -11,7 +11,7 @@
 namespace vantrel {
 
 class tSettings;
-class tSerialPort;
+class iSerialPort;
 class tMeasureThread;
 struct tNumberKey;
 
@@ -68,7 +68,7 @@ private:
 
     std::string portPath_;
     tSettings* settings_;
-    std::unique_ptr<tSerialPort> port_;
+    std::unique_ptr<iSerialPort> port_;
     std::unique_ptr<tMeasureThread> thread_;
     std::vector<std::string> failedCommands_;  // of threads that have ended
     std::function<void(tMeasureEvent)> eventHandler_;

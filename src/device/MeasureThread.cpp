@@ -55,7 +55,7 @@ std::string carryDump(const std::uint8_t* bytes, std::size_t count) {
 
 }  // namespace
 
-tMeasureThread::tMeasureThread(tSerialPort& port, std::function<void(tMeasureEvent)> onEvent,
+tMeasureThread::tMeasureThread(iSerialPort& port, std::function<void(tMeasureEvent)> onEvent,
                                unsigned readWindowMs)
     : port_(port), onEvent_(std::move(onEvent)), readWindowMs_(readWindowMs) {
     thread_ = std::thread([this] { Execute(); });

@@ -14,7 +14,7 @@
 
 namespace vantrel {
 
-class tSerialPort;
+class iSerialPort;
 
 // The background thread that owns the serial port while a measurement runs:
 // it sends the start command, then in every read window writes at most one
@@ -35,7 +35,7 @@ public:
 
     // Starts the thread at once. `port` must stay open and untouched by
     // anyone else until the thread has ended; it is never closed here.
-    tMeasureThread(tSerialPort& port, std::function<void(tMeasureEvent)> onEvent = {},
+    tMeasureThread(iSerialPort& port, std::function<void(tMeasureEvent)> onEvent = {},
                    unsigned readWindowMs = kReadWindowMs);
     tMeasureThread(const tMeasureThread&) = delete;
     tMeasureThread& operator=(const tMeasureThread&) = delete;
@@ -79,7 +79,7 @@ private:
     std::deque<std::string> TakeCommands();
     void WriteCommand(const std::string& command);
 
-    tSerialPort& port_;
+    iSerialPort& port_;
     std::function<void(tMeasureEvent)> onEvent_;
     const unsigned readWindowMs_;
 

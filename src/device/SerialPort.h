@@ -20,15 +20,15 @@ enum class tDtrMode {
 //
 // Not thread-safe: one thread at a time (the device link while idle, the
 // measurement thread while it runs).
-class tSerialPort {
+class iSerialPort {
 public:
     static constexpr unsigned kBaudRate = 115200;
     static constexpr unsigned kDefaultTimeoutMs = 500;
 
-    tSerialPort() = default;
-    tSerialPort(const tSerialPort&) = delete;
-    tSerialPort& operator=(const tSerialPort&) = delete;
-    virtual ~tSerialPort() = default;
+    iSerialPort() = default;
+    iSerialPort(const iSerialPort&) = delete;
+    iSerialPort& operator=(const iSerialPort&) = delete;
+    virtual ~iSerialPort() = default;
 
     // The port's stored default configuration (kept by the system per port
     // name, before the port is opened). ReadDefaultConfig must succeed before
@@ -82,7 +82,7 @@ private:
 
 // The port for `path`: an in-process port registered under that path (see
 // VirtualPorts.h), else the implementation for the platform the program runs on.
-std::unique_ptr<tSerialPort> createSerialPort(const std::string& path = {});
-std::unique_ptr<tSerialPort> createSystemSerialPort();
+std::unique_ptr<iSerialPort> createSerialPort(const std::string& path = {});
+std::unique_ptr<iSerialPort> createSystemSerialPort();
 
 }  // namespace vantrel

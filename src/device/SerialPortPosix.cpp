@@ -50,7 +50,7 @@ bool isPseudoTerminal(int fd) {
 #endif
 }
 
-class tSerialPortPosix final : public tSerialPort {
+class tSerialPortPosix final : public iSerialPort {
 public:
     ~tSerialPortPosix() override { Close(); }
 
@@ -315,7 +315,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<tSerialPort> createSystemSerialPort() {
+std::unique_ptr<iSerialPort> createSystemSerialPort() {
     return std::make_unique<tSerialPortPosix>();
 }
 

@@ -17,7 +17,7 @@ std::string defaultConfigName(const std::string& path) {
     return path.starts_with(kDevicePrefix) ? path.substr(sizeof(kDevicePrefix) - 1) : path;
 }
 
-class tSerialPortWin32 final : public tSerialPort {
+class tSerialPortWin32 final : public iSerialPort {
 public:
     ~tSerialPortWin32() override { Close(); }
 
@@ -216,7 +216,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<tSerialPort> createSystemSerialPort() {
+std::unique_ptr<iSerialPort> createSystemSerialPort() {
     return std::make_unique<tSerialPortWin32>();
 }
 

@@ -28,7 +28,7 @@ void unregisterVirtualPort(const std::string& path) {
     registry().erase(path);
 }
 
-std::unique_ptr<tSerialPort> createSerialPort(const std::string& path) {
+std::unique_ptr<iSerialPort> createSerialPort(const std::string& path) {
     // Windows names every port by its device path, "\\.\" and the name.
     constexpr std::string_view kDevicePrefix = "\\\\.\\";
     const std::string name =

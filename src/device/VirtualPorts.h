@@ -12,7 +12,7 @@ namespace vantrel {
 // simulator's line. A path registered here opens the in-process port instead
 // of a device of the system, so the detector, the device link and the
 // measurement thread run against it unchanged on every platform.
-using tPortFactory = std::function<std::unique_ptr<tSerialPort>()>;
+using tPortFactory = std::function<std::unique_ptr<iSerialPort>()>;
 
 // A later registration of the same path replaces the earlier one. The
 // Windows device path of a registered name ("\\.\" + name) finds it too.

@@ -44,8 +44,8 @@ struct tMemoryLine {
 
 namespace {
 
-// The program's end: a tSerialPort over the shared buffers.
-class tMemorySerialPort final : public tSerialPort {
+// The program's end: a iSerialPort over the shared buffers.
+class tMemorySerialPort final : public iSerialPort {
 public:
     explicit tMemorySerialPort(std::shared_ptr<tMemoryLine> line) : line_(std::move(line)) {}
     ~tMemorySerialPort() override { Close(); }
@@ -236,7 +236,7 @@ void tMemoryTransport::Open() {
         const int number = ++linesMade;
         path_ = number == 1 ? "SIMULATOR" : "SIMULATOR" + std::to_string(number);
         registerVirtualPort(path_, [line = line_] {
-            return std::unique_ptr<tSerialPort>(std::make_unique<tMemorySerialPort>(line));
+            return std::unique_ptr<iSerialPort>(std::make_unique<tMemorySerialPort>(line));
         });
         registered_ = true;
     }
@@ -254,7 +254,7 @@ bool tMemoryTransport::IsOpen() const {
     return line_->present;
 }
 
-tTransport::tReady tMemoryTransport::Wait(int timeoutMs) {
+iTransport::tReady tMemoryTransport::Wait(int timeoutMs) {
     std::unique_lock lock(line_->mutex);
     const auto ready = [this] { return !line_->toStation.empty() || line_->wake; };
     if (timeoutMs < 0) {
@@ -280,7 +280,7 @@ std::size_t tMemoryTransport::Read(char* buffer, std::size_t size) {
     return n;
 }
 
-tTransport::tWriteResult tMemoryTransport::Write(std::string_view bytes, bool dropWhenFull,
+iTransport::tWriteResult tMemoryTransport::Write(std::string_view bytes, bool dropWhenFull,
                                                  const std::atomic<bool>& stop) {
     const auto deadline = tClock::now() + kStationWriteTimeout;
     std::size_t done = 0;

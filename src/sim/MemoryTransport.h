@@ -10,12 +10,12 @@ namespace vantrel::sim {
 struct tMemoryLine;
 
 // A serial line inside this process: the program opens PortPath() through
-// createSerialPort like any port and gets an in-memory tSerialPort whose
+// createSerialPort like any port and gets an in-memory iSerialPort whose
 // bytes this transport reads and writes. It needs no device of the system,
 // so the simulator runs the same on every platform. The port keeps its path
 // when the transport is closed and opened again, as a station unplugged and
 // plugged back into the same socket does.
-class tMemoryTransport final : public tTransport {
+class tMemoryTransport final : public iTransport {
 public:
     tMemoryTransport();
     ~tMemoryTransport() override;

@@ -10,7 +10,7 @@ namespace vantrel::sim {
 // like a serial port, the simulator reads and writes the master side. The
 // slave side is held open as well, so the program closing its end is no
 // hang-up here. A wake pipe lets another thread interrupt every wait.
-class tPtyTransport final : public tTransport {
+class tPtyTransport final : public iTransport {
 public:
     tPtyTransport() = default;
     ~tPtyTransport() override { CloseAll(); }

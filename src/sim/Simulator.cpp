@@ -20,7 +20,7 @@ namespace vantrel::sim {
 namespace {
 
 using tClock = std::chrono::steady_clock;
-using tWriteResult = tTransport::tWriteResult;
+using tWriteResult = iTransport::tWriteResult;
 
 constexpr std::size_t kMaxCommandLength = 255;  // longer lines are not commands
 constexpr int kMaxBacklog = 50;                 // records sent at once after a stall
@@ -46,7 +46,7 @@ std::string Printable(std::string_view bytes) {
     return text;
 }
 
-std::unique_ptr<tTransport> MakeTransport(tLine line) {
+std::unique_ptr<iTransport> MakeTransport(tLine line) {
 #ifndef _WIN32
     if (line == tLine::pseudoTerminal) {
         return std::make_unique<tPtyTransport>();
@@ -75,7 +75,7 @@ struct tSimulator::tImpl {
     void Trace(std::string_view prefix, std::string_view text) const;
 
     const tOptions options;
-    const std::unique_ptr<tTransport> port = MakeTransport(options.line);
+    const std::unique_ptr<iTransport> port = MakeTransport(options.line);
 
     // Shared between the caller's thread and the worker.
     mutable std::mutex mutex;
@@ -262,7 +262,7 @@ void tSimulator::tImpl::Run() {
                 timeoutMs = static_cast<int>(std::clamp(std::ceil(wait), 0.0, 1000.0));
             }
         }
-        const tTransport::tReady ready = port->Wait(timeoutMs);
+        const iTransport::tReady ready = port->Wait(timeoutMs);
         if (stopping) {
             break;
         }

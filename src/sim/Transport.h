@@ -10,7 +10,7 @@ namespace vantrel::sim {
 // The station's end of the line the program opens as a serial port. The
 // simulator's worker waits, reads and writes through it; another thread
 // may interrupt every wait with Wake.
-class tTransport {
+class iTransport {
 public:
     enum class tWriteResult { written, dropped, failed };
     struct tReady {
@@ -18,10 +18,10 @@ public:
         bool hungUp = false;  // an error or hang-up on the line
     };
 
-    tTransport() = default;
-    tTransport(const tTransport&) = delete;
-    tTransport& operator=(const tTransport&) = delete;
-    virtual ~tTransport() = default;
+    iTransport() = default;
+    iTransport(const iTransport&) = delete;
+    iTransport& operator=(const iTransport&) = delete;
+    virtual ~iTransport() = default;
 
     // Makes the port appear. tError when it cannot be had.
     virtual void Open() = 0;

@@ -26,7 +26,7 @@ constexpr char kRecord[] =
     "D1:0,0\tD2:0,0\tD3:0,0\tTT:123456\r\n";
 
 // Delivers `records` state records, one per read, then nothing.
-class tRecordPort : public tSerialPort {
+class tRecordPort : public iSerialPort {
 public:
     explicit tRecordPort(int records) : left_(records) {}
     std::atomic<int> delivered{0};

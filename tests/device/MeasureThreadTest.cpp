@@ -79,7 +79,7 @@ protected:
 
     tLogScope log_;
     tPtyPeer peer_;
-    std::unique_ptr<tSerialPort> port_;
+    std::unique_ptr<iSerialPort> port_;
     std::unique_ptr<tMeasureThread> thread_;
     tPacketQueue packets_;
 };

@@ -17,7 +17,7 @@ using test::tPtyPeer;
 using namespace std::chrono_literals;
 using tClock = std::chrono::steady_clock;
 
-std::unique_ptr<tSerialPort> openConfigured(const std::string& path) {
+std::unique_ptr<iSerialPort> openConfigured(const std::string& path) {
     auto port = createSerialPort();
     EXPECT_TRUE(port->Open(path)) << port->LastErrorText();
     EXPECT_TRUE(port->ApplyLineSettings(tDtrMode::Raise)) << port->LastErrorText();

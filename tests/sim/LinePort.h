@@ -89,7 +89,7 @@ private:
         return first == 1;
     }
 
-    std::unique_ptr<vantrel::tSerialPort> port_;
+    std::unique_ptr<vantrel::iSerialPort> port_;
     bool open_ = false;
     bool hungUp_ = false;
 };

@@ -41,7 +41,7 @@ protected:
         path_ = tPortList::PortPath(comName_);
     }
 
-    std::unique_ptr<tSerialPort> OpenConfigured() {
+    std::unique_ptr<iSerialPort> OpenConfigured() {
         auto port = createSerialPort();
         EXPECT_TRUE(port->Open(path_)) << path_ << ": " << port->LastErrorText();
         EXPECT_TRUE(port->ApplyLineSettings(tDtrMode::Keep)) << port->LastErrorText();
@@ -51,7 +51,7 @@ protected:
     }
 
     // Writes `request` whole and reads up to `replyLength` bytes.
-    static std::string Exchange(tSerialPort& port, std::string_view request, unsigned replyLength) {
+    static std::string Exchange(iSerialPort& port, std::string_view request, unsigned replyLength) {
         unsigned written = 0;
         EXPECT_TRUE(port.Write(request.data(), static_cast<unsigned>(request.size()), written))
             << port.LastErrorText();

@@ -32,7 +32,7 @@ inline const char kNoSimulator[] =
 // The system port with one call answered here: under Wine a COM port that
 // leads to a pseudo-terminal has no modem lines, so GetCommModemStatus fails
 // and the device link would stop there. Everything else reaches the port.
-class tModemStatusStandIn final : public tSerialPort {
+class tModemStatusStandIn final : public iSerialPort {
 public:
     tModemStatusStandIn() : port_(createSystemSerialPort()) {}
 
@@ -78,7 +78,7 @@ private:
         return ok;
     }
 
-    std::unique_ptr<tSerialPort> port_;
+    std::unique_ptr<iSerialPort> port_;
 };
 
 // Under Wine, makes every port opened for COM port `name` ("COM7", the device
