@@ -194,6 +194,10 @@ std::string constantText(std::string_view name) {
             return found->second;
         }
     }
+    return builtInConstantText(name);
+}
+
+std::string builtInConstantText(std::string_view name) {
     for (const tConstant& constant : kConstants) {
         if (constant.name == name) {
             return std::string(constant.text);

@@ -20,6 +20,8 @@ int messageLanguage();
 // A constant's text in the current language: a language file's translation
 // when one was applied, else the built-in text; unknown names give "".
 std::string constantText(std::string_view name);
+// The built-in text, whatever language was applied.
+std::string builtInConstantText(std::string_view name);
 // Replaces (or, with an empty map, resets) the translations of constants.
 void setConstantTranslation(std::string_view name, std::string text);
 // Forgets every translation of constants and messages.
