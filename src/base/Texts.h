@@ -41,4 +41,11 @@ std::string messageText(int number, int languageId);
 std::string formatText(std::string_view pattern, std::initializer_list<std::string_view> args);
 std::string formatMessage(int number, std::initializer_list<std::string_view> args);
 
+// A text about `count` things in the form its language gives that count,
+// "%s" replaced by the number. `forms` are separated by "|": one form for
+// every count; two for one and the rest (English); three for one, few and
+// many as Russian counts them (1, 21: one; 2-4, 22-24: few; 0, 5-20, 25:
+// many).
+std::string countText(std::string_view forms, unsigned long long count);
+
 }  // namespace vantrel
