@@ -140,7 +140,7 @@ bool writeRunWorkbook(tChartModel& charts, tAnalysis& analysis, const std::strin
                       double to, std::ostream& messages) {
     try {
         analysis.Apply(analyses, equivalence, from, to);
-        writeWorkbook(fileName, charts, runSummary(charts, analysis));
+        writeWorkbook(fileName, charts.Data(), runSummary(charts, analysis));
     } catch (const std::exception& e) {
         messages << kPrefix << "workbook failed: " << e.what() << '\n' << std::flush;
         return false;

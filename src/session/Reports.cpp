@@ -31,7 +31,7 @@ void tReports::AddActions(tActionList& actions, std::function<bool()> canExport)
 
 void tReports::ExportWorkbook(const std::string& fileName) const {
     try {
-        writeWorkbook(fileName, charts_, runSummary(charts_, analysis_));
+        writeWorkbook(fileName, charts_.Data(), runSummary(charts_, analysis_));
     } catch (const std::exception& e) {
         throw tError(formatText(constantText("DK_XLSX_FAILED"), {e.what()}));
     }

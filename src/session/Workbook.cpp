@@ -6,7 +6,12 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <map>
+#include <ranges>
 #include <string_view>
 #include <system_error>
 
@@ -15,8 +20,8 @@
 #include "base/Functions.h"
 #include "base/Paths.h"
 #include "base/Texts.h"
-#include "charts/ChartModel.h"
 #include "charts/Quantities.h"
+#include "charts/RunData.h"
 #include "lang/LanguageFile.h"
 #include "session/RunSummary.h"
 
@@ -77,14 +82,14 @@ public:
             numbers_[d] = workbook_add_format(book_);
             format_set_num_format(numbers_[d], std::string(kDecimals[d]).c_str());
         }
-        duration_ = workbook_add_format(book_);
-        format_set_num_format(duration_, "[h]:mm:ss");
     }
     ~tWriter() {
         if (book_ != nullptr) {
             workbook_close(book_);  // after a failure: only to free it
         }
     }
+    tWriter(const tWriter&) = delete;
+    tWriter& operator=(const tWriter&) = delete;
 
     lxw_worksheet* Sheet(const std::string& name) {
         lxw_worksheet* sheet = workbook_add_worksheet(book_, name.c_str());
@@ -108,9 +113,13 @@ public:
             Number(sheet, row, col, value, decimals);
         }
     }
-    void Duration(lxw_worksheet* sheet, std::size_t row, int col, double seconds) {
-        check(worksheet_write_number(sheet, Row(row), static_cast<lxw_col_t>(col),
-                                     seconds / 86400.0, duration_));
+    // Six significant digits whatever the size: a slope of -2.34e-06 per
+    // second is no 0.0000. The cell keeps the whole number.
+    void Significant(lxw_worksheet* sheet, std::size_t row, int col, double value) {
+        if (std::isfinite(value)) {
+            check(worksheet_write_number(sheet, Row(row), static_cast<lxw_col_t>(col), value,
+                                         SignificantFormat(value)));
+        }
     }
     void Close() {
         lxw_workbook* book = book_;
@@ -134,12 +143,33 @@ private:
             throw tError(lxw_strerror(error));
         }
     }
+    lxw_format* SignificantFormat(double value) {
+        std::string pattern = "0.00000E+00";
+        if (value != 0) {
+            // The exponent as the value reads rounded to six digits.
+            char text[32];
+            std::snprintf(text, sizeof text, "%.5e", value);
+            const char* e = std::strchr(text, 'e');
+            const int exponent = e != nullptr ? std::atoi(e + 1) : 0;
+            if (exponent >= -3 && exponent <= 5) {
+                pattern = exponent == 5 ? "0" : "0." + std::string(5 - exponent, '0');
+            }
+        } else {
+            pattern = "0";
+        }
+        lxw_format*& format = significant_[pattern];
+        if (format == nullptr) {
+            format = workbook_add_format(book_);
+            format_set_num_format(format, pattern.c_str());
+        }
+        return format;
+    }
 
     std::string tmpdir_;
     lxw_workbook* book_ = nullptr;
     lxw_format* bold_ = nullptr;
     lxw_format* numbers_[std::size(kDecimals)] = {};
-    lxw_format* duration_ = nullptr;
+    std::map<std::string, lxw_format*> significant_;
 };
 
 // A reading as the station gave it: the shortest decimal that reads back as
@@ -164,7 +194,7 @@ int decimalsOf(int quantity) {
 
 // Time, the export's quantities, then (readings sheet) the mark.
 void writeRecords(tWriter& w, lxw_worksheet* sheet, const tRunData& run, const tExportTable& table,
-                  const std::vector<std::size_t>& records, bool markColumn) {
+                  const auto& records, bool markColumn) {
     const auto columns = static_cast<lxw_col_t>(table.quantities.size() + (markColumn ? 1 : 0));
     worksheet_set_column(sheet, 0, columns, 14, nullptr);
     worksheet_freeze_panes(sheet, 1, 0);
@@ -194,6 +224,41 @@ std::string xCode(int abscissa) {
     return abscissa < 0 ? std::string("t") : std::string(kQuantityCodes[abscissa]);
 }
 
+// The fit rows read y = a + b·(x − x0) + c·(x − x0)², y = a + b·e^(c·(x − x0)).
+constexpr const char* kFitEquations = "y = a + b·(x − x0) + c·(x − x0)²;  y = a + b·e^(c·(x − x0))";
+
+// One fit or tangent: its parameters and errors with six significant
+// digits; x0 of a fit against the time counted as the readings sheet counts
+// it, from the time origin, so the sheet's times go into the equation as
+// they stand.
+void writeFitRow(tWriter& w, lxw_worksheet* sheet, std::size_t row, const tFitCurve& f,
+                 double sheetOrigin) {
+    w.Text(sheet, row, 0, quantityNames[static_cast<std::size_t>(f.quantity)]);
+    w.Text(sheet, row, 1, xCode(f.abscissa));
+    if (f.tangent) {
+        w.Significant(sheet, row, 4, f.slope);
+    } else if (f.fit.ok()) {
+        for (std::size_t k = 0; k < parameterCount(f.fit.model); ++k) {
+            w.Significant(sheet, row, 2 + 2 * static_cast<int>(k), f.fit.parameters[k]);
+            w.Significant(sheet, row, 3 + 2 * static_cast<int>(k), f.fit.standardErrors[k]);
+        }
+        // Where the fit puts x0, in run seconds for the time: the
+        // exponential's start; the polynomials are written about x = 0.
+        const double x0 = f.fit.model == tFitModel::Exponential ? f.fit.origin : 0.0;
+        if (f.abscissa < 0) {
+            w.Number(sheet, row, 8, timeFrom(x0, sheetOrigin), 3);
+        } else {
+            w.Significant(sheet, row, 8, x0);
+        }
+        w.Number(sheet, row, 9, f.fit.rSquared, 4);
+    }
+    w.Text(sheet, row, 10, fitStretchText(f, sheetOrigin));
+    // The caption as the chart shows it: equation, units, R².
+    std::string caption = f.caption;
+    std::replace(caption.begin(), caption.end(), '\n', ' ');
+    w.Text(sheet, row, 11, caption);
+}
+
 void writeSummary(tWriter& w, lxw_worksheet* sheet, const tRunSummary& s) {
     worksheet_set_column(sheet, 0, 0, 30, nullptr);
     worksheet_set_column(sheet, 1, 11, 13, nullptr);
@@ -204,7 +269,9 @@ void writeSummary(tWriter& w, lxw_worksheet* sheet, const tRunSummary& s) {
     for (const auto& [label, text] : summaryLines(s)) {
         w.Text(sheet, row, 0, label, true);
         if (label == constantText("DK_SUM_DURATION")) {
-            w.Duration(sheet, row, 1, s.duration);
+            w.Text(sheet, row, 1, text);
+            w.Number(sheet, row, 2, s.duration, 3);
+            w.Text(sheet, row, 3, constantText("DK_FIT_SECONDS"));
         } else if (label == constantText("DK_SUM_RECORDS")) {
             w.Number(sheet, row, 1, static_cast<double>(s.records), 0);
         } else if (s.equivalence && s.equivalenceVolume >= 0 &&
@@ -222,10 +289,12 @@ void writeSummary(tWriter& w, lxw_worksheet* sheet, const tRunSummary& s) {
     const std::vector<std::string> titles = splitItems(constantText("DK_STAT_TITLES"));
     const std::string quantityTitle = titles.empty() ? std::string() : titles[0];
     ++row;
-    w.Text(sheet, row++, 0, constantText("DK_SUM_FITS"), true);
+    w.Text(sheet, row, 0, constantText("DK_SUM_FITS"), true);
     if (s.fits.empty()) {
-        w.Text(sheet, row++, 0, constantText("DK_SUM_NONE"));
+        w.Text(sheet, ++row, 0, constantText("DK_SUM_NONE"));
+        ++row;
     } else {
+        w.Text(sheet, row++, 1, kFitEquations);
         const char* heads[] = {"x", "a", "± a", "b", "± b", "c", "± c", "x0", "R²"};
         w.Text(sheet, row, 0, quantityTitle, true);
         for (int k = 0; k < 9; ++k) {
@@ -233,28 +302,7 @@ void writeSummary(tWriter& w, lxw_worksheet* sheet, const tRunSummary& s) {
         }
         ++row;
         for (const tFitCurve& f : s.fits) {
-            w.Text(sheet, row, 0, quantityNames[static_cast<std::size_t>(f.quantity)]);
-            w.Text(sheet, row, 1, xCode(f.abscissa));
-            if (f.tangent) {
-                w.Number(sheet, row, 4, f.slope, 6);
-            } else if (f.fit.ok()) {
-                for (int k = 0; k < 3; ++k) {
-                    if (k == 2 && f.fit.model == tFitModel::Linear) {
-                        break;
-                    }
-                    w.Number(sheet, row, 2 + 2 * k, f.fit.parameters[k], 6);
-                    w.Number(sheet, row, 3 + 2 * k, f.fit.standardErrors[k], 6);
-                }
-                if (f.fit.model == tFitModel::Exponential) {
-                    w.Number(sheet, row, 8, f.fit.origin, 3);
-                }
-                w.Number(sheet, row, 9, f.fit.rSquared, 4);
-            }
-            // The caption as the chart shows it: equation, units, R².
-            std::string caption = f.caption;
-            std::replace(caption.begin(), caption.end(), '\n', ' ');
-            w.Text(sheet, row, 10, caption);
-            ++row;
+            writeFitRow(w, sheet, row++, f, s.table.origin);
         }
     }
 
@@ -265,9 +313,7 @@ void writeSummary(tWriter& w, lxw_worksheet* sheet, const tRunSummary& s) {
         w.Text(sheet, row++, 0, constantText("DK_SUM_NONE"));
         return;
     }
-    w.Text(sheet, row++, 0,
-           formatText(constantText("DK_STAT_RANGE"),
-                      {formatFixed(st.from, 3), formatFixed(st.to, 3), std::to_string(st.points)}));
+    w.Text(sheet, row++, 0, stretchText(st.from, st.to, st.points, s.table.origin));
     for (std::size_t k = 0; k < titles.size() && k < 6; ++k) {
         w.Text(sheet, row, static_cast<int>(k), titles[k], true);
     }
@@ -286,18 +332,17 @@ void writeSummary(tWriter& w, lxw_worksheet* sheet, const tRunSummary& s) {
 
 }  // namespace
 
-void writeWorkbook(const std::string& fileName, const tChartModel& charts,
-                   const tRunSummary& summary) {
+void writeWorkbook(const std::string& fileName, const tRunData& run, const tRunSummary& summary) {
     std::string bytes;
     try {
         const tScratchFile scratch;
         {
             tWriter w(scratch.Name(), scratch.Folder());
-            const tRunData& run = charts.Data();
+            // Every record, whatever stretch the fits and statistics took.
             writeRecords(w, w.Sheet(constantText("DK_SHEET_READINGS")), run, summary.table,
-                         summary.table.stretch, true);
-            lxw_worksheet* marks = w.Sheet(constantText("DK_SHEET_MARKS"));
-            writeRecords(w, marks, run, summary.table, summary.table.marked, false);
+                         std::views::iota(std::size_t{0}, run.Count()), true);
+            writeRecords(w, w.Sheet(constantText("DK_SHEET_MARKS")), run, summary.table,
+                         summary.table.marked, false);
             writeSummary(w, w.Sheet(constantText("DK_SHEET_SUMMARY")), summary);
             w.Close();
         }

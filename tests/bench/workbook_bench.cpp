@@ -49,7 +49,7 @@ void BM_WorkbookOfADay(benchmark::State& state) {
     tAnalysis analysis(charts, view, dialogs);
     const std::string file = scratch("vantrel-bench.xlsx");
     for (auto _ : state) {
-        writeWorkbook(file, charts, runSummary(charts, analysis));
+        writeWorkbook(file, charts.Data(), runSummary(charts, analysis));
     }
     std::filesystem::remove(file);
 }
