@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <ranges>
 #include <string_view>
@@ -27,6 +26,7 @@
 
 #ifdef _WIN32
 #include <process.h>
+#include <windows.h>
 #define getpid _getpid
 #else
 #include <unistd.h>
@@ -42,32 +42,127 @@ namespace fs = std::filesystem;
 // reader's own decimal separator.
 constexpr std::string_view kDecimals[] = {"0", "0.0", "0.00", "0.000", "0.0000"};
 
-// The workbook's temporary file: the library writes only to a file of its
-// own naming, so it goes to the system's temporary folder and is then put
-// in place like every file the program writes.
+std::string processTag() {
+    static std::atomic<int> counter{0};
+    return std::to_string(getpid()) + "-" + std::to_string(++counter);
+}
+
+bool canCreateFileIn(const fs::path& folder) {
+    const std::string probe = utf8FromPath(folder / ("vantrel-probe-" + processTag()));
+    const int fd = openDescriptor(probe, tOpenMode::CreateNew);
+    if (fd < 0) {
+        return false;
+    }
+    closeDescriptor(fd);
+    std::error_code ec;
+    fs::remove(pathFromUtf8(probe), ec);
+    return true;
+}
+
+// The library adds its own separator.
+std::string withoutTrailingSeparator(std::string name) {
+    while (name.size() > 1 && (name.back() == '/' || name.back() == '\\') &&
+           !(name.size() == 3 && name[1] == ':')) {
+        name.pop_back();
+    }
+    return name;
+}
+
+#ifdef _WIN32
+// The folder's short form when its long one has letters the narrow
+// functions would lose; only an ASCII name reads the same in every code
+// page and as UTF-8, which the library takes the workbook's own name in.
+std::optional<std::string> narrowName(const fs::path& folder) {
+    std::wstring name = folder.wstring();
+    const DWORD size = GetShortPathNameW(name.c_str(), nullptr, 0);
+    if (size > 0) {
+        std::wstring shortName(size, L'\0');
+        const DWORD got = GetShortPathNameW(name.c_str(), shortName.data(), size);
+        if (got > 0 && got < size) {
+            shortName.resize(got);
+            name = shortName;
+        }
+    }
+    std::string narrow;
+    for (wchar_t c : name) {
+        if (c == 0 || c >= 0x80) {
+            return std::nullopt;
+        }
+        narrow += static_cast<char>(c);
+    }
+    return narrow;
+}
+
+// With 8.3 names switched off, the user's temporary folder may have no such
+// form: these folders have ASCII names on every Windows.
+std::vector<fs::path> scratchCandidates(const std::string& target) {
+    std::vector<fs::path> folders;
+    std::error_code ec;
+    const fs::path temp = fs::temp_directory_path(ec);
+    if (!ec) {
+        folders.push_back(temp);
+    }
+    for (const char* variable : {"ProgramData", "PUBLIC"}) {
+        const std::string value = environmentText(variable);
+        if (!value.empty()) {
+            folders.push_back(pathFromUtf8(value));
+        }
+    }
+    const std::string windows = environmentText("SystemRoot");
+    if (!windows.empty()) {
+        folders.push_back(pathFromUtf8(windows) / "Temp");
+    }
+    const fs::path beside = pathFromUtf8(target).parent_path();
+    folders.push_back(beside.empty() ? fs::path(".") : beside);
+    return folders;
+}
+#else
+std::optional<std::string> narrowName(const fs::path& folder) {
+    return folder.string();
+}
+
+std::vector<fs::path> scratchCandidates(const std::string& target) {
+    std::vector<fs::path> folders;
+    std::error_code ec;
+    const fs::path temp = fs::temp_directory_path(ec);
+    if (!ec) {
+        folders.push_back(temp);
+    }
+    const fs::path beside = pathFromUtf8(target).parent_path();
+    folders.push_back(beside.empty() ? fs::path(".") : beside);
+    return folders;
+}
+#endif
+
+// The workbook's own temporary file, in the scratch folder under an ASCII
+// name; removed with this object.
 class tScratchFile {
 public:
-    tScratchFile() {
-        static std::atomic<int> counter{0};
-        std::error_code ec;
-        const fs::path folder = fs::temp_directory_path(ec);
-        path_ = (ec ? fs::path(".") : folder) /
-                ("vantrel-" + std::to_string(getpid()) + "-" + std::to_string(++counter) + ".xlsx");
+    explicit tScratchFile(const tScratchFolder& folder) {
+        const std::string name = "vantrel-" + processTag() + ".xlsx";
+        path_ = folder.path / name;
+        narrow_ = withoutTrailingSeparator(folder.narrow) +
+                  static_cast<char>(fs::path::preferred_separator) + name;
     }
     ~tScratchFile() {
         std::error_code ec;
         fs::remove(path_, ec);
     }
+    tScratchFile(const tScratchFile&) = delete;
+    tScratchFile& operator=(const tScratchFile&) = delete;
+
     std::string Name() const { return utf8FromPath(path_); }
-    std::string Folder() const { return utf8FromPath(path_.parent_path()); }
+    const std::string& NarrowName() const { return narrow_; }
 
 private:
     fs::path path_;
+    std::string narrow_;
 };
 
 class tWriter {
 public:
-    tWriter(const std::string& fileName, const std::string& tmpdir) : tmpdir_(tmpdir) {
+    tWriter(const std::string& fileName, const std::string& tmpdir)
+        : tmpdir_(withoutTrailingSeparator(tmpdir)) {
         lxw_workbook_options options{};
         // Rows go to disk as written: a day-long run stays small in memory.
         options.constant_memory = LXW_TRUE;
@@ -332,12 +427,32 @@ void writeSummary(tWriter& w, lxw_worksheet* sheet, const tRunSummary& s) {
 
 }  // namespace
 
+std::optional<tScratchFolder> scratchFolder(const std::vector<fs::path>& candidates,
+                                            const tNarrowName& narrow) {
+    for (const fs::path& folder : candidates) {
+        std::error_code ec;
+        if (!fs::is_directory(folder, ec)) {
+            continue;
+        }
+        const std::optional<std::string> name = narrow(folder);
+        if (name && !name->empty() && canCreateFileIn(folder)) {
+            return tScratchFolder{folder, *name};
+        }
+    }
+    return std::nullopt;
+}
+
 void writeWorkbook(const std::string& fileName, const tRunData& run, const tRunSummary& summary) {
     std::string bytes;
     try {
-        const tScratchFile scratch;
+        const std::optional<tScratchFolder> folder =
+            scratchFolder(scratchCandidates(fileName), narrowName);
+        if (!folder) {
+            throw tError("no folder takes the workbook's temporary files");
+        }
+        const tScratchFile scratch(*folder);
         {
-            tWriter w(scratch.Name(), scratch.Folder());
+            tWriter w(scratch.NarrowName(), folder->narrow);
             // Every record, whatever stretch the fits and statistics took.
             writeRecords(w, w.Sheet(constantText("DK_SHEET_READINGS")), run, summary.table,
                          std::views::iota(std::size_t{0}, run.Count()), true);

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace vantrel {
 
@@ -15,5 +19,19 @@ struct tRunSummary;
 // ones as their differences, times from the time origin. Written through a
 // temporary file, so a failure leaves what was there; tError saying why.
 void writeWorkbook(const std::string& fileName, const tRunData& run, const tRunSummary& summary);
+
+// A folder for the workbook library's temporary files: it opens them, and
+// the workbook, through the C runtime's narrow file functions, which on
+// Windows read a name in the ANSI code page, so a folder with a letter
+// outside it (a user named in Kazakh) fails there. Of `candidates`, in
+// order, the first folder that `narrow` can name (the name handed to the
+// library) and where a file can be created.
+struct tScratchFolder {
+    std::filesystem::path path;
+    std::string narrow;
+};
+using tNarrowName = std::function<std::optional<std::string>(const std::filesystem::path&)>;
+std::optional<tScratchFolder> scratchFolder(const std::vector<std::filesystem::path>& candidates,
+                                            const tNarrowName& narrow);
 
 }  // namespace vantrel

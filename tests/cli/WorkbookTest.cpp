@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,6 +27,7 @@
 namespace vantrel {
 namespace {
 
+namespace fs = std::filesystem;
 using test::exportRows;
 using test::readFile;
 using test::writeBytes;
@@ -116,6 +118,30 @@ TEST(WorkbookTest, HoldsEveryRecordAndTheSummaryForAnIndependentReader) {
                           dir.Program(), out, failed),
               5);
     EXPECT_NE(failed.str().find("workbook failed"), std::string::npos) << failed.str();
+}
+
+// Windows' narrow file functions cannot name a folder with a letter outside
+// the ANSI code page: the scratch folder is the first candidate that can be
+// named so, and exists.
+TEST(WorkbookTest, TheScratchFolderIsOneTheLibraryCanName) {
+    test::tCliDir dir;
+    const fs::path kazakh = dir.File("Әлия");
+    const fs::path plain = dir.File("plain");
+    fs::create_directories(kazakh);
+    fs::create_directories(plain);
+    const tNarrowName asciiOnly = [](const fs::path& folder) -> std::optional<std::string> {
+        const std::string name = folder.string();
+        if (std::any_of(name.begin(), name.end(), [](char c) { return c & 0x80; })) {
+            return std::nullopt;
+        }
+        return name;
+    };
+    const std::optional<tScratchFolder> found =
+        scratchFolder({dir.File("missing"), kazakh, plain}, asciiOnly);
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->path, plain);
+    EXPECT_EQ(found->narrow, plain.string());
+    EXPECT_FALSE(scratchFolder({kazakh}, asciiOnly).has_value());
 }
 
 }  // namespace
