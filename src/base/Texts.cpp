@@ -102,6 +102,8 @@ constexpr tConstant kConstants[] = {
     {"DK_RIGHT_AXIS_NONE", "Без шкалы справа"},
     {"DK_XLSX_FILTER", "Книги Excel (*.xlsx)|*.xlsx|Все файлы (*.*)|*.*"},
     {"DK_XLSX_FAILED", "Книга не сохранена.\r\n%s"},
+    {"DK_XLSX_WRITING", "Запись книги Excel..."},
+    {"DK_CANCEL", "Отмена"},
     {"DK_SHEET_READINGS", "Показания"},
     {"DK_SHEET_MARKS", "Отметки"},
     {"DK_SHEET_SUMMARY", "Итоги"},

@@ -42,6 +42,13 @@ namespace fs = std::filesystem;
 // reader's own decimal separator.
 constexpr std::string_view kDecimals[] = {"0", "0.0", "0.00", "0.000", "0.0000"};
 
+// How the progress divides between writing the rows and packing the file
+// (a day's run: 2.0 s of rows, 3.1 s of packing); the last share is putting
+// it in place.
+constexpr double kRowsShare = 0.4;
+constexpr double kPackedShare = 0.97;
+constexpr std::size_t kRowsPerReport = 4096;
+
 std::string processTag() {
     static std::atomic<int> counter{0};
     return std::to_string(getpid()) + "-" + std::to_string(++counter);
@@ -159,6 +166,29 @@ private:
     std::string narrow_;
 };
 
+// Tells the progress and asks whether to go on.
+class tProgressTracker {
+public:
+    tProgressTracker(const tWorkbookProgress& progress, std::size_t rows)
+        : progress_(progress), rows_(std::max<std::size_t>(rows, 1)) {}
+
+    void Row() {
+        if (++done_ % kRowsPerReport == 0) {
+            Report(kRowsShare * static_cast<double>(done_) / static_cast<double>(rows_));
+        }
+    }
+    void Report(double share) const {
+        if (progress_ && !progress_(std::min(share, 1.0))) {
+            throw tWorkbookCancelled();
+        }
+    }
+
+private:
+    const tWorkbookProgress& progress_;
+    std::size_t rows_;
+    std::size_t done_ = 0;
+};
+
 class tWriter {
 public:
     tWriter(const std::string& fileName, const std::string& tmpdir)
@@ -179,9 +209,20 @@ public:
         }
     }
     ~tWriter() {
-        if (book_ != nullptr) {
-            workbook_close(book_);  // after a failure: only to free it
+        if (book_ == nullptr) {
+            return;
         }
+        // After a failure or a cancel: free it without packing what was
+        // written, which for a long run takes seconds. The sheets' row files
+        // are closed only by packing, so they are closed here.
+        for (lxw_worksheet* sheet : sheets_) {
+            if (sheet->optimize_tmpfile != nullptr) {
+                std::fclose(sheet->optimize_tmpfile);
+                sheet->optimize_tmpfile = nullptr;
+                sheet->file = nullptr;
+            }
+        }
+        lxw_workbook_free(book_);
     }
     tWriter(const tWriter&) = delete;
     tWriter& operator=(const tWriter&) = delete;
@@ -191,6 +232,7 @@ public:
         if (sheet == nullptr) {
             throw tError("the sheet '" + name + "' could not be added");
         }
+        sheets_.push_back(sheet);
         return sheet;
     }
     void Text(lxw_worksheet* sheet, std::size_t row, int col, const std::string& text,
@@ -262,6 +304,7 @@ private:
 
     std::string tmpdir_;
     lxw_workbook* book_ = nullptr;
+    std::vector<lxw_worksheet*> sheets_;
     lxw_format* bold_ = nullptr;
     lxw_format* numbers_[std::size(kDecimals)] = {};
     std::map<std::string, lxw_format*> significant_;
@@ -289,7 +332,7 @@ int decimalsOf(int quantity) {
 
 // Time, the export's quantities, then (readings sheet) the mark.
 void writeRecords(tWriter& w, lxw_worksheet* sheet, const tRunData& run, const tExportTable& table,
-                  const auto& records, bool markColumn) {
+                  const auto& records, bool markColumn, tProgressTracker& tracker) {
     const auto columns = static_cast<lxw_col_t>(table.quantities.size() + (markColumn ? 1 : 0));
     worksheet_set_column(sheet, 0, columns, 14, nullptr);
     worksheet_freeze_panes(sheet, 1, 0);
@@ -312,6 +355,7 @@ void writeRecords(tWriter& w, lxw_worksheet* sheet, const tRunData& run, const t
             w.Text(sheet, row, col, "*");
         }
         ++row;
+        tracker.Row();
     }
 }
 
@@ -442,7 +486,9 @@ std::optional<tScratchFolder> scratchFolder(const std::vector<fs::path>& candida
     return std::nullopt;
 }
 
-void writeWorkbook(const std::string& fileName, const tRunData& run, const tRunSummary& summary) {
+void writeWorkbook(const std::string& fileName, const tRunData& run, const tRunSummary& summary,
+                   const tWorkbookProgress& progress) {
+    tProgressTracker tracker(progress, run.Count() + summary.table.marked.size());
     std::string bytes;
     try {
         const std::optional<tScratchFolder> folder =
@@ -455,18 +501,24 @@ void writeWorkbook(const std::string& fileName, const tRunData& run, const tRunS
             tWriter w(scratch.NarrowName(), folder->narrow);
             // Every record, whatever stretch the fits and statistics took.
             writeRecords(w, w.Sheet(constantText("DK_SHEET_READINGS")), run, summary.table,
-                         std::views::iota(std::size_t{0}, run.Count()), true);
+                         std::views::iota(std::size_t{0}, run.Count()), true, tracker);
             writeRecords(w, w.Sheet(constantText("DK_SHEET_MARKS")), run, summary.table,
-                         summary.table.marked, false);
+                         summary.table.marked, false, tracker);
             writeSummary(w, w.Sheet(constantText("DK_SHEET_SUMMARY")), summary);
+            tracker.Report(kRowsShare);
             w.Close();
         }
+        tracker.Report(kPackedShare);
         if (!readFileIfExists(scratch.Name(), bytes, std::size_t(1) << 31)) {
             throw tError("the workbook was not written");
         }
+    } catch (const tWorkbookCancelled&) {
+        throw;
     } catch (const std::exception& e) {
         throw tError(fileCreateErrorText(fileName, e.what()));
     }
+    // The last moment a cancel leaves the target as it was.
+    tracker.Report(kPackedShare);
     writeFileAtomically(fileName, bytes);
 }
 

@@ -6,10 +6,22 @@
 #include <string>
 #include <vector>
 
+#include "base/Error.h"
+
 namespace vantrel {
 
 class tRunData;
 struct tRunSummary;
+
+// Told now and then, from the thread that writes, how much of the workbook
+// is written (0..1); false cancels the writing.
+using tWorkbookProgress = std::function<bool(double done)>;
+
+// The writing was cancelled: the target is as it was.
+class tWorkbookCancelled : public tError {
+public:
+    tWorkbookCancelled() : tError("cancelled") {}
+};
 
 // Writes the run as a spreadsheet workbook with three sheets, named and
 // headed in the current language: every record of the run as numbers in
@@ -17,8 +29,11 @@ struct tRunSummary;
 // facts, equivalence point, fits, statistics, each with the stretch it was
 // made over). The columns are the export's: the visible curves, relative
 // ones as their differences, times from the time origin. Written through a
-// temporary file, so a failure leaves what was there; tError saying why.
-void writeWorkbook(const std::string& fileName, const tRunData& run, const tRunSummary& summary);
+// temporary file, so a failure or a cancel leaves what was there; tError
+// saying why, tWorkbookCancelled when `progress` said stop. `run` is only
+// read, `progress` called on this thread.
+void writeWorkbook(const std::string& fileName, const tRunData& run, const tRunSummary& summary,
+                   const tWorkbookProgress& progress = {});
 
 // A folder for the workbook library's temporary files: it opens them, and
 // the workbook, through the C runtime's narrow file functions, which on

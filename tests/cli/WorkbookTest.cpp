@@ -2,6 +2,7 @@
 // compared with the recorder's export of the same run.
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -118,6 +119,39 @@ TEST(WorkbookTest, HoldsEveryRecordAndTheSummaryForAnIndependentReader) {
                           dir.Program(), out, failed),
               5);
     EXPECT_NE(failed.str().find("workbook failed"), std::string::npos) << failed.str();
+}
+
+// Cancelled, the workbook leaves the file that was there and no scratch
+// file behind.
+TEST(WorkbookTest, ACancelLeavesTheTargetAsItWas) {
+    test::tCliDir dir;
+    writeBytes(dir.File("marked.journal"), titrationJournal(true));
+    tChartModel charts;
+    loadRunFileIntoCharts(dir.File("marked.journal"), charts);
+    test::tNullView view;
+    tNoWindow dialogs;
+    tAnalysis analysis(charts, view, dialogs);
+    const fs::path scratch = dir.File("scratch");
+    fs::create_directories(scratch);
+    const char* saved = ::getenv("TMPDIR");
+    const std::string before = saved != nullptr ? saved : "";
+    ::setenv("TMPDIR", scratch.c_str(), 1);
+    writeBytes(dir.File("old.xlsx"), "old contents");
+    std::vector<double> told;
+    EXPECT_THROW(writeWorkbook(dir.File("old.xlsx"), charts.Data(), runSummary(charts, analysis),
+                               [&](double done) {
+                                   told.push_back(done);
+                                   return false;
+                               }),
+                 tWorkbookCancelled);
+    if (saved != nullptr) {
+        ::setenv("TMPDIR", before.c_str(), 1);
+    } else {
+        ::unsetenv("TMPDIR");
+    }
+    EXPECT_EQ(told.size(), 1u);
+    EXPECT_EQ(readFile(dir.File("old.xlsx")), "old contents");
+    EXPECT_TRUE(fs::is_empty(scratch));
 }
 
 // Windows' narrow file functions cannot name a folder with a letter outside
