@@ -29,6 +29,9 @@ constexpr tConstant kConstants[] = {
     {"DK_DEV_ACT_4", "Дозатор 3"},
     {"DK_ENTER_PERIOD", "Введите значение периода оцифровки, мс :"},
     {"DK_EXPORT_FAILED", "Экспорт не выполнен. Показания остались на графиках.\r\n%s"},
+    {"DK_EXPORT_MARKED",
+     "Записана %s отмеченная точка|Записано %s отмеченные точки|Записано %s отмеченных точек"},
+    {"DK_EXPORT_READINGS", "Записано %s показание|Записано %s показания|Записано %s показаний"},
     {"DK_LANG_1049", "Русский (Орыс)"},
     {"DK_LANG_1087", "Казахский (Қазақ)"},
     {"DK_LINK_LOST",
@@ -100,6 +103,8 @@ constexpr tConstant kConstants[] = {
     {"DK_RIGHT_AXIS_NONE", "Без шкалы справа"},
     {"DK_XLSX_FILTER", "Книги Excel (*.xlsx)|*.xlsx|Все файлы (*.*)|*.*"},
     {"DK_XLSX_FAILED", "Книга не сохранена.\r\n%s"},
+    {"DK_XLSX_WRITING", "Запись книги Excel..."},
+    {"DK_CANCEL", "Отмена"},
     {"DK_SHEET_READINGS", "Показания"},
     {"DK_SHEET_MARKS", "Отметки"},
     {"DK_SHEET_SUMMARY", "Итоги"},
@@ -107,6 +112,9 @@ constexpr tConstant kConstants[] = {
     {"DK_SUM_SCENARIO", "Сценарий"},
     {"DK_SUM_STARTED", "Начало"},
     {"DK_SUM_DURATION", "Длительность"},
+    {"DK_DURATION_SECONDS", "%s с"},
+    {"DK_DURATION_MINUTES", "%s мин %s с"},
+    {"DK_DURATION_HOURS", "%s ч %s мин"},
     {"DK_SUM_RECORDS", "Точек"},
     {"DK_SUM_FITS", "Аппроксимации"},
     {"DK_SUM_NONE", "нет"},
@@ -195,6 +203,10 @@ std::string constantText(std::string_view name) {
             return found->second;
         }
     }
+    return builtInConstantText(name);
+}
+
+std::string builtInConstantText(std::string_view name) {
     for (const tConstant& constant : kConstants) {
         if (constant.name == name) {
             return std::string(constant.text);
@@ -279,6 +291,33 @@ std::string formatText(std::string_view pattern, std::initializer_list<std::stri
 
 std::string formatMessage(int number, std::initializer_list<std::string_view> args) {
     return formatText(messageText(number), args);
+}
+
+std::string countText(std::string_view forms, unsigned long long count) {
+    std::vector<std::string_view> parts;
+    for (std::size_t start = 0;;) {
+        const std::size_t bar = forms.find('|', start);
+        parts.push_back(forms.substr(start, bar == std::string_view::npos ? bar : bar - start));
+        if (bar == std::string_view::npos) {
+            break;
+        }
+        start = bar + 1;
+    }
+    std::size_t form = 0;
+    if (parts.size() == 2) {
+        form = count == 1 ? 0 : 1;
+    } else if (parts.size() >= 3) {
+        const unsigned long long last = count % 10;
+        const unsigned long long lastTwo = count % 100;
+        if (last == 1 && lastTwo != 11) {
+            form = 0;
+        } else if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14)) {
+            form = 1;
+        } else {
+            form = 2;
+        }
+    }
+    return formatText(parts[form], {std::to_string(count)});
 }
 
 }  // namespace vantrel

@@ -7,6 +7,7 @@
 #include "base/Files.h"
 #include "base/Functions.h"
 #include "base/IniFile.h"
+#include "base/Texts.h"
 #include "charts/ChartModel.h"
 
 namespace vantrel {
@@ -48,34 +49,78 @@ tExportTable exportTable(const tChartModel& model) {
     return table;
 }
 
-std::string ExportText(const tChartModel& model) {
+namespace {
+
+std::string markTitle() {
+    return constantText("DK_TABLE_MARK");
+}
+
+// The header and the lines of `records`, the mark column after the
+// quantities when asked for.
+std::string exportLines(const tChartModel& model, const tExportTable& table,
+                        const std::vector<std::size_t>& records, bool markColumn) {
     const tRunData& run = model.Data();
-    const tExportTable table = exportTable(model);
     std::string text = "t";
     for (int i : table.quantities) {
         text += '\t';
         text += quantityNames[static_cast<std::size_t>(i)];
     }
+    if (markColumn) {
+        text += '\t';
+        text += markTitle();
+    }
     text += kLineEnd;
     if (table.quantities.empty()) {
         return text;
     }
-    // Marked: every marked point of the run, whatever the markers; only the
-    // time origin applies.
-    for (std::size_t p : table.Records()) {
+    for (std::size_t p : records) {
         text += formatFixed(run.Time(p) - table.origin, 3);
         for (int i : table.quantities) {
             text += '\t';
             text += formatFixed(run.Shown(i, p), 2);
+        }
+        if (markColumn) {
+            text += '\t';
+            if (run.Marked(p)) {
+                text += '*';
+            }
         }
         text += kLineEnd;
     }
     return text;
 }
 
+}  // namespace
+
+std::string ExportText(const tChartModel& model) {
+    const tExportTable table = exportTable(model);
+    // Marked: every marked point of the run, whatever the markers; only the
+    // time origin applies.
+    return exportLines(model, table, table.Records(), false);
+}
+
+std::string RunExportText(const tChartModel& model) {
+    const tExportTable table = exportTable(model);
+    std::vector<std::size_t> records(model.Data().Count());
+    for (std::size_t p = 0; p < records.size(); ++p) {
+        records[p] = p;
+    }
+    return exportLines(model, table, records, model.Data().HasMarks());
+}
+
+bool exportsInWindows1251() {
+    std::string texts = markTitle();
+    for (const std::string& name : quantityNames) {
+        texts += name;
+    }
+    std::string bytes;
+    return utf8ToCp1251(texts, bytes);
+}
+
 std::string EncodeExportText(const std::string& utf8Text) {
     std::string bytes;
-    if (utf8ToCp1251(utf8Text, bytes)) {
+    // Whatever else the code page lacks still goes out whole, as UTF-8.
+    if (exportsInWindows1251() && utf8ToCp1251(utf8Text, bytes)) {
         return bytes;
     }
     bytes.clear();
@@ -85,8 +130,16 @@ std::string EncodeExportText(const std::string& utf8Text) {
     return bytes;
 }
 
-void ExportReadings(const tChartModel& model, const std::string& fileName) {
-    writeFileAtomically(fileName, EncodeExportText(ExportText(model)));
+tExportWritten ExportReadings(const tChartModel& model, const std::string& fileName) {
+    const tExportTable table = exportTable(model);
+    writeFileAtomically(fileName,
+                        EncodeExportText(exportLines(model, table, table.Records(), false)));
+    return {!table.marked.empty(), table.quantities.empty() ? 0 : table.Records().size()};
+}
+
+std::size_t ExportRun(const tChartModel& model, const std::string& fileName) {
+    writeFileAtomically(fileName, EncodeExportText(RunExportText(model)));
+    return exportTable(model).quantities.empty() ? 0 : model.Data().Count();
 }
 
 }  // namespace vantrel

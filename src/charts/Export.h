@@ -27,12 +27,32 @@ tExportTable exportTable(const tChartModel& model);
 // inspected point; times measured from the time origin.
 std::string ExportText(const tChartModel& model);
 
-// The bytes written: Windows-1251 when every character has a form there,
-// else UTF-8 with a byte-order mark, so no letter of a name is lost.
+// The recorder's export: every record of the run, whatever is marked or
+// inspected, in the same columns and formats; when any record is marked, a
+// last column headed as the workbook's mark column holds "*" on those.
+std::string RunExportText(const tChartModel& model);
+
+// Whether the exports are Windows-1251: when every text of the current
+// language an export can hold (the seven quantity names, the mark column's
+// title) has a form there. Else UTF-8 with a byte-order mark, so no letter
+// of a name is lost. Decided by the language, not by the columns a file
+// shows: a class gets one encoding from one language.
+bool exportsInWindows1251();
+
+// The bytes written, in the encoding above.
 std::string EncodeExportText(const std::string& utf8Text);
 
-// Writes the export file through a temporary file beside it; the old file
+// What the window's export wrote: the marked records, or the records of the
+// range.
+struct tExportWritten {
+    bool marked = false;
+    std::size_t records = 0;
+};
+
+// Write the export file through a temporary file beside it; the old file
 // stays as it was when anything fails. tError on failure.
-void ExportReadings(const tChartModel& model, const std::string& fileName);
+tExportWritten ExportReadings(const tChartModel& model, const std::string& fileName);
+// The recorder's export; returns how many records it holds.
+std::size_t ExportRun(const tChartModel& model, const std::string& fileName);
 
 }  // namespace vantrel

@@ -70,6 +70,10 @@ tExportedRun readExportText(std::string_view text) {
             }
             for (std::size_t k = 1; k < fields.size(); ++k) {
                 const int q = quantityOfTitle(fields[k]);
+                if (q < 0 && k + 1 == fields.size() && isMarkTitle(fields[k])) {
+                    run.markColumn = true;
+                    break;
+                }
                 if (q < 0 || std::find(run.quantities.begin(), run.quantities.end(), q) !=
                                  run.quantities.end()) {
                     throw tError(lineError(lineNumber, "\"" + std::string(fields[k]) +
@@ -80,10 +84,12 @@ tExportedRun readExportText(std::string_view text) {
             header = false;
             continue;
         }
-        if (fields.size() != run.quantities.size() + 1) {
+        const std::size_t expected = run.quantities.size() + 1 + (run.markColumn ? 1 : 0);
+        // A spreadsheet may drop the empty mark cell at the end of a line.
+        const bool markDropped = run.markColumn && fields.size() + 1 == expected;
+        if (fields.size() != expected && !markDropped) {
             throw tError(lineError(lineNumber, std::to_string(fields.size()) + " fields, " +
-                                                   std::to_string(run.quantities.size() + 1) +
-                                                   " expected"));
+                                                   std::to_string(expected) + " expected"));
         }
         tExportRow row;
         row.timeText = std::string(fields[0]);
@@ -97,6 +103,13 @@ tExportedRun readExportText(std::string_view text) {
                                        "\"" + std::string(fields[k + 1]) + "\" is not a number"));
             }
             row.readings[run.quantities[k]] = static_cast<float>(value);
+        }
+        if (run.markColumn && !markDropped) {
+            const std::string_view mark = fields.back();
+            if (mark != "*" && !mark.empty()) {
+                throw tError(lineError(lineNumber, "\"" + std::string(mark) + "\" is not a mark"));
+            }
+            row.marked = !mark.empty();
         }
         run.rows.push_back(std::move(row));
     }

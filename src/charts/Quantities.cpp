@@ -5,6 +5,8 @@
 #include <cmath>
 #include <vector>
 
+#include "base/Texts.h"
+
 namespace vantrel {
 
 const std::array<tQuantityInfo, kQuantityCount> quantityInfo{{
@@ -94,6 +96,26 @@ bool isQuantityAlias(int i, std::string_view name) {
     }
     const auto& names = aliases()[i];
     return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+namespace {
+std::vector<std::string>& markTitleAliases() {
+    static std::vector<std::string> titles;
+    return titles;
+}
+}  // namespace
+
+void addMarkTitleAlias(std::string title) {
+    if (!title.empty() && !isMarkTitle(title)) {
+        markTitleAliases().push_back(std::move(title));
+    }
+}
+
+bool isMarkTitle(std::string_view title) {
+    const auto& titles = markTitleAliases();
+    return title == constantText("DK_TABLE_MARK") ||
+           title == builtInConstantText("DK_TABLE_MARK") ||
+           std::find(titles.begin(), titles.end(), title) != titles.end();
 }
 
 float toPercent(int i, double x) {

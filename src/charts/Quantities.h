@@ -52,6 +52,10 @@ void resetQuantityNames();
 // that language reads back (the language list adds every file's names).
 void addQuantityAlias(int i, std::string name);
 bool isQuantityAlias(int i, std::string_view name);
+// The same for the title of an export's mark column: the current
+// language's, the built-in one, or one a language file gives.
+void addMarkTitleAlias(std::string title);
+bool isMarkTitle(std::string_view title);
 
 // Every curve is drawn on one 0..100 scale; a reading becomes its percentage
 // of the quantity's range and back. Single precision, like the stored readings.

@@ -25,7 +25,10 @@ const std::string_view kCliUsage =
     "  --records N         stop after N records\n"
     "                      (with both, whichever comes first; with neither, Ctrl+C)\n"
     "  --relative LIST     relative readings, comma-separated from LT,LP,LC,LE,V1,V2,V3\n"
-    "  --export FILE       write every reading of the run to FILE (tab-separated)\n"
+    "  --export FILE       write every reading of the run to FILE (tab-separated),\n"
+    "                      marked or not; a run with marks gets a last column\n"
+    "                      with \"*\" on the marked ones; also after --replay or\n"
+    "                      --recover\n"
     "  --xlsx FILE         write the run to the workbook FILE: readings, marks and a\n"
     "                      summary with the --equivalence and --fit results; also\n"
     "                      after --replay or --recover\n"
@@ -230,10 +233,10 @@ bool parseCliOptions(const std::vector<std::string>& args, tCliOptions& options,
         return false;
     }
     if (!options.replayFile.empty() && options.scenarioFile.empty() && options.equivalence < 0 &&
-        options.analyses.empty() && options.workbookFile.empty()) {
+        options.analyses.empty() && options.workbookFile.empty() && options.exportFile.empty()) {
         error =
             "--replay needs --scenario (the scenario to try on the run), --equivalence (the "
-            "volume to find the equivalence point on), --fit, --area or --xlsx";
+            "volume to find the equivalence point on), --fit, --area, --xlsx or --export";
         return false;
     }
     if ((options.equivalence >= 0 || !options.analyses.empty()) &&

@@ -350,13 +350,13 @@ void tRecorder::Progress(const TfmMain& controller, const tRecordingSink& sink, 
 
 bool tRecorder::Export(TfmMain& controller) {
     try {
-        ExportReadings(controller.Charts(), options_.exportFile);
+        ExportRun(controller.Charts(), options_.exportFile);
     } catch (const std::exception& e) {
         messages_ << kPrefix << "export failed: " << e.what() << '\n';
         // The run is not lost with its file: it goes where it can be written.
         const std::string fallback = fallbackExportName();
         try {
-            ExportReadings(controller.Charts(), fallback);
+            ExportRun(controller.Charts(), fallback);
             messages_ << kPrefix << "the run was written to " << fallback << " instead\n";
         } catch (const std::exception& again) {
             messages_ << kPrefix << "the run could not be written to " << fallback
@@ -455,7 +455,7 @@ int recoverRun(const tCliOptions& options, std::ostream& messages) {
         tChartModel charts;
         loadRunIntoCharts(run, charts);
         try {
-            ExportReadings(charts, options.exportFile);
+            ExportRun(charts, options.exportFile);
         } catch (const std::exception& e) {
             messages << kPrefix << "export failed: " << e.what() << '\n';
             return kExitExportFailed;
@@ -501,8 +501,9 @@ int runRecorder(const std::vector<std::string>& args, const std::string& program
         return kExitDone;
     }
     const tProgramFiles files = locateProgramFiles(programPath);
-    if (!options.workbookFile.empty() && (options.recover || !options.replayFile.empty())) {
-        // The workbook speaks the configured language, as a recording's does.
+    if ((!options.workbookFile.empty() || !options.exportFile.empty()) &&
+        (options.recover || !options.replayFile.empty())) {
+        // The files speak the configured language, as a recording's do.
         applyConfiguredLanguage(options.configFile.empty() ? files.config : options.configFile,
                                 files.languageFolders);
     }
@@ -512,9 +513,15 @@ int runRecorder(const std::vector<std::string>& args, const std::string& program
     if (!options.replayFile.empty()) {
         // An export written in a shipped language names its columns in it.
         tLanguageList::Scan(files.languageFolders);
-        return replayScenario(options.scenarioFile, options.replayFile, out, messages,
-                              options.equivalence, options.analyses, options.FromSeconds(),
-                              options.ToSeconds(), options.workbookFile);
+        int status = replayScenario(options.scenarioFile, options.replayFile, out, messages,
+                                    options.equivalence, options.analyses, options.FromSeconds(),
+                                    options.ToSeconds(), options.workbookFile);
+        if (!options.exportFile.empty() && status != kExitUsage) {
+            const int written =
+                writeFileRunExport(options.replayFile, options.exportFile, messages);
+            status = status == kExitDone ? written : status;
+        }
+        return status;
     }
     for (const std::string* target : {&options.exportFile, &options.workbookFile}) {
         if (!target->empty() && !exportTargetUsable(*target, error)) {

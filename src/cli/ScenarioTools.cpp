@@ -8,6 +8,7 @@
 #include "base/Paths.h"
 #include "charts/ChartModel.h"
 #include "charts/Equivalence.h"
+#include "charts/Export.h"
 #include "charts/ExportReader.h"
 #include "charts/Quantities.h"
 #include "cli/ConsoleView.h"
@@ -27,7 +28,7 @@ constexpr const char* kPrefix = "vantrel-cli: ";
 constexpr int kExitDone = 0;
 constexpr int kExitUsage = 1;
 constexpr int kExitScenario = 3;
-constexpr int kExitWorkbookFailed = 5;
+constexpr int kExitWorkbookFailed = 5;  // the export's status too
 
 std::string joined(const std::vector<std::string>& actions) {
     return joinTexts(actions, " | ");
@@ -139,7 +140,7 @@ bool writeRunWorkbook(tChartModel& charts, tAnalysis& analysis, const std::strin
                       double to, std::ostream& messages) {
     try {
         analysis.Apply(analyses, equivalence, from, to);
-        writeWorkbook(fileName, charts, runSummary(charts, analysis));
+        writeWorkbook(fileName, charts.Data(), runSummary(charts, analysis));
     } catch (const std::exception& e) {
         messages << kPrefix << "workbook failed: " << e.what() << '\n' << std::flush;
         return false;
@@ -179,6 +180,25 @@ int writeFileRunWorkbook(const std::string& runFile, const tRunInfo* info,
                             messages)
                ? kExitDone
                : kExitWorkbookFailed;
+}
+
+int writeFileRunExport(const std::string& runFile, const std::string& exportFile,
+                       std::ostream& messages) {
+    tChartModel charts;
+    try {
+        loadRunFileIntoCharts(runFile, charts);
+    } catch (const std::exception& e) {
+        messages << kPrefix << e.what() << '\n';
+        return kExitUsage;
+    }
+    try {
+        const std::size_t records = ExportRun(charts, exportFile);
+        messages << kPrefix << "exported " << records << " readings to " << exportFile << '\n';
+    } catch (const std::exception& e) {
+        messages << kPrefix << "export failed: " << e.what() << '\n';
+        return kExitWorkbookFailed;
+    }
+    return kExitDone;
 }
 
 int replayScenario(const std::string& scenarioFile, const std::string& runFile, std::ostream& out,

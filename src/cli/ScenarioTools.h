@@ -57,6 +57,12 @@ int writeFileRunWorkbook(const std::string& runFile, const tRunInfo* info,
                          const std::vector<tStretchRequest>& analyses, double from, double to,
                          std::ostream& messages);
 
+// Writes every reading of a run file (an export or a journal) to the export
+// file `exportFile`, as a recording's export. 0, 1 when the run cannot be
+// read, 5 when the export cannot be written; told on `messages`.
+int writeFileRunExport(const std::string& runFile, const std::string& exportFile,
+                       std::ostream& messages);
+
 // The line "equivalence<TAB>V=ml<TAB>pH=value" (three decimals, always
 // ".") of a titration's readings in run order, or "equivalence<TAB>none"
 // when the pH never jumps.

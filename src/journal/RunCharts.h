@@ -13,8 +13,9 @@ struct tJournalRun;
 void loadRunIntoCharts(const tJournalRun& run, tChartModel& charts);
 
 // A journal (".journal") as above, or an export of this program, whose
-// columns become the curves shown (the others hidden) and whose times stay
-// as written. tError naming the file when it is neither or holds no reading.
+// columns become the curves shown (the others hidden), whose times stay as
+// written and whose mark column, if any, marks its records. tError naming
+// the file when it is neither or holds no reading.
 void loadRunFileIntoCharts(const std::string& fileName, tChartModel& charts);
 
 }  // namespace vantrel

@@ -95,12 +95,17 @@ tLanguageList tLanguageList::Scan(const std::vector<std::string>& folders,
             try {
                 const tLanguageFile file = tLanguageFile::FromFile(utf8FromPath(path));
                 const int id = file.LanguageId();
-                // Exports written in that language name its quantities so.
+                // Exports written in that language name its quantities (and
+                // the mark column) so.
                 for (int q = 0; q < kQuantityCount; ++q) {
                     const auto name = file.Constants().find(quantityInfo[q].nameConstant);
                     if (name != file.Constants().end()) {
                         addQuantityAlias(q, name->second);
                     }
+                }
+                const auto mark = file.Constants().find("DK_TABLE_MARK");
+                if (mark != file.Constants().end()) {
+                    addMarkTitleAlias(mark->second);
                 }
                 if (id == 0 || id == kLangRussian || list.IndexOf(id) != 0) {
                     continue;

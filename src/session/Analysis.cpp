@@ -158,6 +158,15 @@ std::vector<double> toChartY(int quantity, const std::vector<double>& values) {
     return y;
 }
 
+// What a report names the fit's stretch by.
+void nameStretch(tFitCurve& curve, const tRunColumns& run, std::size_t first, std::size_t last) {
+    if (first <= last && last < run.time.size()) {
+        curve.from = run.time[first];
+        curve.to = run.time[last];
+        curve.records = last - first + 1;
+    }
+}
+
 constexpr int kFitSamples = 200;
 // The tangent spans this share of the chart's x extent on each side.
 constexpr double kTangentReach = 0.05;
@@ -174,6 +183,7 @@ void tAnalysis::AddFits(tFitModel model) {
     }
     for (int q : s->quantities) {
         addFit(q, s->abscissa, model, depend, stretchXY(s->run, q, s->abscissa, s->first, s->last));
+        nameStretch(fits_.back(), s->run, s->first, s->last);
     }
     if (analysisView_ != nullptr) {
         analysisView_->ShowFits(fits_);
@@ -192,6 +202,7 @@ void tAnalysis::addRequestedFit(const tStretchRequest& request, double from, dou
     const tIndexRange stretch = recordsBetween(run, from, to);
     addFit(request.quantity, request.abscissa, *request.model, depend,
            stretchXY(run, request.quantity, request.abscissa, stretch.first, stretch.last));
+    nameStretch(fits_.back(), run, stretch.first, stretch.last);
 }
 
 void tAnalysis::addFit(int quantity, int abscissa, tFitModel model, bool depend, const tXY& xy) {
@@ -235,6 +246,7 @@ void tAnalysis::AddTangents() {
         curve.abscissa = s->abscissa;
         curve.slope = *slope;
         curve.caption = slopeCaption(q, s->abscissa, *slope);
+        nameStretch(curve, s->run, p, p);
         const double reach = kTangentReach * extent;
         for (double dx : {-reach, reach}) {
             curve.x.push_back(xy.x[p] + dx);

@@ -46,6 +46,11 @@ struct tFitCurve {
     std::vector<double> x;
     std::vector<double> y;
     std::string caption;  // the legend: equation, parameters, R² or the slope
+    // The records it was made over, in run seconds (a tangent: its point);
+    // no records when the stretch asked for held none.
+    double from = 0;
+    double to = 0;
+    std::size_t records = 0;
 };
 
 // What the analysis needs from the window beyond the main view.

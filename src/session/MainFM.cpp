@@ -935,11 +935,17 @@ void TfmMain::acFileExportExecute() {
     if (!dialogs_.ChooseSaveFile(exportExtension_, exportFilter_, fileName)) {
         return;
     }
+    tExportWritten written;
     try {
-        ExportReadings(*charts_, fileName);
+        written = ExportReadings(*charts_, fileName);
     } catch (const std::exception& e) {
         throw tError(formatText(constantText("DK_EXPORT_FAILED"), {e.what()}));
     }
+    // Which of its two kinds the file is: the marks alone, or a stretch.
+    view_.SetStatusText(kPanelHint, countText(constantText(written.marked ? "DK_EXPORT_MARKED"
+                                                                          : "DK_EXPORT_READINGS"),
+                                              written.records));
+    watchHint_ = false;  // this text is no longer the watch's to clear
 }
 
 void TfmMain::chSeriesClickCheck(int index, bool checked) {

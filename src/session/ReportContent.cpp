@@ -55,16 +55,16 @@ tReportContent reportContent(const tRunSummary& summary, const tChartModel& char
         c.equivalence.push_back(c.facts.back());
     }
     c.fitsTitle = constantText("DK_SUM_FITS");
+    // Each with the stretch it was made over, in the times the marked
+    // points below count in.
     for (const tFitCurve& fit : summary.fits) {
-        c.fits.push_back(fit.caption);
+        c.fits.push_back(fit.caption + "\n" + fitStretchText(fit, summary.table.origin));
     }
 
     c.statisticsTitle = constantText("DK_STAT_CAPTION");
     const tStretchStatistics& st = summary.statistics;
     if (!st.quantities.empty()) {
-        c.statisticsRange =
-            formatText(constantText("DK_STAT_RANGE"),
-                       {formatFixed(st.from, 3), formatFixed(st.to, 3), std::to_string(st.points)});
+        c.statisticsRange = stretchText(st.from, st.to, st.points, summary.table.origin);
         c.statistics.titles = splitItems(constantText("DK_STAT_TITLES"));
         for (const tQuantityStatistics& q : st.quantities) {
             const int d = decimalsOf(q.quantity);

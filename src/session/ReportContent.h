@@ -29,7 +29,9 @@ struct tReportContent {
     // The equivalence point, when it was sought: label and text.
     std::vector<std::pair<std::string, std::string>> equivalence;
     std::string fitsTitle;
-    std::vector<std::string> fits;  // the captions as the charts show them
+    // The captions as the charts show them, each with a last line naming
+    // its stretch.
+    std::vector<std::string> fits;
     std::string statisticsTitle;
     std::string statisticsRange;  // empty with the table: no point inspected
     tReportTable statistics;

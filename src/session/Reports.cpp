@@ -31,7 +31,19 @@ void tReports::AddActions(tActionList& actions, std::function<bool()> canExport)
 
 void tReports::ExportWorkbook(const std::string& fileName) const {
     try {
-        writeWorkbook(fileName, charts_, runSummary(charts_, analysis_));
+        const tRunSummary summary = runSummary(charts_, analysis_);
+        if (runner_ == nullptr) {
+            writeWorkbook(fileName, charts_.Data(), summary);
+            return;
+        }
+        // The writer gets a copy of its own: nothing the window does while
+        // it writes can change what it reads.
+        const tRunData run = charts_.Data();
+        runner_->Run(constantText("DK_XLSX_WRITING"), [&](const tWorkbookProgress& progress) {
+            writeWorkbook(fileName, run, summary, progress);
+        });
+    } catch (const tWorkbookCancelled&) {
+        return;
     } catch (const std::exception& e) {
         throw tError(formatText(constantText("DK_XLSX_FAILED"), {e.what()}));
     }

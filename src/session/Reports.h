@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 
+#include "session/Workbook.h"
+
 namespace vantrel {
 
 class iSessionView;
@@ -24,6 +26,18 @@ public:
     virtual bool PrintReport(const tRunSummary& summary, const std::string& student) = 0;
 };
 
+// The window's side of a long job (the workbook of a day's run): it runs
+// the job on a thread of its own, with a progress bar and a cancel button,
+// while the window stays alive, and returns when the job has ended; an
+// exception of the job is rethrown here. The job is handed the function it
+// tells its progress to, which returns false once the user cancelled.
+class iJobRunner {
+public:
+    virtual ~iJobRunner() = default;
+    using tJob = std::function<void(const tWorkbookProgress& progress)>;
+    virtual void Run(const std::string& title, const tJob& job) = 0;
+};
+
 // What a student hands in: the workbook of the run, the report as a PDF
 // file, the report on paper. The actions of the File menu and the same
 // jobs for the command line.
@@ -34,8 +48,11 @@ public:
     // `canExport`: the run may be exported now (as the text export).
     void AddActions(tActionList& actions, std::function<bool()> canExport);
     void SetView(iReportView* view) { view_ = view; }
+    // None: the workbook is written on the calling thread.
+    void SetJobRunner(iJobRunner* runner) { runner_ = runner; }
 
-    // tError with the program's wording when the file cannot be written.
+    // tError with the program's wording when the file cannot be written;
+    // nothing, and the file as it was, when the user cancelled.
     void ExportWorkbook(const std::string& fileName) const;
     void WriteReport(const std::string& fileName, const std::string& student) const;
 
@@ -51,6 +68,7 @@ private:
     const tAnalysis& analysis_;
     iDialogs& dialogs_;
     iReportView* view_ = nullptr;
+    iJobRunner* runner_ = nullptr;
     std::string student_;
 };
 

@@ -1,6 +1,7 @@
 #include "session/RunSummary.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 
@@ -53,6 +54,42 @@ std::string startedText(const std::string& started) {
                           std::chrono::system_clock::from_time_t(when));
 }
 
+std::string durationText(double seconds) {
+    if (!(seconds > 0)) {
+        seconds = 0;
+    }
+    // Rounded to what is shown first, so 59.96 s reads a minute, not "60.0 с".
+    if (std::round(seconds * 10) < 600) {
+        return formatText(constantText("DK_DURATION_SECONDS"), {formatFixed(seconds, 1)});
+    }
+    const auto wholeSeconds = static_cast<long long>(std::llround(seconds));
+    if (wholeSeconds < 3600) {
+        return formatText(constantText("DK_DURATION_MINUTES"),
+                          {std::to_string(wholeSeconds / 60), std::to_string(wholeSeconds % 60)});
+    }
+    const auto minutes = static_cast<long long>(std::llround(seconds / 60));
+    const std::string minutesText = std::to_string(minutes % 60);
+    return formatText(
+        constantText("DK_DURATION_HOURS"),
+        {std::to_string(minutes / 60), minutesText.size() < 2 ? "0" + minutesText : minutesText});
+}
+
+std::string stretchText(double from, double to, std::size_t records, double origin) {
+    return formatText(
+        constantText("DK_STAT_RANGE"),
+        {formatFixed(from - origin, 3), formatFixed(to - origin, 3), std::to_string(records)});
+}
+
+std::string fitStretchText(const tFitCurve& fit, double origin) {
+    if (fit.records == 0) {
+        return constantText("DK_SUM_NONE");
+    }
+    if (fit.tangent) {
+        return formatText(constantText("DK_HOVER_TIME"), {formatFixed(fit.from - origin, 3)});
+    }
+    return stretchText(fit.from, fit.to, fit.records, origin);
+}
+
 std::vector<std::pair<std::string, std::string>> summaryLines(const tRunSummary& summary) {
     const std::string none = constantText("DK_SUM_NONE");
     auto orNone = [&](const std::string& text) { return text.empty() ? none : text; };
@@ -60,9 +97,7 @@ std::vector<std::pair<std::string, std::string>> summaryLines(const tRunSummary&
         {constantText("DK_SUM_EXPERIMENT"), orNone(summary.info.experiment)},
         {constantText("DK_SUM_SCENARIO"), orNone(summary.info.scenario)},
         {constantText("DK_SUM_STARTED"), orNone(startedText(summary.info.started))},
-        {constantText("DK_SUM_DURATION"),
-         longTimeText(
-             std::chrono::milliseconds(static_cast<long long>(summary.duration * 1000.0 + 0.5)))},
+        {constantText("DK_SUM_DURATION"), durationText(summary.duration)},
         {constantText("DK_SUM_RECORDS"), std::to_string(summary.records)},
     };
     if (summary.equivalenceVolume >= 0) {

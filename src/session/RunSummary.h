@@ -44,4 +44,16 @@ std::string quantityTitleWithUnit(int quantity);
 // when it is not in that form.
 std::string startedText(const std::string& started);
 
+// A run's length as a person writes it, in the current language: "12.5 с"
+// under a minute, "1 мин 4 с" under an hour, "2 ч 05 мин" beyond.
+std::string durationText(double seconds);
+
+// "От 0.000 до 33.400 с, точек: 168": a stretch of `records` records from
+// `from` to `to` run seconds, its times counted from `origin` as the
+// readings beside it are.
+std::string stretchText(double from, double to, std::size_t records, double origin);
+// What a fit or a tangent was made over, in those words: its stretch, a
+// tangent's point ("t = 12.300 с"), or "нет" for a stretch without records.
+std::string fitStretchText(const tFitCurve& fit, double origin);
+
 }  // namespace vantrel

@@ -6,7 +6,11 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
-#include <filesystem>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <ranges>
 #include <string_view>
 #include <system_error>
 
@@ -15,13 +19,14 @@
 #include "base/Functions.h"
 #include "base/Paths.h"
 #include "base/Texts.h"
-#include "charts/ChartModel.h"
 #include "charts/Quantities.h"
+#include "charts/RunData.h"
 #include "lang/LanguageFile.h"
 #include "session/RunSummary.h"
 
 #ifdef _WIN32
 #include <process.h>
+#include <windows.h>
 #define getpid _getpid
 #else
 #include <unistd.h>
@@ -37,32 +42,157 @@ namespace fs = std::filesystem;
 // reader's own decimal separator.
 constexpr std::string_view kDecimals[] = {"0", "0.0", "0.00", "0.000", "0.0000"};
 
-// The workbook's temporary file: the library writes only to a file of its
-// own naming, so it goes to the system's temporary folder and is then put
-// in place like every file the program writes.
+// How the progress divides between writing the rows and packing the file
+// (a day's run: 2.0 s of rows, 3.1 s of packing); the last share is putting
+// it in place.
+constexpr double kRowsShare = 0.4;
+constexpr double kPackedShare = 0.97;
+constexpr std::size_t kRowsPerReport = 4096;
+
+std::string processTag() {
+    static std::atomic<int> counter{0};
+    return std::to_string(getpid()) + "-" + std::to_string(++counter);
+}
+
+bool canCreateFileIn(const fs::path& folder) {
+    const std::string probe = utf8FromPath(folder / ("vantrel-probe-" + processTag()));
+    const int fd = openDescriptor(probe, tOpenMode::CreateNew);
+    if (fd < 0) {
+        return false;
+    }
+    closeDescriptor(fd);
+    std::error_code ec;
+    fs::remove(pathFromUtf8(probe), ec);
+    return true;
+}
+
+// The library adds its own separator.
+std::string withoutTrailingSeparator(std::string name) {
+    while (name.size() > 1 && (name.back() == '/' || name.back() == '\\') &&
+           !(name.size() == 3 && name[1] == ':')) {
+        name.pop_back();
+    }
+    return name;
+}
+
+#ifdef _WIN32
+// The folder's short form when its long one has letters the narrow
+// functions would lose; only an ASCII name reads the same in every code
+// page and as UTF-8, which the library takes the workbook's own name in.
+std::optional<std::string> narrowName(const fs::path& folder) {
+    std::wstring name = folder.wstring();
+    const DWORD size = GetShortPathNameW(name.c_str(), nullptr, 0);
+    if (size > 0) {
+        std::wstring shortName(size, L'\0');
+        const DWORD got = GetShortPathNameW(name.c_str(), shortName.data(), size);
+        if (got > 0 && got < size) {
+            shortName.resize(got);
+            name = shortName;
+        }
+    }
+    std::string narrow;
+    for (wchar_t c : name) {
+        if (c == 0 || c >= 0x80) {
+            return std::nullopt;
+        }
+        narrow += static_cast<char>(c);
+    }
+    return narrow;
+}
+
+// With 8.3 names switched off, the user's temporary folder may have no such
+// form: these folders have ASCII names on every Windows.
+std::vector<fs::path> scratchCandidates(const std::string& target) {
+    std::vector<fs::path> folders;
+    std::error_code ec;
+    const fs::path temp = fs::temp_directory_path(ec);
+    if (!ec) {
+        folders.push_back(temp);
+    }
+    for (const char* variable : {"ProgramData", "PUBLIC"}) {
+        const std::string value = environmentText(variable);
+        if (!value.empty()) {
+            folders.push_back(pathFromUtf8(value));
+        }
+    }
+    const std::string windows = environmentText("SystemRoot");
+    if (!windows.empty()) {
+        folders.push_back(pathFromUtf8(windows) / "Temp");
+    }
+    const fs::path beside = pathFromUtf8(target).parent_path();
+    folders.push_back(beside.empty() ? fs::path(".") : beside);
+    return folders;
+}
+#else
+std::optional<std::string> narrowName(const fs::path& folder) {
+    return folder.string();
+}
+
+std::vector<fs::path> scratchCandidates(const std::string& target) {
+    std::vector<fs::path> folders;
+    std::error_code ec;
+    const fs::path temp = fs::temp_directory_path(ec);
+    if (!ec) {
+        folders.push_back(temp);
+    }
+    const fs::path beside = pathFromUtf8(target).parent_path();
+    folders.push_back(beside.empty() ? fs::path(".") : beside);
+    return folders;
+}
+#endif
+
+// The workbook's own temporary file, in the scratch folder under an ASCII
+// name; removed with this object.
 class tScratchFile {
 public:
-    tScratchFile() {
-        static std::atomic<int> counter{0};
-        std::error_code ec;
-        const fs::path folder = fs::temp_directory_path(ec);
-        path_ = (ec ? fs::path(".") : folder) /
-                ("vantrel-" + std::to_string(getpid()) + "-" + std::to_string(++counter) + ".xlsx");
+    explicit tScratchFile(const tScratchFolder& folder) {
+        const std::string name = "vantrel-" + processTag() + ".xlsx";
+        path_ = folder.path / name;
+        narrow_ = withoutTrailingSeparator(folder.narrow) +
+                  static_cast<char>(fs::path::preferred_separator) + name;
     }
     ~tScratchFile() {
         std::error_code ec;
         fs::remove(path_, ec);
     }
+    tScratchFile(const tScratchFile&) = delete;
+    tScratchFile& operator=(const tScratchFile&) = delete;
+
     std::string Name() const { return utf8FromPath(path_); }
-    std::string Folder() const { return utf8FromPath(path_.parent_path()); }
+    const std::string& NarrowName() const { return narrow_; }
 
 private:
     fs::path path_;
+    std::string narrow_;
+};
+
+// Tells the progress and asks whether to go on.
+class tProgressTracker {
+public:
+    tProgressTracker(const tWorkbookProgress& progress, std::size_t rows)
+        : progress_(progress), rows_(std::max<std::size_t>(rows, 1)) {}
+
+    void Row() {
+        if (++done_ % kRowsPerReport == 0) {
+            Report(kRowsShare * static_cast<double>(done_) / static_cast<double>(rows_));
+        }
+    }
+    void Report(double share) const {
+        if (progress_ && !progress_(std::min(share, 1.0))) {
+            throw tWorkbookCancelled();
+        }
+    }
+
+private:
+    const tWorkbookProgress& progress_;
+    std::size_t rows_;
+    std::size_t done_ = 0;
 };
 
 class tWriter {
 public:
-    tWriter(const std::string& fileName, const std::string& tmpdir) : tmpdir_(tmpdir) {
+    tWriter(const std::string& fileName, const std::string& tmpdir)
+        : tmpdir_(withoutTrailingSeparator(tmpdir)) {
         lxw_workbook_options options{};
         // Rows go to disk as written: a day-long run stays small in memory.
         options.constant_memory = LXW_TRUE;
@@ -77,20 +207,32 @@ public:
             numbers_[d] = workbook_add_format(book_);
             format_set_num_format(numbers_[d], std::string(kDecimals[d]).c_str());
         }
-        duration_ = workbook_add_format(book_);
-        format_set_num_format(duration_, "[h]:mm:ss");
     }
     ~tWriter() {
-        if (book_ != nullptr) {
-            workbook_close(book_);  // after a failure: only to free it
+        if (book_ == nullptr) {
+            return;
         }
+        // After a failure or a cancel: free it without packing what was
+        // written, which for a long run takes seconds. The sheets' row files
+        // are closed only by packing, so they are closed here.
+        for (lxw_worksheet* sheet : sheets_) {
+            if (sheet->optimize_tmpfile != nullptr) {
+                std::fclose(sheet->optimize_tmpfile);
+                sheet->optimize_tmpfile = nullptr;
+                sheet->file = nullptr;
+            }
+        }
+        lxw_workbook_free(book_);
     }
+    tWriter(const tWriter&) = delete;
+    tWriter& operator=(const tWriter&) = delete;
 
     lxw_worksheet* Sheet(const std::string& name) {
         lxw_worksheet* sheet = workbook_add_worksheet(book_, name.c_str());
         if (sheet == nullptr) {
             throw tError("the sheet '" + name + "' could not be added");
         }
+        sheets_.push_back(sheet);
         return sheet;
     }
     void Text(lxw_worksheet* sheet, std::size_t row, int col, const std::string& text,
@@ -108,9 +250,13 @@ public:
             Number(sheet, row, col, value, decimals);
         }
     }
-    void Duration(lxw_worksheet* sheet, std::size_t row, int col, double seconds) {
-        check(worksheet_write_number(sheet, Row(row), static_cast<lxw_col_t>(col),
-                                     seconds / 86400.0, duration_));
+    // Six significant digits whatever the size: a slope of -2.34e-06 per
+    // second is no 0.0000. The cell keeps the whole number.
+    void Significant(lxw_worksheet* sheet, std::size_t row, int col, double value) {
+        if (std::isfinite(value)) {
+            check(worksheet_write_number(sheet, Row(row), static_cast<lxw_col_t>(col), value,
+                                         SignificantFormat(value)));
+        }
     }
     void Close() {
         lxw_workbook* book = book_;
@@ -134,12 +280,34 @@ private:
             throw tError(lxw_strerror(error));
         }
     }
+    lxw_format* SignificantFormat(double value) {
+        std::string pattern = "0.00000E+00";
+        if (value != 0) {
+            // The exponent as the value reads rounded to six digits.
+            char text[32];
+            std::snprintf(text, sizeof text, "%.5e", value);
+            const char* e = std::strchr(text, 'e');
+            const int exponent = e != nullptr ? std::atoi(e + 1) : 0;
+            if (exponent >= -3 && exponent <= 5) {
+                pattern = exponent == 5 ? "0" : "0." + std::string(5 - exponent, '0');
+            }
+        } else {
+            pattern = "0";
+        }
+        lxw_format*& format = significant_[pattern];
+        if (format == nullptr) {
+            format = workbook_add_format(book_);
+            format_set_num_format(format, pattern.c_str());
+        }
+        return format;
+    }
 
     std::string tmpdir_;
     lxw_workbook* book_ = nullptr;
+    std::vector<lxw_worksheet*> sheets_;
     lxw_format* bold_ = nullptr;
     lxw_format* numbers_[std::size(kDecimals)] = {};
-    lxw_format* duration_ = nullptr;
+    std::map<std::string, lxw_format*> significant_;
 };
 
 // A reading as the station gave it: the shortest decimal that reads back as
@@ -164,7 +332,7 @@ int decimalsOf(int quantity) {
 
 // Time, the export's quantities, then (readings sheet) the mark.
 void writeRecords(tWriter& w, lxw_worksheet* sheet, const tRunData& run, const tExportTable& table,
-                  const std::vector<std::size_t>& records, bool markColumn) {
+                  const auto& records, bool markColumn, tProgressTracker& tracker) {
     const auto columns = static_cast<lxw_col_t>(table.quantities.size() + (markColumn ? 1 : 0));
     worksheet_set_column(sheet, 0, columns, 14, nullptr);
     worksheet_freeze_panes(sheet, 1, 0);
@@ -187,11 +355,47 @@ void writeRecords(tWriter& w, lxw_worksheet* sheet, const tRunData& run, const t
             w.Text(sheet, row, col, "*");
         }
         ++row;
+        tracker.Row();
     }
 }
 
 std::string xCode(int abscissa) {
     return abscissa < 0 ? std::string("t") : std::string(kQuantityCodes[abscissa]);
+}
+
+// The fit rows read y = a + b·(x − x0) + c·(x − x0)², y = a + b·e^(c·(x − x0)).
+constexpr const char* kFitEquations = "y = a + b·(x − x0) + c·(x − x0)²;  y = a + b·e^(c·(x − x0))";
+
+// One fit or tangent: its parameters and errors with six significant
+// digits; x0 of a fit against the time counted as the readings sheet counts
+// it, from the time origin, so the sheet's times go into the equation as
+// they stand.
+void writeFitRow(tWriter& w, lxw_worksheet* sheet, std::size_t row, const tFitCurve& f,
+                 double sheetOrigin) {
+    w.Text(sheet, row, 0, quantityNames[static_cast<std::size_t>(f.quantity)]);
+    w.Text(sheet, row, 1, xCode(f.abscissa));
+    if (f.tangent) {
+        w.Significant(sheet, row, 4, f.slope);
+    } else if (f.fit.ok()) {
+        for (std::size_t k = 0; k < parameterCount(f.fit.model); ++k) {
+            w.Significant(sheet, row, 2 + 2 * static_cast<int>(k), f.fit.parameters[k]);
+            w.Significant(sheet, row, 3 + 2 * static_cast<int>(k), f.fit.standardErrors[k]);
+        }
+        // Where the fit puts x0, in run seconds for the time: the
+        // exponential's start; the polynomials are written about x = 0.
+        const double x0 = f.fit.model == tFitModel::Exponential ? f.fit.origin : 0.0;
+        if (f.abscissa < 0) {
+            w.Number(sheet, row, 8, timeFrom(x0, sheetOrigin), 3);
+        } else {
+            w.Significant(sheet, row, 8, x0);
+        }
+        w.Number(sheet, row, 9, f.fit.rSquared, 4);
+    }
+    w.Text(sheet, row, 10, fitStretchText(f, sheetOrigin));
+    // The caption as the chart shows it: equation, units, R².
+    std::string caption = f.caption;
+    std::replace(caption.begin(), caption.end(), '\n', ' ');
+    w.Text(sheet, row, 11, caption);
 }
 
 void writeSummary(tWriter& w, lxw_worksheet* sheet, const tRunSummary& s) {
@@ -204,7 +408,9 @@ void writeSummary(tWriter& w, lxw_worksheet* sheet, const tRunSummary& s) {
     for (const auto& [label, text] : summaryLines(s)) {
         w.Text(sheet, row, 0, label, true);
         if (label == constantText("DK_SUM_DURATION")) {
-            w.Duration(sheet, row, 1, s.duration);
+            w.Text(sheet, row, 1, text);
+            w.Number(sheet, row, 2, s.duration, 3);
+            w.Text(sheet, row, 3, constantText("DK_FIT_SECONDS"));
         } else if (label == constantText("DK_SUM_RECORDS")) {
             w.Number(sheet, row, 1, static_cast<double>(s.records), 0);
         } else if (s.equivalence && s.equivalenceVolume >= 0 &&
@@ -222,10 +428,12 @@ void writeSummary(tWriter& w, lxw_worksheet* sheet, const tRunSummary& s) {
     const std::vector<std::string> titles = splitItems(constantText("DK_STAT_TITLES"));
     const std::string quantityTitle = titles.empty() ? std::string() : titles[0];
     ++row;
-    w.Text(sheet, row++, 0, constantText("DK_SUM_FITS"), true);
+    w.Text(sheet, row, 0, constantText("DK_SUM_FITS"), true);
     if (s.fits.empty()) {
-        w.Text(sheet, row++, 0, constantText("DK_SUM_NONE"));
+        w.Text(sheet, ++row, 0, constantText("DK_SUM_NONE"));
+        ++row;
     } else {
+        w.Text(sheet, row++, 1, kFitEquations);
         const char* heads[] = {"x", "a", "± a", "b", "± b", "c", "± c", "x0", "R²"};
         w.Text(sheet, row, 0, quantityTitle, true);
         for (int k = 0; k < 9; ++k) {
@@ -233,28 +441,7 @@ void writeSummary(tWriter& w, lxw_worksheet* sheet, const tRunSummary& s) {
         }
         ++row;
         for (const tFitCurve& f : s.fits) {
-            w.Text(sheet, row, 0, quantityNames[static_cast<std::size_t>(f.quantity)]);
-            w.Text(sheet, row, 1, xCode(f.abscissa));
-            if (f.tangent) {
-                w.Number(sheet, row, 4, f.slope, 6);
-            } else if (f.fit.ok()) {
-                for (int k = 0; k < 3; ++k) {
-                    if (k == 2 && f.fit.model == tFitModel::Linear) {
-                        break;
-                    }
-                    w.Number(sheet, row, 2 + 2 * k, f.fit.parameters[k], 6);
-                    w.Number(sheet, row, 3 + 2 * k, f.fit.standardErrors[k], 6);
-                }
-                if (f.fit.model == tFitModel::Exponential) {
-                    w.Number(sheet, row, 8, f.fit.origin, 3);
-                }
-                w.Number(sheet, row, 9, f.fit.rSquared, 4);
-            }
-            // The caption as the chart shows it: equation, units, R².
-            std::string caption = f.caption;
-            std::replace(caption.begin(), caption.end(), '\n', ' ');
-            w.Text(sheet, row, 10, caption);
-            ++row;
+            writeFitRow(w, sheet, row++, f, s.table.origin);
         }
     }
 
@@ -265,9 +452,7 @@ void writeSummary(tWriter& w, lxw_worksheet* sheet, const tRunSummary& s) {
         w.Text(sheet, row++, 0, constantText("DK_SUM_NONE"));
         return;
     }
-    w.Text(sheet, row++, 0,
-           formatText(constantText("DK_STAT_RANGE"),
-                      {formatFixed(st.from, 3), formatFixed(st.to, 3), std::to_string(st.points)}));
+    w.Text(sheet, row++, 0, stretchText(st.from, st.to, st.points, s.table.origin));
     for (std::size_t k = 0; k < titles.size() && k < 6; ++k) {
         w.Text(sheet, row, static_cast<int>(k), titles[k], true);
     }
@@ -286,27 +471,54 @@ void writeSummary(tWriter& w, lxw_worksheet* sheet, const tRunSummary& s) {
 
 }  // namespace
 
-void writeWorkbook(const std::string& fileName, const tChartModel& charts,
-                   const tRunSummary& summary) {
+std::optional<tScratchFolder> scratchFolder(const std::vector<fs::path>& candidates,
+                                            const tNarrowName& narrow) {
+    for (const fs::path& folder : candidates) {
+        std::error_code ec;
+        if (!fs::is_directory(folder, ec)) {
+            continue;
+        }
+        const std::optional<std::string> name = narrow(folder);
+        if (name && !name->empty() && canCreateFileIn(folder)) {
+            return tScratchFolder{folder, *name};
+        }
+    }
+    return std::nullopt;
+}
+
+void writeWorkbook(const std::string& fileName, const tRunData& run, const tRunSummary& summary,
+                   const tWorkbookProgress& progress) {
+    tProgressTracker tracker(progress, run.Count() + summary.table.marked.size());
     std::string bytes;
     try {
-        const tScratchFile scratch;
+        const std::optional<tScratchFolder> folder =
+            scratchFolder(scratchCandidates(fileName), narrowName);
+        if (!folder) {
+            throw tError("no folder takes the workbook's temporary files");
+        }
+        const tScratchFile scratch(*folder);
         {
-            tWriter w(scratch.Name(), scratch.Folder());
-            const tRunData& run = charts.Data();
+            tWriter w(scratch.NarrowName(), folder->narrow);
+            // Every record, whatever stretch the fits and statistics took.
             writeRecords(w, w.Sheet(constantText("DK_SHEET_READINGS")), run, summary.table,
-                         summary.table.stretch, true);
-            lxw_worksheet* marks = w.Sheet(constantText("DK_SHEET_MARKS"));
-            writeRecords(w, marks, run, summary.table, summary.table.marked, false);
+                         std::views::iota(std::size_t{0}, run.Count()), true, tracker);
+            writeRecords(w, w.Sheet(constantText("DK_SHEET_MARKS")), run, summary.table,
+                         summary.table.marked, false, tracker);
             writeSummary(w, w.Sheet(constantText("DK_SHEET_SUMMARY")), summary);
+            tracker.Report(kRowsShare);
             w.Close();
         }
+        tracker.Report(kPackedShare);
         if (!readFileIfExists(scratch.Name(), bytes, std::size_t(1) << 31)) {
             throw tError("the workbook was not written");
         }
+    } catch (const tWorkbookCancelled&) {
+        throw;
     } catch (const std::exception& e) {
         throw tError(fileCreateErrorText(fileName, e.what()));
     }
+    // The last moment a cancel leaves the target as it was.
+    tracker.Report(kPackedShare);
     writeFileAtomically(fileName, bytes);
 }
 

@@ -48,6 +48,7 @@
 #include "ui/AnalysisView.h"
 #include "ui/ChartControls.h"
 #include "ui/ChartPlot.h"
+#include "ui/JobProgress.h"
 #include "ui/Localiser.h"
 #include "ui/QtText.h"
 #include "ui/ReportWriter.h"
@@ -123,6 +124,7 @@ TfmMainWindow::TfmMainWindow(const std::string& configFileName,
     controller_->Analysis().SetView(analysisView_);
     reportWriter_ = std::make_unique<tReportWriter>(model, *chAll_, *chDepend_, *this);
     controller_->Reports().SetView(reportWriter_.get());
+    controller_->Reports().SetJobRunner(new tJobProgress(*this));
     connect(analysisView_, &tAnalysisView::rightAxisChosen, this,
             [this](int q) { Guard([&] { controller_->Analysis().SetRightAxis(q); }); });
     connect(controls_, &tChartControls::rightAxisRequested, this, [this](int q) {

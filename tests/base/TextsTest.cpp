@@ -52,5 +52,30 @@ TEST_F(TextsTest, FormatReplacesPlaceholdersInOrder) {
     EXPECT_EQ(formatText("100%", {"x"}), "100%");
 }
 
+// A count takes the form its language gives it: Russian one, few and many
+// (by the last two digits), English one and other, Kazakh one form.
+TEST_F(TextsTest, CountTextTakesTheFormOfTheCount) {
+    const std::string russian = constantText("DK_EXPORT_READINGS");
+    const std::string english = "%s reading written|%s readings written";
+    struct tCase {
+        unsigned long long count;
+        const char* russian;
+        const char* english;
+    };
+    for (const tCase& c : {tCase{1, "Записано 1 показание", "1 reading written"},
+                           tCase{3, "Записано 3 показания", "3 readings written"},
+                           tCase{5, "Записано 5 показаний", "5 readings written"},
+                           tCase{0, "Записано 0 показаний", "0 readings written"},
+                           tCase{11, "Записано 11 показаний", "11 readings written"},
+                           tCase{14, "Записано 14 показаний", "14 readings written"},
+                           tCase{22, "Записано 22 показания", "22 readings written"},
+                           tCase{321, "Записано 321 показание", "321 readings written"},
+                           tCase{112, "Записано 112 показаний", "112 readings written"}}) {
+        EXPECT_EQ(countText(russian, c.count), c.russian);
+        EXPECT_EQ(countText(english, c.count), c.english);
+    }
+    EXPECT_EQ(countText("%s көрсеткіш жазылды", 21), "21 көрсеткіш жазылды");
+}
+
 }  // namespace
 }  // namespace vantrel

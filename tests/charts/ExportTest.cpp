@@ -7,9 +7,12 @@
 #include "base/Encoding.h"
 #include "base/Error.h"
 #include "base/Locale.h"
+#include "base/Texts.h"
 #include "charts/ChartModel.h"
 #include "charts/ChartTestSupport.h"
 #include "charts/Export.h"
+#include "charts/ExportReader.h"
+#include "lang/LanguageFile.h"
 #include "support/FileSizeLimit.h"
 
 namespace vantrel {
@@ -158,6 +161,65 @@ TEST_F(ExportTest, FileIsWindows1251WhileEveryNameFitsElseUtf8WithBom) {
     EXPECT_EQ(utf8.substr(0, 3), "\xEF\xBB\xBF");
     EXPECT_EQ(utf8.substr(3), ExportText(model));
     EXPECT_NE(utf8.find("Қышқыл көлемі"), std::string::npos);
+}
+
+// The recorder's export: every record whatever is marked or inspected, the
+// marks in a last column, and it reads back with them.
+TEST_F(ExportTest, TheRecordersExportHoldsEveryRecordWithItsMarks) {
+    EXPECT_EQ(RunExportText(model), ExportText(model)) << "no marks: no mark column";
+    model.InspectAt(10.5, false);
+    model.ToggleMarkAtCursor();
+    model.InspectAt(12.0, false);
+    model.ToggleMarkAtCursor();
+    model.InspectAt(11.0, true);
+    model.InspectAt(11.5, false);
+    const std::string text = RunExportText(model);
+    EXPECT_EQ(text,
+              "t\tТемпература\tРеагент 1\tМетка\r\n"
+              "-1.000\t20.00\t0.00\t\r\n"
+              "-0.500\t21.00\t0.50\t*\r\n"
+              "0.000\t22.00\t1.00\t\r\n"
+              "0.500\t23.00\t1.50\t\r\n"
+              "1.000\t24.00\t2.00\t*\r\n");
+    const tExportedRun run = readExportText(text);
+    ASSERT_EQ(run.rows.size(), 5u);
+    EXPECT_EQ(run.quantities, (std::vector<int>{qLT, qV1}));
+    for (std::size_t k = 0; k < run.rows.size(); ++k) {
+        EXPECT_EQ(run.rows[k].marked, k == 1 || k == 4) << k;
+    }
+}
+
+// One language, one encoding, whatever columns a file shows: Russian and
+// English in Windows-1251, Kazakh (whose conductivity has an "ө") in UTF-8
+// even with that column hidden.
+TEST_F(ExportTest, TheLanguageDecidesTheEncodingNotTheColumnsShown) {
+    struct tCase {
+        const char* file;  // empty: the built-in Russian
+        bool utf8;
+    };
+    for (const tCase& c : {tCase{"", false}, tCase{"kk.lng", true}, tCase{"en.lng", false}}) {
+        SCOPED_TRACE(*c.file != 0 ? c.file : "built-in");
+        clearConstantTranslations();
+        if (*c.file != 0) {
+            const tLanguageFile file =
+                tLanguageFile::FromFile(std::string(VANTREL_SOURCE_DIR) + "/languages/" + c.file);
+            for (const auto& [name, text] : file.Constants()) {
+                setConstantTranslation(name, text);
+            }
+        }
+        for (int q = 0; q < kQuantityCount; ++q) {
+            quantityNames[q] = constantText(quantityInfo[q].nameConstant);
+        }
+        for (const bool conductivityShown : {true, false}) {
+            model.SetCurveChecked(qLC, conductivityShown);
+            const std::string bytes = EncodeExportText(ExportText(model));
+            EXPECT_EQ(bytes.starts_with("\xEF\xBB\xBF"), c.utf8) << conductivityShown;
+            std::string decoded;
+            decodeWindowsText(bytes, decoded);
+            EXPECT_EQ(decoded, ExportText(model)) << conductivityShown;
+        }
+    }
+    clearConstantTranslations();
 }
 
 TEST_F(ExportTest, FailedWriteReportsAnErrorAndKeepsTheOldFile) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Encoding.h"
 #include "base/Functions.h"
 #include "charts/Equivalence.h"
 #include "cli/CliTestSupport.h"
@@ -249,6 +250,18 @@ TEST_F(ScenarioCliTest, ReplayPrintsEveryTransitionOfARecordedRun) {
     EXPECT_NE(messages.find("at 0,200: Error while transition from state #0 to state #9."),
               std::string::npos)
         << messages;
+
+    // Replayed into an export: every reading, the marks kept (also where a
+    // spreadsheet dropped the empty mark cell at the end of a line).
+    writeBytes(dir.File("marked.csv"),
+               "t\tТемпература\tМетка\r\n0.000\t20.00\t\r\n0.200\t35.00\t*\r\n0.400\t41.00\r\n");
+    EXPECT_EQ(Run({"--replay", dir.File("marked.csv"), "--export", dir.File("again.csv")}),
+              kExitDone)
+        << messages;
+    std::string again;
+    decodeWindowsText(readFile(dir.File("again.csv")), again);
+    EXPECT_EQ(again,
+              "t\tТемпература\tМетка\r\n0.000\t20.00\t\r\n0.200\t35.00\t*\r\n0.400\t41.00\t\r\n");
 
     writeBytes(dir.File("other.csv"), "Time;Temp\r\n1;2\r\n");
     EXPECT_EQ(Run({"--scenario", Scenario("Any", ""), "--replay", dir.File("other.csv")}),

@@ -221,6 +221,7 @@ TEST_F(AcquisitionTest, ChartActionsReachTheChartModelAfterARun) {
     ASSERT_TRUE(fm->ExecuteAction("acFileExport"));
     EXPECT_EQ(view.saveDialogs.at(0), "csv|CSV-файлы (*.csv)|*.csv|Все файлы (*.*)|*.*");
     EXPECT_TRUE(std::filesystem::exists(file));
+    EXPECT_EQ(view.status[kPanelHint], "Записана 1 отмеченная точка");
     view.saveFileAnswers = {std::nullopt};
     std::filesystem::remove(file);
     ASSERT_TRUE(fm->ExecuteAction("acFileExport"));

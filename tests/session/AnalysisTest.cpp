@@ -7,11 +7,15 @@
 #include <string>
 
 #include "base/Error.h"
+#include "base/Functions.h"
 #include "base/Locale.h"
+#include "base/Texts.h"
 #include "charts/ChartModel.h"
 #include "charts/Quantities.h"
 #include "journal/JournalWriter.h"
 #include "session/Analysis.h"
+#include "session/ReportContent.h"
+#include "session/RunSummary.h"
 #include "session/StationFixture.h"
 #include "support/TempDir.h"
 
@@ -119,8 +123,44 @@ TEST_F(AnalysisTest, FitsTangentsAndAreasTakeTheInspectedStretch) {
     EXPECT_NE(view.informations[0].text.find("100 мл·с"), std::string::npos)
         << view.informations[0].text;
 
+    // The report names what each was made over, and the run's length as a
+    // person writes it.
+    const tReportContent report =
+        reportContent(runSummary(fm->Charts(), fm->Analysis()), fm->Charts(), "");
+    ASSERT_EQ(report.fits.size(), 2u);
+    const auto endsWith = [](const std::string& text, const std::string& end) {
+        return text.size() >= end.size() &&
+               text.compare(text.size() - end.size(), end.size(), end) == 0;
+    };
+    EXPECT_TRUE(endsWith(report.fits[0], "\nОт " + formatFixed(0, 3) + " до " + formatFixed(40, 3) +
+                                             " с, точек: 201"))
+        << report.fits[0];
+    EXPECT_TRUE(endsWith(report.fits[1], "\nt = " + formatFixed(40, 3) + " с")) << report.fits[1];
+    EXPECT_EQ(report.facts.at(3).second, "1 мин 20 с");
+
     openTitration(*fm, view, runs);
     EXPECT_TRUE(fm->Analysis().Fits().empty());
+}
+
+// Rounded to what is shown before it is split, so no "60.0 с" or "1 ч 60 мин".
+TEST(RunSummaryTest, DurationsReadAsAPersonWritesThem) {
+    struct tCase {
+        double seconds;
+        const char* russian;
+        const char* english;
+    };
+    for (const tCase& c :
+         {tCase{12.46, "12.5 с", "12.5 s"}, tCase{59.96, "1 мин 0 с", "1 min 0 s"},
+          tCase{64.2, "1 мин 4 с", "1 min 4 s"}, tCase{3599.6, "1 ч 00 мин", "1 h 00 min"},
+          tCase{7500, "2 ч 05 мин", "2 h 05 min"},
+          tCase{86400 + 59, "24 ч 01 мин", "24 h 01 min"}}) {
+        EXPECT_EQ(durationText(c.seconds), c.russian) << c.seconds;
+        setConstantTranslation("DK_DURATION_SECONDS", "%s s");
+        setConstantTranslation("DK_DURATION_MINUTES", "%s min %s s");
+        setConstantTranslation("DK_DURATION_HOURS", "%s h %s min");
+        EXPECT_EQ(durationText(c.seconds), c.english) << c.seconds;
+        clearConstantTranslations();
+    }
 }
 
 }  // namespace
