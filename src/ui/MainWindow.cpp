@@ -144,6 +144,10 @@ TfmMainWindow::TfmMainWindow(const std::string& configFileName,
             [this] { Guard([this] { controller_->tmStartTimer(); }); });
     connect(chAll_, &TChartPlot::clickedAt, this,
             [this](double x) { Guard([&] { controller_->chAccGyroClick(x); }); });
+    connect(chDepend_, &TChartPlot::pointClickedAt, this,
+            [this](double x, double y, double xScale, double yScale) {
+                Guard([&] { controller_->chDependClick(x, y, xScale, yScale); });
+            });
     // A record picked in the table is inspected as a click at its time.
     connect(tvRun_, &TRunTableView::recordChosen, this, [this](std::size_t p) {
         Guard([&] {

@@ -123,5 +123,21 @@ TEST_F(AnalysisTest, FitsTangentsAndAreasTakeTheInspectedStretch) {
     EXPECT_TRUE(fm->Analysis().Fits().empty());
 }
 
+// A click on the dependence chart inspects the record whose point lies
+// nearest on screen, so that the tangent can be drawn from there too.
+TEST_F(AnalysisTest, AClickOnTheDependenceChartInspectsTheNearestPoint) {
+    Make("", true);
+    tTempDir runs;
+    openTitration(*fm, view, runs);
+    // Against the temperature, which never moved, every record lies on one
+    // vertical: only the height tells the pH on its way up the jump.
+    fm->rbAbscissClick(qLT);
+    const double pH = fm->Charts().Data().Shown(qLP, 196);
+    fm->chDependClick(21.0, toPercent(qLP, pH) + 0.1, 70.0, 4.5);
+    EXPECT_EQ(fm->Charts().CursorIndex(), 196);
+    fm->UpdateActions();
+    EXPECT_TRUE(fm->FindAction("acAnalysisTangent")->Enabled());
+}
+
 }  // namespace
 }  // namespace vantrel::test
