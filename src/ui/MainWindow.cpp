@@ -116,6 +116,8 @@ TfmMainWindow::TfmMainWindow(const std::string& configFileName,
     });
     connect(controls_, &tChartControls::abscissaChosen, this,
             [this](int i) { Guard([&] { controller_->rbAbscissClick(i); }); });
+    connect(controls_, &tChartControls::curveChosen, this,
+            [this](int i) { Guard([&] { controller_->Analysis().ChooseCurve(i); }); });
     connect(controls_, &tChartControls::relativeToggled, this, [this](int i, bool checked) {
         Guard([&] { controller_->RelativeItemToggled(i, checked); });
     });
@@ -361,6 +363,12 @@ void TfmMainWindow::BuildMenus() {
     add(analysis, "acAnalysisFitQuadratic");
     add(analysis, "acAnalysisFitExponential");
     add(analysis, "acAnalysisTangent");
+    auto* allTicked = analysis->addMenu(QStringLiteral("Для &всех отмеченных"));
+    allTicked->setObjectName("miAnalysisAll");
+    add(allTicked, "acAnalysisFitAllLinear");
+    add(allTicked, "acAnalysisFitAllQuadratic");
+    add(allTicked, "acAnalysisFitAllExponential");
+    add(allTicked, "acAnalysisTangentAll");
     add(analysis, "acAnalysisFitsRemove");
 
     auto* help = bar->addMenu(QStringLiteral("&?"));

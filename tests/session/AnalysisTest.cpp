@@ -139,5 +139,34 @@ TEST_F(AnalysisTest, AClickOnTheDependenceChartInspectsTheNearestPoint) {
     EXPECT_TRUE(fm->FindAction("acAnalysisTangent")->Enabled());
 }
 
+// With every curve ticked, a fit is made for the curve chosen in the list
+// (the first ticked one while none is), over the whole run until a point
+// is inspected; the submenu makes it for every ticked curve.
+TEST_F(AnalysisTest, FitsAreMadeForTheChosenCurveOverTheWholeRun) {
+    Make("", true);
+    tTempDir runs;
+    openTitration(*fm, view, runs);
+    fm->UpdateActions();
+    EXPECT_TRUE(fm->FindAction("acAnalysisFitLinear")->Enabled()) << "no point needed";
+    EXPECT_FALSE(fm->FindAction("acAnalysisTangent")->Enabled()) << "the tangent needs one";
+
+    ASSERT_TRUE(fm->ExecuteAction("acAnalysisFitLinear"));
+    ASSERT_EQ(fm->Analysis().Fits().size(), 1u);
+    EXPECT_EQ(fm->Analysis().Fits()[0].quantity, qLT);
+    EXPECT_EQ(fm->Analysis().Fits()[0].fit.status, tFitStatus::NoChange) << "21 °C throughout";
+
+    fm->Analysis().ChooseCurve(qV1);
+    ASSERT_TRUE(fm->ExecuteAction("acAnalysisFitLinear"));
+    ASSERT_TRUE(fm->ExecuteAction("acAnalysisFitLinear"));
+    const auto& fits = fm->Analysis().Fits();
+    ASSERT_EQ(fits.size(), 2u) << "the same fit again replaces the first";
+    EXPECT_EQ(fits[1].quantity, qV1);
+    EXPECT_DOUBLE_EQ(fits[1].x.front(), 0.0);
+    EXPECT_DOUBLE_EQ(fits[1].x.back(), 80.0);
+
+    ASSERT_TRUE(fm->ExecuteAction("acAnalysisFitAllQuadratic"));
+    EXPECT_EQ(fm->Analysis().Fits().size(), 2u + kQuantityCount);
+}
+
 }  // namespace
 }  // namespace vantrel::test
