@@ -811,6 +811,7 @@ void TfmMainWindow::TransitionsChanged() {
 void TfmMainWindow::Repaint() {
     chAll_->RefreshMarks();
     chAll_->RequestReplot();
+    chDepend_->RequestReplot();  // the inspected point is ringed there too
     tvRun_->Model().RefreshMarks();
     tvRun_->ShowRecord(controller_->Charts().CursorIndex());
 }
