@@ -81,6 +81,7 @@ constexpr tConstant kConstants[] = {
     {"DK_FIT_SECONDS", "с"},
     {"DK_FIT_MINUTES", "мин"},
     {"DK_FIT_NONE", "%s: аппроксимация по этому участку невозможна"},
+    {"DK_FIT_NO_CHANGE", "%s: не меняется на этом участке, аппроксимировать нечего"},
     {"DK_FIT_CAPTION", "%s: %s; R² = %s\n%s"},
     {"DK_SLOPE_CAPTION", "%s: наклон по %s = %s %s"},
     {"DK_AREA_CAPTION", "%s: площадь по %s = %s %s"},

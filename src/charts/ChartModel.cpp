@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "base/Error.h"
 #include "base/Functions.h"
@@ -402,6 +403,42 @@ void tChartModel::InspectAt(double T, bool zeroMarkerMode) {
     }
     if (changed && view_) {
         view_->ValueListChanged();
+    }
+}
+
+std::optional<std::size_t> tChartModel::NearestDependPoint(double x, double y, double xScale,
+                                                           double yScale) const {
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(xScale) ||
+        !std::isfinite(yScale)) {
+        return std::nullopt;
+    }
+    std::optional<std::size_t> nearest;
+    double best = std::numeric_limits<double>::infinity();
+    for (const tSeries& curve : depend_) {
+        if (!curve.Visible()) {
+            continue;
+        }
+        for (std::size_t p = 0; p < curve.Count(); ++p) {
+            const double dx = (curve.X(p) - x) * xScale;
+            const double dy = (curve.Y(p) - y) * yScale;
+            const double d = dx * dx + dy * dy;
+            if (d < best || (d == best && nearest && p < *nearest)) {
+                best = d;
+                nearest = p;
+            }
+        }
+    }
+    return nearest;
+}
+
+void tChartModel::InspectDependAt(double x, double y, double xScale, double yScale,
+                                  bool zeroMarkerMode) {
+    if (mode_ != tChartMode::Analysis) {
+        return;
+    }
+    if (const std::optional<std::size_t> p = NearestDependPoint(x, y, xScale, yScale);
+        p && *p < run_.Count()) {
+        InspectAt(run_.Time(*p), zeroMarkerMode);
     }
 }
 

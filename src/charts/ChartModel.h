@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -127,6 +128,13 @@ public:
     // The point inspected is the run's nearest to T (Data().NearestPoint),
     // as the hover text names it.
     void InspectAt(double T, bool zeroMarkerMode);
+    // A click at (x, y) on the dependence chart: the record whose point on
+    // a drawn dependence curve is nearest, on screen (`xScale` and `yScale`
+    // are the chart's pixels per unit), is inspected as a click on the time
+    // chart at its time is. None when no curve has a point there.
+    std::optional<std::size_t> NearestDependPoint(double x, double y, double xScale,
+                                                  double yScale) const;
+    void InspectDependAt(double x, double y, double xScale, double yScale, bool zeroMarkerMode);
     tMarkerLines MarkerLines() const;
 
     // --- marks

@@ -73,7 +73,8 @@ void finish(tCurveFit& fit, const VectorXd& y, const VectorXd& residual,
 }
 
 // Powers of x far from 0 make the columns nearly parallel: the fit runs on
-// t = (x − centre)/half in [−1, 1] and is carried back to powers of x.
+// t = (x − centre)/half in [−1, 1] and is carried over to powers of
+// s = x − x0, which stay within the stretch's width too.
 void fitPolynomial(tCurveFit& fit, const tPoints& points) {
     const auto p = static_cast<Eigen::Index>(parameterCount(fit.model));
     const Eigen::Index n = points.x.size();
@@ -107,21 +108,22 @@ void fitPolynomial(tCurveFit& fit, const tPoints& points) {
     const VectorXd scaled = qr.solve(points.y);
     const VectorXd residual = points.y - design * scaled;
 
-    // t^j = Σ_k C(j,k)·x^k·(−centre)^(j−k) / half^j
-    MatrixXd toRaw = MatrixXd::Zero(p, p);
+    // With d = x0 − centre, t^j = Σ_k C(j,k)·s^k·d^(j−k) / half^j; |d| ≤ half.
+    const double shift = fit.origin - centre;
+    MatrixXd toStart = MatrixXd::Zero(p, p);
     for (Eigen::Index j = 0; j < p; ++j) {
         double binomial = 1;
         for (Eigen::Index k = j; k >= 0; --k) {
-            toRaw(k, j) = binomial * std::pow(-centre, static_cast<double>(j - k)) /
-                          std::pow(half, static_cast<double>(j));
+            toStart(k, j) = binomial * std::pow(shift, static_cast<double>(j - k)) /
+                            std::pow(half, static_cast<double>(j));
             binomial = binomial * static_cast<double>(k) / static_cast<double>(j - k + 1);
         }
     }
-    const VectorXd raw = toRaw * scaled;
+    const VectorXd fromStart = toStart * scaled;
     for (Eigen::Index j = 0; j < p; ++j) {
-        fit.parameters[static_cast<std::size_t>(j)] = raw(j);
+        fit.parameters[static_cast<std::size_t>(j)] = fromStart(j);
     }
-    finish(fit, points.y, residual, toRaw * inverseNormalMatrix(qr) * toRaw.transpose());
+    finish(fit, points.y, residual, toStart * inverseNormalMatrix(qr) * toStart.transpose());
 }
 
 // The search runs on y = α + β·(e^(k·t) − 1)/k over t in [0, 1], which turns
@@ -303,7 +305,7 @@ void fitExponential(tCurveFit& fit, const tPoints& points) {
         fit.status = tFitStatus::NotFinite;
         return;
     }
-    if (!(span > 0) || points.y.maxCoeff() == points.y.minCoeff()) {
+    if (!(span > 0)) {
         fit.status = tFitStatus::Singular;
         return;
     }
@@ -333,18 +335,21 @@ void fitExponential(tCurveFit& fit, const tPoints& points) {
         fit.status = tFitStatus::Singular;
         return;
     }
-    const double b = e->beta / e->k;
-    const double a = e->alpha - b;
+    // b at the stretch's start, which is its smallest x on the time axis
+    // but not always against another quantity.
+    const double start = (fit.origin - low) / span;
+    const double a = e->alpha - e->beta / e->k;
+    const double b = e->beta / e->k * std::exp(e->k * start);
 
     // The covariance of a, b, k from the Jacobian of that form at the same
     // point, columns scaled to unit length so that the rank test weighs them
     // alike.
     MatrixXd jacobian(t.size(), 3);
     for (Eigen::Index i = 0; i < t.size(); ++i) {
-        const double grow = std::exp(e->k * t(i));
+        const double grow = std::exp(e->k * (t(i) - start));
         jacobian(i, 0) = 1;
         jacobian(i, 1) = grow;
-        jacobian(i, 2) = b * t(i) * grow;
+        jacobian(i, 2) = b * (t(i) - start) * grow;
     }
     const Eigen::RowVectorXd norms = jacobian.colwise().norm();
     if (!jacobian.allFinite() || !norms.allFinite()) {
@@ -367,7 +372,6 @@ void fitExponential(tCurveFit& fit, const tPoints& points) {
     const MatrixXd covariance =
         unscale.asDiagonal() * inverseNormalMatrix(qr) * unscale.asDiagonal();
     fit.parameters = {a, b, e->k / span};
-    fit.origin = low;
     finish(fit, points.y, exponentialResidual(*e, t, points.y), covariance);
 }
 
@@ -382,8 +386,15 @@ tCurveFit fitCurve(tFitModel model, std::span<const double> x, std::span<const d
     fit.model = model;
     const tPoints points = finitePoints(x, y);
     fit.points = static_cast<std::size_t>(points.x.size());
+    if (fit.points > 0) {
+        fit.origin = points.x(0);
+    }
     if (fit.points <= parameterCount(model)) {
         fit.status = tFitStatus::TooFewPoints;
+        return fit;
+    }
+    if (points.y.maxCoeff() == points.y.minCoeff()) {
+        fit.status = tFitStatus::NoChange;
         return fit;
     }
     if (model == tFitModel::Exponential) {
@@ -396,13 +407,14 @@ tCurveFit fitCurve(tFitModel model, std::span<const double> x, std::span<const d
 
 double evaluate(tFitModel model, const std::array<double, 3>& parameters, double origin, double x) {
     const auto [a, b, c] = parameters;
+    const double s = x - origin;
     switch (model) {
         case tFitModel::Linear:
-            return a + b * x;
+            return a + b * s;
         case tFitModel::Quadratic:
-            return a + x * (b + c * x);
+            return a + s * (b + c * s);
         case tFitModel::Exponential:
-            return a + b * std::exp(c * (x - origin));
+            return a + b * std::exp(c * s);
     }
     return std::nan("");
 }

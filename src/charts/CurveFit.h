@@ -7,10 +7,11 @@
 
 namespace vantrel {
 
+// Each written about x0, the stretch's start (tCurveFit::origin).
 enum class tFitModel {
-    Linear,       // y = a + b·x
-    Quadratic,    // y = a + b·x + c·x²
-    Exponential,  // y = a + b·e^(c·(x − origin)): heating or cooling toward the plateau a
+    Linear,       // y = a + b·(x − x0)
+    Quadratic,    // y = a + b·(x − x0) + c·(x − x0)²
+    Exponential,  // y = a + b·e^(c·(x − x0)): heating or cooling toward the plateau a
 };
 
 // 2 for the line, 3 for the others.
@@ -22,21 +23,23 @@ enum class tFitStatus {
     Singular,       // the points do not determine the parameters (all x equal, no curvature)
     NoConvergence,  // the exponential fit did not settle on a minimum
     NotFinite,      // the values are too large: the fit's own arithmetic overflowed
+    NoChange,       // y is the same at every point: there is nothing to fit
 };
 
 struct tCurveFit {
     tFitModel model = tFitModel::Linear;
     tFitStatus status = tFitStatus::TooFewPoints;
-    // a, b, c in the caller's units; the line leaves c at 0.
+    // a, b, c in the caller's units, about `origin`; the line leaves c at 0.
     std::array<double, 3> parameters{};
     // One standard error per parameter, from the covariance s²·(JᵀJ)⁻¹ at the
     // solution with s² = RSS / (n − p).
     std::array<double, 3> standardErrors{};
-    // The exponential's curve starts here: the stretch's smallest x, so that b
-    // is the distance from the plateau there, and stays finite late in a long
-    // run. 0 for the polynomials.
+    // x0, where the equations start: the x of the stretch's first finite
+    // point. a is the curve's value there (the exponential's a + b), so the
+    // parameters stay few-digit numbers late in a long run, where powers of x
+    // or e^(c·x) would need more digits than anyone prints.
     double origin = 0;
-    double rSquared = 0;     // 1 − RSS/TSS; 1 when y is constant and met exactly
+    double rSquared = 0;     // 1 − RSS/TSS
     std::size_t points = 0;  // the finite points the fit used
 
     bool ok() const { return status == tFitStatus::Ok; }
@@ -45,7 +48,9 @@ struct tCurveFit {
 // Least squares over the pairs (x[i], y[i]); the shorter span sets the length.
 // A pair with a non-finite x or y is left out and does not count in `points`.
 // Standard errors need at least one point more than the model has parameters,
-// so fewer give TooFewPoints. Nothing but the status is meaningful unless ok().
+// so fewer give TooFewPoints; y the same everywhere gives NoChange (a flat
+// line would claim a perfect fit). Nothing but the status, `origin` and
+// `points` is meaningful unless ok().
 tCurveFit fitCurve(tFitModel model, std::span<const double> x, std::span<const double> y);
 
 // The fitted curve at x, to draw it.

@@ -26,8 +26,8 @@ std::string significant(double value, int digits, char separator = '.') {
     return text;
 }
 
-std::string shown(double value) {
-    return significant(value, 4, localeFacts().decimalSeparator);
+std::string shown(double value, int digits = 4) {
+    return significant(value, digits, localeFacts().decimalSeparator);
 }
 
 std::string_view codeOf(int abscissa) {
@@ -38,6 +38,31 @@ std::string_view codeOf(int abscissa) {
 // The abscissa's unit: seconds for the time.
 std::string xUnit(int abscissa) {
     return abscissa < 0 ? constantText("DK_FIT_SECONDS") : unitOf(abscissa);
+}
+
+// x0 as the export writes the abscissa (the time to the millisecond, a
+// quantity as the value list shows it), without the zeros that follow.
+std::string originText(int abscissa, double origin, char separator) {
+    const int decimals =
+        abscissa < 0 ? 3 : quantityInfo[static_cast<std::size_t>(abscissa)].decimals;
+    std::string text = formatFixed(origin, decimals, separator);
+    const std::size_t dot = text.find(separator);
+    if (dot != std::string::npos) {
+        text.erase(text.find_last_not_of('0') + 1);
+        if (text.back() == separator) {
+            text.pop_back();
+        }
+    }
+    return text == "-0" ? "0" : text;
+}
+
+// "t", "(t − 12345.6)" or "(V1 + 0.5)": what the equations raise and multiply.
+std::string shiftedX(std::string_view x, const std::string& origin) {
+    if (origin == "0") {
+        return std::string(x);
+    }
+    return origin.front() == '-' ? "(" + std::string(x) + " + " + origin.substr(1) + ")"
+                                 : "(" + std::string(x) + " − " + origin + ")";
 }
 
 std::string perUnit(const std::string& unit, const std::string& per) {
@@ -162,35 +187,28 @@ std::string_view fitFailureText(tFitStatus status) {
             return "no convergence";
         case tFitStatus::NotFinite:
             return "values out of range";
+        case tFitStatus::NoChange:
+            return "no change to fit";
     }
     return "";
 }
 
-std::string fitLine(int quantity, const tCurveFit& fit) {
+std::string fitLine(int quantity, int abscissa, const tCurveFit& fit) {
     std::string line = "fit\t";
     line += kQuantityCodes[static_cast<std::size_t>(quantity)];
     line += '\t';
     line += fitModelName(fit.model);
-    std::array<double, 3> p = fit.parameters;
-    std::string_view failure = fitFailureText(fit.status);
-    if (fit.ok() && fit.model == tFitModel::Exponential) {
-        // As the equation reads, y = a + b·e^(c·x): b moves from the
-        // stretch's start to x = 0.
-        p[1] = fit.parameters[1] * std::exp(-fit.parameters[2] * fit.origin);
-        if (!std::isfinite(p[1])) {
-            failure = "b out of range at x = 0";
-        }
-    }
-    if (!failure.empty()) {
-        return line + "\tnone\t" + std::string(failure);
+    if (!fit.ok()) {
+        return line + "\tnone\t" + std::string(fitFailureText(fit.status));
     }
     const char* names[] = {"a=", "b=", "c="};
     for (std::size_t k = 0; k < parameterCount(fit.model); ++k) {
         line += '\t';
         line += names[k];
-        line += significant(p[k], 6);
+        line += significant(fit.parameters[k], 6);
     }
-    return line + "\tR2=" + significant(fit.rSquared, 6);
+    return line + "\tx0=" + originText(abscissa, fit.origin, '.') +
+           "\tR2=" + significant(fit.rSquared, 6);
 }
 
 std::string areaLine(int quantity, int abscissa, double area) {
@@ -258,7 +276,7 @@ std::vector<std::string> stretchLines(const tRunColumns& run,
             fit.model = *request.model;
             lines.push_back(
                 present
-                    ? fitLine(request.quantity, fit)
+                    ? fitLine(request.quantity, request.abscissa, fit)
                     : "fit\t" +
                           std::string(kQuantityCodes[static_cast<std::size_t>(request.quantity)]) +
                           "\t" + std::string(fitModelName(*request.model)) +
@@ -276,16 +294,21 @@ std::vector<std::string> stretchLines(const tRunColumns& run,
 
 std::string fitCaption(int quantity, int abscissa, const tCurveFit& fit) {
     const std::string name = quantityNames[static_cast<std::size_t>(quantity)];
+    if (fit.status == tFitStatus::NoChange) {
+        return formatText(constantText("DK_FIT_NO_CHANGE"), {name});
+    }
     if (!fit.ok()) {
         return formatText(constantText("DK_FIT_NONE"), {name});
     }
-    const std::string x(codeOf(abscissa));
+    const std::string x = shiftedX(
+        codeOf(abscissa), originText(abscissa, fit.origin, localeFacts().decimalSeparator));
     const std::string yUnit = unitOf(quantity);
     const std::string unitX = xUnit(abscissa);
     const auto& p = fit.parameters;
     const auto& e = fit.standardErrors;
     auto term = [](const char* symbol, double value, double error, const std::string& unit) {
-        return std::string(symbol) + " = " + shown(value) + " ± " + shown(error) +
+        // An error is known to a digit or two; more only make the line long.
+        return std::string(symbol) + " = " + shown(value) + " ± " + shown(error, 2) +
                (unit.empty() ? "" : " " + unit);
     };
     std::string equation;
@@ -303,7 +326,7 @@ std::string fitCaption(int quantity, int abscissa, const tCurveFit& fit) {
                     term("c", p[2], e[2], perUnit(yUnit, unitX + "²"));
             break;
         case tFitModel::Exponential:
-            equation = "y = a + b·e^(c·(" + x + " − " + shown(fit.origin) + "))";
+            equation = "y = a + b·e^(c·" + x + ")";
             terms = term("a", p[0], e[0], yUnit) + "; " + term("b", p[1], e[1], yUnit) + "; " +
                     term("c", p[2], e[2], perUnit("", unitX));
             break;

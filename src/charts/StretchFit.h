@@ -50,11 +50,11 @@ std::optional<tFitModel> fitModelOfName(std::string_view name);
 // Why a fit could not be made, in fixed English (the recorder's output).
 std::string_view fitFailureText(tFitStatus status);
 
-// The recorder's lines: "fit\tLT\tlinear\ta=…\tb=…\tR2=…" with the
-// exponential's b at x = 0 as its equation reads, or "fit\tLT\tlinear\tnone\t
+// The recorder's lines: "fit\tLT\tlinear\ta=…\tb=…\tx0=…\tR2=…" with the
+// parameters about x0 as the fit gives them, or "fit\tLT\tlinear\tnone\t
 // REASON"; "area\tLT\tt\t…" (or the abscissa's code). Six significant
-// digits, "." as the decimal separator.
-std::string fitLine(int quantity, const tCurveFit& fit);
+// digits (x0 as the abscissa is resolved), "." as the decimal separator.
+std::string fitLine(int quantity, int abscissa, const tCurveFit& fit);
 std::string areaLine(int quantity, int abscissa, double area);
 
 // What the recorder is asked to evaluate: a fit of a quantity, or (no

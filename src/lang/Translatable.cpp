@@ -15,6 +15,7 @@ std::vector<tTranslatable> build() {
           "tsDepend", "lbState", "tbMain", "rbAbsciss"}) {
         add("TfmMain", std::string(menu) + ".Caption");
     }
+    add("TfmMain", "miAnalysisAll.Caption");
     for (const char* action : {"acDeviceConnect",
                                "acDeviceStart",
                                "acDevicePause",
@@ -40,6 +41,10 @@ std::vector<tTranslatable> build() {
                                "acAnalysisFitQuadratic",
                                "acAnalysisFitExponential",
                                "acAnalysisTangent",
+                               "acAnalysisFitAllLinear",
+                               "acAnalysisFitAllQuadratic",
+                               "acAnalysisFitAllExponential",
+                               "acAnalysisTangentAll",
                                "acAnalysisArea",
                                "acAnalysisFitsRemove",
                                "acFileSavePicture",

@@ -61,21 +61,26 @@ void tAnalysis::AddActions(tActionList& actions, std::function<bool()> idle) {
             a.SetEnabled(idle() && charts_.Mode() == tChartMode::Analysis &&
                          charts_.CursorIndex() >= 0);
         });
+    // Fits and areas take the whole run until a point is inspected; the
+    // tangent needs the point.
     auto canFit = [this, idle] {
-        return idle() && charts_.Mode() == tChartMode::Analysis && charts_.CursorIndex() >= 0;
+        return idle() && charts_.Mode() == tChartMode::Analysis && charts_.PointCount() >= 2;
     };
+    auto canTouch = [this, canFit] { return canFit() && charts_.CursorIndex() >= 0; };
     const struct {
         const char* name;
         const char* caption;
         const char* hint;
         tFitModel model;
     } fits[] = {
-        {"acAnalysisFitLinear", "&Линейная аппроксимация", "Прямая y = a + b·x по участку",
-         tFitModel::Linear},
+        {"acAnalysisFitLinear", "&Линейная аппроксимация",
+         "Прямая y = a + b·(x − x0) по участку для выбранной кривой", tFitModel::Linear},
         {"acAnalysisFitQuadratic", "&Квадратичная аппроксимация",
-         "Парабола y = a + b·x + c·x² по участку", tFitModel::Quadratic},
+         "Парабола y = a + b·(x − x0) + c·(x − x0)² по участку для выбранной кривой",
+         tFitModel::Quadratic},
         {"acAnalysisFitExponential", "Э&кспоненциальная аппроксимация",
-         "Нагрев или остывание y = a + b·e^(c·x) по участку", tFitModel::Exponential},
+         "Нагрев или остывание y = a + b·e^(c·(x − x0)) по участку для выбранной кривой",
+         tFitModel::Exponential},
     };
     for (const auto& fit : fits) {
         actions.Add(
@@ -85,8 +90,29 @@ void tAnalysis::AddActions(tActionList& actions, std::function<bool()> idle) {
     }
     actions.Add(
         "acAnalysisTangent", "&Касательная в точке", {},
-        "Наклон кривых в выбранной точке: в минуту или на единицу абсциссы",
-        [this](tAction&) { AddTangents(); }, [canFit](tAction& a) { a.SetEnabled(canFit()); });
+        "Наклон выбранной кривой в выбранной точке: в минуту или на единицу абсциссы",
+        [this](tAction&) { AddTangents(); }, [canTouch](tAction& a) { a.SetEnabled(canTouch()); });
+    // The same for every ticked curve, from a submenu of their own.
+    const struct {
+        const char* name;
+        const char* caption;
+        tFitModel model;
+    } allFits[] = {
+        {"acAnalysisFitAllLinear", "&Линейная аппроксимация", tFitModel::Linear},
+        {"acAnalysisFitAllQuadratic", "&Квадратичная аппроксимация", tFitModel::Quadratic},
+        {"acAnalysisFitAllExponential", "Э&кспоненциальная аппроксимация", tFitModel::Exponential},
+    };
+    for (const auto& fit : allFits) {
+        actions.Add(
+            fit.name, fit.caption, {}, "Та же аппроксимация для каждой отмеченной кривой",
+            [this, model = fit.model](tAction&) { AddFits(model, true); },
+            [canFit](tAction& a) { a.SetEnabled(canFit()); });
+    }
+    actions.Add(
+        "acAnalysisTangentAll", "&Касательная в точке", {},
+        "Касательные в выбранной точке ко всем отмеченным кривым",
+        [this](tAction&) { AddTangents(true); },
+        [canTouch](tAction& a) { a.SetEnabled(canTouch()); });
     actions.Add(
         "acAnalysisArea", "&Площадь под кривой...", {},
         "Площадь под кривыми от начала отсчета до выбранной точки",
@@ -120,7 +146,7 @@ void tAnalysis::Forget() {
 
 namespace {
 
-// The stretch the statistics take, and which quantities against which x.
+// The stretch the fits take, and which quantities against which x.
 struct tChartStretch {
     tRunColumns run;
     std::size_t first = 0;
@@ -129,23 +155,39 @@ struct tChartStretch {
     std::vector<int> quantities;
 };
 
+// The ticked curves the chart draws: the curve list chooses on both charts,
+// and the dependence chart shows every quantity but its abscissa.
+std::vector<int> tickedCurves(const tChartModel& charts, int abscissa) {
+    std::vector<int> curves;
+    for (int i = 0; i < kQuantityCount; ++i) {
+        if (charts.TimeSeries(i).Visible() && i != abscissa) {
+            curves.push_back(i);
+        }
+    }
+    return curves;
+}
+
+// From the time origin to the inspected record as the statistics take it,
+// or to the run's last record while none is inspected.
 std::optional<tChartStretch> chartStretch(const tChartModel& charts, bool depend) {
-    const std::optional<tIndexRange> stretch = inspectedStretch(charts);
-    if (!stretch) {
+    const std::size_t count = charts.Data().Count();
+    if (count == 0) {
         return std::nullopt;
     }
     tChartStretch s;
-    s.run = tRunColumns::Of(charts.Data());
-    s.first = stretch->first;
-    s.last = stretch->last;
-    s.abscissa = depend ? charts.Abscissa() : -1;
-    // The curve list chooses on both charts: the dependence chart shows
-    // every quantity against its abscissa.
-    for (int i = 0; i < kQuantityCount; ++i) {
-        if (charts.TimeSeries(i).Visible() && i != s.abscissa) {
-            s.quantities.push_back(i);
-        }
+    if (const std::optional<tIndexRange> inspected = inspectedStretch(charts)) {
+        s.first = inspected->first;
+        s.last = inspected->last;
+    } else {
+        const std::int32_t origin = charts.ZeroMarkerIndex();
+        s.first = origin >= 0 && static_cast<std::size_t>(origin) < count
+                      ? static_cast<std::size_t>(origin)
+                      : 0;
+        s.last = count - 1;
     }
+    s.run = tRunColumns::Of(charts.Data());
+    s.abscissa = depend ? charts.Abscissa() : -1;
+    s.quantities = tickedCurves(charts, s.abscissa);
     return s;
 }
 
@@ -175,15 +217,32 @@ constexpr double kSlopeWindow = 0.02;
 
 }  // namespace
 
-void tAnalysis::AddFits(tFitModel model) {
+void tAnalysis::ChooseCurve(int quantity) {
+    chosenCurve_ = quantity >= 0 && quantity < kQuantityCount ? quantity : -1;
+}
+
+int tAnalysis::FitTarget(bool depend) const {
+    const std::vector<int> ticked = tickedCurves(charts_, depend ? charts_.Abscissa() : -1);
+    if (ticked.empty()) {
+        return -1;
+    }
+    return std::find(ticked.begin(), ticked.end(), chosenCurve_) != ticked.end() ? chosenCurve_
+                                                                                 : ticked.front();
+}
+
+void tAnalysis::AddFits(tFitModel model, bool allTicked) {
     const bool depend = analysisView_ != nullptr && analysisView_->DependenceInFront();
     const std::optional<tChartStretch> s = chartStretch(charts_, depend);
     if (!s) {
         return;
     }
-    for (int q : s->quantities) {
-        addFit(q, s->abscissa, model, depend, stretchXY(s->run, q, s->abscissa, s->first, s->last));
-        nameStretch(fits_.back(), s->run, s->first, s->last);
+    const std::vector<int> curves = allTicked ? s->quantities : std::vector<int>{FitTarget(depend)};
+    for (int q : curves) {
+        if (q >= 0) {
+            addFit(q, s->abscissa, model, depend,
+                   stretchXY(s->run, q, s->abscissa, s->first, s->last));
+            nameStretch(fits_.back(), s->run, s->first, s->last);
+        }
     }
     if (analysisView_ != nullptr) {
         analysisView_->ShowFits(fits_);
@@ -220,18 +279,32 @@ void tAnalysis::addFit(int quantity, int abscissa, tFitModel model, bool depend,
             curve.y.push_back(toPercent(quantity, evaluate(curve.fit, x)));
         }
     }
+    keepFit(std::move(curve));
+}
+
+void tAnalysis::keepFit(tFitCurve curve) {
+    const auto same = [&curve](const tFitCurve& f) {
+        return f.depend == curve.depend && f.quantity == curve.quantity &&
+               f.abscissa == curve.abscissa && f.tangent == curve.tangent &&
+               f.fit.model == curve.fit.model && f.x == curve.x;
+    };
+    fits_.erase(std::remove_if(fits_.begin(), fits_.end(), same), fits_.end());
     fits_.push_back(std::move(curve));
 }
 
-void tAnalysis::AddTangents() {
+void tAnalysis::AddTangents(bool allTicked) {
     const bool depend = analysisView_ != nullptr && analysisView_->DependenceInFront();
     const std::optional<tChartStretch> s = chartStretch(charts_, depend);
     const std::int32_t cursor = charts_.CursorIndex();
-    if (!s || cursor < 0) {
+    if (!s || cursor < 0 || static_cast<std::size_t>(cursor) >= s->run.time.size()) {
         return;
     }
     const auto p = static_cast<std::size_t>(cursor);
-    for (int q : s->quantities) {
+    const std::vector<int> curves = allTicked ? s->quantities : std::vector<int>{FitTarget(depend)};
+    for (int q : curves) {
+        if (q < 0) {
+            continue;
+        }
         const tXY xy = stretchXY(s->run, q, s->abscissa, 0, s->run.time.size() - 1);
         const auto [low, high] = std::minmax_element(xy.x.begin(), xy.x.end());
         const double extent = *high - *low;
@@ -253,7 +326,7 @@ void tAnalysis::AddTangents() {
             curve.y.push_back(xy.y[p] + *slope * dx);
         }
         curve.y = toChartY(q, curve.y);
-        fits_.push_back(std::move(curve));
+        keepFit(std::move(curve));
     }
     if (analysisView_ != nullptr) {
         analysisView_->ShowFits(fits_);

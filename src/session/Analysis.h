@@ -38,11 +38,13 @@ struct tEquivalenceMark {
 // the abscissa as shown, y on the 0..100 plotting scale.
 struct tFitCurve {
     bool depend = false;  // on the dependence chart, else the time chart
-    int quantity = 0;     // its colour
+    int quantity = 0;     // the curve it was made for
     bool tangent = false;
     int abscissa = -1;  // -1: the time
-    tCurveFit fit;      // the fit's parameters (not for a tangent)
-    double slope = 0;   // the tangent's, per second or per abscissa unit
+    // The fit's parameters (not for a tangent), about x0 = fit.origin: the
+    // time or the abscissa where the stretch starts.
+    tCurveFit fit;
+    double slope = 0;  // the tangent's, per second or per abscissa unit
     std::vector<double> x;
     std::vector<double> y;
     std::string caption;  // the legend: equation, parameters, R² or the slope
@@ -116,12 +118,22 @@ public:
 
     void SetRightAxis(int quantity);  // -1: none
 
-    // Over the stretch from the time origin to the inspected point, for
-    // every visible quantity of the chart in front (on the dependence
-    // chart against its abscissa): a fit added to those shown, the tangent
-    // at the inspected point, the area under each curve (told).
-    void AddFits(tFitModel model);
-    void AddTangents();
+    // The curve chosen in the curve list (-1: none); fits and tangents are
+    // made for it.
+    void ChooseCurve(int quantity);
+    // The curve a fit on the chart in front is made for: the one chosen
+    // when it is ticked and not the dependence chart's abscissa, else the
+    // first such curve; -1 when there is none.
+    int FitTarget(bool depend) const;
+
+    // Over the stretch from the time origin (the run's start without one)
+    // to the inspected point (the run's end without one), for the fit
+    // target of the chart in front or, with `allTicked`, every ticked curve
+    // (on the dependence chart against its abscissa): a fit added to those
+    // shown (replacing the same fit made before), the tangent at the
+    // inspected point, the area under each ticked curve (told).
+    void AddFits(tFitModel model, bool allTicked = false);
+    void AddTangents(bool allTicked = false);
     void TellAreas();
     void RemoveFits();
     const std::vector<tFitCurve>& Fits() const { return fits_; }
@@ -130,6 +142,8 @@ public:
 private:
     bool CanFindEquivalence() const;
     void addFit(int quantity, int abscissa, tFitModel model, bool depend, const tXY& xy);
+    // Shown with the others; one made the same way before gives way to it.
+    void keepFit(tFitCurve curve);
     void addRequestedFit(const tStretchRequest& request, double from, double to);
     void ShowMark();
     void ShowStatistics();
@@ -147,6 +161,7 @@ private:
     bool derivativeShown_ = false;
     std::unique_ptr<tReferenceRun> reference_;
     std::vector<tFitCurve> fits_;
+    int chosenCurve_ = -1;
     int rightAxis_ = -1;
 };
 

@@ -961,6 +961,10 @@ void TfmMain::chAccGyroClick(double time) {
     charts_->InspectAt(time, action("acFileSetZeroMarker").Checked());
 }
 
+void TfmMain::chDependClick(double x, double y, double xScale, double yScale) {
+    charts_->InspectDependAt(x, y, xScale, yScale, action("acFileSetZeroMarker").Checked());
+}
+
 void TfmMain::RelativeItemToggled(int index, bool checked) {
     charts_->SetRelative(index, checked);
 }

@@ -168,6 +168,8 @@ public:
     void chSeriesClickCheck(int index, bool checked);
     void rbAbscissClick(int index);
     void chAccGyroClick(double time);
+    // A click on the dependence chart at (x, y), its pixels per unit given.
+    void chDependClick(double x, double y, double xScale, double yScale);
     void RelativeItemToggled(int index, bool checked);
 
     // ---- state, for the window and for tests

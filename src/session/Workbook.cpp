@@ -381,9 +381,9 @@ void writeFitRow(tWriter& w, lxw_worksheet* sheet, std::size_t row, const tFitCu
             w.Significant(sheet, row, 2 + 2 * static_cast<int>(k), f.fit.parameters[k]);
             w.Significant(sheet, row, 3 + 2 * static_cast<int>(k), f.fit.standardErrors[k]);
         }
-        // Where the fit puts x0, in run seconds for the time: the
-        // exponential's start; the polynomials are written about x = 0.
-        const double x0 = f.fit.model == tFitModel::Exponential ? f.fit.origin : 0.0;
+        // Where the fit puts x0 (the stretch's start), in run seconds for
+        // the time.
+        const double x0 = f.fit.origin;
         if (f.abscissa < 0) {
             w.Number(sheet, row, 8, timeFrom(x0, sheetOrigin), 3);
         } else {

@@ -7,6 +7,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 
@@ -39,6 +41,96 @@ namespace {
 constexpr int kMinPictureWidth = 1600;
 constexpr int kReferenceAlpha = 70;
 const QColor kEquivalenceInk(150, 0, 150);
+
+// Fit captions: the type size they start at and the least they shrink to
+// before the oldest give way, and the room kept around them.
+constexpr int kCaptionPixels = 12;
+constexpr int kLeastCaptionPixels = 9;
+constexpr double kCaptionGap = 4;
+
+// Fitted lines stand out from the bright 3-pixel curves of the readings in
+// a dark ink of their own per kind (none near a quantity's colour) and a
+// dash of their own, narrower than the curve so that the readings still show
+// along them; three fits on one curve stay apart. The tangent, short and
+// solid, has a pale border that sets it off from the curve it touches.
+constexpr double kFitWidth = 2.5;
+constexpr double kTangentWidth = 3;
+constexpr double kTangentBorderWidth = 7;
+const QColor kTangentBorder(255, 255, 255, 200);
+
+QColor fitInk(const tFitCurve& fit) {
+    if (fit.tangent) {
+        return {190, 0, 130};
+    }
+    switch (fit.fit.model) {
+        case tFitModel::Linear:
+            return {100, 0, 170};
+        case tFitModel::Quadratic:
+            return {140, 70, 0};
+        case tFitModel::Exponential:
+            break;
+    }
+    return {0, 0, 0};
+}
+
+Qt::PenStyle fitDash(const tFitCurve& fit) {
+    if (fit.tangent) {
+        return Qt::SolidLine;
+    }
+    switch (fit.fit.model) {
+        case tFitModel::Linear:
+            return Qt::DashDotLine;
+        case tFitModel::Quadratic:
+            return Qt::DotLine;
+        case tFitModel::Exponential:
+            break;
+    }
+    return Qt::DashLine;
+}
+
+// The box a text item takes with its padding, as QCPItemText measures it.
+QSizeF captionSize(const QCPItemText& caption) {
+    const QRect text =
+        QFontMetrics(caption.font())
+            .boundingRect(0, 0, 0, 0, Qt::TextDontClip | caption.textAlignment(), caption.text());
+    const QMargins pad = caption.padding();
+    return {double(text.width() + pad.left() + pad.right()),
+            double(text.height() + pad.top() + pad.bottom())};
+}
+
+QRectF itemBox(const QCPItemText& item) {
+    return QRectF(item.topLeft->pixelPosition(), item.bottomRight->pixelPosition()).normalized();
+}
+
+// Top left corners for boxes of `sizes` stacked down one side of `area`,
+// each below the one before and below any obstacle it would touch; none
+// when the column runs out of the area.
+std::optional<std::vector<QPointF>> stackDown(const std::vector<QSizeF>& sizes, const QRectF& area,
+                                              bool right, const std::vector<QRectF>& obstacles) {
+    std::vector<QPointF> corners;
+    double top = area.top();
+    for (const QSizeF& size : sizes) {
+        if (size.width() > area.width()) {
+            return std::nullopt;
+        }
+        QRectF box(QPointF(right ? area.right() - size.width() : area.left(), top), size);
+        for (bool moved = true; moved;) {
+            moved = false;
+            for (const QRectF& obstacle : obstacles) {
+                if (box.intersects(obstacle)) {
+                    box.moveTop(obstacle.bottom() + kCaptionGap);
+                    moved = true;
+                }
+            }
+        }
+        if (box.bottom() > area.bottom()) {
+            return std::nullopt;
+        }
+        corners.push_back(box.topLeft());
+        top = box.bottom() + kCaptionGap;
+    }
+    return corners;
+}
 
 QColor faded(tRgb rgb) {
     return QColor(rgb.r, rgb.g, rgb.b, kReferenceAlpha);
@@ -101,6 +193,21 @@ tAnalysisView::tAnalysisView(const tChartModel& model, TChartPlot& time, TChartP
     derivative_->setSelectable(QCP::stNone);
     derivative_->removeFromLegend();
     derivative_->setVisible(false);
+
+    inspected_ = new QCPCurve(depend_.xAxis, depend_.yAxis);
+    inspected_->setObjectName("dependCursor");
+    inspected_->setLineStyle(QCPCurve::lsNone);
+    inspected_->setScatterStyle(QCPScatterStyle(
+        QCPScatterStyle::ssCircle,
+        QPen(QColor(kCursorLineColour.r, kCursorLineColour.g, kCursorLineColour.b), 2), Qt::NoBrush,
+        11));
+    inspected_->setSelectable(QCP::stNone);
+    inspected_->removeFromLegend();
+    connect(&time_, &QCustomPlot::afterLayout, this, [this] { LayOutCaptions(time_); });
+    connect(&depend_, &QCustomPlot::afterLayout, this, [this] {
+        RingInspected();
+        LayOutCaptions(depend_);
+    });
 }
 
 void tAnalysisView::BuildRightAxisMenu() {
@@ -245,26 +352,31 @@ void tAnalysisView::ShowFits(const std::vector<tFitCurve>& fits) {
         curve->parentPlot()->removePlottable(curve);
     }
     fitCurves_.clear();
-    for (QCPItemText* caption : fitCaptions_) {
-        caption->parentPlot()->removeItem(caption);
+    for (const tCaption& caption : fitCaptions_) {
+        caption.item->parentPlot()->removeItem(caption.item);
     }
     fitCaptions_.clear();
     dragged_ = nullptr;
-    std::array<int, 2> stacked{};  // captions so far on the time and the dependence chart
     for (const tFitCurve& fit : fits) {
         TChartPlot& plot = fit.depend ? depend_ : time_;
-        const tRgb colour = quantityInfo[static_cast<std::size_t>(fit.quantity)].colour;
-        // Darker than the measured curve it lies on, dashed; the tangent
-        // dash-dotted and wider.
-        const QColor ink = QColor(colour.r, colour.g, colour.b).darker(170);
-        auto* curve = new QCPCurve(plot.xAxis, plot.yAxis);
-        curve->setObjectName(fit.tangent ? "fitTangent" : "fitCurve");
-        curve->setPen(QPen(ink, fit.tangent ? 3 : 2, fit.tangent ? Qt::DashDotLine : Qt::DashLine));
-        curve->setSelectable(QCP::stNone);
-        curve->removeFromLegend();
-        curve->setData(QVector<double>(fit.x.begin(), fit.x.end()),
-                       QVector<double>(fit.y.begin(), fit.y.end()));
-        fitCurves_.push_back(curve);
+        const QColor ink = fitInk(fit);
+        const QVector<double> x(fit.x.begin(), fit.x.end());
+        const QVector<double> y(fit.y.begin(), fit.y.end());
+        std::vector<QPen> pens;
+        if (fit.tangent) {
+            pens.emplace_back(kTangentBorder, kTangentBorderWidth, Qt::SolidLine, Qt::RoundCap);
+        }
+        pens.emplace_back(ink, fit.tangent ? kTangentWidth : kFitWidth, fitDash(fit), Qt::FlatCap);
+        for (const QPen& pen : pens) {
+            auto* curve = new QCPCurve(plot.xAxis, plot.yAxis);
+            const bool border = pen.color() == kTangentBorder;
+            curve->setObjectName(border ? "fitBorder" : fit.tangent ? "fitTangent" : "fitCurve");
+            curve->setPen(pen);
+            curve->setSelectable(QCP::stNone);
+            curve->removeFromLegend();
+            curve->setData(x, y);
+            fitCurves_.push_back(curve);
+        }
         if (fit.depend && !fit.tangent && !fit.x.empty()) {
             // The stretch across the chart, as for the equivalence point.
             ZoomDependenceTo(fit.x.front(), fit.x.back(), fit.x.back());
@@ -273,28 +385,110 @@ void tAnalysisView::ShowFits(const std::vector<tFitCurve>& fits) {
         auto* caption = new QCPItemText(&plot);
         caption->setObjectName("lbFit");
         caption->setSelectable(false);
-        caption->setClipToAxisRect(false);
-        caption->position->setType(QCPItemPosition::ptAxisRectRatio);
-        int& row = stacked[fit.depend ? 1 : 0];
-        caption->position->setCoords(0.01, 0.01 + 0.09 * row++);
+        caption->setClipToAxisRect(true);
+        caption->position->setType(QCPItemPosition::ptAbsolute);
         caption->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
         caption->setTextAlignment(Qt::AlignLeft);
         caption->setPadding(QMargins(5, 3, 5, 3));
-        caption->setPen(QPen(ink));
-        caption->setBrush(QColor(255, 255, 255, 230));
+        caption->setPen(QPen(ink, 1.5));
+        caption->setBrush(QColor(255, 255, 255, 235));
         caption->setColor(ink);
-        caption->setFont(pixelFont(12, false));
+        caption->setFont(pixelFont(kCaptionPixels, false));
         caption->setText(qs(fit.caption));
-        fitCaptions_.push_back(caption);
+        fitCaptions_.push_back({caption, std::nullopt});
     }
     time_.RequestReplot();
     depend_.RequestReplot();
 }
 
+void tAnalysisView::LayOutCaptions(TChartPlot& plot) {
+    const double gap = kCaptionGap;
+    const QRectF area = QRectF(plot.axisRect()->rect()).adjusted(gap, gap, -gap, -gap);
+    // What the column must not cover: the labels that mark the chart, and
+    // captions the user put somewhere.
+    std::vector<QRectF> obstacles;
+    for (QCPItemText* label : referenceLabels_) {
+        if (label->parentPlot() == &plot && label->visible()) {
+            obstacles.push_back(itemBox(*label));
+        }
+    }
+    if (&plot == &depend_ && equivalencePoint_->visible() &&
+        !equivalencePoint_->data()->isEmpty()) {
+        for (QCPAbstractItem* item : equivalenceItems_) {
+            if (auto* label = qobject_cast<QCPItemText*>(item)) {
+                obstacles.push_back(itemBox(*label));
+            }
+        }
+        const QPointF point(depend_.xAxis->coordToPixel(equivalencePoint_->data()->begin()->key),
+                            depend_.yAxis->coordToPixel(equivalencePoint_->data()->begin()->value));
+        obstacles.push_back(QRectF(point - QPointF(8, 8), QSizeF(16, 16)));
+    }
+    std::vector<QCPItemText*> column;
+    for (tCaption& caption : fitCaptions_) {
+        if (caption.item->parentPlot() != &plot) {
+            continue;
+        }
+        if (!caption.placed) {
+            column.push_back(caption.item);
+            continue;
+        }
+        caption.item->setFont(pixelFont(kCaptionPixels, false));
+        const QSizeF size = captionSize(*caption.item);
+        const QPointF wanted(area.left() + caption.placed->x() * area.width(),
+                             area.top() + caption.placed->y() * area.height());
+        const QPointF corner(
+            std::clamp(wanted.x(), area.left(), std::max(area.left(), area.right() - size.width())),
+            std::clamp(wanted.y(), area.top(),
+                       std::max(area.top(), area.bottom() - size.height())));
+        caption.item->position->setCoords(corner);
+        caption.item->setVisible(true);
+        obstacles.push_back(QRectF(corner, size));
+    }
+    // Smaller type before anything is left out; then the newest stay.
+    for (std::size_t first = 0; first < column.size(); ++first) {
+        for (int pixels = kCaptionPixels; pixels >= kLeastCaptionPixels; --pixels) {
+            std::vector<QSizeF> sizes;
+            for (std::size_t k = first; k < column.size(); ++k) {
+                column[k]->setFont(pixelFont(pixels, false));
+                sizes.push_back(captionSize(*column[k]));
+            }
+            for (bool right : {false, true}) {
+                if (const auto corners = stackDown(sizes, area, right, obstacles)) {
+                    for (std::size_t k = 0; k < column.size(); ++k) {
+                        column[k]->setVisible(k >= first);
+                        if (k >= first) {
+                            column[k]->position->setCoords((*corners)[k - first]);
+                        }
+                    }
+                    return;
+                }
+            }
+        }
+    }
+    for (QCPItemText* caption : column) {
+        caption->setVisible(false);  // no room at all: a chart shrunk to a strip
+    }
+}
+
+void tAnalysisView::RingInspected() {
+    inspected_->data()->clear();
+    const std::int32_t cursor = model_.CursorIndex();
+    if (model_.Mode() != tChartMode::Analysis || cursor < 0) {
+        return;
+    }
+    const auto p = static_cast<std::size_t>(cursor);
+    for (int q = 0; q < kQuantityCount; ++q) {
+        const tSeries& curve = model_.DependSeries(q);
+        if (curve.Visible() && p < curve.Count()) {
+            inspected_->addData(curve.X(p), curve.Y(p));
+        }
+    }
+}
+
 // A press on a fit's caption picks it up; it follows the mouse until the
-// button is released.
+// button is released, and stays there.
 bool tAnalysisView::DragCaption(QObject* watched, QEvent* event) {
-    auto* plot = qobject_cast<QCustomPlot*>(watched);
+    auto* plot = qobject_cast<TChartPlot*>(watched);
     if (plot == nullptr || fitCaptions_.empty()) {
         return false;
     }
@@ -305,21 +499,24 @@ bool tAnalysisView::DragCaption(QObject* watched, QEvent* event) {
     }
     const QPointF at = static_cast<QMouseEvent*>(event)->position();
     if (type == QEvent::MouseButtonPress) {
-        for (QCPItemText* caption : fitCaptions_) {
-            const QRectF box(caption->topLeft->pixelPosition(),
-                             caption->bottomRight->pixelPosition());
-            if (caption->parentPlot() == plot && box.contains(at)) {
-                dragged_ = caption;
-                dragOffset_ = at - caption->position->pixelPosition();
+        for (tCaption& caption : fitCaptions_) {
+            if (caption.item->parentPlot() == plot && caption.item->visible() &&
+                itemBox(*caption.item).contains(at)) {
+                dragged_ = &caption;
+                dragOffset_ = at - caption.item->position->pixelPosition();
                 return true;
             }
         }
         return false;
     }
-    if (dragged_ == nullptr || dragged_->parentPlot() != plot) {
+    if (dragged_ == nullptr || dragged_->item->parentPlot() != plot) {
         return false;
     }
-    dragged_->position->setPixelPosition(at - dragOffset_);
+    const QRectF area = QRectF(plot->axisRect()->rect())
+                            .adjusted(kCaptionGap, kCaptionGap, -kCaptionGap, -kCaptionGap);
+    const QPointF corner = at - dragOffset_;
+    dragged_->placed = QPointF((corner.x() - area.left()) / std::max(1.0, area.width()),
+                               (corner.y() - area.top()) / std::max(1.0, area.height()));
     plot->replot(QCustomPlot::rpQueuedReplot);
     if (type == QEvent::MouseButtonRelease) {
         dragged_ = nullptr;

@@ -2,7 +2,9 @@
 
 #include <QObject>
 #include <QPointF>
+#include <QRectF>
 #include <array>
+#include <optional>
 #include <vector>
 
 #include "session/Analysis.h"
@@ -60,6 +62,13 @@ private:
     void ClearReference();
     void ShowHover(const QPoint& position);
     bool DragCaption(QObject* watched, QEvent* event);
+    // The fits' captions of `plot` in one column inside its plot, clear of
+    // each other and of the equivalence and reference labels; run whenever
+    // the chart has been laid out, so that a resized window or a picture of
+    // another size keeps them in.
+    void LayOutCaptions(TChartPlot& plot);
+    // Olive rings on the dependence curves at the inspected record.
+    void RingInspected();
     // The dependence chart's x axis on low..high when it shows `keep` not
     // at all or ten times too widely; a closer zoom of the user's is kept.
     void ZoomDependenceTo(double low, double high, double keep);
@@ -79,10 +88,16 @@ private:
     QCPCurve* derivative_ = nullptr;
     std::vector<QCPAbstractItem*> equivalenceItems_;
     std::vector<QCPCurve*> fitCurves_;
-    // The fits' captions, which the user can drag out of the way.
-    std::vector<QCPItemText*> fitCaptions_;
-    QCPItemText* dragged_ = nullptr;
+    // The fits' captions, newest last; one the user dragged aside stays
+    // where it was put (its top left as a share of the plot's size).
+    struct tCaption {
+        QCPItemText* item = nullptr;
+        std::optional<QPointF> placed;
+    };
+    std::vector<tCaption> fitCaptions_;
+    tCaption* dragged_ = nullptr;
     QPointF dragOffset_;
+    QCPCurve* inspected_ = nullptr;
 };
 
 }  // namespace vantrel

@@ -74,9 +74,15 @@ void tChartControls::BuildRightPanel(QWidget& window) {
     chSeries_->setFont(listFont);
     for (int i = 0; i < kQuantityCount; ++i) {
         auto* item = new QListWidgetItem(qs(quantityNames[i]), chSeries_);
-        item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+        item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsSelectable | Qt::ItemIsEnabled);
         item->setCheckState(Qt::Checked);
     }
+    chSeries_->setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(chSeries_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0 && row < kQuantityCount) {
+            emit curveChosen(row);
+        }
+    });
     connect(chSeries_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
         if (!syncing_) {
             emit curveToggled(chSeries_->row(item), item->checkState() == Qt::Checked);
@@ -211,7 +217,7 @@ void tChartControls::SyncCheckList() {
         if (item->checkState() != state) {
             item->setCheckState(state);
         }
-        const Qt::ItemFlags flags = Qt::ItemIsUserCheckable |
+        const Qt::ItemFlags flags = Qt::ItemIsUserCheckable | Qt::ItemIsSelectable |
                                     (model_.CurveEnabled(i) ? Qt::ItemIsEnabled : Qt::NoItemFlags);
         if (item->flags() != flags) {
             item->setFlags(flags);

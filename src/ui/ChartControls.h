@@ -41,6 +41,8 @@ public:
 
 signals:
     void curveToggled(int quantity, bool checked);
+    // A curve was selected in the curve list: the one fits are made for.
+    void curveChosen(int quantity);
     void abscissaChosen(int quantity);
     void relativeToggled(int quantity, bool checked);
     // A quantity's row was right-clicked and its right-axis scale chosen.

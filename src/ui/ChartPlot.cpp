@@ -388,9 +388,15 @@ void TChartPlot::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = pressed_ && (pos - pressPos_).manhattanLength() <= kClickSlop;
     pressed_ = false;
     QCustomPlot::mouseReleaseEvent(event);
-    if (click && kind_ == tChartKind::Time && mode_ == tChartMode::Analysis &&
-        axisRect()->rect().contains(pos)) {
+    if (!click || mode_ != tChartMode::Analysis || !axisRect()->rect().contains(pos)) {
+        return;
+    }
+    if (kind_ == tChartKind::Time) {
         emit clickedAt(xAxis->pixelToCoord(pos.x()));
+    } else {
+        emit pointClickedAt(xAxis->pixelToCoord(pos.x()), yAxis->pixelToCoord(pos.y()),
+                            std::fabs(axisRect()->width() / xAxis->range().size()),
+                            std::fabs(axisRect()->height() / yAxis->range().size()));
     }
 }
 

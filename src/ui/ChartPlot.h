@@ -60,6 +60,9 @@ signals:
     // A click (press and release at one spot) inside the plot rectangle in
     // analysis mode, as a value of the horizontal axis.
     void clickedAt(double x);
+    // The same on the dependence chart, at (x, y), with the axes' pixels
+    // per unit, so that the nearest point can be found as the user sees it.
+    void pointClickedAt(double x, double y, double xScale, double yScale);
     // The user zoomed or dragged the horizontal axis.
     void userRangeChanged(double min, double max);
 

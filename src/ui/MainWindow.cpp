@@ -117,6 +117,8 @@ TfmMainWindow::TfmMainWindow(const std::string& configFileName,
     });
     connect(controls_, &tChartControls::abscissaChosen, this,
             [this](int i) { Guard([&] { controller_->rbAbscissClick(i); }); });
+    connect(controls_, &tChartControls::curveChosen, this,
+            [this](int i) { Guard([&] { controller_->Analysis().ChooseCurve(i); }); });
     connect(controls_, &tChartControls::relativeToggled, this, [this](int i, bool checked) {
         Guard([&] { controller_->RelativeItemToggled(i, checked); });
     });
@@ -146,6 +148,10 @@ TfmMainWindow::TfmMainWindow(const std::string& configFileName,
             [this] { Guard([this] { controller_->tmStartTimer(); }); });
     connect(chAll_, &TChartPlot::clickedAt, this,
             [this](double x) { Guard([&] { controller_->chAccGyroClick(x); }); });
+    connect(chDepend_, &TChartPlot::pointClickedAt, this,
+            [this](double x, double y, double xScale, double yScale) {
+                Guard([&] { controller_->chDependClick(x, y, xScale, yScale); });
+            });
     // A record picked in the table is inspected as a click at its time.
     connect(tvRun_, &TRunTableView::recordChosen, this, [this](std::size_t p) {
         Guard([&] {
@@ -359,6 +365,12 @@ void TfmMainWindow::BuildMenus() {
     add(analysis, "acAnalysisFitQuadratic");
     add(analysis, "acAnalysisFitExponential");
     add(analysis, "acAnalysisTangent");
+    auto* allTicked = analysis->addMenu(QStringLiteral("Для &всех отмеченных"));
+    allTicked->setObjectName("miAnalysisAll");
+    add(allTicked, "acAnalysisFitAllLinear");
+    add(allTicked, "acAnalysisFitAllQuadratic");
+    add(allTicked, "acAnalysisFitAllExponential");
+    add(allTicked, "acAnalysisTangentAll");
     add(analysis, "acAnalysisFitsRemove");
 
     auto* help = bar->addMenu(QStringLiteral("&?"));
@@ -801,6 +813,7 @@ void TfmMainWindow::TransitionsChanged() {
 void TfmMainWindow::Repaint() {
     chAll_->RefreshMarks();
     chAll_->RequestReplot();
+    chDepend_->RequestReplot();  // the inspected point is ringed there too
     tvRun_->Model().RefreshMarks();
     tvRun_->ShowRecord(controller_->Charts().CursorIndex());
 }

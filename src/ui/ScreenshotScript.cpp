@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -15,6 +16,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <cstdio>
 
 #include "charts/ChartModel.h"
@@ -194,38 +196,57 @@ void tScreenshotScript::Start() {
         window_.Trigger("acAnalysisStatistics");
     });
     Then(1200, [] {});  // the statistics are grabbed and closed meanwhile
-    // Fits over the inspected stretch: the temperature's heating curve and
-    // its tangent on the time chart, conductivity against the dosed volume.
-    const auto only = [this](int quantity) {
-        for (int q = 0; q < kQuantityCount; ++q) {
-            window_.Controller().chSeriesClickCheck(q, true);
-        }
-        for (int q = 0; q < kQuantityCount; ++q) {
-            window_.Controller().chSeriesClickCheck(q, q == quantity);
-        }
+    // Fits over the inspected stretch with every curve ticked, made for the
+    // curve chosen in the list: the temperature's three fits and its
+    // tangent on the time chart, conductivity against the dosed volume.
+    const auto choose = [this](int quantity) {
+        window_.findChild<QListWidget*>("chSeries")->setCurrentRow(quantity);
         window_.IdleUpdate();
     };
-    Then(100, [this, only] {
+    Then(100, [this, choose] {
         window_.findChild<QTabWidget*>("pcChart")->setCurrentIndex(0);
-        only(qLT);
+        // The whole run in view, so that the fits can be told apart where
+        // they leave the curve.
+        const tRunData& run = window_.Controller().Charts().Data();
+        if (!run.Empty()) {
+            auto* chart = window_.findChild<QCustomPlot*>("chAll");
+            chart->xAxis->setRange(0.0, run.Time(run.Count() - 1) + 1.0);
+        }
+        choose(qLT);
+        window_.Trigger("acAnalysisFitLinear");
+        window_.Trigger("acAnalysisFitQuadratic");
         window_.Trigger("acAnalysisFitExponential");
         window_.Trigger("acAnalysisTangent");
     });
     Then(800, [this] { Grab("11-fit-time.png"); });
-    Then(100, [this, only] {
+    // The same zoomed to the temperature, as a teacher shows it.
+    Then(100, [this] {
+        const tRunData& run = window_.Controller().Charts().Data();
+        auto* chart = window_.findChild<QCustomPlot*>("chAll");
+        double low = kPercentHigh;
+        double high = kPercentLow;
+        for (std::size_t p = 0; p < run.Count(); ++p) {
+            low = std::min(low, double(toPercent(qLT, run.Shown(qLT, p))));
+            high = std::max(high, double(toPercent(qLT, run.Shown(qLT, p))));
+        }
+        if (high > low) {
+            chart->yAxis->setRange(low - 0.1 * (high - low), high + 0.1 * (high - low));
+            chart->replot();
+        }
+    });
+    Then(800, [this] { Grab("13-fit-time-zoomed.png"); });
+    Then(100, [this] {
+        window_.findChild<QCustomPlot*>("chAll")->yAxis->setRange(kPercentLow, kPercentHigh);
+    });
+    Then(100, [this, choose] {
         window_.findChild<QTabWidget*>("pcChart")->setCurrentIndex(1);
         window_.findChild<QRadioButton*>(QString("rbAbsciss%1").arg(qV1))->click();
-        only(qLC);
+        choose(qLC);
         window_.Trigger("acAnalysisFitLinear");
         window_.Trigger("acAnalysisFitQuadratic");
     });
     Then(800, [this] { Grab("12-fit-dependence.png"); });
-    Then(100, [this] {
-        window_.Trigger("acAnalysisFitsRemove");
-        for (int q = 0; q < kQuantityCount; ++q) {
-            window_.Controller().chSeriesClickCheck(q, true);
-        }
-    });
+    Then(100, [this] { window_.Trigger("acAnalysisFitsRemove"); });
     // The about box and the exit question, with the toolkit's buttons in
     // the window's language: each is grabbed while it is open, then closed.
     Then(100, [this] {

@@ -212,7 +212,7 @@ TEST_F(ScenarioCliTest, ReplayPrintsFitsAndAreasOfTheStretch) {
               kExitDone)
         << messages;
     EXPECT_EQ(output,
-              "fit\tLT\tlinear\ta=20\tb=0.5\tR2=1\n"
+              "fit\tLT\tlinear\ta=20\tb=0.5\tx0=0\tR2=1\n"
               "area\tLT\tt\t225\n"
               "fit\tLT\tquadratic\tnone\ttoo few points\n");
 

@@ -163,5 +163,50 @@ TEST(RunSummaryTest, DurationsReadAsAPersonWritesThem) {
     }
 }
 
+// A click on the dependence chart inspects the record whose point lies
+// nearest on screen, so that the tangent can be drawn from there too.
+TEST_F(AnalysisTest, AClickOnTheDependenceChartInspectsTheNearestPoint) {
+    Make("", true);
+    tTempDir runs;
+    openTitration(*fm, view, runs);
+    // Against the temperature, which never moved, every record lies on one
+    // vertical: only the height tells the pH on its way up the jump.
+    fm->rbAbscissClick(qLT);
+    const double pH = fm->Charts().Data().Shown(qLP, 196);
+    fm->chDependClick(21.0, toPercent(qLP, pH) + 0.1, 70.0, 4.5);
+    EXPECT_EQ(fm->Charts().CursorIndex(), 196);
+    fm->UpdateActions();
+    EXPECT_TRUE(fm->FindAction("acAnalysisTangent")->Enabled());
+}
+
+// With every curve ticked, a fit is made for the curve chosen in the list
+// (the first ticked one while none is), over the whole run until a point
+// is inspected; the submenu makes it for every ticked curve.
+TEST_F(AnalysisTest, FitsAreMadeForTheChosenCurveOverTheWholeRun) {
+    Make("", true);
+    tTempDir runs;
+    openTitration(*fm, view, runs);
+    fm->UpdateActions();
+    EXPECT_TRUE(fm->FindAction("acAnalysisFitLinear")->Enabled()) << "no point needed";
+    EXPECT_FALSE(fm->FindAction("acAnalysisTangent")->Enabled()) << "the tangent needs one";
+
+    ASSERT_TRUE(fm->ExecuteAction("acAnalysisFitLinear"));
+    ASSERT_EQ(fm->Analysis().Fits().size(), 1u);
+    EXPECT_EQ(fm->Analysis().Fits()[0].quantity, qLT);
+    EXPECT_EQ(fm->Analysis().Fits()[0].fit.status, tFitStatus::NoChange) << "21 °C throughout";
+
+    fm->Analysis().ChooseCurve(qV1);
+    ASSERT_TRUE(fm->ExecuteAction("acAnalysisFitLinear"));
+    ASSERT_TRUE(fm->ExecuteAction("acAnalysisFitLinear"));
+    const auto& fits = fm->Analysis().Fits();
+    ASSERT_EQ(fits.size(), 2u) << "the same fit again replaces the first";
+    EXPECT_EQ(fits[1].quantity, qV1);
+    EXPECT_DOUBLE_EQ(fits[1].x.front(), 0.0);
+    EXPECT_DOUBLE_EQ(fits[1].x.back(), 80.0);
+
+    ASSERT_TRUE(fm->ExecuteAction("acAnalysisFitAllQuadratic"));
+    EXPECT_EQ(fm->Analysis().Fits().size(), 2u + kQuantityCount);
+}
+
 }  // namespace
 }  // namespace vantrel::test

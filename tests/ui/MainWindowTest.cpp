@@ -539,7 +539,7 @@ TEST_F(MainWindowTest, MenusToolBarAndStatusBarAreWhereTheUserKnowsThem) {
         namesOf(menus[3]->menu()->actions()).join(' '),
         "acAnalysisEquivalence acAnalysisDerivative - acAnalysisStatistics acAnalysisArea - "
         "acAnalysisFitLinear acAnalysisFitQuadratic acAnalysisFitExponential acAnalysisTangent "
-        "acAnalysisFitsRemove");
+        "miAnalysisAll acAnalysisFitsRemove");
     EXPECT_EQ(namesOf(menus[4]->menu()->actions()).join(' '), "acHelpAbout");
 
     QStringList bar;
