@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -539,11 +540,16 @@ QString TfmMainWindow::QtFilter(const std::string& filter) {
 
 namespace {
 
-// Shows a prepared file dialog with `fileName` preselected; the chosen file
-// comes back in `fileName`. False when cancelled.
+// Shows a prepared file dialog opened at `fileName`, a folder or a file to
+// preselect; the chosen file comes back in `fileName`. False when cancelled.
 bool runFileDialog(QFileDialog& dialog, std::string& fileName) {
-    if (!fileName.empty()) {
-        dialog.selectFile(qs(fileName));
+    if (const QFileInfo start(qs(fileName)); start.isDir()) {
+        dialog.setDirectory(start.absoluteFilePath());
+    } else if (!fileName.empty()) {
+        if (start.absoluteDir().exists()) {
+            dialog.setDirectory(start.absolutePath());
+        }
+        dialog.selectFile(start.fileName());
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return false;
