@@ -185,9 +185,7 @@ int main(int argc, char** argv) {
                              [&window] {
                                  logFile->WriteLine(
                                      "INSTANCE: another copy was started; this one comes forward");
-                                 window.showNormal();
-                                 window.raise();
-                                 window.activateWindow();
+                                 bringForward(window);
                              });
 #endif
             if (scenario.empty() && screenshotDir.empty()) {
