@@ -64,6 +64,7 @@ void tChartModel::ClearSeries() {
 
 void tChartModel::EnterLiveMode() {
     zeroMarkerIndex_ = cursorIndex_ = -1;
+    userView_.reset();
     const bool hadTransitions = !run_.Transitions().empty();
     run_.Start(relative_);
     ClearSeries();
@@ -84,6 +85,7 @@ void tChartModel::EnterLiveMode() {
 
 void tChartModel::EnterAnalysisMode() {
     zeroMarkerIndex_ = cursorIndex_ = -1;
+    userView_.reset();
     mode_ = tChartMode::Analysis;
     if (view_) {
         view_->ModeChanged(mode_);
@@ -201,6 +203,9 @@ void tChartModel::SetTimeAxis(double min, double max, bool automatic) {
 void tChartModel::SetTimeAxisRange(double min, double max) {
     if (std::isfinite(min) && std::isfinite(max) && min <= max) {
         timeAxis_ = {min, max, false};
+        if (mode_ == tChartMode::Analysis) {
+            userView_ = timeAxis_;
+        }
     }
 }
 
@@ -214,7 +219,16 @@ void tChartModel::SetDependAxisToAbscissa() {
 void tChartModel::SetShowAll(bool checked) {
     showAll_ = checked;
     if (checked) {
+        if (mode_ == tChartMode::Analysis && !timeAxis_.automatic) {
+            userView_ = timeAxis_;
+        }
         SetTimeAxis(timeAxis_.min, timeAxis_.max, true);
+        return;
+    }
+    // After a run no record moves the window on: the last window of the run
+    // would show its last seconds, and the next click would inspect its end.
+    if (mode_ == tChartMode::Analysis && userView_) {
+        SetTimeAxis(userView_->min, userView_->max, false);
         return;
     }
     double min = 0.0;

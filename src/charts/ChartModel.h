@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -98,7 +99,9 @@ public:
     void SetTimeAxisRange(double min, double max);
     tAxisRange DependAxis() const { return dependAxis_; }
 
-    // Show-all check item: called after its check mark toggled.
+    // Show-all check item: called after its check mark toggled. Switched
+    // off after a run, it gives back the stretch the user last looked at
+    // (zoomed to, or had before show-all), wherever it was switched.
     void SetShowAll(bool checked);
     bool ShowAll() const { return showAll_; }
 
@@ -168,6 +171,9 @@ private:
     std::array<bool, kQuantityCount> relative_{};
 
     tTimeAxis timeAxis_;
+    // After a run: the stretch the user last chose to look at (none: the
+    // window of the run's end).
+    std::optional<tTimeAxis> userView_;
     tAxisRange dependAxis_;
     bool showAll_ = false;
     int abscissa_ = 0;
