@@ -120,6 +120,8 @@ constexpr tConstant kConstants[] = {
     {"DK_REPORT_MARKS", "Отмеченные точки"},
     {"DK_REPORT_PAGE", "Страница %s из %s"},
     {"DK_HOVER_TIME", "t = %s с"},
+    {"DK_SCALE_LEFT", "%s — шкала слева"},
+    {"DK_SCALE_RIGHT", "%s — шкала справа"},
     {"DK_SETTINGS_FOLDER",
      "Невозможно прочитать настройки из '%s'.\r\nПричина: это папка, а не файл."},
     {"DK_STATE_OFF", "Выкл"},

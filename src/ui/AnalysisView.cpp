@@ -94,12 +94,14 @@ tAnalysisView::tAnalysisView(const tChartModel& model, TChartPlot& time, TChartP
         QCPScatterStyle(QCPScatterStyle::ssCircle, QPen(kEquivalenceInk, 2), Qt::white, 11));
     equivalencePoint_->setSelectable(QCP::stNone);
     equivalencePoint_->removeFromLegend();
+    equivalencePoint_->setProperty(TChartPlot::kInLegend, true);
     equivalencePoint_->setVisible(false);
     derivative_ = new QCPCurve(depend_.xAxis, depend_.yAxis);
     derivative_->setObjectName("eqDerivative");
     derivative_->setPen(QPen(kEquivalenceInk, 2, Qt::DashLine));
     derivative_->setSelectable(QCP::stNone);
     derivative_->removeFromLegend();
+    derivative_->setProperty(TChartPlot::kInLegend, true);
     derivative_->setVisible(false);
 }
 
@@ -128,13 +130,20 @@ void tAnalysisView::Refresh() {
     if (rightAxis_ >= 0) {
         time_.yAxis2->setLabel(qs(quantityTitle(model_, rightAxis_)));
     }
+    time_.ApplyTitles();
+    depend_.ApplyTitles();
     DrawReference();
+    if (equivalencePoint_ != nullptr) {
+        equivalencePoint_->setName(qs(constantText("DK_EQUIV_CAPTION")));
+        depend_.RebuildLegend();
+    }
 }
 
 // ---------------------------------------------------------------- right axis and hover
 
 void tAnalysisView::SetRightAxis(int quantity) {
     rightAxis_ = quantity;
+    time_.SetRightAxisQuantity(quantity);
     QCPAxis* axis = time_.yAxis2;
     axis->setVisible(quantity >= 0);
     if (quantity >= 0) {
@@ -192,7 +201,6 @@ void tAnalysisView::ShowEquivalence(const tEquivalenceMark* mark, bool derivativ
     derivative_->data()->clear();
     equivalencePoint_->setVisible(mark != nullptr);
     derivative_->setVisible(mark != nullptr && derivative);
-    derivative_->removeFromLegend();
     if (mark != nullptr) {
         equivalencePoint_->addData(mark->x, mark->y);
         // The dosed stretch across the chart: on the quantity's whole range
@@ -228,10 +236,9 @@ void tAnalysisView::ShowEquivalence(const tEquivalenceMark* mark, bool derivativ
                 QVector<double>(mark->derivativeX.begin(), mark->derivativeX.end()),
                 QVector<double>(mark->derivativeY.begin(), mark->derivativeY.end()));
             derivative_->setName(qs(mark->derivativeName));
-            derivative_->addToLegend();
         }
     }
-    depend_.RequestReplot();
+    depend_.RebuildLegend();
 }
 
 // ---------------------------------------------------------------- fits
@@ -262,6 +269,9 @@ void tAnalysisView::ShowFits(const std::vector<tFitCurve>& fits) {
         curve->setPen(QPen(ink, fit.tangent ? 3 : 2, fit.tangent ? Qt::DashDotLine : Qt::DashLine));
         curve->setSelectable(QCP::stNone);
         curve->removeFromLegend();
+        // Named in the legend by the caption's first line; the rest is in the caption.
+        curve->setName(qs(fit.caption).section(QLatin1Char('\n'), 0, 0));
+        curve->setProperty(TChartPlot::kInLegend, true);
         curve->setData(QVector<double>(fit.x.begin(), fit.x.end()),
                        QVector<double>(fit.y.begin(), fit.y.end()));
         fitCurves_.push_back(curve);
@@ -287,8 +297,8 @@ void tAnalysisView::ShowFits(const std::vector<tFitCurve>& fits) {
         caption->setText(qs(fit.caption));
         fitCaptions_.push_back(caption);
     }
-    time_.RequestReplot();
-    depend_.RequestReplot();
+    time_.RebuildLegend();
+    depend_.RebuildLegend();
 }
 
 // A press on a fit's caption picks it up; it follows the mouse until the

@@ -2,14 +2,20 @@
 
 #include "ui/DependCurve.h"
 #include "ui/TimeGraph.h"
+#include "ui/ValueTicker.h"
 
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QShowEvent>
 #include <QTimer>
 #include <QVector>
 #include <algorithm>
 #include <cmath>
 #include <set>
+
+#include "base/Texts.h"
+#include "charts/ChartScales.h"
+#include "ui/QtText.h"
 
 namespace vantrel {
 
@@ -30,6 +36,9 @@ constexpr int kLineWidth = 3;
 constexpr int kMarkArrowLength = 8;
 constexpr int kClickSlop = 3;  // pixels a click may move and still count as a click
 constexpr double kSlowReplotMs = 40.0;
+// Small enough for a chart beside the panels on a 1024-pixel screen.
+constexpr int kLeastWidth = 320;
+constexpr int kLeastHeight = 240;
 
 }  // namespace
 
@@ -49,6 +58,8 @@ TChartPlot::TChartPlot(tChartKind kind, const tChartModel& model, QWidget* paren
         ticker->setScaleStrategy(QCPAxisTickerFixed::ssMultiples);
         xAxis->setTicker(ticker);
         xAxis->setRange(0.0, kTimeWindowWidth);
+    } else {
+        xAxis->setTicker(QSharedPointer<tValueTicker>::create());
     }
 
     for (int i = 0; i < kQuantityCount; ++i) {
@@ -113,6 +124,7 @@ TChartPlot::TChartPlot(tChartKind kind, const tChartModel& model, QWidget* paren
     throttle_->setSingleShot(true);
     connect(throttle_, &QTimer::timeout, this, [this] { replot(QCustomPlot::rpQueuedReplot); });
     ApplyMode(model.Mode());
+    ApplyTitles();
     Reload();
 }
 
@@ -194,17 +206,91 @@ void TChartPlot::ApplyVisibility() {
     if (model_ == nullptr) {
         return;
     }
-    // The legend lists the drawn curves only, in quantity order.
-    legend->clearItems();
     for (int i = 0; i < kQuantityCount; ++i) {
-        const bool visible = Series(i).Visible();
-        curves_[i]->setVisible(visible);
-        if (visible) {
-            curves_[i]->addToLegend();
-        }
+        curves_[i]->setVisible(Series(i).Visible());
     }
+    RebuildLegend();
     RefreshMarks();
     RequestReplot();
+}
+
+void TChartPlot::RebuildLegend() {
+    legend->clearItems();
+    for (QCPAbstractPlottable* curve : curves_) {
+        if (curve->visible()) {
+            curve->addToLegend();
+        }
+    }
+    for (int p = 0; p < plottableCount(); ++p) {
+        QCPAbstractPlottable* other = plottable(p);
+        if (std::find(curves_.begin(), curves_.end(), other) == curves_.end() && other->visible() &&
+            other->property(kInLegend).toBool() && !other->name().isEmpty()) {
+            other->addToLegend();
+        }
+    }
+    FitLegend(width());
+    RequestReplot();
+}
+
+void TChartPlot::FitLegend(double width) {
+    // The grid counts its empty cells too.
+    std::vector<int> widths;
+    for (int i = 0; i < legend->elementCount(); ++i) {
+        if (QCPLayoutElement* item = legend->elementAt(i)) {
+            widths.push_back(item->minimumOuterSizeHint().width());
+        }
+    }
+    const int count = int(widths.size());
+    if (count == 0) {
+        return;
+    }
+    const QMargins margins = legend->margins();
+    const double room = width - margins.left() - margins.right() - 2 * legend->borderPen().width();
+    int columns = count;
+    for (; columns > 1; --columns) {
+        double needed = (columns - 1) * legend->columnSpacing();
+        for (int c = 0; c < columns; ++c) {
+            int widest = 0;
+            for (int i = c; i < count; i += columns) {
+                widest = std::max(widest, widths[std::size_t(i)]);
+            }
+            needed += widest;
+        }
+        if (needed <= room) {
+            break;
+        }
+    }
+    if (legend->wrap() != columns) {
+        legend->setWrap(columns);
+        legend->setFillOrder(QCPLayoutGrid::foColumnsFirst, true);
+    }
+}
+
+QSize TChartPlot::minimumSizeHint() const {
+    return QSize(kLeastWidth, kLeastHeight);
+}
+
+void TChartPlot::resizeEvent(QResizeEvent* event) {
+    FitLegend(event->size().width());
+    QCustomPlot::resizeEvent(event);
+}
+
+void TChartPlot::ApplyTitles() {
+    if (model_ == nullptr) {
+        return;
+    }
+    QString title;
+    if (kind_ == tChartKind::Time) {
+        title = qs(constantText("DK_TABLE_TIME"));
+    } else {
+        const std::size_t a = std::size_t(model_->Abscissa());
+        const auto& rows = model_->ValueRows();
+        title = qs(a < rows.size() ? rows[a].key : quantityNames[a]);
+    }
+    if (xAxis->label() != title) {
+        xAxis->setLabel(title);
+        RequestReplot();
+    }
 }
 
 void TChartPlot::ApplyAxis(double min, double max) {
@@ -310,6 +396,17 @@ void TChartPlot::UpdateMarkerLines() {
     tMarkerLines lines;
     if (model_ != nullptr && mode_ == tChartMode::Analysis) {
         lines = model_->MarkerLines();
+        if (printing_) {
+            // The page shows another stretch than the window.
+            const tRunData& run = model_->Data();
+            const auto at = [&](std::int32_t index, tMarkerLine& line) {
+                line.drawn = index >= 0 && std::size_t(index) < run.Count() &&
+                             xAxis->range().contains(run.Time(std::size_t(index)));
+                line.x = line.drawn ? run.Time(std::size_t(index)) : 0.0;
+            };
+            at(model_->ZeroMarkerIndex(), lines.origin);
+            at(model_->CursorIndex(), lines.cursor);
+        }
     }
     const auto place = [](QCPItemStraightLine* item, const tMarkerLine& line) {
         item->setVisible(line.drawn);
@@ -339,7 +436,101 @@ void TChartPlot::RequestReplot() {
     replot(QCustomPlot::rpQueuedReplot);
 }
 
+QString TChartPlot::TitleOf(int quantity) const {
+    const auto& rows = model_->ValueRows();
+    return qs(std::size_t(quantity) < rows.size() ? rows[std::size_t(quantity)].key
+                                                  : quantityNames[std::size_t(quantity)]);
+}
+
+namespace {
+
+// What the page's look changes on an axis, to be put back for the window.
+struct tAxisLook {
+    explicit tAxisLook(QCPAxis* a)
+        : axis(a),
+          visible(a->visible()),
+          tickLabels(a->tickLabels()),
+          ticker(a->ticker()),
+          label(a->label()),
+          range(a->range()),
+          labelColour(a->labelColor()),
+          tickLabelColour(a->tickLabelColor()),
+          tickLabelFont(a->tickLabelFont()),
+          labelFont(a->labelFont()) {}
+    void Restore() const {
+        axis->setVisible(visible);
+        axis->setTickLabels(tickLabels);
+        axis->setTicker(ticker);
+        axis->setLabel(label);
+        axis->setRange(range);
+        axis->setLabelColor(labelColour);
+        axis->setTickLabelColor(tickLabelColour);
+        axis->setTickLabelFont(tickLabelFont);
+        axis->setLabelFont(labelFont);
+    }
+    QCPAxis* axis;
+    bool visible;
+    bool tickLabels;
+    QSharedPointer<QCPAxisTicker> ticker;
+    QString label;
+    QCPRange range;
+    QColor labelColour;
+    QColor tickLabelColour;
+    QFont tickLabelFont;
+    QFont labelFont;
+};
+
+}  // namespace
+
 void TChartPlot::PaintOn(QCPPainter& painter, const QRectF& target, double width) {
+    std::vector<tAxisLook> looks;
+    for (QCPAxis* axis : axisRect()->axes()) {
+        looks.emplace_back(axis);
+    }
+    std::array<QString, kQuantityCount> names;
+    for (int i = 0; i < kQuantityCount; ++i) {
+        names[i] = curves_[i]->name();
+    }
+    applyingAxis_ = true;  // none of this is the user's zoom
+    printing_ = true;
+    if (model_ != nullptr) {
+        const tRunData& run = model_->Data();
+        if (kind_ == tChartKind::Time && !run.Empty()) {
+            // From the start of the run's clock, as the window's first view.
+            const double first = std::min(0.0, run.Time(0));
+            xAxis->setRange(first, std::max(run.Time(run.Count() - 1), first + 1.0));
+            yAxis->setRange(kPercentLow, kPercentHigh);
+        }
+        std::vector<const tSeries*> shown;
+        for (int i = 0; i < kQuantityCount; ++i) {
+            if (Series(i).Visible()) {
+                shown.push_back(&Series(i));
+            }
+        }
+        const tChartScales scales =
+            chooseScales(shown, xAxis->range().lower, xAxis->range().upper, yAxis->range().lower,
+                         yAxis->range().upper, kind_ == tChartKind::Time ? rightQuantity_ : -1);
+        const auto readOn = [this](QCPAxis* axis, int quantity) {
+            axis->setVisible(quantity >= 0);
+            if (quantity < 0) {
+                return;
+            }
+            const tRgb rgb = quantityInfo[std::size_t(quantity)].colour;
+            const QColor ink = QColor(rgb.r, rgb.g, rgb.b).darker(130);
+            axis->setRange(yAxis->range());
+            axis->setTicker(QSharedPointer<tValueTicker>::create(quantity));
+            axis->setTickLabels(true);
+            axis->setLabel(TitleOf(quantity));
+            axis->setLabelColor(ink);
+            axis->setTickLabelColor(ink);
+        };
+        readOn(yAxis2, scales.right.quantity);
+        readOn(yAxis, scales.left.quantity);
+        for (int i = 0; i < kQuantityCount; ++i) {
+            curves_[i]->setName(
+                qs(scaleLegend(scales, i, names[i].toStdString(), TitleOf(i).toStdString())));
+        }
+    }
     UpdateMarkerLines();
     // A font sized in points would grow with the printer's resolution, not
     // with the page's units: the axes draw in the pixels the window shows.
@@ -350,17 +541,11 @@ void TChartPlot::PaintOn(QCPPainter& painter, const QRectF& target, double width
         }
         return font;
     };
-    struct tSaved {
-        QCPAxis* axis;
-        QFont tickLabels;
-        QFont label;
-    };
-    std::vector<tSaved> saved;
     for (QCPAxis* axis : axisRect()->axes()) {
-        saved.push_back({axis, axis->tickLabelFont(), axis->labelFont()});
         axis->setTickLabelFont(inPixels(axis->tickLabelFont()));
         axis->setLabelFont(inPixels(axis->labelFont()));
     }
+    FitLegend(width);
     width = std::max(width, double(plotLayout()->minimumOuterSizeHint().width()));
     const double scale = target.width() / width;
     painter.save();
@@ -369,11 +554,26 @@ void TChartPlot::PaintOn(QCPPainter& painter, const QRectF& target, double width
     painter.setClipRect(QRectF(0, 0, width, target.height() / scale));
     toPainter(&painter, int(std::lround(width)), int(std::lround(target.height() / scale)));
     painter.restore();
-    for (const tSaved& s : saved) {
-        s.axis->setTickLabelFont(s.tickLabels);
-        s.axis->setLabelFont(s.label);
+
+    // The window's own look comes back: the page's was for the page.
+    for (int i = 0; i < kQuantityCount; ++i) {
+        curves_[i]->setName(names[i]);
     }
-    // The layout was computed for the page: the window's own comes back.
+    // The left axis last: the right-hand scale follows it in the window.
+    for (auto look = looks.rbegin(); look != looks.rend(); ++look) {
+        if (look->axis != yAxis) {
+            look->Restore();
+        }
+    }
+    for (const tAxisLook& look : looks) {
+        if (look.axis == yAxis) {
+            look.Restore();
+        }
+    }
+    printing_ = false;
+    applyingAxis_ = false;
+    UpdateMarkerLines();
+    FitLegend(this->width());
     RequestReplot();
 }
 

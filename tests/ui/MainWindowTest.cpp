@@ -43,6 +43,7 @@
 #include "sim/Simulator.h"
 #include "support/CaptureLog.h"
 #include "ui/ActuatorFR.h"
+#include "ui/AnalysisView.h"
 #include "ui/ChartPlot.h"
 #include "ui/MainWindow.h"
 #include "ui/QtText.h"
@@ -694,6 +695,35 @@ TEST_F(MainWindowTest, HintsSizeAndCancelledShutdown) {
     ASSERT_TRUE(QMetaObject::invokeMethod(window_.get(), "SessionEndCancelled"));
     EXPECT_FALSE(fm.FormCloseQuery(true));
     EXPECT_EQ(window_->questions.size(), 1u);
+}
+
+// Whatever else is drawn has its entry in the legend, also after the
+// legend was made again for a curve shown or hidden.
+TEST_F(MainWindowTest, TheDerivativeKeepsItsLegendEntry) {
+    RecordRun(4);
+    auto* view = window_->findChild<tAnalysisView*>();
+    ASSERT_NE(view, nullptr);
+    tEquivalenceMark mark;
+    mark.x = 5.0;
+    mark.y = 50.0;
+    mark.derivativeX = {4.0, 5.0, 6.0};
+    mark.derivativeY = {10.0, 100.0, 10.0};
+    mark.derivativeName = "dpH/dV";
+    view->ShowEquivalence(&mark, true);
+    window_->Controller().chSeriesClickCheck(qLT, false);
+    const auto named = [](TChartPlot* plot, const char* name) {
+        for (int i = 0; i < plot->legend->itemCount(); ++i) {
+            auto* item = qobject_cast<QCPPlottableLegendItem*>(plot->legend->item(i));
+            if (item != nullptr && item->plottable()->name() == QString::fromUtf8(name)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(named(DependChart(), "dpH/dV"));
+    EXPECT_TRUE(named(DependChart(), "Точка эквивалентности"));
+    view->ShowEquivalence(nullptr, false);
+    EXPECT_FALSE(named(DependChart(), "dpH/dV"));
 }
 
 TEST(MainWindowParts, FileFiltersBecomeQtNameFilters) {
