@@ -16,7 +16,9 @@
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QLibraryInfo>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QMenuBar>
@@ -61,6 +63,7 @@ namespace vantrel {
 namespace {
 
 constexpr int kActuatorPanelWidth = 225;
+constexpr int kTitleBarButtons = 120;
 const char* const kClockSample = " 88:88:88 ";
 constexpr int kSessionEndWaitMs = 30000;
 
@@ -503,15 +506,35 @@ bool TfmMainWindow::AskYesNo(const std::string& text, const std::string& caption
     return box.exec() == QMessageBox::Yes;
 }
 
+int TfmMainWindow::TitleRoom(const QString& title) const {
+    // The system draws titles in a font of its own, often bold and larger
+    // than the window's: measured generously, with room for the title
+    // bar's icon and buttons.
+    QFont bold = font();
+    bold.setBold(true);
+    return int(std::lround(QFontMetrics(bold).horizontalAdvance(title) * 1.25)) + kTitleBarButtons;
+}
+
 bool TfmMainWindow::InputText(const std::string& caption, const std::string& prompt,
                               std::string& text) {
-    bool ok = false;
-    const QString answer =
-        QInputDialog::getText(this, qs(caption), qs(prompt), QLineEdit::Normal, qs(text), &ok);
-    if (ok) {
-        text = answer.toStdString();
+    QInputDialog dialog(this);
+    dialog.setObjectName("fmInputText");
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setWindowTitle(qs(caption));
+    dialog.setLabelText(qs(prompt));
+    dialog.setTextValue(qs(text));
+    // A dialog narrower than its title has the title cut short. The dialog
+    // takes its size from its parts: the text box is made wide enough.
+    if (auto* edit = dialog.findChild<QLineEdit*>()) {
+        const QMargins margins =
+            dialog.layout() != nullptr ? dialog.layout()->contentsMargins() : QMargins();
+        edit->setMinimumWidth(TitleRoom(dialog.windowTitle()) - margins.left() - margins.right());
     }
-    return ok;
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    text = dialog.textValue().toStdString();
+    return true;
 }
 
 void TfmMainWindow::ShowWarning(const std::string& text, const std::string& caption) {

@@ -623,14 +623,14 @@ TEST_F(MainWindowTest, ScenarioLabelStaysInSightInANarrowWindow) {
     window_->SetScenarioLabel(name, state);
     auto* label = window_->findChild<tScenarioLabel*>("lbState");
     ASSERT_NE(label, nullptr);
-    for (const int width : {1100, 800, 1}) {  // 1: as narrow as the window goes
+    for (const int width : {1100, 1000, 1}) {  // 1: as narrow as the window goes
         SCOPED_TRACE(width);
         window_->resize(width, 720);
         RunFor(50);
         EXPECT_TRUE(label->isVisible());
         const QString shown = label->ShownText();
         EXPECT_FALSE(shown.isEmpty());
-        if (width == 800) {
+        if (width == 1000) {
             EXPECT_TRUE(shown.endsWith(qs(" - " + state))) << shown.toStdString();
             EXPECT_TRUE(shown.contains(QStringLiteral("…"))) << shown.toStdString();
         }
