@@ -309,12 +309,15 @@ struct tDependCurve::tReduction {
 };
 
 tDependCurve::tDependCurve(QCPAxis* keyAxis, QCPAxis* valueAxis)
-    : QCPCurve(keyAxis, valueAxis), reduction_(std::make_unique<tReduction>()) {}
+    : QCPCurve(keyAxis, valueAxis),
+      reduction_(std::make_unique<tReduction>()),
+      exportReduction_(std::make_unique<tReduction>()) {}
 
 tDependCurve::~tDependCurve() = default;
 
 void tDependCurve::DataReplaced() {
     reduction_ = std::make_unique<tReduction>();
+    exportReduction_ = std::make_unique<tReduction>();
 }
 
 void tDependCurve::draw(QCPPainter* painter) {
@@ -322,21 +325,29 @@ void tDependCurve::draw(QCPPainter* painter) {
     lastReducedPoints_ = 0;
     if (mDataContainer->isEmpty() || mKeyAxis.isNull() || mValueAxis.isNull()) {
         reduction_ = std::make_unique<tReduction>();
+        exportReduction_ = std::make_unique<tReduction>();
         return;
     }
     if (mLineStyle == lsNone || mPen.style() == Qt::NoPen) {
         return;
     }
 
+    // Exports (pictures, PDF) get every line drawn; the screen the picture.
+    const bool exporting = painter->modes().testFlag(QCPPainter::pmNoCaching) ||
+                           painter->modes().testFlag(QCPPainter::pmVectorized);
+    // A report or a picture of other proportions keeps a reduction of its
+    // own: the screen's, a day's run long, is not reduced all over again
+    // at the next redraw.
+    std::unique_ptr<tReduction>& kept = exporting ? exportReduction_ : reduction_;
     QCPAxis* keyAxis = mKeyAxis.data();
     QCPAxis* valueAxis = mValueAxis.data();
     const tView view = viewOf(keyAxis, valueAxis);
-    if (!reduction_->Continues(view, mDataContainer)) {
-        reduction_ = std::make_unique<tReduction>();
-        reduction_->view = view;
-        reduction_->data = mDataContainer;
+    if (!kept->Continues(view, mDataContainer)) {
+        kept = std::make_unique<tReduction>();
+        kept->view = view;
+        kept->data = mDataContainer;
     }
-    tReduction& r = *reduction_;
+    tReduction& r = *kept;
 
     // Linear axes (all this program uses) convert with one multiply-add per
     // coordinate; QCPAxis::coordToPixel checks scale and orientation on every
@@ -366,9 +377,6 @@ void tDependCurve::draw(QCPPainter* painter) {
     applyDefaultAntialiasingHint(painter);
     painter->setPen(mPen);
     painter->setBrush(Qt::NoBrush);
-    // Exports (pictures, PDF) get every line drawn; the screen the picture.
-    const bool exporting = painter->modes().testFlag(QCPPainter::pmNoCaching) ||
-                           painter->modes().testFlag(QCPPainter::pmVectorized);
     if (exporting) {
         qsizetype start = 0;
         for (const qsizetype end : r.ends) {

@@ -47,7 +47,8 @@ private:
 
     void DrawPicture(QCPPainter* painter);
 
-    std::unique_ptr<tReduction> reduction_;
+    std::unique_ptr<tReduction> reduction_;        // the screen's
+    std::unique_ptr<tReduction> exportReduction_;  // pictures' and pages
     int lastDrawnPoints_ = 0;
     int lastReducedPoints_ = 0;
 };

@@ -133,7 +133,8 @@ TEST(DependCurve, KeepsGapsLinesLeavingThePlotAndTheLastPoint) {
 
 // A redraw during a run reduces only the points added since the last one and
 // draws what a fresh reduction of all of them draws; anything that moves the
-// points already reduced makes it start again.
+// points already reduced makes it start again, a picture drawn meanwhile does
+// not.
 TEST(DependCurve, RedrawsCarryOnOnlyWhileNothingBehindThemChanged) {
     const auto wander = [](int k) {
         const double s = k / 3000.0;
@@ -190,6 +191,8 @@ TEST(DependCurve, RedrawsCarryOnOnlyWhileNothingBehindThemChanged) {
          301, 100},
         {"range changed", [&] { plot.xAxis->setRange(0, 120); }, -1, 120},
         {"more after the rebuild", [&] { append(500); }, 500, 120},
+        // A report's page or a saved picture keeps its own reduction.
+        {"a picture of another size between", [&] { plot.toPixmap(800, 480); }, 0, 120},
     };
     for (const tStep& step : steps) {
         SCOPED_TRACE(step.what);
