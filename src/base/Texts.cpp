@@ -122,6 +122,7 @@ constexpr tConstant kConstants[] = {
     {"DK_HOVER_TIME", "t = %s с"},
     {"DK_SCALE_LEFT", "%s — шкала слева"},
     {"DK_SCALE_RIGHT", "%s — шкала справа"},
+    {"DK_REPORT_WRITING", "Отчёт записывается: %s"},
     {"DK_SETTINGS_FOLDER",
      "Невозможно прочитать настройки из '%s'.\r\nПричина: это папка, а не файл."},
     {"DK_STATE_OFF", "Выкл"},

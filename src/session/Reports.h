@@ -17,8 +17,9 @@ struct tRunSummary;
 class iReportView {
 public:
     virtual ~iReportView() = default;
-    // A4 pages into a PDF file; tError when it cannot be written.
-    virtual void WriteReport(const std::string& fileName, const tRunSummary& summary,
+    // A4 pages into a PDF file; tError when it cannot be written. False
+    // when the user cancelled it meanwhile: nothing is written.
+    virtual bool WriteReport(const std::string& fileName, const tRunSummary& summary,
                              const std::string& student) = 0;
     // Through the system's print dialog; false when the user cancelled it.
     virtual bool PrintReport(const tRunSummary& summary, const std::string& student) = 0;
@@ -37,7 +38,8 @@ public:
 
     // tError with the program's wording when the file cannot be written.
     void ExportWorkbook(const std::string& fileName) const;
-    void WriteReport(const std::string& fileName, const std::string& student) const;
+    // False when the user cancelled it.
+    bool WriteReport(const std::string& fileName, const std::string& student) const;
 
 private:
     void ChooseWorkbook();

@@ -36,6 +36,9 @@ constexpr int kLineWidth = 3;
 constexpr int kMarkArrowLength = 8;
 constexpr int kClickSlop = 3;  // pixels a click may move and still count as a click
 constexpr double kSlowReplotMs = 40.0;
+// Points of a dependence curve reduced for a page between two looks at the
+// window's events.
+constexpr int kReductionSlice = 20000;
 // Small enough for a chart beside the panels on a 1024-pixel screen.
 constexpr int kLeastWidth = 320;
 constexpr int kLeastHeight = 240;
@@ -482,17 +485,48 @@ struct tAxisLook {
 
 }  // namespace
 
-void TChartPlot::PaintOn(QCPPainter& painter, const QRectF& target, double width) {
-    std::vector<tAxisLook> looks;
-    for (QCPAxis* axis : axisRect()->axes()) {
-        looks.emplace_back(axis);
+// The window's look, saved while a page is painted and put back after,
+// however the painting ends.
+struct TChartPlot::tWindowLook {
+    explicit tWindowLook(TChartPlot& p) : plot(p) {
+        for (QCPAxis* axis : plot.axisRect()->axes()) {
+            axes.emplace_back(axis);
+        }
+        for (int i = 0; i < kQuantityCount; ++i) {
+            names[i] = plot.curves_[i]->name();
+        }
+        plot.applyingAxis_ = true;  // none of the page's changes is the user's zoom
+        plot.printing_ = true;
     }
+    ~tWindowLook() {
+        for (int i = 0; i < kQuantityCount; ++i) {
+            plot.curves_[i]->setName(names[i]);
+        }
+        // The left axis last: the right-hand scale follows it in the window.
+        for (const tAxisLook& look : axes) {
+            if (look.axis != plot.yAxis) {
+                look.Restore();
+            }
+        }
+        for (const tAxisLook& look : axes) {
+            if (look.axis == plot.yAxis) {
+                look.Restore();
+            }
+        }
+        plot.printing_ = false;
+        plot.applyingAxis_ = false;
+        plot.UpdateMarkerLines();
+        plot.FitLegend(plot.width());
+        plot.RequestReplot();
+    }
+    TChartPlot& plot;
+    std::vector<tAxisLook> axes;
     std::array<QString, kQuantityCount> names;
-    for (int i = 0; i < kQuantityCount; ++i) {
-        names[i] = curves_[i]->name();
-    }
-    applyingAxis_ = true;  // none of this is the user's zoom
-    printing_ = true;
+};
+
+void TChartPlot::PaintOn(QCPPainter& painter, const QRectF& target, double width,
+                         const std::function<void()>& between) {
+    const tWindowLook windowLook(*this);
     if (model_ != nullptr) {
         const tRunData& run = model_->Data();
         if (kind_ == tChartKind::Time && !run.Empty()) {
@@ -527,8 +561,8 @@ void TChartPlot::PaintOn(QCPPainter& painter, const QRectF& target, double width
         readOn(yAxis2, scales.right.quantity);
         readOn(yAxis, scales.left.quantity);
         for (int i = 0; i < kQuantityCount; ++i) {
-            curves_[i]->setName(
-                qs(scaleLegend(scales, i, names[i].toStdString(), TitleOf(i).toStdString())));
+            curves_[i]->setName(qs(scaleLegend(scales, i, windowLook.names[i].toStdString(),
+                                               TitleOf(i).toStdString())));
         }
     }
     UpdateMarkerLines();
@@ -548,33 +582,30 @@ void TChartPlot::PaintOn(QCPPainter& painter, const QRectF& target, double width
     FitLegend(width);
     width = std::max(width, double(plotLayout()->minimumOuterSizeHint().width()));
     const double scale = target.width() / width;
+    const QSize page(int(std::lround(width)), int(std::lround(target.height() / scale)));
+    if (between) {
+        // A long run's dependence curves are reduced for the page in slices
+        // beforehand, laid out as the page will be, with the window
+        // answering between them; the painting then only draws.
+        const QRect shownRect = viewport();
+        setViewport(QRect(QPoint(0, 0), page));
+        updateLayout();
+        for (QCPAbstractPlottable* curve : curves_) {
+            if (auto* reduced = dynamic_cast<tDependCurve*>(curve); reduced && reduced->visible()) {
+                while (!reduced->ReduceForExport(kReductionSlice)) {
+                    between();
+                }
+            }
+        }
+        setViewport(shownRect);
+        between();
+    }
     painter.save();
     painter.translate(target.topLeft());
     painter.scale(scale, scale);
     painter.setClipRect(QRectF(0, 0, width, target.height() / scale));
-    toPainter(&painter, int(std::lround(width)), int(std::lround(target.height() / scale)));
+    toPainter(&painter, page.width(), page.height());
     painter.restore();
-
-    // The window's own look comes back: the page's was for the page.
-    for (int i = 0; i < kQuantityCount; ++i) {
-        curves_[i]->setName(names[i]);
-    }
-    // The left axis last: the right-hand scale follows it in the window.
-    for (auto look = looks.rbegin(); look != looks.rend(); ++look) {
-        if (look->axis != yAxis) {
-            look->Restore();
-        }
-    }
-    for (const tAxisLook& look : looks) {
-        if (look.axis == yAxis) {
-            look.Restore();
-        }
-    }
-    printing_ = false;
-    applyingAxis_ = false;
-    UpdateMarkerLines();
-    FitLegend(this->width());
-    RequestReplot();
 }
 
 void TChartPlot::mousePressEvent(QMouseEvent* event) {

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 #include <qcustomplot.h>
@@ -64,8 +65,10 @@ public:
     // fit `target` of a printed page whose units are pixels. Drawn to be
     // read on paper: both vertical axes in real units with numbers, the
     // other curves' ranges in the legend (chooseScales), and the time chart
-    // over the whole run. The window keeps its own look.
-    void PaintOn(QCPPainter& painter, const QRectF& target, double width);
+    // over the whole run. The window keeps its own look. `between` runs
+    // between slices of a long run's work (it may throw to stop the page).
+    void PaintOn(QCPPainter& painter, const QRectF& target, double width,
+                 const std::function<void()>& between = {});
 
     // The legend wraps to the width it has, so the chart may be narrow.
     QSize minimumSizeHint() const override;
@@ -87,6 +90,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    struct tWindowLook;
     // As many legend columns as `width` pixels hold, at least one.
     void FitLegend(double width);
     const tSeries& Series(int quantity) const;

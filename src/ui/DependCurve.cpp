@@ -320,6 +320,51 @@ void tDependCurve::DataReplaced() {
     exportReduction_ = std::make_unique<tReduction>();
 }
 
+tDependCurve::tReduction& tDependCurve::Kept(std::unique_ptr<tReduction>& kept) {
+    const tView view = viewOf(mKeyAxis.data(), mValueAxis.data());
+    if (!kept->Continues(view, mDataContainer)) {
+        kept = std::make_unique<tReduction>();
+        kept->view = view;
+        kept->data = mDataContainer;
+    }
+    return *kept;
+}
+
+void tDependCurve::Reduce(tReduction& r, int end) {
+    QCPAxis* keyAxis = mKeyAxis.data();
+    QCPAxis* valueAxis = mValueAxis.data();
+    // Linear axes (all this program uses) convert with one multiply-add per
+    // coordinate; QCPAxis::coordToPixel checks scale and orientation on every
+    // call, which dominated the redraw of a long run.
+    const bool linear =
+        keyAxis->scaleType() == QCPAxis::stLinear && valueAxis->scaleType() == QCPAxis::stLinear &&
+        keyAxis->orientation() == Qt::Horizontal && valueAxis->orientation() == Qt::Vertical;
+    const double kxs = (keyAxis->coordToPixel(1.0) - keyAxis->coordToPixel(0.0));
+    const double kx0 = keyAxis->coordToPixel(0.0);
+    const double vys = (valueAxis->coordToPixel(1.0) - valueAxis->coordToPixel(0.0));
+    const double vy0 = valueAxis->coordToPixel(0.0);
+    const auto last = mDataContainer->constBegin() + end;
+    for (auto it = mDataContainer->constBegin() + r.reduced; it != last; ++it) {
+        if (!std::isfinite(it->key) || !std::isfinite(it->value)) {
+            r.Gap();
+            continue;
+        }
+        r.Take(linear ? QPointF(kx0 + it->key * kxs, vy0 + it->value * vys)
+                      : coordsToPixels(it->key, it->value));
+    }
+    r.reduced = end;
+    r.TakeSamples(*mDataContainer);
+}
+
+bool tDependCurve::ReduceForExport(int points) {
+    if (mDataContainer->isEmpty() || mKeyAxis.isNull() || mValueAxis.isNull()) {
+        return true;
+    }
+    tReduction& r = Kept(exportReduction_);
+    Reduce(r, std::min(mDataContainer->size(), r.reduced + std::max(1, points)));
+    return r.reduced >= mDataContainer->size();
+}
+
 void tDependCurve::draw(QCPPainter* painter) {
     lastDrawnPoints_ = 0;
     lastReducedPoints_ = 0;
@@ -338,41 +383,10 @@ void tDependCurve::draw(QCPPainter* painter) {
     // A report or a picture of other proportions keeps a reduction of its
     // own: the screen's, a day's run long, is not reduced all over again
     // at the next redraw.
-    std::unique_ptr<tReduction>& kept = exporting ? exportReduction_ : reduction_;
-    QCPAxis* keyAxis = mKeyAxis.data();
-    QCPAxis* valueAxis = mValueAxis.data();
-    const tView view = viewOf(keyAxis, valueAxis);
-    if (!kept->Continues(view, mDataContainer)) {
-        kept = std::make_unique<tReduction>();
-        kept->view = view;
-        kept->data = mDataContainer;
-    }
-    tReduction& r = *kept;
-
-    // Linear axes (all this program uses) convert with one multiply-add per
-    // coordinate; QCPAxis::coordToPixel checks scale and orientation on every
-    // call, which dominated the redraw of a long run.
-    const bool linear =
-        keyAxis->scaleType() == QCPAxis::stLinear && valueAxis->scaleType() == QCPAxis::stLinear &&
-        keyAxis->orientation() == Qt::Horizontal && valueAxis->orientation() == Qt::Vertical;
-    const double kxs = (keyAxis->coordToPixel(1.0) - keyAxis->coordToPixel(0.0));
-    const double kx0 = keyAxis->coordToPixel(0.0);
-    const double vys = (valueAxis->coordToPixel(1.0) - valueAxis->coordToPixel(0.0));
-    const double vy0 = valueAxis->coordToPixel(0.0);
-
+    tReduction& r = Kept(exporting ? exportReduction_ : reduction_);
     const int count = mDataContainer->size();
-    for (auto it = mDataContainer->constBegin() + r.reduced; it != mDataContainer->constEnd();
-         ++it) {
-        if (!std::isfinite(it->key) || !std::isfinite(it->value)) {
-            r.Gap();
-            continue;
-        }
-        r.Take(linear ? QPointF(kx0 + it->key * kxs, vy0 + it->value * vys)
-                      : coordsToPixels(it->key, it->value));
-    }
     lastReducedPoints_ = count - r.reduced;
-    r.reduced = count;
-    r.TakeSamples(*mDataContainer);
+    Reduce(r, count);
 
     applyDefaultAntialiasingHint(painter);
     painter->setPen(mPen);

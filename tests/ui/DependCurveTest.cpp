@@ -203,6 +203,17 @@ TEST(DependCurve, RedrawsCarryOnOnlyWhileNothingBehindThemChanged) {
         EXPECT_EQ(inkDifference(image, fresh(*curve, step.upper)), 0);
     }
 
+    // Reduced beforehand in slices, as for a report's page laid out as the
+    // chart is: the picture then only draws, what a fresh reduction draws.
+    int slices = 1;
+    while (!curve->ReduceForExport(1000)) {
+        ++slices;
+    }
+    EXPECT_EQ(slices, (count + 999) / 1000);
+    const QImage picture = plot.toPixmap(400, 300).toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(curve->LastReducedPoints(), 0);
+    EXPECT_EQ(inkDifference(picture, fresh(*curve, 120)), 0);
+
     // The run's points replaced by as many others (another abscissa) are
     // seen even untold; told, the curve starts again whatever changed.
     curve->data()->clear();
