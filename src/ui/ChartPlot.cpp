@@ -497,6 +497,8 @@ struct TChartPlot::tWindowLook {
         }
         plot.applyingAxis_ = true;  // none of the page's changes is the user's zoom
         plot.printing_ = true;
+        // The window answers meanwhile: the page's look must not show there.
+        plot.setUpdatesEnabled(false);
     }
     ~tWindowLook() {
         for (int i = 0; i < kQuantityCount; ++i) {
@@ -515,6 +517,7 @@ struct TChartPlot::tWindowLook {
         }
         plot.printing_ = false;
         plot.applyingAxis_ = false;
+        plot.setUpdatesEnabled(true);
         plot.UpdateMarkerLines();
         plot.FitLegend(plot.width());
         plot.RequestReplot();
@@ -587,17 +590,17 @@ void TChartPlot::PaintOn(QCPPainter& painter, const QRectF& target, double width
         // A long run's dependence curves are reduced for the page in slices
         // beforehand, laid out as the page will be, with the window
         // answering between them; the painting then only draws.
-        const QRect shownRect = viewport();
-        setViewport(QRect(QPoint(0, 0), page));
-        updateLayout();
+        const QRect shown = viewport();
         for (QCPAbstractPlottable* curve : curves_) {
-            if (auto* reduced = dynamic_cast<tDependCurve*>(curve); reduced && reduced->visible()) {
-                while (!reduced->ReduceForExport(kReductionSlice)) {
-                    between();
-                }
+            auto* reduced = dynamic_cast<tDependCurve*>(curve);
+            for (bool done = reduced == nullptr || !reduced->visible(); !done;) {
+                setViewport(QRect(QPoint(0, 0), page));
+                updateLayout();
+                done = reduced->ReduceForExport(kReductionSlice);
+                setViewport(shown);
+                between();
             }
         }
-        setViewport(shownRect);
         between();
     }
     painter.save();
