@@ -119,7 +119,10 @@ void tInstanceLock::BringForward(const std::string& title, const std::string& wi
         failStart(1001, windowsErrorText(search.error));
     }
     if (search.found != nullptr) {
-        SendMessageA(search.found, WM_SYSCOMMAND, SC_RESTORE, 0);
+        // Restoring a window that is not minimised would un-maximise it.
+        if (IsIconic(search.found)) {
+            SendMessageA(search.found, WM_SYSCOMMAND, SC_RESTORE, 0);
+        }
         SetForegroundWindow(search.found);
     }
 }

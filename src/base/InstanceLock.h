@@ -28,8 +28,9 @@ public:
     static std::string MeetingPlace();
 
 #ifdef _WIN32
-    // Restores the running copy's window, the top-level window of another
-    // process with this title and window class, and brings it to the front.
+    // Brings the running copy's window, the top-level window of another
+    // process with this title and window class, to the front; restored
+    // only when it was minimised.
     // tError (messages 903 and 1001) when a window's class cannot be read.
     static void BringForward(const std::string& title, const std::string& windowClass);
     // The class name of a window of this program (an HWND); tError

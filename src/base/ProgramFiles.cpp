@@ -49,9 +49,13 @@ std::string userStateFolder() {
 #endif
 }
 
-std::string stationPortFile() {
+std::string userStateFile(const std::string& name) {
     const std::string folder = userStateFolder();
-    return folder.empty() ? folder : utf8FromPath(pathFromUtf8(folder) / "station-port");
+    return folder.empty() ? folder : utf8FromPath(pathFromUtf8(folder) / pathFromUtf8(name));
+}
+
+std::string stationPortFile() {
+    return userStateFile("station-port");
 }
 
 tProgramFiles locateProgramFiles(const std::string& executablePath) {
@@ -62,8 +66,14 @@ tProgramFiles locateProgramFiles(const std::string& executablePath) {
 
     tProgramFiles files;
     files.languageFolders = {utf8FromPath(folder), utf8FromPath(share / "lang")};
-    const fs::path beside = folder / pathFromUtf8(name + ".cfg");
     std::error_code ec;
+    for (const fs::path& examples : {folder / "examples", share / "examples"}) {
+        if (fs::is_directory(examples, ec)) {
+            files.examplesFolder = utf8FromPath(examples);
+            break;
+        }
+    }
+    const fs::path beside = folder / pathFromUtf8(name + ".cfg");
     const std::string user = fs::exists(beside, ec) ? std::string() : userProgramFolder();
     if (user.empty()) {
         files.config = utf8FromPath(beside);

@@ -16,6 +16,9 @@ struct tProgramFiles {
     // Where language files are looked for: beside the executable, then the
     // installed data folder (../share/vantrel/lang).
     std::vector<std::string> languageFolders;
+    // The example scenarios: beside the executable, else the installed data
+    // folder (../share/vantrel/examples); empty when neither has them.
+    std::string examplesFolder;
 };
 
 tProgramFiles locateProgramFiles(const std::string& executablePath);
@@ -28,6 +31,8 @@ std::string userProgramFolder();
 // such as the station's port ($XDG_STATE_HOME/vantrel, ~/.local/state/vantrel;
 // %LOCALAPPDATA%\Vantrel), created when missing; empty when there is none.
 std::string userStateFolder();
+// A file of that folder by its name; empty when there is no folder.
+std::string userStateFile(const std::string& name);
 // The file in it that remembers the port where the station last answered.
 std::string stationPortFile();
 

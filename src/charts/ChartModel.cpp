@@ -68,6 +68,7 @@ void tChartModel::ClearSeries() {
 
 void tChartModel::EnterLiveMode() {
     zeroMarkerIndex_ = cursorIndex_ = -1;
+    userView_.reset();
     const bool hadTransitions = !run_.Transitions().empty();
     run_.Start(relative_);
     ClearSeries();
@@ -88,6 +89,7 @@ void tChartModel::EnterLiveMode() {
 
 void tChartModel::EnterAnalysisMode() {
     zeroMarkerIndex_ = cursorIndex_ = -1;
+    userView_.reset();
     mode_ = tChartMode::Analysis;
     FitDependAxis();
     if (view_) {
@@ -212,6 +214,9 @@ void tChartModel::SetTimeAxis(double min, double max, bool automatic) {
 void tChartModel::SetTimeAxisRange(double min, double max) {
     if (std::isfinite(min) && std::isfinite(max) && min <= max) {
         timeAxis_ = {min, max, false};
+        if (mode_ == tChartMode::Analysis) {
+            userView_ = timeAxis_;
+        }
     }
 }
 
@@ -250,8 +255,17 @@ void tChartModel::SetDependAxisToAbscissa() {
 void tChartModel::SetShowAll(bool checked) {
     showAll_ = checked;
     if (checked) {
+        if (mode_ == tChartMode::Analysis && !timeAxis_.automatic) {
+            userView_ = timeAxis_;
+        }
         SetTimeAxis(timeAxis_.min, timeAxis_.max, true);
         FitDependAxis();
+        return;
+    }
+    // After a run no record moves the window on: the last window of the run
+    // would show its last seconds, and the next click would inspect its end.
+    if (mode_ == tChartMode::Analysis && userView_) {
+        SetTimeAxis(userView_->min, userView_->max, false);
         return;
     }
     double min = 0.0;

@@ -102,7 +102,9 @@ public:
     // Show-all check item: called after its check mark toggled. Checked,
     // the time axis fits every point (live: once the run passes the first
     // window) and the dependence chart's axis fits its curves, as it does
-    // after a run.
+    // after a run. Switched off after a run, it gives back the stretch the
+    // user last looked at (zoomed to, or had before show-all), wherever it
+    // was switched.
     void SetShowAll(bool checked);
     bool ShowAll() const { return showAll_; }
 
@@ -182,6 +184,9 @@ private:
     std::array<bool, kQuantityCount> relative_{};
 
     tTimeAxis timeAxis_;
+    // After a run: the stretch the user last chose to look at (none: the
+    // window of the run's end).
+    std::optional<tTimeAxis> userView_;
     tAxisRange dependAxis_;
     bool showAll_ = false;
     int abscissa_ = 0;

@@ -13,6 +13,7 @@
 #include "base/NumberSetting.h"
 #include "base/Paths.h"
 #include "base/ProgramFiles.h"
+#include "base/Remembered.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
 #include "base/VersionInfo.h"
@@ -26,6 +27,7 @@
 #include "journal/JournalWriter.h"
 #include "journal/RunCharts.h"
 #include "lang/LanguageFile.h"
+#include "session/FileFolders.h"
 #include "session/FirstError.h"
 #include "session/Reports.h"
 #include "session/StationFinder.h"
@@ -51,7 +53,8 @@ TfmMain::TfmMain(iSessionView& view, const std::string& configFileName, iChartSi
 TfmMain::TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
                  const std::string& configFileName, iChartSink* chartSink)
     : view_(view),
-      dialogs_(dialogs),
+      folders_(std::make_unique<tFileFolders>(dialogs)),
+      dialogs_(*folders_),
       window_(window),
       chartSinkOverride_(chartSink),
       actuators_(initialActuators()),
@@ -852,7 +855,7 @@ void TfmMain::showState(const tState* state) {
 
 void TfmMain::acFileOpenExecute() {
     std::string path;
-    if (dialogs_.ChooseOpenFile(scenarioFilter_, path)) {
+    if (folders_->ChooseScenario(scenarioFilter_, path)) {
         OpenScenario(path);
     }
 }
@@ -955,6 +958,21 @@ void TfmMain::chSeriesClickCheck(int index, bool checked) {
 void TfmMain::rbAbscissClick(int index) {
     charts_->SetAbscissa(index);
     analysis_->Forget();
+    rememberLine(abscissaMemory_, std::to_string(index));
+}
+
+void TfmMain::RememberForUser(const std::string& stateFolder, const std::string& documents,
+                              const std::string& examples) {
+    folders_->SetPlaces({documents, examples, stateFolder});
+    abscissaMemory_ = stateFolder.empty()
+                          ? std::string()
+                          : utf8FromPath(pathFromUtf8(stateFolder) / pathFromUtf8("abscissa"));
+    // A number the program did not write (or a quantity it no longer has)
+    // leaves the abscissa as it is.
+    const int remembered = strToIntDef(recallLine(abscissaMemory_), -1);
+    if (remembered >= 0 && remembered < kQuantityCount && remembered != charts_->Abscissa()) {
+        rbAbscissClick(remembered);
+    }
 }
 
 void TfmMain::chAccGyroClick(double time) {

@@ -32,6 +32,7 @@ class tChartModel;
 class tFirstError;
 class tReports;
 class tLanguageFile;
+class tFileFolders;
 
 // File-chooser filters ("text|mask|text|mask").
 inline constexpr std::string_view kScenarioFilter =
@@ -124,6 +125,13 @@ public:
     // The same start for the window and the recorder: the ports, the
     // user's journal folder, the remembered port and reconnection.
     void Prepare(const tStart& start);
+
+    // What the window keeps for its user between runs, in files of
+    // `stateFolder` (none when empty): the abscissa, restored here as if
+    // chosen, and where the file choosers were last (tFileFolders), which
+    // open in `documents` at first, a scenario's in `examples`.
+    void RememberForUser(const std::string& stateFolder, const std::string& documents,
+                         const std::string& examples);
 
     // Journals of the runs go into `folder` (none when empty).
     void SetJournalFolder(std::string folder) { journalFolder_ = std::move(folder); }
@@ -251,6 +259,7 @@ private:
             const std::string& configFileName, iChartSink* chartSink);
 
     iSessionView& view_;
+    std::unique_ptr<tFileFolders> folders_;  // the window's dialogs, starting where the user was
     iDialogs& dialogs_;
     iWindowParts& window_;
     tActionList actions_;
@@ -273,7 +282,8 @@ private:
     std::vector<tUnreadSetting> unreadSettings_;
     bool closed_ = false;
     std::string journalFolder_;
-    std::string scenarioFile_;  // the loaded scenario's file name
+    std::string scenarioFile_;    // the loaded scenario's file name
+    std::string abscissaMemory_;  // the file that remembers the abscissa; empty: none
     bool resumeRun_ = false;
     std::chrono::seconds reconnectLimit_{0};
     bool closeAfterConnect_ = false;

@@ -49,12 +49,12 @@ void tReports::ExportWorkbook(const std::string& fileName) const {
     }
 }
 
-void tReports::WriteReport(const std::string& fileName, const std::string& student) const {
+bool tReports::WriteReport(const std::string& fileName, const std::string& student) const {
     if (view_ == nullptr) {
-        return;
+        return false;
     }
     try {
-        view_->WriteReport(fileName, runSummary(charts_, analysis_), student);
+        return view_->WriteReport(fileName, runSummary(charts_, analysis_), student);
     } catch (const std::exception& e) {
         throw tError(formatText(constantText("DK_REPORT_FAILED"), {e.what()}));
     }

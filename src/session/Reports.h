@@ -19,8 +19,9 @@ struct tRunSummary;
 class iReportView {
 public:
     virtual ~iReportView() = default;
-    // A4 pages into a PDF file; tError when it cannot be written.
-    virtual void WriteReport(const std::string& fileName, const tRunSummary& summary,
+    // A4 pages into a PDF file; tError when it cannot be written. False
+    // when the user cancelled it meanwhile: nothing is written.
+    virtual bool WriteReport(const std::string& fileName, const tRunSummary& summary,
                              const std::string& student) = 0;
     // Through the system's print dialog; false when the user cancelled it.
     virtual bool PrintReport(const tRunSummary& summary, const std::string& student) = 0;
@@ -54,7 +55,8 @@ public:
     // tError with the program's wording when the file cannot be written;
     // nothing, and the file as it was, when the user cancelled.
     void ExportWorkbook(const std::string& fileName) const;
-    void WriteReport(const std::string& fileName, const std::string& student) const;
+    // False when the user cancelled it.
+    bool WriteReport(const std::string& fileName, const std::string& student) const;
 
 private:
     void ChooseWorkbook();

@@ -186,12 +186,14 @@ tAnalysisView::tAnalysisView(const tChartModel& model, TChartPlot& time, TChartP
         QCPScatterStyle(QCPScatterStyle::ssCircle, QPen(kEquivalenceInk, 2), Qt::white, 11));
     equivalencePoint_->setSelectable(QCP::stNone);
     equivalencePoint_->removeFromLegend();
+    equivalencePoint_->setProperty(TChartPlot::kInLegend, true);
     equivalencePoint_->setVisible(false);
     derivative_ = new QCPCurve(depend_.xAxis, depend_.yAxis);
     derivative_->setObjectName("eqDerivative");
     derivative_->setPen(QPen(kEquivalenceInk, 2, Qt::DashLine));
     derivative_->setSelectable(QCP::stNone);
     derivative_->removeFromLegend();
+    derivative_->setProperty(TChartPlot::kInLegend, true);
     derivative_->setVisible(false);
 
     inspected_ = new QCPCurve(depend_.xAxis, depend_.yAxis);
@@ -235,13 +237,20 @@ void tAnalysisView::Refresh() {
     if (rightAxis_ >= 0) {
         time_.yAxis2->setLabel(qs(quantityTitle(model_, rightAxis_)));
     }
+    time_.ApplyTitles();
+    depend_.ApplyTitles();
     DrawReference();
+    if (equivalencePoint_ != nullptr) {
+        equivalencePoint_->setName(qs(constantText("DK_EQUIV_CAPTION")));
+        depend_.RebuildLegend();
+    }
 }
 
 // ---------------------------------------------------------------- right axis and hover
 
 void tAnalysisView::SetRightAxis(int quantity) {
     rightAxis_ = quantity;
+    time_.SetRightAxisQuantity(quantity);
     QCPAxis* axis = time_.yAxis2;
     axis->setVisible(quantity >= 0);
     if (quantity >= 0) {
@@ -299,7 +308,6 @@ void tAnalysisView::ShowEquivalence(const tEquivalenceMark* mark, bool derivativ
     derivative_->data()->clear();
     equivalencePoint_->setVisible(mark != nullptr);
     derivative_->setVisible(mark != nullptr && derivative);
-    derivative_->removeFromLegend();
     if (mark != nullptr) {
         equivalencePoint_->addData(mark->x, mark->y);
         // The dosed stretch across the chart: on the quantity's whole range
@@ -335,10 +343,9 @@ void tAnalysisView::ShowEquivalence(const tEquivalenceMark* mark, bool derivativ
                 QVector<double>(mark->derivativeX.begin(), mark->derivativeX.end()),
                 QVector<double>(mark->derivativeY.begin(), mark->derivativeY.end()));
             derivative_->setName(qs(mark->derivativeName));
-            derivative_->addToLegend();
         }
     }
-    depend_.RequestReplot();
+    depend_.RebuildLegend();
 }
 
 // ---------------------------------------------------------------- fits
@@ -375,6 +382,12 @@ void tAnalysisView::ShowFits(const std::vector<tFitCurve>& fits) {
             curve->setSelectable(QCP::stNone);
             curve->removeFromLegend();
             curve->setData(x, y);
+            if (!border) {
+                // Named in the legend by the caption's first line; the rest
+                // is in the caption.
+                curve->setName(qs(fit.caption).section(QLatin1Char('\n'), 0, 0));
+                curve->setProperty(TChartPlot::kInLegend, true);
+            }
             fitCurves_.push_back(curve);
         }
         if (fit.depend && !fit.tangent && !fit.x.empty()) {
@@ -397,8 +410,8 @@ void tAnalysisView::ShowFits(const std::vector<tFitCurve>& fits) {
         caption->setText(qs(fit.caption));
         fitCaptions_.push_back({caption, std::nullopt});
     }
-    time_.RequestReplot();
-    depend_.RequestReplot();
+    time_.RebuildLegend();
+    depend_.RebuildLegend();
 }
 
 void tAnalysisView::LayOutCaptions(TChartPlot& plot) {

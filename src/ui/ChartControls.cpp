@@ -10,9 +10,11 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <vector>
 
 #include "base/Texts.h"
 #include "charts/ChartModel.h"
@@ -27,6 +29,73 @@ constexpr int kValueListHeight = 260;
 constexpr int kKeyColumnWidth = 112;
 constexpr int kValueColumnWidth = 80;
 constexpr int kAbscissaColumns = 4;
+constexpr int kCellPadding = 12;  // a cell's text from its edges, both sides
+
+// The abscissa's choices in four columns, or in as few fewer as the box's
+// width asks for: the dependence page must not hold the window wider than
+// a 1024-pixel screen, whatever the language's words.
+class tAbscissaBox : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+
+    void AddChoice(QRadioButton* choice) {
+        choices_.push_back(choice);
+        Arrange(kAbscissaColumns);
+    }
+    QSize minimumSizeHint() const override {
+        QSize least = QGroupBox::minimumSizeHint();
+        least.setWidth(Needed(1));
+        return least;
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        int columns = kAbscissaColumns;
+        while (columns > 1 && Needed(columns) > event->size().width()) {
+            --columns;
+        }
+        Arrange(columns);
+        QGroupBox::resizeEvent(event);
+    }
+
+private:
+    static int Rows(int columns) { return (kQuantityCount + columns - 1) / columns; }
+    // The width the choices take in `columns` columns, filled column by
+    // column like the group's original layout.
+    int Needed(int columns) const {
+        const auto* grid = static_cast<const QGridLayout*>(layout());
+        const QMargins margins = grid->contentsMargins();
+        int width = margins.left() + margins.right() + 2 * 4 +
+                    (columns - 1) * std::max(0, grid->horizontalSpacing());
+        const int rows = Rows(columns);
+        for (int c = 0; c < columns; ++c) {
+            int widest = 0;
+            for (int i = c * rows; i < std::min(int(choices_.size()), (c + 1) * rows); ++i) {
+                widest = std::max(widest, choices_[std::size_t(i)]->sizeHint().width());
+            }
+            width += widest;
+        }
+        return width;
+    }
+    void Arrange(int columns) {
+        if (columns == columns_ && placed_ == choices_.size()) {
+            return;
+        }
+        auto* grid = static_cast<QGridLayout*>(layout());
+        const int rows = Rows(columns);
+        for (std::size_t i = 0; i < choices_.size(); ++i) {
+            grid->removeWidget(choices_[i]);
+            grid->addWidget(choices_[i], int(i) % rows, int(i) / rows);
+        }
+        columns_ = columns;
+        placed_ = choices_.size();
+        updateGeometry();
+    }
+
+    std::vector<QRadioButton*> choices_;
+    int columns_ = 0;
+    std::size_t placed_ = 0;
+};
 
 }  // namespace
 
@@ -56,6 +125,7 @@ void tChartControls::BuildRightPanel(QWidget& window) {
     vleData_->setSelectionMode(QAbstractItemView::SingleSelection);
     vleData_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     vleData_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    vleData_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Long keys ("Электропроводность, мСм/см") wrap onto a second line
     // rather than being cut off in the narrow key column.
     vleData_->setWordWrap(true);
@@ -113,7 +183,8 @@ void tChartControls::BuildRightPanel(QWidget& window) {
 }
 
 void tChartControls::BuildAbscissa(QWidget& window) {
-    abscissaBox_ = new QGroupBox(QStringLiteral("Абсцисса"), &window);
+    auto* box = new tAbscissaBox(QStringLiteral("Абсцисса"), &window);
+    abscissaBox_ = box;
     abscissaBox_->setObjectName("rbAbsciss");
     auto* grid = new QGridLayout(abscissaBox_);
     grid->setContentsMargins(6, 2, 6, 2);
@@ -121,13 +192,11 @@ void tChartControls::BuildAbscissa(QWidget& window) {
     rbAbsciss_ = new QButtonGroup(abscissaBox_);
     rbAbsciss_->setObjectName("rbAbscissGroup");
     rbAbsciss_->setExclusive(true);
-    const int rows = (kQuantityCount + kAbscissaColumns - 1) / kAbscissaColumns;
     for (int i = 0; i < kQuantityCount; ++i) {
         auto* choice = new QRadioButton(qs(quantityNames[i]), abscissaBox_);
         choice->setObjectName(QString("rbAbsciss%1").arg(i));
         rbAbsciss_->addButton(choice, i);
-        // Column by column, like the group's original layout.
-        grid->addWidget(choice, i % rows, i / rows);
+        box->AddChoice(choice);
     }
     connect(rbAbsciss_, &QButtonGroup::idClicked, this, [this](int i) {
         emit abscissaChosen(i);
@@ -190,23 +259,40 @@ void tChartControls::SyncValueList() {
             }
         }
     }
-    if (keysChanged) {
-        // The key column is 112 pixels unless a single word of a key needs
-        // more; the values keep at least room for "-200.0000".
-        const QFontMetrics metrics(vleData_->font());
-        int widest = 0;
-        for (const auto& row : rows) {
-            for (const QString& word : qs(row.key).split(QLatin1Char(' '))) {
-                widest = std::max(widest, metrics.horizontalAdvance(word));
-            }
-        }
-        const int valueRoom = metrics.horizontalAdvance(QStringLiteral("-200.0000")) + 12;
-        const int room = kRightPanelWidth - 2 * vleData_->frameWidth();
-        const int keyWidth = std::min(std::max(kKeyColumnWidth, widest + 12), room - valueRoom);
-        vleData_->setColumnWidth(0, keyWidth);
-        vleData_->setColumnWidth(1, room - keyWidth);
-        vleData_->resizeRowsToContents();
+    // The values keep room for their widest text, whatever the font (a
+    // system's fallback font may be much wider than the one the sizes were
+    // chosen for); the keys take the rest and wrap between words.
+    const QFontMetrics metrics(vleData_->font());
+    int valueWidth = metrics.horizontalAdvance(QStringLiteral("-200.0000"));
+    for (const auto& row : rows) {
+        valueWidth = std::max(valueWidth, metrics.horizontalAdvance(qs(row.value)));
     }
+    valueWidth += kCellPadding;
+    if (keysChanged || valueWidth > vleData_->columnWidth(1)) {
+        FitValueList(valueWidth);
+    }
+}
+
+void tChartControls::FitValueList(int valueWidth) {
+    const QFontMetrics metrics(vleData_->font());
+    int widest = 0;
+    for (const auto& row : model_.ValueRows()) {
+        for (const QString& word : qs(row.key).split(QLatin1Char(' '))) {
+            widest = std::max(widest, metrics.horizontalAdvance(word));
+        }
+    }
+    const int room = kRightPanelWidth - 2 * vleData_->frameWidth();
+    const int keyWidth =
+        std::max(0, std::min(std::max(kKeyColumnWidth, widest + kCellPadding), room - valueWidth));
+    vleData_->setColumnWidth(0, keyWidth);
+    vleData_->setColumnWidth(1, room - keyWidth);
+    vleData_->resizeRowsToContents();
+    // Every row in sight: a scroll bar would take its width from the values.
+    int height = vleData_->horizontalHeader()->sizeHint().height() + 2 * vleData_->frameWidth();
+    for (int r = 0; r < vleData_->rowCount(); ++r) {
+        height += vleData_->rowHeight(r);
+    }
+    vleData_->setFixedHeight(std::max(kValueListHeight, height));
 }
 
 void tChartControls::SyncCheckList() {

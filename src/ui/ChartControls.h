@@ -52,6 +52,9 @@ private:
     void BuildRightPanel(QWidget& window);
     void BuildAbscissa(QWidget& window);
     void BuildRelativeMenu(QWidget& window);
+    // Column widths for values `valueWidth` wide, and the list as high as
+    // its rows.
+    void FitValueList(int valueWidth);
 
     const tChartModel& model_;
     QWidget* rightPanel_ = nullptr;

@@ -2,14 +2,20 @@
 
 #include "ui/DependCurve.h"
 #include "ui/TimeGraph.h"
+#include "ui/ValueTicker.h"
 
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QShowEvent>
 #include <QTimer>
 #include <QVector>
 #include <algorithm>
 #include <cmath>
 #include <set>
+
+#include "base/Texts.h"
+#include "charts/ChartScales.h"
+#include "ui/QtText.h"
 
 namespace vantrel {
 
@@ -30,6 +36,12 @@ constexpr int kLineWidth = 3;
 constexpr int kMarkArrowLength = 8;
 constexpr int kClickSlop = 3;  // pixels a click may move and still count as a click
 constexpr double kSlowReplotMs = 40.0;
+// Points of a dependence curve reduced for a page between two looks at the
+// window's events.
+constexpr int kReductionSlice = 20000;
+// Small enough for a chart beside the panels on a 1024-pixel screen.
+constexpr int kLeastWidth = 320;
+constexpr int kLeastHeight = 240;
 
 }  // namespace
 
@@ -49,6 +61,8 @@ TChartPlot::TChartPlot(tChartKind kind, const tChartModel& model, QWidget* paren
         ticker->setScaleStrategy(QCPAxisTickerFixed::ssMultiples);
         xAxis->setTicker(ticker);
         xAxis->setRange(0.0, kTimeWindowWidth);
+    } else {
+        xAxis->setTicker(QSharedPointer<tValueTicker>::create());
     }
 
     for (int i = 0; i < kQuantityCount; ++i) {
@@ -113,6 +127,7 @@ TChartPlot::TChartPlot(tChartKind kind, const tChartModel& model, QWidget* paren
     throttle_->setSingleShot(true);
     connect(throttle_, &QTimer::timeout, this, [this] { replot(QCustomPlot::rpQueuedReplot); });
     ApplyMode(model.Mode());
+    ApplyTitles();
     Reload();
 }
 
@@ -194,17 +209,91 @@ void TChartPlot::ApplyVisibility() {
     if (model_ == nullptr) {
         return;
     }
-    // The legend lists the drawn curves only, in quantity order.
-    legend->clearItems();
     for (int i = 0; i < kQuantityCount; ++i) {
-        const bool visible = Series(i).Visible();
-        curves_[i]->setVisible(visible);
-        if (visible) {
-            curves_[i]->addToLegend();
-        }
+        curves_[i]->setVisible(Series(i).Visible());
     }
+    RebuildLegend();
     RefreshMarks();
     RequestReplot();
+}
+
+void TChartPlot::RebuildLegend() {
+    legend->clearItems();
+    for (QCPAbstractPlottable* curve : curves_) {
+        if (curve->visible()) {
+            curve->addToLegend();
+        }
+    }
+    for (int p = 0; p < plottableCount(); ++p) {
+        QCPAbstractPlottable* other = plottable(p);
+        if (std::find(curves_.begin(), curves_.end(), other) == curves_.end() && other->visible() &&
+            other->property(kInLegend).toBool() && !other->name().isEmpty()) {
+            other->addToLegend();
+        }
+    }
+    FitLegend(width());
+    RequestReplot();
+}
+
+void TChartPlot::FitLegend(double width) {
+    // The grid counts its empty cells too.
+    std::vector<int> widths;
+    for (int i = 0; i < legend->elementCount(); ++i) {
+        if (QCPLayoutElement* item = legend->elementAt(i)) {
+            widths.push_back(item->minimumOuterSizeHint().width());
+        }
+    }
+    const int count = int(widths.size());
+    if (count == 0) {
+        return;
+    }
+    const QMargins margins = legend->margins();
+    const double room = width - margins.left() - margins.right() - 2 * legend->borderPen().width();
+    int columns = count;
+    for (; columns > 1; --columns) {
+        double needed = (columns - 1) * legend->columnSpacing();
+        for (int c = 0; c < columns; ++c) {
+            int widest = 0;
+            for (int i = c; i < count; i += columns) {
+                widest = std::max(widest, widths[std::size_t(i)]);
+            }
+            needed += widest;
+        }
+        if (needed <= room) {
+            break;
+        }
+    }
+    if (legend->wrap() != columns) {
+        legend->setWrap(columns);
+        legend->setFillOrder(QCPLayoutGrid::foColumnsFirst, true);
+    }
+}
+
+QSize TChartPlot::minimumSizeHint() const {
+    return QSize(kLeastWidth, kLeastHeight);
+}
+
+void TChartPlot::resizeEvent(QResizeEvent* event) {
+    FitLegend(event->size().width());
+    QCustomPlot::resizeEvent(event);
+}
+
+void TChartPlot::ApplyTitles() {
+    if (model_ == nullptr) {
+        return;
+    }
+    QString title;
+    if (kind_ == tChartKind::Time) {
+        title = qs(constantText("DK_TABLE_TIME"));
+    } else {
+        const std::size_t a = std::size_t(model_->Abscissa());
+        const auto& rows = model_->ValueRows();
+        title = qs(a < rows.size() ? rows[a].key : quantityNames[a]);
+    }
+    if (xAxis->label() != title) {
+        xAxis->setLabel(title);
+        RequestReplot();
+    }
 }
 
 void TChartPlot::ApplyAxis(double min, double max) {
@@ -310,6 +399,17 @@ void TChartPlot::UpdateMarkerLines() {
     tMarkerLines lines;
     if (model_ != nullptr && mode_ == tChartMode::Analysis) {
         lines = model_->MarkerLines();
+        if (printing_) {
+            // The page shows another stretch than the window.
+            const tRunData& run = model_->Data();
+            const auto at = [&](std::int32_t index, tMarkerLine& line) {
+                line.drawn = index >= 0 && std::size_t(index) < run.Count() &&
+                             xAxis->range().contains(run.Time(std::size_t(index)));
+                line.x = line.drawn ? run.Time(std::size_t(index)) : 0.0;
+            };
+            at(model_->ZeroMarkerIndex(), lines.origin);
+            at(model_->CursorIndex(), lines.cursor);
+        }
     }
     const auto place = [](QCPItemStraightLine* item, const tMarkerLine& line) {
         item->setVisible(line.drawn);
@@ -339,7 +439,135 @@ void TChartPlot::RequestReplot() {
     replot(QCustomPlot::rpQueuedReplot);
 }
 
-void TChartPlot::PaintOn(QCPPainter& painter, const QRectF& target, double width) {
+QString TChartPlot::TitleOf(int quantity) const {
+    const auto& rows = model_->ValueRows();
+    return qs(std::size_t(quantity) < rows.size() ? rows[std::size_t(quantity)].key
+                                                  : quantityNames[std::size_t(quantity)]);
+}
+
+namespace {
+
+// What the page's look changes on an axis, to be put back for the window.
+struct tAxisLook {
+    explicit tAxisLook(QCPAxis* a)
+        : axis(a),
+          visible(a->visible()),
+          tickLabels(a->tickLabels()),
+          ticker(a->ticker()),
+          label(a->label()),
+          range(a->range()),
+          labelColour(a->labelColor()),
+          tickLabelColour(a->tickLabelColor()),
+          tickLabelFont(a->tickLabelFont()),
+          labelFont(a->labelFont()) {}
+    void Restore() const {
+        axis->setVisible(visible);
+        axis->setTickLabels(tickLabels);
+        axis->setTicker(ticker);
+        axis->setLabel(label);
+        axis->setRange(range);
+        axis->setLabelColor(labelColour);
+        axis->setTickLabelColor(tickLabelColour);
+        axis->setTickLabelFont(tickLabelFont);
+        axis->setLabelFont(labelFont);
+    }
+    QCPAxis* axis;
+    bool visible;
+    bool tickLabels;
+    QSharedPointer<QCPAxisTicker> ticker;
+    QString label;
+    QCPRange range;
+    QColor labelColour;
+    QColor tickLabelColour;
+    QFont tickLabelFont;
+    QFont labelFont;
+};
+
+}  // namespace
+
+// The window's look, saved while a page is painted and put back after,
+// however the painting ends.
+struct TChartPlot::tWindowLook {
+    explicit tWindowLook(TChartPlot& p) : plot(p) {
+        for (QCPAxis* axis : plot.axisRect()->axes()) {
+            axes.emplace_back(axis);
+        }
+        for (int i = 0; i < kQuantityCount; ++i) {
+            names[i] = plot.curves_[i]->name();
+        }
+        plot.applyingAxis_ = true;  // none of the page's changes is the user's zoom
+        plot.printing_ = true;
+        // The window answers meanwhile: the page's look must not show there.
+        plot.setUpdatesEnabled(false);
+    }
+    ~tWindowLook() {
+        for (int i = 0; i < kQuantityCount; ++i) {
+            plot.curves_[i]->setName(names[i]);
+        }
+        // The left axis last: the right-hand scale follows it in the window.
+        for (const tAxisLook& look : axes) {
+            if (look.axis != plot.yAxis) {
+                look.Restore();
+            }
+        }
+        for (const tAxisLook& look : axes) {
+            if (look.axis == plot.yAxis) {
+                look.Restore();
+            }
+        }
+        plot.printing_ = false;
+        plot.applyingAxis_ = false;
+        plot.setUpdatesEnabled(true);
+        plot.UpdateMarkerLines();
+        plot.FitLegend(plot.width());
+        plot.RequestReplot();
+    }
+    TChartPlot& plot;
+    std::vector<tAxisLook> axes;
+    std::array<QString, kQuantityCount> names;
+};
+
+void TChartPlot::PaintOn(QCPPainter& painter, const QRectF& target, double width,
+                         const std::function<void()>& between) {
+    const tWindowLook windowLook(*this);
+    if (model_ != nullptr) {
+        const tRunData& run = model_->Data();
+        if (kind_ == tChartKind::Time && !run.Empty()) {
+            // From the start of the run's clock, as the window's first view.
+            const double first = std::min(0.0, run.Time(0));
+            xAxis->setRange(first, std::max(run.Time(run.Count() - 1), first + 1.0));
+            yAxis->setRange(kPercentLow, kPercentHigh);
+        }
+        std::vector<const tSeries*> shown;
+        for (int i = 0; i < kQuantityCount; ++i) {
+            if (Series(i).Visible()) {
+                shown.push_back(&Series(i));
+            }
+        }
+        const tChartScales scales =
+            chooseScales(shown, xAxis->range().lower, xAxis->range().upper, yAxis->range().lower,
+                         yAxis->range().upper, kind_ == tChartKind::Time ? rightQuantity_ : -1);
+        const auto readOn = [this](QCPAxis* axis, int quantity) {
+            axis->setVisible(quantity >= 0);
+            if (quantity < 0) {
+                return;
+            }
+            const tRgb rgb = quantityInfo[std::size_t(quantity)].colour;
+            const QColor ink = QColor(rgb.r, rgb.g, rgb.b).darker(130);
+            axis->setRange(yAxis->range());
+            axis->setTicker(QSharedPointer<tValueTicker>::create(quantity));
+            axis->setTickLabels(true);
+            axis->setLabel(TitleOf(quantity));
+            axis->setLabelColor(ink);
+            axis->setTickLabelColor(ink);
+        };
+        readOn(yAxis2, scales.right.quantity);
+        readOn(yAxis, scales.left.quantity);
+        for (int i = 0; i < kQuantityCount; ++i) {
+            curves_[i]->setName(qs(scaleLegend(scales, i, windowLook.names[i].toStdString(),
+                                               TitleOf(i).toStdString())));
+        }
+    }
     UpdateMarkerLines();
     // A font sized in points would grow with the printer's resolution, not
     // with the page's units: the axes draw in the pixels the window shows.
@@ -350,31 +578,37 @@ void TChartPlot::PaintOn(QCPPainter& painter, const QRectF& target, double width
         }
         return font;
     };
-    struct tSaved {
-        QCPAxis* axis;
-        QFont tickLabels;
-        QFont label;
-    };
-    std::vector<tSaved> saved;
     for (QCPAxis* axis : axisRect()->axes()) {
-        saved.push_back({axis, axis->tickLabelFont(), axis->labelFont()});
         axis->setTickLabelFont(inPixels(axis->tickLabelFont()));
         axis->setLabelFont(inPixels(axis->labelFont()));
     }
+    FitLegend(width);
     width = std::max(width, double(plotLayout()->minimumOuterSizeHint().width()));
     const double scale = target.width() / width;
+    const QSize page(int(std::lround(width)), int(std::lround(target.height() / scale)));
+    if (between) {
+        // A long run's dependence curves are reduced for the page in slices
+        // beforehand, laid out as the page will be, with the window
+        // answering between them; the painting then only draws.
+        const QRect shown = viewport();
+        for (QCPAbstractPlottable* curve : curves_) {
+            auto* reduced = dynamic_cast<tDependCurve*>(curve);
+            for (bool done = reduced == nullptr || !reduced->visible(); !done;) {
+                setViewport(QRect(QPoint(0, 0), page));
+                updateLayout();
+                done = reduced->ReduceForExport(kReductionSlice);
+                setViewport(shown);
+                between();
+            }
+        }
+        between();
+    }
     painter.save();
     painter.translate(target.topLeft());
     painter.scale(scale, scale);
     painter.setClipRect(QRectF(0, 0, width, target.height() / scale));
-    toPainter(&painter, int(std::lround(width)), int(std::lround(target.height() / scale)));
+    toPainter(&painter, page.width(), page.height());
     painter.restore();
-    for (const tSaved& s : saved) {
-        s.axis->setTickLabelFont(s.tickLabels);
-        s.axis->setLabelFont(s.label);
-    }
-    // The layout was computed for the page: the window's own comes back.
-    RequestReplot();
 }
 
 void TChartPlot::mousePressEvent(QMouseEvent* event) {

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 #include <qcustomplot.h>
@@ -48,10 +49,29 @@ public:
     // it is shown.
     void RequestReplot();
 
-    // The chart as shown, with its legend, marks and analysis, as a window
-    // `width` pixels wide would show it (wider when the legend needs it),
-    // made to fit `target` of a printed page whose units are pixels.
-    void PaintOn(QCPPainter& painter, const QRectF& target, double width);
+    // The horizontal axis' title in the current language: the time, or the
+    // abscissa with its unit.
+    void ApplyTitles();
+    // The legend names every curve drawn: the quantities' in their order,
+    // then whatever else is drawn and has its property kInLegend set (the
+    // derivative, the fits), by its name.
+    void RebuildLegend();
+    static constexpr const char* kInLegend = "inLegend";
+    // The quantity the user reads on the right-hand axis (-1: none).
+    void SetRightAxisQuantity(int quantity) { rightQuantity_ = quantity; }
+
+    // The chart with its legend, marks and analysis, as a window `width`
+    // pixels wide would show it (wider when the legend needs it), made to
+    // fit `target` of a printed page whose units are pixels. Drawn to be
+    // read on paper: both vertical axes in real units with numbers, the
+    // other curves' ranges in the legend (chooseScales), and the time chart
+    // over the whole run. The window keeps its own look. `between` runs
+    // between slices of a long run's work (it may throw to stop the page).
+    void PaintOn(QCPPainter& painter, const QRectF& target, double width,
+                 const std::function<void()>& between = {});
+
+    // The legend wraps to the width it has, so the chart may be narrow.
+    QSize minimumSizeHint() const override;
 
     // The model is going away: draw nothing more from it.
     void DetachModel() { model_ = nullptr; }
@@ -70,9 +90,15 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    struct tWindowLook;
+    // As many legend columns as `width` pixels hold, at least one.
+    void FitLegend(double width);
     const tSeries& Series(int quantity) const;
+    // A quantity's name with its unit, as the value list shows it.
+    QString TitleOf(int quantity) const;
     void AppendSlice(int quantity, std::size_t from, std::size_t to);
     void UpdateMarkerLines();
     void OnRangeChanged(const QCPRange& range);
@@ -86,6 +112,8 @@ private:
     std::vector<QCPAbstractItem*> transitionItems_;
     QCPItemStraightLine* originLine_ = nullptr;
     QCPItemStraightLine* cursorLine_ = nullptr;
+    int rightQuantity_ = -1;
+    bool printing_ = false;  // the report's look, not the window's
     bool applyingAxis_ = false;
     bool replotPending_ = false;
     QTimer* throttle_ = nullptr;

@@ -309,35 +309,30 @@ struct tDependCurve::tReduction {
 };
 
 tDependCurve::tDependCurve(QCPAxis* keyAxis, QCPAxis* valueAxis)
-    : QCPCurve(keyAxis, valueAxis), reduction_(std::make_unique<tReduction>()) {}
+    : QCPCurve(keyAxis, valueAxis),
+      reduction_(std::make_unique<tReduction>()),
+      exportReduction_(std::make_unique<tReduction>()) {}
 
 tDependCurve::~tDependCurve() = default;
 
 void tDependCurve::DataReplaced() {
     reduction_ = std::make_unique<tReduction>();
+    exportReduction_ = std::make_unique<tReduction>();
 }
 
-void tDependCurve::draw(QCPPainter* painter) {
-    lastDrawnPoints_ = 0;
-    lastReducedPoints_ = 0;
-    if (mDataContainer->isEmpty() || mKeyAxis.isNull() || mValueAxis.isNull()) {
-        reduction_ = std::make_unique<tReduction>();
-        return;
+tDependCurve::tReduction& tDependCurve::Kept(std::unique_ptr<tReduction>& kept) {
+    const tView view = viewOf(mKeyAxis.data(), mValueAxis.data());
+    if (!kept->Continues(view, mDataContainer)) {
+        kept = std::make_unique<tReduction>();
+        kept->view = view;
+        kept->data = mDataContainer;
     }
-    if (mLineStyle == lsNone || mPen.style() == Qt::NoPen) {
-        return;
-    }
+    return *kept;
+}
 
+void tDependCurve::Reduce(tReduction& r, int end) {
     QCPAxis* keyAxis = mKeyAxis.data();
     QCPAxis* valueAxis = mValueAxis.data();
-    const tView view = viewOf(keyAxis, valueAxis);
-    if (!reduction_->Continues(view, mDataContainer)) {
-        reduction_ = std::make_unique<tReduction>();
-        reduction_->view = view;
-        reduction_->data = mDataContainer;
-    }
-    tReduction& r = *reduction_;
-
     // Linear axes (all this program uses) convert with one multiply-add per
     // coordinate; QCPAxis::coordToPixel checks scale and orientation on every
     // call, which dominated the redraw of a long run.
@@ -348,10 +343,8 @@ void tDependCurve::draw(QCPPainter* painter) {
     const double kx0 = keyAxis->coordToPixel(0.0);
     const double vys = (valueAxis->coordToPixel(1.0) - valueAxis->coordToPixel(0.0));
     const double vy0 = valueAxis->coordToPixel(0.0);
-
-    const int count = mDataContainer->size();
-    for (auto it = mDataContainer->constBegin() + r.reduced; it != mDataContainer->constEnd();
-         ++it) {
+    const auto last = mDataContainer->constBegin() + end;
+    for (auto it = mDataContainer->constBegin() + r.reduced; it != last; ++it) {
         if (!std::isfinite(it->key) || !std::isfinite(it->value)) {
             r.Gap();
             continue;
@@ -359,16 +352,45 @@ void tDependCurve::draw(QCPPainter* painter) {
         r.Take(linear ? QPointF(kx0 + it->key * kxs, vy0 + it->value * vys)
                       : coordsToPixels(it->key, it->value));
     }
-    lastReducedPoints_ = count - r.reduced;
-    r.reduced = count;
+    r.reduced = end;
     r.TakeSamples(*mDataContainer);
+}
+
+bool tDependCurve::ReduceForExport(int points) {
+    if (mDataContainer->isEmpty() || mKeyAxis.isNull() || mValueAxis.isNull()) {
+        return true;
+    }
+    tReduction& r = Kept(exportReduction_);
+    Reduce(r, std::min(mDataContainer->size(), r.reduced + std::max(1, points)));
+    return r.reduced >= mDataContainer->size();
+}
+
+void tDependCurve::draw(QCPPainter* painter) {
+    lastDrawnPoints_ = 0;
+    lastReducedPoints_ = 0;
+    if (mDataContainer->isEmpty() || mKeyAxis.isNull() || mValueAxis.isNull()) {
+        reduction_ = std::make_unique<tReduction>();
+        exportReduction_ = std::make_unique<tReduction>();
+        return;
+    }
+    if (mLineStyle == lsNone || mPen.style() == Qt::NoPen) {
+        return;
+    }
+
+    // Exports (pictures, PDF) get every line drawn; the screen the picture.
+    const bool exporting = painter->modes().testFlag(QCPPainter::pmNoCaching) ||
+                           painter->modes().testFlag(QCPPainter::pmVectorized);
+    // A report or a picture of other proportions keeps a reduction of its
+    // own: the screen's, a day's run long, is not reduced all over again
+    // at the next redraw.
+    tReduction& r = Kept(exporting ? exportReduction_ : reduction_);
+    const int count = mDataContainer->size();
+    lastReducedPoints_ = count - r.reduced;
+    Reduce(r, count);
 
     applyDefaultAntialiasingHint(painter);
     painter->setPen(mPen);
     painter->setBrush(Qt::NoBrush);
-    // Exports (pictures, PDF) get every line drawn; the screen the picture.
-    const bool exporting = painter->modes().testFlag(QCPPainter::pmNoCaching) ||
-                           painter->modes().testFlag(QCPPainter::pmVectorized);
     if (exporting) {
         qsizetype start = 0;
         for (const qsizetype end : r.ends) {

@@ -39,6 +39,12 @@ public:
     // again, only the appended ones when it carried on.
     int LastReducedPoints() const { return lastReducedPoints_; }
 
+    // Reduces up to `points` more for a picture or a page laid out as the
+    // axes are now, so that the next export draws at once: a day's run is
+    // reduced in slices, the window answering between them. True when the
+    // whole curve is reduced for it.
+    bool ReduceForExport(int points);
+
 protected:
     void draw(QCPPainter* painter) override;
 
@@ -46,8 +52,13 @@ private:
     struct tReduction;
 
     void DrawPicture(QCPPainter* painter);
+    // `kept` if it carries on to the axes as they are now, else a new one.
+    tReduction& Kept(std::unique_ptr<tReduction>& kept);
+    // Takes the points up to `end` into `r`.
+    void Reduce(tReduction& r, int end);
 
-    std::unique_ptr<tReduction> reduction_;
+    std::unique_ptr<tReduction> reduction_;        // the screen's
+    std::unique_ptr<tReduction> exportReduction_;  // pictures' and pages
     int lastDrawnPoints_ = 0;
     int lastReducedPoints_ = 0;
 };

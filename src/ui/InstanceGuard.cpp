@@ -3,6 +3,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
+#include <QWidget>
 
 #include "base/InstanceLock.h"
 #include "ui/QtText.h"
@@ -53,6 +54,15 @@ bool tInstanceServer::AskRunningCopy() {
     socket.waitForBytesWritten(kTimeoutMs);
     socket.disconnectFromServer();
     return true;
+}
+
+void bringForward(QWidget& window) {
+    if (window.isMinimized()) {
+        window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+    }
+    window.show();
+    window.raise();
+    window.activateWindow();
 }
 
 }  // namespace vantrel

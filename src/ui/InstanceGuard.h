@@ -4,6 +4,7 @@
 #include <QString>
 
 class QLocalServer;
+class QWidget;
 
 namespace vantrel {
 
@@ -24,5 +25,10 @@ private:
     static QString Name();
     QLocalServer* server_;
 };
+
+// Brings the running copy's window to the front as the user left it: a
+// minimised window comes back at its size before (maximised stays
+// maximised); any other keeps its size.
+void bringForward(QWidget& window);
 
 }  // namespace vantrel

@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,7 +16,9 @@
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QLibraryInfo>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QMenuBar>
@@ -61,6 +64,7 @@ namespace vantrel {
 namespace {
 
 constexpr int kActuatorPanelWidth = 225;
+constexpr int kTitleBarButtons = 120;
 const char* const kClockSample = " 88:88:88 ";
 constexpr int kSessionEndWaitMs = 30000;
 
@@ -516,15 +520,35 @@ bool TfmMainWindow::AskYesNo(const std::string& text, const std::string& caption
     return box.exec() == QMessageBox::Yes;
 }
 
+int TfmMainWindow::TitleRoom(const QString& title) const {
+    // The system draws titles in a font of its own, often bold and larger
+    // than the window's: measured generously, with room for the title
+    // bar's icon and buttons.
+    QFont bold = font();
+    bold.setBold(true);
+    return int(std::lround(QFontMetrics(bold).horizontalAdvance(title) * 1.25)) + kTitleBarButtons;
+}
+
 bool TfmMainWindow::InputText(const std::string& caption, const std::string& prompt,
                               std::string& text) {
-    bool ok = false;
-    const QString answer =
-        QInputDialog::getText(this, qs(caption), qs(prompt), QLineEdit::Normal, qs(text), &ok);
-    if (ok) {
-        text = answer.toStdString();
+    QInputDialog dialog(this);
+    dialog.setObjectName("fmInputText");
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setWindowTitle(qs(caption));
+    dialog.setLabelText(qs(prompt));
+    dialog.setTextValue(qs(text));
+    // A dialog narrower than its title has the title cut short. The dialog
+    // takes its size from its parts: the text box is made wide enough.
+    if (auto* edit = dialog.findChild<QLineEdit*>()) {
+        const QMargins margins =
+            dialog.layout() != nullptr ? dialog.layout()->contentsMargins() : QMargins();
+        edit->setMinimumWidth(TitleRoom(dialog.windowTitle()) - margins.left() - margins.right());
     }
-    return ok;
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    text = dialog.textValue().toStdString();
+    return true;
 }
 
 void TfmMainWindow::ShowWarning(const std::string& text, const std::string& caption) {
@@ -553,11 +577,16 @@ QString TfmMainWindow::QtFilter(const std::string& filter) {
 
 namespace {
 
-// Shows a prepared file dialog with `fileName` preselected; the chosen file
-// comes back in `fileName`. False when cancelled.
+// Shows a prepared file dialog opened at `fileName`, a folder or a file to
+// preselect; the chosen file comes back in `fileName`. False when cancelled.
 bool runFileDialog(QFileDialog& dialog, std::string& fileName) {
-    if (!fileName.empty()) {
-        dialog.selectFile(qs(fileName));
+    if (const QFileInfo start(qs(fileName)); start.isDir()) {
+        dialog.setDirectory(start.absoluteFilePath());
+    } else if (!fileName.empty()) {
+        if (start.absoluteDir().exists()) {
+            dialog.setDirectory(start.absolutePath());
+        }
+        dialog.selectFile(start.fileName());
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return false;

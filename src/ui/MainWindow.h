@@ -102,6 +102,9 @@ public:
     void Repaint() override;
     void TransitionsChanged() override;
 
+    // How wide a dialog must be for its title bar to show `title` whole.
+    int TitleRoom(const QString& title) const;
+
     // "Text (*.a)|*.a|All (*.*)|*.*" as a Qt name filter list.
     static QString QtFilter(const std::string& filter);
 

@@ -1,19 +1,24 @@
 #include "ui/ReportWriter.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include <qcustomplot.h>
 
 #include "base/Error.h"
 #include "base/Files.h"
+#include "base/Paths.h"
+#include "base/Texts.h"
 #include "session/ReportContent.h"
 #include "session/RunSummary.h"
 #include "ui/ChartPlot.h"
@@ -72,13 +77,26 @@ struct tColumn {
     Qt::Alignment align;
 };
 
+// Thrown between blocks when the user cancelled the report.
+struct tCancelled {};
+
+// A chart counts as this many pages towards the progress: drawing one
+// thousands of points long is the report's slowest step.
+constexpr int kChartUnits = 2;
+
 // Lays the report out from the top of a page down and begins a new page
 // where the next block does not fit. Run once without a painter to count
 // the pages, then again with one to draw them, numbered.
 class tPageFlow {
 public:
-    tPageFlow(QPagedPaintDevice& device, QCPPainter* painter, int pages, const tFonts& fonts)
-        : device_(device), painter_(painter), pages_(pages), fonts_(fonts) {
+    tPageFlow(QPagedPaintDevice& device, QCPPainter* painter, int pages, const tFonts& fonts,
+              const tReportWriter::tProgress& progress = {}, int units = 1)
+        : device_(device),
+          painter_(painter),
+          pages_(pages),
+          fonts_(fonts),
+          progress_(progress),
+          units_(std::max(1, units)) {
         scale_ = device.logicalDpiY() / kUnitsPerInch;
         width_ = device.width() / scale_;
         bottom_ = device.height() / scale_ - kFooterHeight;
@@ -107,7 +125,24 @@ public:
     // The last page's footer; the number of pages.
     int Finish() {
         Footer();
+        Done(1);
         return page_;
+    }
+    // Charts drawn so far (and, when measuring, to be drawn).
+    int Charts() const { return charts_; }
+    // `units` more of the report are done: tell it, and stop here when the
+    // user cancelled.
+    void Done(int units) {
+        done_ += units;
+        if (progress_ && !progress_(std::min(1.0, double(done_) / units_))) {
+            throw tCancelled{};
+        }
+    }
+    void ChartDone() {
+        ++charts_;
+        if (painter_ != nullptr) {
+            Done(kChartUnits);
+        }
     }
 
     double TextHeight(const QFont& font, const QString& text, double width) const {
@@ -216,6 +251,9 @@ private:
         if (painter_ != nullptr && !device_.newPage()) {
             throw tError("a new page could not be begun");
         }
+        if (painter_ != nullptr) {
+            Done(1);
+        }
         ++page_;
         StartPage();
     }
@@ -258,6 +296,10 @@ private:
     QCPPainter* painter_;
     int pages_;
     const tFonts& fonts_;
+    tReportWriter::tProgress progress_;
+    int units_ = 1;
+    int done_ = 0;
+    int charts_ = 0;
     double scale_ = 1;
     double width_ = 0;
     double bottom_ = 0;
@@ -295,9 +337,11 @@ void chart(tPageFlow& flow, const tFonts& fonts, const std::string& heading, TCh
     flow.Text(fonts.heading, QRectF(0, flow.Y(), flow.Width(), headingHeight), qs(heading));
     flow.Advance(headingHeight);
     if (flow.Painter() != nullptr) {
-        plot.PaintOn(*flow.Painter(), QRectF(0, flow.Y(), width, height), kChartWidth);
+        plot.PaintOn(*flow.Painter(), QRectF(0, flow.Y(), width, height), kChartWidth,
+                     [&flow] { flow.Done(0); });
     }
     flow.Advance(height);
+    flow.ChartDone();
 }
 
 // A heading kept on the page of what follows it (`next` high).
@@ -393,13 +437,16 @@ tReportWriter::tReportWriter(const tChartModel& model, TChartPlot& time, TChartP
                              QWidget& window)
     : model_(model), time_(time), depend_(depend), window_(window) {}
 
-void tReportWriter::Paint(QPagedPaintDevice& device, const tReportContent& content) {
+bool tReportWriter::Paint(QPagedPaintDevice& device, const tReportContent& content,
+                          const tProgress& progress) {
     const tFonts fonts;
     int pages = 0;
+    int charts = 0;
     {
         tPageFlow measure(device, nullptr, 0, fonts);
         layOut(measure, fonts, content, time_, depend_);
         pages = measure.Finish();
+        charts = measure.Charts();
     }
     QCPPainter painter;
     if (!painter.begin(&device)) {
@@ -410,16 +457,80 @@ void tReportWriter::Paint(QPagedPaintDevice& device, const tReportContent& conte
     painter.setMode(QCPPainter::pmVectorized);
     painter.setMode(QCPPainter::pmNoCaching);
     painter.setMode(QCPPainter::pmNonCosmetic);
-    tPageFlow flow(device, &painter, pages, fonts);
-    layOut(flow, fonts, content, time_, depend_);
-    flow.Finish();
+    tPageFlow flow(device, &painter, pages, fonts, progress, pages + kChartUnits * charts);
+    try {
+        flow.Done(0);
+        layOut(flow, fonts, content, time_, depend_);
+        flow.Finish();
+    } catch (const tCancelled&) {
+        // Pages already sent to a printer are taken back where it can.
+        if (auto* printer = dynamic_cast<QPrinter*>(&device)) {
+            printer->abort();
+        }
+        painter.end();
+        return false;
+    }
     if (!painter.end()) {
         throw tError("the pages could not be finished");
     }
+    return true;
 }
 
-void tReportWriter::WriteReport(const std::string& fileName, const tRunSummary& summary,
+namespace {
+
+// Shown while a long report is painted; a short one is done before it
+// would appear.
+class tReportProgress {
+public:
+    tReportProgress(QWidget& window, const std::string& fileName) {
+        if (!window.isVisible()) {
+            return;  // the report of the command line: nobody to show it to
+        }
+        dialog_ = std::make_unique<QProgressDialog>(&window);
+        dialog_->setObjectName("fmReportProgress");
+        dialog_->setWindowModality(Qt::WindowModal);
+        dialog_->setWindowTitle(qs(constantText("DK_REPORT_TITLE")));
+        dialog_->setLabelText(
+            fileName.empty() ? qs(constantText("DK_REPORT_TITLE"))
+                             : qs(formatText(constantText("DK_REPORT_WRITING"),
+                                             {utf8FromPath(pathFromUtf8(fileName).filename())})));
+        // The toolkit's own word, which every shipped language translates.
+        dialog_->setCancelButtonText(QCoreApplication::translate("QPlatformTheme", "Cancel"));
+        dialog_->setRange(0, kSteps);
+        dialog_->setMinimumDuration(kShowAfterMs);
+        dialog_->setAutoClose(false);
+        dialog_->setAutoReset(false);
+        dialog_->setValue(0);
+    }
+    ~tReportProgress() {
+        if (dialog_ != nullptr) {
+            dialog_->close();
+        }
+    }
+    tReportWriter::tProgress Step() {
+        if (dialog_ == nullptr) {
+            return {};
+        }
+        return [this](double done) {
+            // A window-modal dialog lets the events through here: the window
+            // repaints, the clock ticks, Cancel can be pressed.
+            dialog_->setValue(int(std::lround(done * kSteps)));
+            QApplication::processEvents();
+            return !dialog_->wasCanceled();
+        };
+    }
+
+private:
+    static constexpr int kSteps = 1000;
+    static constexpr int kShowAfterMs = 300;
+    std::unique_ptr<QProgressDialog> dialog_;
+};
+
+}  // namespace
+
+bool tReportWriter::WriteReport(const std::string& fileName, const tRunSummary& summary,
                                 const std::string& student) {
+    tReportProgress progress(window_, fileName);
     const tReportContent content = reportContent(summary, model_, student);
     QByteArray bytes;
     {
@@ -429,10 +540,13 @@ void tReportWriter::WriteReport(const std::string& fileName, const tRunSummary& 
         writer.setPageLayout(a4Layout());
         writer.setTitle(qs(content.title));
         writer.setCreator(QStringLiteral("Vantrel"));
-        Paint(writer, content);
+        if (!Paint(writer, content, progress.Step())) {
+            return false;
+        }
     }
     // Whole or not at all: a failure leaves no half a file behind.
     writeFileAtomically(fileName, std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    return true;
 }
 
 bool tReportWriter::PrintReport(const tRunSummary& summary, const std::string& student) {
@@ -444,7 +558,10 @@ bool tReportWriter::PrintReport(const tRunSummary& summary, const std::string& s
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }
-    Paint(printer, content);
+    tReportProgress progress(window_, {});
+    if (!Paint(printer, content, progress.Step())) {
+        return false;
+    }
     if (printer.printerState() == QPrinter::Error) {
         throw tError("the printer reported an error");
     }

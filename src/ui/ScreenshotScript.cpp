@@ -110,11 +110,12 @@ void tScreenshotScript::Grab(const QString& name) {
 
 void tScreenshotScript::Start() {
     QDir().mkpath(directory_);
-    // 1280 by 760, or as much of it as the screen has.
-    const QScreen* screen = window_.screen();
-    window_.resize(screen != nullptr
-                       ? QSize(1280, 760).boundedTo(screen->availableGeometry().size())
-                       : QSize(1280, 760));
+    // Maximised, as in a classroom: the whole screen, whose size the
+    // pictures show (a virtual display has no window manager to do it).
+    window_.showMaximized();
+    if (const QScreen* screen = window_.screen()) {
+        window_.setGeometry(screen->availableGeometry());
+    }
     Then(800, [this] { Grab("01-started.png"); });
     Then(100, [this] {
         window_.Trigger("acDeviceConnect");

@@ -1,6 +1,9 @@
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QString>
 #include <QWidget>
 #include <algorithm>
@@ -166,6 +169,14 @@ int main(int argc, char** argv) {
                                  files.languageFolders);
             // A lost link is tried again in the background; the run is the user's.
             window.Controller().Prepare(start);
+            // The file choosers open among the user's documents, never in the
+            // program's own (read-only) folder.
+            QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+            if (!QFileInfo(documents).isDir()) {
+                documents = QDir::homePath();
+            }
+            window.Controller().RememberForUser(userStateFolder(), documents.toStdString(),
+                                                files.examplesFolder);
             window.show();
 #ifndef _WIN32
             // On Windows a later copy finds this window by its title instead.
@@ -174,9 +185,7 @@ int main(int argc, char** argv) {
                              [&window] {
                                  logFile->WriteLine(
                                      "INSTANCE: another copy was started; this one comes forward");
-                                 window.showNormal();
-                                 window.raise();
-                                 window.activateWindow();
+                                 bringForward(window);
                              });
 #endif
             if (scenario.empty() && screenshotDir.empty()) {

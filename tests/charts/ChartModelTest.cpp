@@ -186,6 +186,33 @@ TEST_F(ChartModelTest, ShowAllFitsEveryPointAndSwitchingItOffPicksAWindow) {
     EXPECT_EQ(model.TimeAxis().max, 30.0);
 }
 
+// After a run the toggle gives back what the user looked at, whichever chart
+// was in front when it was pressed: a 64-s run whose last window is 60..75
+// must not reappear in place of a zoom (the next click would inspect the end).
+TEST_F(ChartModelTest, AfterARunShowAllOffGivesBackTheUsersStretch) {
+    Run(1.0, 64.0, 1.0);
+    model.EndBatch(64.0f);
+    model.EnterAnalysisMode();
+    const auto shown = [&] { return std::pair{model.TimeAxis().min, model.TimeAxis().max}; };
+    model.SetTimeAxisRange(10.0, 20.0);  // the user's zoom
+    model.SetShowAll(true);
+    EXPECT_EQ(shown(), (std::pair{1.0, 64.0}));
+    model.SetShowAll(false);
+    EXPECT_EQ(shown(), (std::pair{10.0, 20.0}));
+    EXPECT_EQ((std::pair{view.axisMin, view.axisMax}), (std::pair{10.0, 20.0}))
+        << "the window is told";
+
+    // Zoomed while show-all is on (switched on during the run), then off.
+    model.EnterLiveMode();
+    model.SetShowAll(true);
+    Run(1.0, 64.0, 1.0);
+    model.EndBatch(64.0f);
+    model.EnterAnalysisMode();
+    model.SetTimeAxisRange(5.0, 8.0);
+    model.SetShowAll(false);
+    EXPECT_EQ(shown(), (std::pair{5.0, 8.0}));
+}
+
 TEST_F(ChartModelTest, TheLastTickedCurveCannotBeUnticked) {
     for (int i = 0; i < kQuantityCount - 1; ++i) {
         EXPECT_TRUE(model.SetCurveChecked(i, false));

@@ -101,6 +101,7 @@ void tTestView::ShowError(const std::string& text, const std::string& caption) {
 
 bool tTestView::ChooseOpenFile(const std::string& filter, std::string& fileName) {
     record("ChooseOpenFile " + filter);
+    chooserStarts.push_back(fileName);
     openDialogs.push_back(filter);
     if (openFileAnswers.empty() || !openFileAnswers.front()) {
         if (!openFileAnswers.empty()) {
@@ -116,6 +117,7 @@ bool tTestView::ChooseOpenFile(const std::string& filter, std::string& fileName)
 bool tTestView::ChooseSaveFile(const std::string& defaultExtension, const std::string& filter,
                                std::string& fileName) {
     record("ChooseSaveFile " + defaultExtension + "|" + filter);
+    chooserStarts.push_back(fileName);
     saveDialogs.push_back(defaultExtension + "|" + filter);
     if (saveFileAnswers.empty() || !saveFileAnswers.front()) {
         if (!saveFileAnswers.empty()) {

@@ -52,8 +52,9 @@ public:
     std::vector<tDialog> inputs;
     std::vector<tDialog> warnings;
     std::vector<tDialog> errors;
-    std::vector<std::string> saveDialogs;  // "extension|filter"
-    std::vector<std::string> openDialogs;  // filter
+    std::vector<std::string> saveDialogs;    // "extension|filter"
+    std::vector<std::string> openDialogs;    // filter
+    std::vector<std::string> chooserStarts;  // the name each file chooser opened at
     int actionsChanged = 0;
     int sensorsPageShown = 0;
     int relativeMenuShown = 0;

@@ -133,7 +133,8 @@ TEST(DependCurve, KeepsGapsLinesLeavingThePlotAndTheLastPoint) {
 
 // A redraw during a run reduces only the points added since the last one and
 // draws what a fresh reduction of all of them draws; anything that moves the
-// points already reduced makes it start again.
+// points already reduced makes it start again, a picture drawn meanwhile does
+// not.
 TEST(DependCurve, RedrawsCarryOnOnlyWhileNothingBehindThemChanged) {
     const auto wander = [](int k) {
         const double s = k / 3000.0;
@@ -190,6 +191,8 @@ TEST(DependCurve, RedrawsCarryOnOnlyWhileNothingBehindThemChanged) {
          301, 100},
         {"range changed", [&] { plot.xAxis->setRange(0, 120); }, -1, 120},
         {"more after the rebuild", [&] { append(500); }, 500, 120},
+        // A report's page or a saved picture keeps its own reduction.
+        {"a picture of another size between", [&] { plot.toPixmap(800, 480); }, 0, 120},
     };
     for (const tStep& step : steps) {
         SCOPED_TRACE(step.what);
@@ -199,6 +202,17 @@ TEST(DependCurve, RedrawsCarryOnOnlyWhileNothingBehindThemChanged) {
         ASSERT_GT(inkPixels(image), 1000);
         EXPECT_EQ(inkDifference(image, fresh(*curve, step.upper)), 0);
     }
+
+    // Reduced beforehand in slices, as for a report's page laid out as the
+    // chart is: the picture then only draws, what a fresh reduction draws.
+    int slices = 1;
+    while (!curve->ReduceForExport(1000)) {
+        ++slices;
+    }
+    EXPECT_EQ(slices, (count + 999) / 1000);
+    const QImage picture = plot.toPixmap(400, 300).toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(curve->LastReducedPoints(), 0);
+    EXPECT_EQ(inkDifference(picture, fresh(*curve, 120)), 0);
 
     // The run's points replaced by as many others (another abscissa) are
     // seen even untold; told, the curve starts again whatever changed.

@@ -4,6 +4,8 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <QApplication>
+#include <QWidget>
 
 #include <chrono>
 #include <filesystem>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "support/TempDir.h"
+#include "ui/InstanceGuard.h"
 
 extern char** environ;
 
@@ -115,6 +118,23 @@ TEST_F(InstanceTest, ASecondCopyCallsTheFirstForwardAndAKilledOneBlocksNothing) 
     const pid_t third = Launch();
     EXPECT_TRUE(WaitFor(started, 2)) << "the lock of the killed copy is taken over";
     EXPECT_EQ(WaitExit(third, 500ms), -1) << "and it keeps running";
+}
+
+// Called forward, the running window comes back as the user left it: a
+// maximised one stays maximised, a minimised one is restored to its size
+// before.
+TEST(InstanceWindow, ComesForwardAsTheUserLeftIt) {
+    QWidget window;
+    window.showMaximized();
+    bringForward(window);
+    EXPECT_TRUE(window.isMaximized());
+    window.showMinimized();
+    bringForward(window);
+    EXPECT_FALSE(window.isMinimized());
+    EXPECT_TRUE(window.isMaximized());
+    window.showNormal();
+    bringForward(window);
+    EXPECT_EQ(window.windowState() & (Qt::WindowMaximized | Qt::WindowMinimized), 0);
 }
 
 }  // namespace

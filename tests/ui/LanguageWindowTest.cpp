@@ -6,11 +6,13 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -18,8 +20,10 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "base/Texts.h"
+#include "charts/ChartModel.h"
 #include "charts/Quantities.h"
 #include "lang/LanguageFile.h"
 #include "session/MainFM.h"
@@ -127,6 +131,90 @@ TEST_F(LanguageWindowTest, ALanguageOutsideTheProgramsTableIsListedByItsOwnName)
         << names.join(", ").toStdString();
     EXPECT_TRUE(names.contains(QStringLiteral("4711"))) << names.join(", ").toStdString();
 }
+
+// A classroom projector is often 1024 by 700 pixels. Maximised there the
+// window shows all of itself in every language: the actuator panel, the
+// value list with its numbers whole (also in a font much wider than the
+// usual one, as a system's fallback font may be), the status bar with its
+// clock; and the report's question shows its title whole.
+class WindowFitTest : public LanguageWindowTest,
+                      public ::testing::WithParamInterface<std::pair<int, const char*>> {
+protected:
+    ~WindowFitTest() override {
+        window.reset();
+        QApplication::setFont(usual);
+    }
+    QFont usual = QApplication::font();
+};
+
+TEST_P(WindowFitTest, FitsA1024PixelScreenMaximised) {
+    const auto [languageId, family] = GetParam();
+    if (*family != '\0') {
+        QFont wide(QString::fromUtf8(family));
+        wide.setPointSize(usual.pointSize() + 1);
+        QApplication::setFont(wide);
+    }
+    Open(languageId);
+    // Below a maximised window's title bar.
+    constexpr int kWidth = 1024;
+    constexpr int kHeight = 670;
+    EXPECT_LE(window->minimumSizeHint().width(), kWidth);
+    EXPECT_LE(window->minimumSizeHint().height(), kHeight);
+    window->resize(kWidth, kHeight);
+    window->SetActuatorPanelVisible(true);
+    window->show();
+    // Readings as wide as they come.
+    tChartModel& model = window->Controller().Charts();
+    model.EnterLiveMode();
+    model.AddReadingSet(86399.8f, {-39.99f, 13.99f, 249.99f, -1.99f, -199.9999f, 123.4567f, 0.0f});
+    model.EndBatch(86399.8f);
+    QApplication::processEvents();
+    ASSERT_EQ(window->size(), QSize(kWidth, kHeight));
+
+    const QRect inside = window->rect();
+    for (const char* name :
+         {"pnActuators", "frActuator4", "vleData", "chSeries", "sbPanel0", "sbPanel3", "chAll"}) {
+        auto* part = Child<QWidget>(name);
+        ASSERT_NE(part, nullptr);
+        EXPECT_TRUE(part->isVisible()) << name;
+        EXPECT_TRUE(inside.contains(QRect(part->mapTo(window.get(), QPoint(0, 0)), part->size())))
+            << name << " leaves the window";
+    }
+    auto* list = Child<QTableWidget>("vleData");
+    const QFontMetrics metrics(list->font());
+    const int right = list->columnViewportPosition(1) + list->columnWidth(1);
+    EXPECT_LE(right, list->viewport()->width()) << "values behind the edge";
+    const int last = list->rowCount() - 1;
+    EXPECT_LE(list->rowViewportPosition(last) + list->rowHeight(last), list->viewport()->height())
+        << "rows behind the edge";
+    for (int r = 0; r < list->rowCount(); ++r) {
+        const QString value = list->item(r, 1)->text();
+        EXPECT_LE(metrics.horizontalAdvance(value) + 6, list->columnWidth(1))
+            << value.toStdString() << " is cut";
+    }
+
+    int width = 0;
+    QString title;
+    QTimer::singleShot(0, [&] {
+        if (auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) {
+            width = dialog->width();
+            title = dialog->windowTitle();
+            dialog->reject();
+        }
+    });
+    std::string typed;
+    window->InputText(constantText("DK_REPORT_TITLE"), constantText("DK_REPORT_ASK_STUDENT"),
+                      typed);
+    QFont bold = window->font();
+    bold.setBold(true);
+    // The title bar's icon and buttons beside it.
+    EXPECT_GE(width, QFontMetrics(bold).horizontalAdvance(title) + 90) << title.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, WindowFitTest,
+                         ::testing::Values(std::pair{1049, ""}, std::pair{1087, ""},
+                                           std::pair{1033, ""},
+                                           std::pair{1087, "DejaVu Sans Mono"}));
 
 }  // namespace
 }  // namespace vantrel

@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -43,6 +44,7 @@
 #include "sim/Simulator.h"
 #include "support/CaptureLog.h"
 #include "ui/ActuatorFR.h"
+#include "ui/AnalysisView.h"
 #include "ui/ChartPlot.h"
 #include "ui/MainWindow.h"
 #include "ui/QtText.h"
@@ -624,14 +626,14 @@ TEST_F(MainWindowTest, ScenarioLabelStaysInSightInANarrowWindow) {
     window_->SetScenarioLabel(name, state);
     auto* label = window_->findChild<tScenarioLabel*>("lbState");
     ASSERT_NE(label, nullptr);
-    for (const int width : {1100, 800, 1}) {  // 1: as narrow as the window goes
+    for (const int width : {1100, 1000, 1}) {  // 1: as narrow as the window goes
         SCOPED_TRACE(width);
         window_->resize(width, 720);
         RunFor(50);
         EXPECT_TRUE(label->isVisible());
         const QString shown = label->ShownText();
         EXPECT_FALSE(shown.isEmpty());
-        if (width == 800) {
+        if (width == 1000) {
             EXPECT_TRUE(shown.endsWith(qs(" - " + state))) << shown.toStdString();
             EXPECT_TRUE(shown.contains(QStringLiteral("…"))) << shown.toStdString();
         }
@@ -696,6 +698,82 @@ TEST_F(MainWindowTest, HintsSizeAndCancelledShutdown) {
     ASSERT_TRUE(QMetaObject::invokeMethod(window_.get(), "SessionEndCancelled"));
     EXPECT_FALSE(fm.FormCloseQuery(true));
     EXPECT_EQ(window_->questions.size(), 1u);
+}
+
+// The report is painted beside the window, which stays alive and can
+// cancel it: then nothing is written. Drawn to be read on paper (numbers on
+// both sides, the whole run), it leaves the window's charts as they were.
+TEST_F(MainWindowTest, TheReportCanBeCancelledAndLeavesTheChartsAsTheyWere) {
+    RecordRun(8);
+    TChartPlot* chart = TimeChart();
+    chart->xAxis->setRange(0.1, 0.5);  // the user's zoom
+    const auto look = [](TChartPlot* plot) {
+        QStringList parts{plot->xAxis->label(),
+                          plot->yAxis->label(),
+                          QString::number(plot->xAxis->range().lower),
+                          QString::number(plot->xAxis->range().upper),
+                          QString::number(plot->yAxis->tickLabels()),
+                          QString::number(plot->yAxis2->visible())};
+        for (int i = 0; i < plot->legend->itemCount(); ++i) {
+            if (auto* item = qobject_cast<QCPPlottableLegendItem*>(plot->legend->item(i))) {
+                parts << item->plottable()->name();
+            }
+        }
+        return parts.join('|');
+    };
+    const QString before = look(chart) + look(DependChart());
+    EXPECT_TRUE(before.startsWith(QString::fromUtf8("t, с|Показания|0.1|0.5|0|0|Температура")))
+        << before.toStdString();
+
+    window_->typed = "Ким Анна";
+    const fs::path pdf = dir_ / "report.pdf";
+    window_->saveFile = pdf.string();
+    bool cancelled = false;
+    QTimer::singleShot(0, [&] {
+        if (auto* progress = window_->findChild<QProgressDialog*>("fmReportProgress")) {
+            progress->cancel();
+            cancelled = true;
+        }
+    });
+    window_->Trigger("acFileReport");
+    EXPECT_TRUE(cancelled) << "the window went on while the report was painted";
+    EXPECT_FALSE(fs::exists(pdf));
+    EXPECT_TRUE(window_->handlerErrors.empty()) << "a cancel is no failure";
+    EXPECT_EQ(window_->findChild<QProgressDialog*>("fmReportProgress"), nullptr);
+
+    window_->Trigger("acFileReport");
+    EXPECT_TRUE(fs::exists(pdf));
+    EXPECT_EQ(look(chart) + look(DependChart()), before);
+    EXPECT_EQ(Model().TimeAxis().min, 0.1) << "the zoom stays the model's too";
+}
+
+// Whatever else is drawn has its entry in the legend, also after the
+// legend was made again for a curve shown or hidden.
+TEST_F(MainWindowTest, TheDerivativeKeepsItsLegendEntry) {
+    RecordRun(4);
+    auto* view = window_->findChild<tAnalysisView*>();
+    ASSERT_NE(view, nullptr);
+    tEquivalenceMark mark;
+    mark.x = 5.0;
+    mark.y = 50.0;
+    mark.derivativeX = {4.0, 5.0, 6.0};
+    mark.derivativeY = {10.0, 100.0, 10.0};
+    mark.derivativeName = "dpH/dV";
+    view->ShowEquivalence(&mark, true);
+    window_->Controller().chSeriesClickCheck(qLT, false);
+    const auto named = [](TChartPlot* plot, const char* name) {
+        for (int i = 0; i < plot->legend->itemCount(); ++i) {
+            auto* item = qobject_cast<QCPPlottableLegendItem*>(plot->legend->item(i));
+            if (item != nullptr && item->plottable()->name() == QString::fromUtf8(name)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(named(DependChart(), "dpH/dV"));
+    EXPECT_TRUE(named(DependChart(), "Точка эквивалентности"));
+    view->ShowEquivalence(nullptr, false);
+    EXPECT_FALSE(named(DependChart(), "dpH/dV"));
 }
 
 TEST(MainWindowParts, FileFiltersBecomeQtNameFilters) {

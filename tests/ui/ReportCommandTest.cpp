@@ -146,7 +146,9 @@ TEST_F(ReportCommandTest, WritesTheReportInTheConfiguredLanguage) {
          {"--fit", "LP,linear", "--equivalence", "V1", "--student", "Иванов Пётр, 9 «Б»"},
          {"Отчёт об опыте", "Опыт:", "Титрование HCl щёлочью", "Ученик, класс:",
           "Иванов Пётр, 9 «Б»", "Показания по времени", "Зависимость от Реагент 1", "R² = 0.",
-          "Отмеченные точки", "12.400", "66.000", "Страница 1 из "},
+          "Отмеченные точки", "12.400", "66.000", "Страница 1 из ",
+          // Charts to be read on paper: axis titles, the curves' scales.
+          "t, с", "V1, мл", "pH — шкала слева", "Температура, °C: -40 … 180"},
          2},
         // Nothing names an abscissa: the dependence chart takes the volume dosed.
         {1087,
@@ -154,7 +156,7 @@ TEST_F(ReportCommandTest, WritesTheReportInTheConfiguredLanguage) {
          {"--scenario", kExamples + "titration.exp", "--fit", "LT,linear"},
          {"Тәжірибе туралы есеп", "Титрование HCl щёлочью", "titration.exp",
           "Оқушы, сынып:", "Реагент 1 бойынша тәуелділік", "Белгіленген нүктелер\nжоқ", "R² = 0.",
-          "1-бет, барлығы "},
+          "1-бет, барлығы ", "pH — сол жақ шкала", "Электр өткізгіштік, мСм/см: 0 … 250"},
          0},
     };
     for (const tCase& c : cases) {
@@ -169,6 +171,10 @@ TEST_F(ReportCommandTest, WritesTheReportInTheConfiguredLanguage) {
         for (const std::string& found : c.found) {
             EXPECT_NE(text.find(found), std::string::npos) << found << " in\n" << text;
         }
+        // The time chart over the whole run (76.8 s), not the window's 30 s,
+        // its scale in numbers.
+        EXPECT_TRUE(std::regex_search(text, std::regex("\\b15 +30 +45 +60 +75\\b"))) << text;
+        EXPECT_TRUE(std::regex_search(text, std::regex("\\n *12\\.5\\n"))) << "pH ticks";
         // The point the lesson's pH jumps at, found on V1 and told in the
         // title block and the results.
         const std::regex equivalence("\\(V1\\):\\s+V = 5\\.[0-9]{3} (мл), pH = [5-9]\\.[0-9]{3}");
