@@ -13,22 +13,9 @@ namespace {
 
 using Op = tScriptOpCode;
 
-template <typename V>
-bool relation(std::uint8_t op, const V& a, const V& b) {
-    switch (static_cast<tScriptOperator>(op & ~kScriptJumpUnless)) {
-        case tScriptOperator::Equal:
-            return a == b;
-        case tScriptOperator::NotEqual:
-            return a != b;
-        case tScriptOperator::Less:
-            return a < b;
-        case tScriptOperator::LessEqual:
-            return a <= b;
-        case tScriptOperator::Greater:
-            return a > b;
-        default:
-            return a >= b;
-    }
+// The relational operator in a comparison's or a jump's `sub`.
+inline tScriptOperator relationOf(std::uint8_t sub) {
+    return static_cast<tScriptOperator>(sub & ~kScriptJumpUnless);
 }
 
 bool jumps(std::uint8_t sub, bool holds) {
@@ -321,33 +308,33 @@ void tScriptMachine::execute(const tScriptFunction*& fn, const tScriptOp*& pc, s
                 break;
             }
             case Op::CompareInt:
-                r[op.a].SetBoolean(relation(op.sub, r[op.b].i, r[op.c].i));
+                r[op.a].SetBoolean(scriptRelation(relationOf(op.sub), r[op.b].i, r[op.c].i));
                 break;
             case Op::CompareReal:
-                r[op.a].SetBoolean(relation(op.sub, r[op.b].r, r[op.c].r));
+                r[op.a].SetBoolean(scriptRelation(relationOf(op.sub), r[op.b].r, r[op.c].r));
                 break;
             case Op::CompareString:
-                r[op.a].SetBoolean(relation(op.sub, r[op.b].s, r[op.c].s));
+                r[op.a].SetBoolean(scriptRelation(relationOf(op.sub), r[op.b].s, r[op.c].s));
                 break;
             case Op::CompareBool:
-                r[op.a].SetBoolean(relation(op.sub, r[op.b].b, r[op.c].b));
+                r[op.a].SetBoolean(scriptRelation(relationOf(op.sub), r[op.b].b, r[op.c].b));
                 break;
             case Op::CompareValue:
                 r[op.a].SetBoolean(
                     scriptCompare(static_cast<tScriptOperator>(op.sub), r[op.b], r[op.c]));
                 break;
             case Op::JumpInt:
-                if (jumps(op.sub, relation(op.sub, r[op.b].i, r[op.c].i))) {
+                if (jumps(op.sub, scriptRelation(relationOf(op.sub), r[op.b].i, r[op.c].i))) {
                     pc = code + op.a;
                 }
                 break;
             case Op::JumpReal:
-                if (jumps(op.sub, relation(op.sub, r[op.b].r, r[op.c].r))) {
+                if (jumps(op.sub, scriptRelation(relationOf(op.sub), r[op.b].r, r[op.c].r))) {
                     pc = code + op.a;
                 }
                 break;
             case Op::JumpString:
-                if (jumps(op.sub, relation(op.sub, r[op.b].s, r[op.c].s))) {
+                if (jumps(op.sub, scriptRelation(relationOf(op.sub), r[op.b].s, r[op.c].s))) {
                     pc = code + op.a;
                 }
                 break;

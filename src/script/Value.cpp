@@ -135,26 +135,6 @@ bool isLogical(const tScriptValue& v) {
     return v.kind == tScriptValue::tKind::Boolean || v.kind == tScriptValue::tKind::Empty;
 }
 
-template <typename T>
-bool relation(tScriptOperator op, const T& a, const T& b) {
-    switch (op) {
-        case tScriptOperator::Equal:
-            return a == b;
-        case tScriptOperator::NotEqual:
-            return a != b;
-        case tScriptOperator::Less:
-            return a < b;
-        case tScriptOperator::LessEqual:
-            return a <= b;
-        case tScriptOperator::Greater:
-            return a > b;
-        case tScriptOperator::GreaterEqual:
-            return a >= b;
-        default:
-            throw tScriptFault("not a comparison");
-    }
-}
-
 }  // namespace
 
 tScriptValue tScriptValue::Integer(std::int64_t v) {
@@ -667,17 +647,17 @@ void scriptApplyUnary(tScriptOperator op, const tScriptValue& a, tScriptValue& o
 bool scriptCompare(tScriptOperator op, const tScriptValue& a, const tScriptValue& b) {
     using K = tScriptValue::tKind;
     if (isTextual(a) && isTextual(b) && (a.kind == K::String || b.kind == K::String)) {
-        return relation(op, textOf(a), textOf(b));
+        return scriptRelation(op, textOf(a), textOf(b));
     }
     if (a.kind == K::Boolean && b.kind == K::Boolean) {
-        return relation(op, a.b, b.b);
+        return scriptRelation(op, a.b, b.b);
     }
     const tNumber x = numberOf(a);
     const tNumber y = numberOf(b);
     if (x.isInteger && y.isInteger) {
-        return relation(op, x.i, y.i);
+        return scriptRelation(op, x.i, y.i);
     }
-    return relation(op, x.Real(), y.Real());
+    return scriptRelation(op, x.Real(), y.Real());
 }
 
 }  // namespace vantrel

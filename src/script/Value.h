@@ -4,31 +4,9 @@
 #include <string>
 #include <string_view>
 
-namespace vantrel {
+#include "script/Operators.h"
 
-// Operators of the language, shared by the compiler's constant folding and
-// the run-time operations on Variants.
-enum class tScriptOperator : std::uint8_t {
-    Add,
-    Subtract,
-    Multiply,
-    Divide,
-    IntDiv,
-    Mod,
-    And,
-    Or,
-    Xor,
-    Shl,
-    Shr,
-    Equal,
-    NotEqual,
-    Less,
-    LessEqual,
-    Greater,
-    GreaterEqual,
-    Not,
-    Negate,
-};
+namespace vantrel {
 
 // One value of a script. A variable of a declared type always holds that
 // type's kind; a Variant holds any kind. Only the field of the kind is
