@@ -130,7 +130,7 @@ tScriptOperand tScriptExpressions::unary(const tScriptExpr& e, int hint) {
 tScriptOperand tScriptExpressions::binary(const tScriptExpr& e, tScriptOperand left, int hint) {
     tScriptOperand right = Value(*e.items[1]);
     const tScriptTypeRules::tOperation& p = rules_.Binary(e.op, left.type, right.type, e.pos);
-    const T width = tScriptTypeRules::IsShift(p) ? tScriptTypeRules::ShiftWidth(left) : T::None;
+    const T width = tScriptTypeRules::Width(p, left, right);
     const T type = tScriptTypeRules::IntegerType(p, left, right);
     if (left.isConst && right.isConst) {
         if (std::optional<tScriptOperand> folded =
@@ -139,11 +139,11 @@ tScriptOperand tScriptExpressions::binary(const tScriptExpr& e, tScriptOperand l
             return *std::move(folded);
         }
     }
-    const std::uint8_t sub = tScriptTypeRules::SubOf(p, e.op, left);
+    const std::uint8_t sub = tScriptTypeRules::SubOf(p, e.op, width);
     const int a = rules_.AsClass(std::move(left), p.operands, e.pos);
     const int b = rules_.AsClass(std::move(right), p.operands, e.pos);
     const int reg = emitter_.Target(hint, e.pos);
-    emit(p.code, e.pos, reg, a, b, sub);
+    emit(tScriptTypeRules::CodeFor(p, width), e.pos, reg, a, b, sub);
     tScriptOperand result = tScriptOperand::InRegister(p.result, reg);
     result.intType = type;
     return result;

@@ -267,6 +267,21 @@ void tScriptMachine::execute(const tScriptFunction*& fn, const tScriptOp*& pc, s
             case Op::AddIntImm:
                 r[op.a].SetInteger(scriptAdd(r[op.b].i, op.c));
                 break;
+            case Op::AddInt32:
+                r[op.a].SetInteger(scriptInteger32(scriptAdd(r[op.b].i, r[op.c].i)));
+                break;
+            case Op::SubInt32:
+                r[op.a].SetInteger(scriptInteger32(scriptSubtract(r[op.b].i, r[op.c].i)));
+                break;
+            case Op::MulInt32:
+                r[op.a].SetInteger(scriptInteger32(scriptMultiply(r[op.b].i, r[op.c].i)));
+                break;
+            case Op::DivInt32:
+                r[op.a].SetInteger(scriptInteger32(scriptIntDiv(r[op.b].i, r[op.c].i)));
+                break;
+            case Op::NegInt32:
+                r[op.a].SetInteger(scriptInteger32(scriptNegate(r[op.b].i)));
+                break;
             case Op::AddReal:
                 r[op.a].SetReal(scriptCheckReal(r[op.b].r + r[op.c].r));
                 break;

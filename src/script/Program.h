@@ -23,10 +23,12 @@ namespace vantrel {
 // or otherwise), for, while, repeat, exit, break, continue; the types
 // Integer, Cardinal, Int64, Byte, Word, Real, Single, Double, Extended,
 // Boolean, String and Variant; the built-ins of Builtins.h plus Inc and
-// Dec. Not taken: arrays, records, sets, type sections, nested routines,
-// with and goto (each refused with its own message). The finalization
-// part is checked but never run, since a unit is never unloaded. Text after
-// the final "end." is the author's own and never read.
+// Dec. Two Integers compute in 32 bits and an overflow is a fault, as in
+// Delphi with overflow checks on; an Int64 operand makes it 64. Not taken:
+// arrays, records, sets, type sections, nested routines, with and goto
+// (each refused with its own message). The finalization part is checked
+// but never run, since a unit is never unloaded. Text after the final
+// "end." is the author's own and never read.
 //
 // A unit sees its arguments and the built-ins, nothing of the machine. Each
 // call has a step budget (10 million operations unless set), a depth limit

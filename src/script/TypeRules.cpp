@@ -35,11 +35,11 @@ constexpr tTable makeTable(std::initializer_list<std::pair<O, tOperation>> entri
 
 constexpr tTable kIntegerOperators = makeTable(
     {
-        {O::Add, {Op::AddInt, T::Int64, T::Int64}},
-        {O::Subtract, {Op::SubInt, T::Int64, T::Int64}},
-        {O::Multiply, {Op::MulInt, T::Int64, T::Int64}},
+        {O::Add, {Op::AddInt, T::Int64, T::Int64, Op::Return, Op::AddInt32}},
+        {O::Subtract, {Op::SubInt, T::Int64, T::Int64, Op::Return, Op::SubInt32}},
+        {O::Multiply, {Op::MulInt, T::Int64, T::Int64, Op::Return, Op::MulInt32}},
         {O::Divide, {Op::DivReal, T::Real, T::Real}},
-        {O::IntDiv, {Op::DivInt, T::Int64, T::Int64}},
+        {O::IntDiv, {Op::DivInt, T::Int64, T::Int64, Op::Return, Op::DivInt32}},
         {O::Mod, {Op::ModInt, T::Int64, T::Int64}},
         {O::And, {Op::AndInt, T::Int64, T::Int64}},
         {O::Or, {Op::OrInt, T::Int64, T::Int64}},
@@ -81,6 +81,10 @@ constexpr tTable variantOperators() {
 constexpr tTable kVariantOperators = variantOperators();
 
 // ---- Integer types --------------------------------------------------------
+
+bool isShift(const tOperation& operation) {
+    return operation.code == Op::ShlInt || operation.code == Op::ShrInt;
+}
 
 bool isNumeric(T cls) {
     return cls == T::Int64 || cls == T::Real;
@@ -215,8 +219,8 @@ tScriptTypeRules::tUnaryOperation tScriptTypeRules::Unary(O op, const tScriptOpe
             const T own = intTypeOf(v);
             // not keeps its operand's type; a negated Cardinal needs an Int64.
             const T negated = promoted(own) == T::Cardinal ? T::Int64 : promoted(own);
-            u.code = negate ? Op::NegInt : Op::NotInt;
-            u.width = negate ? T::None : own;
+            u.code = !negate ? Op::NotInt : negated == T::Integer ? Op::NegInt32 : Op::NegInt;
+            u.width = negate ? negated : own;
             u.type = resultType(v, nullptr, negate ? negated : own);
             u.sub = negate ? 0 : static_cast<std::uint8_t>(own);
             break;
@@ -235,12 +239,17 @@ tScriptTypeRules::tUnaryOperation tScriptTypeRules::Unary(O op, const tScriptOpe
     return u;
 }
 
-bool tScriptTypeRules::IsShift(const tOperation& operation) {
-    return operation.code == Op::ShlInt || operation.code == Op::ShrInt;
+T tScriptTypeRules::Width(const tOperation& operation, const tScriptOperand& left,
+                          const tScriptOperand& right) {
+    if (isShift(operation)) {
+        return promoted(intTypeOf(left));
+    }
+    return operation.narrow != Op::Return ? arithmeticType(left, right) : T::None;
 }
 
-T tScriptTypeRules::ShiftWidth(const tScriptOperand& left) {
-    return promoted(intTypeOf(left));
+Op tScriptTypeRules::CodeFor(const tOperation& operation, T width) {
+    return width == T::Integer && operation.narrow != Op::Return ? operation.narrow
+                                                                 : operation.code;
 }
 
 T tScriptTypeRules::IntegerType(const tOperation& operation, const tScriptOperand& left,
@@ -249,13 +258,12 @@ T tScriptTypeRules::IntegerType(const tOperation& operation, const tScriptOperan
         return T::None;
     }
     return resultType(left, &right,
-                      IsShift(operation) ? ShiftWidth(left) : arithmeticType(left, right));
+                      isShift(operation) ? promoted(intTypeOf(left)) : arithmeticType(left, right));
 }
 
-std::uint8_t tScriptTypeRules::SubOf(const tOperation& operation, O op,
-                                     const tScriptOperand& left) {
-    if (IsShift(operation)) {
-        return static_cast<std::uint8_t>(ShiftWidth(left));
+std::uint8_t tScriptTypeRules::SubOf(const tOperation& operation, O op, T width) {
+    if (isShift(operation)) {
+        return static_cast<std::uint8_t>(width);
     }
     return operation.code == Op::Binary || tScriptOperators::IsRelational(op)
                ? static_cast<std::uint8_t>(op)
@@ -296,7 +304,8 @@ std::optional<tScriptOperand> tScriptTypeRules::Fold(O op, const tScriptOperand&
     const bool fromCall = left.fromCall || (right != nullptr && right->fromCall);
     tScriptValue out;
     try {
-        if (width != T::None) {
+        const bool bitwise = op == O::Not || op == O::Shl || op == O::Shr;
+        if (bitwise && width != T::None) {
             const int bits = scriptTypeBits(width);
             const bool isSigned = scriptTypeSigned(width);
             const std::int64_t a = left.value.i;
@@ -310,6 +319,8 @@ std::optional<tScriptOperand> tScriptTypeRules::Fold(O op, const tScriptOperand&
         }
         if (out.kind == tScriptValue::tKind::Real) {
             scriptCheckReal(out.r);
+        } else if (!bitwise && width == T::Integer) {
+            scriptInteger32(out.i);
         }
     } catch (const tScriptFault& fault) {
         if (fromCall) {

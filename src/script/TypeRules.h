@@ -40,13 +40,14 @@ public:
         tScriptOpCode code = tScriptOpCode::Return;  // Return: the operator does not apply
         tScriptType operands = tScriptType::None;    // the class both are converted to
         tScriptType result = tScriptType::None;
-        tScriptOpCode jump = tScriptOpCode::Return;  // comparisons: the fused compare-and-jump
+        tScriptOpCode jump = tScriptOpCode::Return;    // comparisons: the fused compare-and-jump
+        tScriptOpCode narrow = tScriptOpCode::Return;  // the form for two Integers, if it differs
     };
 
     // What a unary operator does on its operand.
     struct tUnaryOperation {
         tScriptOpCode code = tScriptOpCode::Unary;
-        tScriptType width = tScriptType::None;  // not on integers: the type it works in
+        tScriptType width = tScriptType::None;  // on integers: the type it works in
         tScriptType type = tScriptType::None;   // the result's integer type
         std::uint8_t sub = 0;
     };
@@ -64,22 +65,25 @@ public:
     // The integer type of the operation's result; None when it is no integer.
     static tScriptType IntegerType(const tOperation& operation, const tScriptOperand& left,
                                    const tScriptOperand& right);
-    // shl and shr work in the left operand's type: 64 bits for an Int64,
-    // 32 otherwise.
-    static tScriptType ShiftWidth(const tScriptOperand& left);
-    static bool IsShift(const tOperation& operation);
+    // The integer type the operation computes in: for shl and shr the left
+    // operand's, 64 bits for an Int64 and 32 otherwise; for + - * div the
+    // one both operands widen to, where two Integers stay in 32 bits; None
+    // for the others.
+    static tScriptType Width(const tOperation& operation, const tScriptOperand& left,
+                             const tScriptOperand& right);
+    // The operation's code for operands computed in `width`.
+    static tScriptOpCode CodeFor(const tOperation& operation, tScriptType width);
     // The `sub` of the operation's code.
-    static std::uint8_t SubOf(const tOperation& operation, tScriptOperator op,
-                              const tScriptOperand& left);
+    static std::uint8_t SubOf(const tOperation& operation, tScriptOperator op, tScriptType width);
     static tScriptType BuiltinType(const tScriptBuiltins::tInfo& info,
                                    const std::vector<tScriptOperand>& args);
     [[noreturn]] void BadOperands(tScriptOperator op, tScriptType a, tScriptType b,
                                   tScriptPos pos) const;
 
-    // An operator on constants (`right` null for a unary one); not, shl and
-    // shr in the integer type `width` (None for the others). A fault on
-    // true constants is a compile error; on a value from a built-in call
-    // there is no constant, and the code computes it when it runs.
+    // An operator on constants (`right` null for a unary one), computed in
+    // the integer type `width` as Width gives it. A fault on true constants
+    // is a compile error; on a value from a built-in call there is no
+    // constant, and the code computes it when it runs.
     std::optional<tScriptOperand> Fold(tScriptOperator op, const tScriptOperand& left,
                                        const tScriptOperand* right, tScriptType cls,
                                        tScriptType width, tScriptPos pos) const;

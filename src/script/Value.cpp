@@ -18,7 +18,7 @@ constexpr std::int64_t kMinInt = std::numeric_limits<std::int64_t>::min();
 constexpr double kIntLimit = 9223372036854775808.0;
 
 [[noreturn]] void overflow() {
-    throw tScriptFault("integer overflow");
+    scriptFailOverflow();
 }
 
 std::string_view trimBlanks(std::string_view text) {
@@ -368,6 +368,10 @@ std::int64_t scriptShr(std::int64_t a, std::int64_t count, int bits, bool isSign
     const auto n = static_cast<unsigned>(count & (bits - 1));
     const std::uint64_t mask = (std::uint64_t{1} << bits) - 1;
     return narrowed((static_cast<std::uint64_t>(a) & mask) >> n, bits, isSigned);
+}
+
+void scriptFailOverflow() {
+    throw tScriptFault("integer overflow");
 }
 
 void scriptFailNotFinite(double v) {

@@ -60,6 +60,9 @@ std::int64_t scriptAdd(std::int64_t a, std::int64_t b);
 std::int64_t scriptSubtract(std::int64_t a, std::int64_t b);
 std::int64_t scriptMultiply(std::int64_t a, std::int64_t b);
 std::int64_t scriptNegate(std::int64_t a);
+// A result of Integers: tScriptFault when it leaves 32 bits.
+inline std::int64_t scriptInteger32(std::int64_t a);
+[[noreturn]] void scriptFailOverflow();
 std::int64_t scriptIntDiv(std::int64_t a, std::int64_t b);
 std::int64_t scriptMod(std::int64_t a, std::int64_t b);
 
@@ -98,6 +101,13 @@ void scriptApplyUnary(tScriptOperator op, const tScriptValue& a, tScriptValue& o
 bool scriptCompare(tScriptOperator op, const tScriptValue& a, const tScriptValue& b);
 
 void scriptFailNotFinite(double v);
+
+inline std::int64_t scriptInteger32(std::int64_t a) {
+    if (a < -2147483648LL || a > 2147483647LL) {
+        scriptFailOverflow();
+    }
+    return a;
+}
 
 inline double scriptCheckReal(double v) {
     // v - v is 0 for finite values only: one test for both infinities and NaN.

@@ -653,6 +653,48 @@ TEST(ScriptProgramTest, NotAndShiftsWorkInTheWidthOfTheirType) {
     }
 }
 
+// Two Integers add, subtract, multiply, divide and negate in 32 bits and
+// overflow before the result is used, whatever receives it; an Int64 or a
+// constant beyond 32 bits makes it 64. Each case runs with X an Integer
+// parameter, folded from an Integer constant, and as a constant declared
+// from it, where the overflow is a compile error.
+TEST(ScriptProgramTest, IntegersComputeInThirtyTwoBits) {
+    struct tCase {
+        std::int64_t x;
+        const char* expression;
+        const char* expected;
+    };
+    const tCase cases[] = {
+        {2147483647, "X * 2", "integer overflow"},
+        {2147483647, "(X * 2) div 2", "integer overflow"},
+        {2147483647, "X + 1 - 1", "integer overflow"},
+        {-2147483647, "X - 2", "integer overflow"},
+        {-2147483647 - 1, "-X", "integer overflow"},
+        {-2147483647 - 1, "X div -1", "integer overflow"},
+        {2147483647, "-X - 1", "-2147483648"},
+        {2147483647, "X * 3000000000", "6442450941000000000"},
+        {2147483647, "X + 3000000000 - X", "3000000000"},
+        {2147483647, "Round(X + 0.5)", "2147483648"},
+        {2147483647, "X mod 2 + X div 2", "1073741824"},
+        {65535, "X * X", "integer overflow"},
+        {46340, "X * X", "2147395600"},
+    };
+    for (const tCase& c : cases) {
+        const std::string body =
+            std::string("; var R: Int64; begin R := ") + c.expression + "; Result := R; end; end.";
+        const std::string run =
+            outcome("unit t; function F(X: Integer): Variant" + body, {tScriptValue::Integer(c.x)});
+        EXPECT_EQ(reasonOf(run), c.expected) << "at run time: " << c.expression;
+        const std::string x = std::to_string(c.x);
+        const std::string folded =
+            outcome("unit t; const X: Integer = " + x + "; function F: Variant" + body);
+        EXPECT_EQ(reasonOf(folded), c.expected) << "folded: " << c.expression;
+        const std::string declared = outcome("unit t; const X = " + x + "; M = " + c.expression +
+                                             "; function F: Variant; begin Result := M; end; end.");
+        EXPECT_EQ(reasonOf(declared), c.expected) << "declared: " << c.expression;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // The interface as the experiment uses it.
 

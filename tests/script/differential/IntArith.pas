@@ -1,7 +1,9 @@
 unit IntArith;
 
 // Integer arithmetic: precedence, div and mod with negative operands, the
-// widths of Integer, Int64 and Cardinal, bit operations, overflow.
+// widths of Integer, Int64 and Cardinal, bit operations, overflow. Two
+// Integers compute in 32 bits, overflow checked, where Free Pascal on a
+// 64-bit target computes in 64.
 
 interface
 
@@ -12,9 +14,11 @@ function ModByZero: Integer;
 function Int64Sum: Int64;
 function Int64Overflow: Int64;
 function Int64NegOverflow: Int64;
-function IntegerTimesTwo: Int64;
-function IntegerHalved: Int64;
-function IntegerSumWide: Int64;
+function IntegerTimesTwo: Int64; // Delphi: error: integer overflow
+function IntegerHalved: Int64; // Delphi: error: integer overflow
+function IntegerSumWide: Int64; // Delphi: error: integer overflow
+function IntegerNegated: Int64; // Delphi: error: integer overflow
+function IntegerDivMinusOne: Int64; // Delphi: error: integer overflow
 function IntegerWithInt64: Int64;
 function IntegerWithCardinal: Int64;
 function ByteProduct: Integer;
@@ -105,6 +109,21 @@ begin
   X := 2000000000;
   Y := 2000000000;
   Result := X + Y;
+end;
+
+function IntegerNegated: Int64;
+var X: Integer;
+begin
+  X := -2147483647 - 1;
+  Result := -X;
+end;
+
+function IntegerDivMinusOne: Int64;
+var X, Y: Integer;
+begin
+  X := -2147483647 - 1;
+  Y := -1;
+  Result := X div Y;
 end;
 
 function IntegerWithInt64: Int64;
