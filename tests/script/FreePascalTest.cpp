@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "base/Error.h"
-#include "script/Program.h"
+#include "script/ScriptProgram.h"
 #include "support/TempDir.h"
 
 namespace vantrel {

@@ -1,7 +1,7 @@
 // The interpreter as the experiment and the teachers' units use it: small
 // programs with their expected results or messages, grouped by feature.
 
-#include "script/Program.h"
+#include "script/ScriptProgram.h"
 
 #include <gtest/gtest.h>
 
