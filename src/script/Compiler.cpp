@@ -37,16 +37,17 @@ public:
     tScriptCode Run() {
         scopes_.DeclareRoutines(unit_.decls, code_);
         // Constant expressions outside routines are evaluated in a scratch
-        // routine: anything that emits code there is not constant.
+        // routine: anything that emits code there is not constant. It sees
+        // none of the locals of the routine before.
         tScriptFunction scratch;
         for (const tScriptDecl& decl : unit_.decls) {
             switch (decl.kind) {
                 case tScriptDecl::tKind::Const:
-                    emitter_.Begin(scratch = tScriptFunction(), "");
+                    beginFunction(scratch = tScriptFunction(), "", "");
                     declareConst(decl.constant, true);
                     break;
                 case tScriptDecl::tKind::Var:
-                    emitter_.Begin(scratch = tScriptFunction(), "");
+                    beginFunction(scratch = tScriptFunction(), "", "");
                     declareGlobals(decl.variable);
                     break;
                 case tScriptDecl::tKind::Routine:

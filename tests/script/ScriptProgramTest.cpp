@@ -403,6 +403,10 @@ const tProgramCase kErrors[] = {
      "unit proverka;\nfunction NewState(State: Integer): Integer;\nbegin\n  Result := pHH;\nend;\n"
      "end.",
      "proverka.NewState(4:13): undeclared identifier 'pHH'"},
+    {"a routine's locals end with it",
+     "unit t; function G: Integer; const K = 5; begin Result := K; end; const M = K + 1;\n"
+     "function F(A, B: Integer): Integer; begin Result := M; end; end.",
+     "t(1:77): undeclared identifier 'K'"},
     {"run-time division by zero at the operator",
      "unit proverka;\nfunction tra(A: Integer): Integer;\nbegin\n  Result := A div (A - "
      "A);\nend;\nfunction F(A, B: Integer): Integer; begin Result := tra(A); end; end.",
