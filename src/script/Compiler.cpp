@@ -1,8 +1,6 @@
 #include "script/Compiler.h"
 
 #include <algorithm>
-#include <limits>
-#include <optional>
 #include <utility>
 
 #include "script/Emitter.h"

@@ -45,7 +45,6 @@ int tScriptExpressions::emit(Op code, tScriptPos pos, int a, int b, int c, std::
 void tScriptExpressions::failAt(tScriptPos pos, const std::string& reason) const {
     emitter_.Fail(pos, reason);
 }
-// ---- Names --------------------------------------------------------
 
 // The value of a variable or constant symbol.
 tScriptOperand tScriptExpressions::read(const tScriptSymbol& symbol, int hint, tScriptPos pos) {

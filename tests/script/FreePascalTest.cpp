@@ -3,11 +3,13 @@
 // value or fail the same way. Free Pascal compiles in Delphi mode with
 // overflow and range checks on; a line whose comment says what Delphi gives
 // ("// Delphi: ...") expects that instead, where Free Pascal on a 64-bit
-// target computes differently. Skipped when no fpc is on the PATH.
+// target computes differently. Skipped when no fpc is on the PATH (or named
+// by VANTREL_FPC).
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
@@ -181,7 +183,7 @@ std::vector<std::string> splitLines(const std::string& text) {
 TEST(FreePascalTest, UnitsComputeAsFreePascalAndDelphiDo) {
 #ifdef _WIN32
     GTEST_SKIP() << "the comparison with Free Pascal runs on Linux only";
-#else
+#endif
     const std::string fpc = fpcPath();
     if (fpc.empty()) {
         GTEST_SKIP() << "Free Pascal (fpc) not found on the PATH: the comparison with it is "
@@ -236,7 +238,6 @@ TEST(FreePascalTest, UnitsComputeAsFreePascalAndDelphiDo) {
         compared += got.size();
     }
     RecordProperty("compared", static_cast<int>(compared));
-#endif
 }
 
 }  // namespace
