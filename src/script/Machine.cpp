@@ -76,6 +76,23 @@ void loadArgument(tScriptValue& slot, const tScriptValue& value, tScriptType typ
     }
 }
 
+// Two Integers' arithmetic, out of the machine's loop: scripts rarely
+// spend their time there.
+[[gnu::noinline]] std::int64_t integer32(tScriptOpCode code, std::int64_t a, std::int64_t b) {
+    switch (code) {
+        case Op::AddInt32:
+            return scriptInteger32(scriptAdd(a, b));
+        case Op::SubInt32:
+            return scriptInteger32(scriptSubtract(a, b));
+        case Op::MulInt32:
+            return scriptInteger32(scriptMultiply(a, b));
+        case Op::DivInt32:
+            return scriptInteger32(scriptIntDiv(a, b));
+        default:
+            return scriptInteger32(scriptNegate(a));
+    }
+}
+
 }  // namespace
 
 tScriptMachine::tScriptMachine(const tScriptCode& code) : code_(code) {
@@ -267,21 +284,6 @@ void tScriptMachine::execute(const tScriptFunction*& fn, const tScriptOp*& pc, s
             case Op::AddIntImm:
                 r[op.a].SetInteger(scriptAdd(r[op.b].i, op.c));
                 break;
-            case Op::AddInt32:
-                r[op.a].SetInteger(scriptInteger32(scriptAdd(r[op.b].i, r[op.c].i)));
-                break;
-            case Op::SubInt32:
-                r[op.a].SetInteger(scriptInteger32(scriptSubtract(r[op.b].i, r[op.c].i)));
-                break;
-            case Op::MulInt32:
-                r[op.a].SetInteger(scriptInteger32(scriptMultiply(r[op.b].i, r[op.c].i)));
-                break;
-            case Op::DivInt32:
-                r[op.a].SetInteger(scriptInteger32(scriptIntDiv(r[op.b].i, r[op.c].i)));
-                break;
-            case Op::NegInt32:
-                r[op.a].SetInteger(scriptInteger32(scriptNegate(r[op.b].i)));
-                break;
             case Op::AddReal:
                 r[op.a].SetReal(scriptCheckReal(r[op.b].r + r[op.c].r));
                 break;
@@ -472,6 +474,13 @@ void tScriptMachine::execute(const tScriptFunction*& fn, const tScriptOp*& pc, s
                 r = stack_.data() + base;
                 break;
             }
+            case Op::AddInt32:
+            case Op::SubInt32:
+            case Op::MulInt32:
+            case Op::DivInt32:
+            case Op::NegInt32:
+                r[op.a].SetInteger(integer32(op.code, r[op.b].i, r[op.c].i));
+                break;
         }
     }
 }
