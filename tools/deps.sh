@@ -6,7 +6,9 @@
 # zlib1g-dev: libxlsxwriter's pkg-config file names -lz, which libxlsxwriter-dev
 # does not bring.
 VANTREL_PKGS_BUILD="cmake ninja-build g++ pkg-config libeigen3-dev libxlsxwriter-dev zlib1g-dev"
-VANTREL_PKGS_TEST="libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev liblua5.4-dev python3-openpyxl poppler-utils"
+# fp-compiler: Free Pascal, the reference the interpreter's units are compared
+# with in a test (never linked).
+VANTREL_PKGS_TEST="libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev liblua5.4-dev python3-openpyxl poppler-utils fp-compiler"
 VANTREL_PKGS_GUI="qt6-base-dev qt6-base-dev-tools libqcustomplot-dev libqcustomplot2.1-qt6 libgl1-mesa-dri fonts-dejavu qt6-translations-l10n"
 VANTREL_PKGS_PACKAGE="dpkg-dev file"
 VANTREL_PKGS_X="xvfb xauth"

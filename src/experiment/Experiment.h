@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "experiment/State.h"
-#include "script/ScriptProgram.h"
+#include "script/ScriptProgramInterface.h"
 
 namespace vantrel {
 

@@ -15,9 +15,11 @@
 
 namespace vantrel {
 
-// Declared types. Every integer type computes in 64 bits (not, shl and shr
-// in the type's own width) and is checked against its range when stored;
-// Single is rounded to single precision.
+// Declared types. Integers compute in 64 bits and are checked against
+// their type's range when stored, but for these: + - * div and negation of
+// Integers (Byte and Word widen to Integer) compute in 32 bits, overflow
+// checked, and not, shl and shr work in their type's own width. Single is
+// rounded to single precision.
 enum class tScriptType : std::uint8_t {
     Byte,
     Word,
@@ -70,6 +72,11 @@ enum class tScriptOpCode : std::uint8_t {
     NegInt,     // a := -b
     NotInt,     // a := not b in the width of integer type `sub`
     AddIntImm,  // a := b + c (c itself)
+    AddInt32,   // a := b + c as Integers: a fault when it leaves 32 bits
+    SubInt32,
+    MulInt32,
+    DivInt32,
+    NegInt32,
     AddReal,
     SubReal,
     MulReal,

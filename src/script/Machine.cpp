@@ -13,22 +13,9 @@ namespace {
 
 using Op = tScriptOpCode;
 
-template <typename V>
-bool relation(std::uint8_t op, const V& a, const V& b) {
-    switch (static_cast<tScriptOperator>(op & ~kScriptJumpUnless)) {
-        case tScriptOperator::Equal:
-            return a == b;
-        case tScriptOperator::NotEqual:
-            return a != b;
-        case tScriptOperator::Less:
-            return a < b;
-        case tScriptOperator::LessEqual:
-            return a <= b;
-        case tScriptOperator::Greater:
-            return a > b;
-        default:
-            return a >= b;
-    }
+// The relational operator in a comparison's or a jump's `sub`.
+inline tScriptOperator relationOf(std::uint8_t sub) {
+    return static_cast<tScriptOperator>(sub & ~kScriptJumpUnless);
 }
 
 bool jumps(std::uint8_t sub, bool holds) {
@@ -86,6 +73,23 @@ void loadArgument(tScriptValue& slot, const tScriptValue& value, tScriptType typ
                 slot.s = value.s;
             }
             break;
+    }
+}
+
+// Two Integers' arithmetic, out of the machine's loop: scripts rarely
+// spend their time there.
+[[gnu::noinline]] std::int64_t integer32(tScriptOpCode code, std::int64_t a, std::int64_t b) {
+    switch (code) {
+        case Op::AddInt32:
+            return scriptInteger32(scriptAdd(a, b));
+        case Op::SubInt32:
+            return scriptInteger32(scriptSubtract(a, b));
+        case Op::MulInt32:
+            return scriptInteger32(scriptMultiply(a, b));
+        case Op::DivInt32:
+            return scriptInteger32(scriptIntDiv(a, b));
+        default:
+            return scriptInteger32(scriptNegate(a));
     }
 }
 
@@ -321,33 +325,33 @@ void tScriptMachine::execute(const tScriptFunction*& fn, const tScriptOp*& pc, s
                 break;
             }
             case Op::CompareInt:
-                r[op.a].SetBoolean(relation(op.sub, r[op.b].i, r[op.c].i));
+                r[op.a].SetBoolean(scriptRelation(relationOf(op.sub), r[op.b].i, r[op.c].i));
                 break;
             case Op::CompareReal:
-                r[op.a].SetBoolean(relation(op.sub, r[op.b].r, r[op.c].r));
+                r[op.a].SetBoolean(scriptRelation(relationOf(op.sub), r[op.b].r, r[op.c].r));
                 break;
             case Op::CompareString:
-                r[op.a].SetBoolean(relation(op.sub, r[op.b].s, r[op.c].s));
+                r[op.a].SetBoolean(scriptRelation(relationOf(op.sub), r[op.b].s, r[op.c].s));
                 break;
             case Op::CompareBool:
-                r[op.a].SetBoolean(relation(op.sub, r[op.b].b, r[op.c].b));
+                r[op.a].SetBoolean(scriptRelation(relationOf(op.sub), r[op.b].b, r[op.c].b));
                 break;
             case Op::CompareValue:
                 r[op.a].SetBoolean(
                     scriptCompare(static_cast<tScriptOperator>(op.sub), r[op.b], r[op.c]));
                 break;
             case Op::JumpInt:
-                if (jumps(op.sub, relation(op.sub, r[op.b].i, r[op.c].i))) {
+                if (jumps(op.sub, scriptRelation(relationOf(op.sub), r[op.b].i, r[op.c].i))) {
                     pc = code + op.a;
                 }
                 break;
             case Op::JumpReal:
-                if (jumps(op.sub, relation(op.sub, r[op.b].r, r[op.c].r))) {
+                if (jumps(op.sub, scriptRelation(relationOf(op.sub), r[op.b].r, r[op.c].r))) {
                     pc = code + op.a;
                 }
                 break;
             case Op::JumpString:
-                if (jumps(op.sub, relation(op.sub, r[op.b].s, r[op.c].s))) {
+                if (jumps(op.sub, scriptRelation(relationOf(op.sub), r[op.b].s, r[op.c].s))) {
                     pc = code + op.a;
                 }
                 break;
@@ -470,6 +474,13 @@ void tScriptMachine::execute(const tScriptFunction*& fn, const tScriptOp*& pc, s
                 r = stack_.data() + base;
                 break;
             }
+            case Op::AddInt32:
+            case Op::SubInt32:
+            case Op::MulInt32:
+            case Op::DivInt32:
+            case Op::NegInt32:
+                r[op.a].SetInteger(integer32(op.code, r[op.b].i, r[op.c].i));
+                break;
         }
     }
 }

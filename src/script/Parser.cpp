@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/Error.h"
+#include "script/Operators.h"
 
 namespace vantrel {
 
@@ -456,97 +457,24 @@ private:
 
     tScriptExprPtr expression() {
         tLevel level(*this);
-        tScriptExprPtr left = simpleExpression();
-        for (;;) {
-            tScriptOperator op;
-            switch (kind()) {
-                case K::Equal:
-                    op = tScriptOperator::Equal;
-                    break;
-                case K::NotEqual:
-                    op = tScriptOperator::NotEqual;
-                    break;
-                case K::Less:
-                    op = tScriptOperator::Less;
-                    break;
-                case K::LessEqual:
-                    op = tScriptOperator::LessEqual;
-                    break;
-                case K::Greater:
-                    op = tScriptOperator::Greater;
-                    break;
-                case K::GreaterEqual:
-                    op = tScriptOperator::GreaterEqual;
-                    break;
-                case K::In:
-                    fail("'in' and sets are not supported");
-                default:
-                    return left;
-            }
-            const tScriptPos pos = current().pos;
-            next();
-            left = combine(op, pos, std::move(left), simpleExpression());
-        }
+        return operation(tScriptOperators::kRelational);
     }
 
-    tScriptExprPtr simpleExpression() {
-        tScriptExprPtr left = term();
-        for (;;) {
-            tScriptOperator op;
-            switch (kind()) {
-                case K::Plus:
-                    op = tScriptOperator::Add;
-                    break;
-                case K::Minus:
-                    op = tScriptOperator::Subtract;
-                    break;
-                case K::Or:
-                    op = tScriptOperator::Or;
-                    break;
-                case K::Xor:
-                    op = tScriptOperator::Xor;
-                    break;
-                default:
-                    return left;
-            }
-            const tScriptPos pos = current().pos;
-            next();
-            left = combine(op, pos, std::move(left), term());
-        }
-    }
-
-    tScriptExprPtr term() {
+    // Operands joined by binary operators that bind at least as tightly as
+    // `weakest`, left to right (precedence climbing over the operator table).
+    tScriptExprPtr operation(int weakest) {
         tScriptExprPtr left = factor();
         for (;;) {
-            tScriptOperator op;
-            switch (kind()) {
-                case K::Star:
-                    op = tScriptOperator::Multiply;
-                    break;
-                case K::Slash:
-                    op = tScriptOperator::Divide;
-                    break;
-                case K::Div:
-                    op = tScriptOperator::IntDiv;
-                    break;
-                case K::Mod:
-                    op = tScriptOperator::Mod;
-                    break;
-                case K::And:
-                    op = tScriptOperator::And;
-                    break;
-                case K::Shl:
-                    op = tScriptOperator::Shl;
-                    break;
-                case K::Shr:
-                    op = tScriptOperator::Shr;
-                    break;
-                default:
-                    return left;
+            if (kind() == K::In) {
+                fail("'in' and sets are not supported");
+            }
+            const tScriptOperators::tInfo* info = tScriptOperators::Binary(kind());
+            if (info == nullptr || info->precedence < weakest) {
+                return left;
             }
             const tScriptPos pos = current().pos;
             next();
-            left = combine(op, pos, std::move(left), factor());
+            left = combine(info->op, pos, std::move(left), operation(info->precedence + 1));
         }
     }
 
@@ -582,17 +510,15 @@ private:
             case K::Not:
             case K::Minus:
             case K::Plus: {
-                const tScriptOperator op =
-                    token.kind == K::Not ? tScriptOperator::Not : tScriptOperator::Negate;
-                const bool plus = token.kind == K::Plus;
+                const tScriptOperators::tInfo* unary = tScriptOperators::Unary(token.kind);
                 const tScriptPos pos = token.pos;
                 tLevel level(*this);
                 next();
                 tScriptExprPtr operand = factor();
-                if (plus) {
+                if (unary == nullptr) {  // a plus sign changes nothing
                     return operand;
                 }
-                auto e = combine(op, pos, std::move(operand), nullptr);
+                auto e = combine(unary->op, pos, std::move(operand), nullptr);
                 e->kind = tScriptExpr::tKind::Unary;
                 return e;
             }

@@ -18,7 +18,7 @@ constexpr std::int64_t kMinInt = std::numeric_limits<std::int64_t>::min();
 constexpr double kIntLimit = 9223372036854775808.0;
 
 [[noreturn]] void overflow() {
-    throw tScriptFault("integer overflow");
+    scriptFailOverflow();
 }
 
 std::string_view trimBlanks(std::string_view text) {
@@ -133,26 +133,6 @@ bool isTextual(const tScriptValue& v) {
 
 bool isLogical(const tScriptValue& v) {
     return v.kind == tScriptValue::tKind::Boolean || v.kind == tScriptValue::tKind::Empty;
-}
-
-template <typename T>
-bool relation(tScriptOperator op, const T& a, const T& b) {
-    switch (op) {
-        case tScriptOperator::Equal:
-            return a == b;
-        case tScriptOperator::NotEqual:
-            return a != b;
-        case tScriptOperator::Less:
-            return a < b;
-        case tScriptOperator::LessEqual:
-            return a <= b;
-        case tScriptOperator::Greater:
-            return a > b;
-        case tScriptOperator::GreaterEqual:
-            return a >= b;
-        default:
-            throw tScriptFault("not a comparison");
-    }
 }
 
 }  // namespace
@@ -388,6 +368,10 @@ std::int64_t scriptShr(std::int64_t a, std::int64_t count, int bits, bool isSign
     const auto n = static_cast<unsigned>(count & (bits - 1));
     const std::uint64_t mask = (std::uint64_t{1} << bits) - 1;
     return narrowed((static_cast<std::uint64_t>(a) & mask) >> n, bits, isSigned);
+}
+
+void scriptFailOverflow() {
+    throw tScriptFault("integer overflow");
 }
 
 void scriptFailNotFinite(double v) {
@@ -667,17 +651,17 @@ void scriptApplyUnary(tScriptOperator op, const tScriptValue& a, tScriptValue& o
 bool scriptCompare(tScriptOperator op, const tScriptValue& a, const tScriptValue& b) {
     using K = tScriptValue::tKind;
     if (isTextual(a) && isTextual(b) && (a.kind == K::String || b.kind == K::String)) {
-        return relation(op, textOf(a), textOf(b));
+        return scriptRelation(op, textOf(a), textOf(b));
     }
     if (a.kind == K::Boolean && b.kind == K::Boolean) {
-        return relation(op, a.b, b.b);
+        return scriptRelation(op, a.b, b.b);
     }
     const tNumber x = numberOf(a);
     const tNumber y = numberOf(b);
     if (x.isInteger && y.isInteger) {
-        return relation(op, x.i, y.i);
+        return scriptRelation(op, x.i, y.i);
     }
-    return relation(op, x.Real(), y.Real());
+    return scriptRelation(op, x.Real(), y.Real());
 }
 
 }  // namespace vantrel

@@ -4,31 +4,9 @@
 #include <string>
 #include <string_view>
 
-namespace vantrel {
+#include "script/Operators.h"
 
-// Operators of the language, shared by the compiler's constant folding and
-// the run-time operations on Variants.
-enum class tScriptOperator : std::uint8_t {
-    Add,
-    Subtract,
-    Multiply,
-    Divide,
-    IntDiv,
-    Mod,
-    And,
-    Or,
-    Xor,
-    Shl,
-    Shr,
-    Equal,
-    NotEqual,
-    Less,
-    LessEqual,
-    Greater,
-    GreaterEqual,
-    Not,
-    Negate,
-};
+namespace vantrel {
 
 // One value of a script. A variable of a declared type always holds that
 // type's kind; a Variant holds any kind. Only the field of the kind is
@@ -82,6 +60,9 @@ std::int64_t scriptAdd(std::int64_t a, std::int64_t b);
 std::int64_t scriptSubtract(std::int64_t a, std::int64_t b);
 std::int64_t scriptMultiply(std::int64_t a, std::int64_t b);
 std::int64_t scriptNegate(std::int64_t a);
+// A result of Integers: tScriptFault when it leaves 32 bits.
+inline std::int64_t scriptInteger32(std::int64_t a);
+[[noreturn]] void scriptFailOverflow();
 std::int64_t scriptIntDiv(std::int64_t a, std::int64_t b);
 std::int64_t scriptMod(std::int64_t a, std::int64_t b);
 
@@ -120,6 +101,13 @@ void scriptApplyUnary(tScriptOperator op, const tScriptValue& a, tScriptValue& o
 bool scriptCompare(tScriptOperator op, const tScriptValue& a, const tScriptValue& b);
 
 void scriptFailNotFinite(double v);
+
+inline std::int64_t scriptInteger32(std::int64_t a) {
+    if (a < -2147483648LL || a > 2147483647LL) {
+        scriptFailOverflow();
+    }
+    return a;
+}
 
 inline double scriptCheckReal(double v) {
     // v - v is 0 for finite values only: one test for both infinities and NaN.

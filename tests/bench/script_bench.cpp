@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "script/Program.h"
+#include "script/ScriptProgram.h"
 
 extern "C" {
 #include <lauxlib.h>

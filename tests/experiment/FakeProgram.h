@@ -12,7 +12,7 @@
 
 #include "base/Error.h"
 #include "experiment/Experiment.h"
-#include "script/ScriptProgram.h"
+#include "script/ScriptProgramInterface.h"
 
 namespace vantrel::test {
 

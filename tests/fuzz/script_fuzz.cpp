@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/Error.h"
-#include "script/Program.h"
+#include "script/ScriptProgram.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vantrel;

@@ -9,7 +9,7 @@
 
 #include "base/Error.h"
 #include "experiment/Experiment.h"
-#include "script/ScriptProgram.h"
+#include "script/ScriptProgramInterface.h"
 #include "support/CaptureLog.h"
 
 namespace vantrel {

@@ -1,7 +1,7 @@
 // The interpreter as the experiment and the teachers' units use it: small
 // programs with their expected results or messages, grouped by feature.
 
-#include "script/Program.h"
+#include "script/ScriptProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -403,6 +403,10 @@ const tProgramCase kErrors[] = {
      "unit proverka;\nfunction NewState(State: Integer): Integer;\nbegin\n  Result := pHH;\nend;\n"
      "end.",
      "proverka.NewState(4:13): undeclared identifier 'pHH'"},
+    {"a routine's locals end with it",
+     "unit t; function G: Integer; const K = 5; begin Result := K; end; const M = K + 1;\n"
+     "function F(A, B: Integer): Integer; begin Result := M; end; end.",
+     "t(1:77): undeclared identifier 'K'"},
     {"run-time division by zero at the operator",
      "unit proverka;\nfunction tra(A: Integer): Integer;\nbegin\n  Result := A div (A - "
      "A);\nend;\nfunction F(A, B: Integer): Integer; begin Result := tra(A); end; end.",
@@ -650,6 +654,48 @@ TEST(ScriptProgramTest, NotAndShiftsWorkInTheWidthOfTheirType) {
         const std::string folded = outcome(std::string("unit t; const X: ") + c.type + " = " +
                                            std::to_string(c.x) + "; function F: Variant" + body);
         EXPECT_EQ(reasonOf(folded), c.expected) << "folded: " << c.type << " " << c.expression;
+    }
+}
+
+// Two Integers add, subtract, multiply, divide and negate in 32 bits and
+// overflow before the result is used, whatever receives it; an Int64 or a
+// constant beyond 32 bits makes it 64. Each case runs with X an Integer
+// parameter, folded from an Integer constant, and as a constant declared
+// from it, where the overflow is a compile error.
+TEST(ScriptProgramTest, IntegersComputeInThirtyTwoBits) {
+    struct tCase {
+        std::int64_t x;
+        const char* expression;
+        const char* expected;
+    };
+    const tCase cases[] = {
+        {2147483647, "X * 2", "integer overflow"},
+        {2147483647, "(X * 2) div 2", "integer overflow"},
+        {2147483647, "X + 1 - 1", "integer overflow"},
+        {-2147483647, "X - 2", "integer overflow"},
+        {-2147483647 - 1, "-X", "integer overflow"},
+        {-2147483647 - 1, "X div -1", "integer overflow"},
+        {2147483647, "-X - 1", "-2147483648"},
+        {2147483647, "X * 3000000000", "6442450941000000000"},
+        {2147483647, "X + 3000000000 - X", "3000000000"},
+        {2147483647, "Round(X + 0.5)", "2147483648"},
+        {2147483647, "X mod 2 + X div 2", "1073741824"},
+        {65535, "X * X", "integer overflow"},
+        {46340, "X * X", "2147395600"},
+    };
+    for (const tCase& c : cases) {
+        const std::string body =
+            std::string("; var R: Int64; begin R := ") + c.expression + "; Result := R; end; end.";
+        const std::string run =
+            outcome("unit t; function F(X: Integer): Variant" + body, {tScriptValue::Integer(c.x)});
+        EXPECT_EQ(reasonOf(run), c.expected) << "at run time: " << c.expression;
+        const std::string x = std::to_string(c.x);
+        const std::string folded =
+            outcome("unit t; const X: Integer = " + x + "; function F: Variant" + body);
+        EXPECT_EQ(reasonOf(folded), c.expected) << "folded: " << c.expression;
+        const std::string declared = outcome("unit t; const X = " + x + "; M = " + c.expression +
+                                             "; function F: Variant; begin Result := M; end; end.");
+        EXPECT_EQ(reasonOf(declared), c.expected) << "declared: " << c.expression;
     }
 }
 

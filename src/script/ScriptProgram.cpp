@@ -1,4 +1,4 @@
-#include "script/Program.h"
+#include "script/ScriptProgram.h"
 
 #include <cmath>
 #include <limits>
