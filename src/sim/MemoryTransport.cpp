@@ -21,7 +21,9 @@ using tClock = std::chrono::steady_clock;
 // a pty buffers, so the simulator meets a slow reader the same way on both.
 constexpr std::size_t kBufferBytes = 4096;
 constexpr auto kStationWriteTimeout = std::chrono::milliseconds(500);
-constexpr auto kAwaitReaderLimit = std::chrono::milliseconds(200);
+// Long enough for a reader slowed by a busy machine; the wait ends as soon
+// as it has taken everything.
+constexpr auto kAwaitReaderLimit = std::chrono::milliseconds(2000);
 // Modem lines as a station with its cable in reports them: CTS and DSR on.
 constexpr unsigned kModemStatus = 0x0010 | 0x0020;
 

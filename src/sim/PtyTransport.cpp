@@ -139,9 +139,10 @@ void tPtyTransport::AwaitReader() {
     if (slave_ < 0) {
         return;
     }
-    const auto deadline = tClock::now() + std::chrono::milliseconds(200);
+    const auto deadline = tClock::now() + std::chrono::milliseconds(2000);  // a busy reader
     int emptyChecks = 0;
-    while (emptyChecks < 3 && tClock::now() < deadline) {
+    // Empty for 20 ms: the hand-over may wait behind a busy machine's other work.
+    while (emptyChecks < 20 && tClock::now() < deadline) {
         int pending = 0;
         if (::ioctl(slave_, TIOCINQ, &pending) != 0) {
             return;

@@ -382,12 +382,6 @@ void tAnalysisView::ShowFits(const std::vector<tFitCurve>& fits) {
             curve->setSelectable(QCP::stNone);
             curve->removeFromLegend();
             curve->setData(x, y);
-            if (!border) {
-                // Named in the legend by the caption's first line; the rest
-                // is in the caption.
-                curve->setName(qs(fit.caption).section(QLatin1Char('\n'), 0, 0));
-                curve->setProperty(TChartPlot::kInLegend, true);
-            }
             fitCurves_.push_back(curve);
         }
         if (fit.depend && !fit.tangent && !fit.x.empty()) {
