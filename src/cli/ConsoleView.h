@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "session/MainView.h"
+#include "session/SessionView.h"
 
 namespace vantrel {
 

@@ -15,7 +15,7 @@
 #include "experiment/Experiment.h"
 #include "journal/RunCharts.h"
 #include "session/Analysis.h"
-#include "session/MainView.h"
+#include "session/NoWindow.h"
 #include "session/RateMeter.h"
 #include "session/RunSummary.h"
 #include "session/Workbook.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "device/Actuators.h"
-#include "session/MainView.h"
+#include "session/WindowParts.h"
 
 namespace vantrel {
 

@@ -12,7 +12,8 @@
 #include "charts/StretchFit.h"
 #include "lang/LanguageFile.h"
 #include "session/ActionList.h"
-#include "session/MainView.h"
+#include "session/Dialogs.h"
+#include "session/SessionView.h"
 
 namespace vantrel {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "session/MainView.h"
+#include "session/Dialogs.h"
 
 namespace vantrel {
 

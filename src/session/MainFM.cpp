@@ -29,6 +29,7 @@
 #include "lang/LanguageFile.h"
 #include "session/FileFolders.h"
 #include "session/FirstError.h"
+#include "session/NoWindow.h"
 #include "session/Reports.h"
 #include "session/StationFinder.h"
 

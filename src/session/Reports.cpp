@@ -4,7 +4,7 @@
 #include "base/Texts.h"
 #include "charts/ChartModel.h"
 #include "session/ActionList.h"
-#include "session/MainView.h"
+#include "session/Dialogs.h"
 #include "session/RunSummary.h"
 #include "session/Workbook.h"
 

@@ -3,7 +3,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 
-#include "session/MainView.h"
+#include "session/SessionView.h"
 #include "ui/QtText.h"
 
 namespace vantrel {
@@ -17,7 +17,8 @@ tScenarioLabel::tScenarioLabel(QWidget* parent) : QLabel(parent) {
 
 void tScenarioLabel::SetParts(const QString& name, const QString& state) {
     state_ = state;
-    const QString text = qs(iMainView::ScenarioLabelText(name.toStdString(), state.toStdString()));
+    const QString text =
+        qs(iSessionView::ScenarioLabelText(name.toStdString(), state.toStdString()));
     setText(text);
     setToolTip(text);
 }

@@ -11,7 +11,7 @@
 
 #include "charts/ChartModel.h"
 #include "charts/Export.h"
-#include "session/MainView.h"
+#include "session/NoWindow.h"
 #include "session/RunSummary.h"
 #include "session/Workbook.h"
 #include "support/NullView.h"

@@ -20,7 +20,7 @@
 #include "journal/Journal.h"
 #include "journal/RunCharts.h"
 #include "session/Analysis.h"
-#include "session/MainView.h"
+#include "session/NoWindow.h"
 #include "session/RunSummary.h"
 #include "session/Workbook.h"
 #include "support/NullView.h"
