@@ -73,6 +73,8 @@ class tScenarioReplay {
 public:
     tScenarioReplay(tExperiment& experiment, const tSafetyLimits& limits)
         : rules_(limits), stepper_(experiment, rules_) {}
+    tScenarioReplay(const tScenarioReplay&) = delete;
+    tScenarioReplay& operator=(const tScenarioReplay&) = delete;
 
     std::optional<tStepTrace> Start();
     // The next reading set in run order (`time` in s), as shown.
