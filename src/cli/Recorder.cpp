@@ -431,6 +431,18 @@ void applyConfiguredLanguage(const std::string& configFile,
     }
 }
 
+// The limits a recording with `configFile` would run under; a replay applies
+// them to the scenario it steps. Without a configuration, the defaults.
+tSafetyLimits configuredLimits(const std::string& configFile) {
+    try {
+        tSettings settings(false);
+        settings.Load(configFile);
+        return tSafetyLimits::FromSettings(settings);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
 }  // namespace
 
 int recoverRun(const tCliOptions& options, std::ostream& messages) {
@@ -501,9 +513,11 @@ int runRecorder(const std::vector<std::string>& args, const std::string& program
         return kExitDone;
     }
     const tProgramFiles files = locateProgramFiles(programPath);
-    if ((!options.workbookFile.empty() || !options.exportFile.empty()) &&
-        (options.recover || !options.replayFile.empty())) {
-        // The files speak the configured language, as a recording's do.
+    const bool writesFiles = !options.workbookFile.empty() || !options.exportFile.empty();
+    const bool tellsRefusals = !options.replayFile.empty() && !options.scenarioFile.empty();
+    if ((writesFiles && (options.recover || !options.replayFile.empty())) || tellsRefusals) {
+        // The files speak the configured language, as a recording's do, and
+        // so do the reasons a replay gives for refused commands.
         applyConfiguredLanguage(options.configFile.empty() ? files.config : options.configFile,
                                 files.languageFolders);
     }
@@ -513,9 +527,12 @@ int runRecorder(const std::vector<std::string>& args, const std::string& program
     if (!options.replayFile.empty()) {
         // An export written in a shipped language names its columns in it.
         tLanguageList::Scan(files.languageFolders);
-        int status = replayScenario(options.scenarioFile, options.replayFile, out, messages,
-                                    options.equivalence, options.analyses, options.FromSeconds(),
-                                    options.ToSeconds(), options.workbookFile);
+        const std::string configFile =
+            options.configFile.empty() ? files.config : options.configFile;
+        int status =
+            replayScenario(options.scenarioFile, options.replayFile, out, messages,
+                           options.equivalence, options.analyses, options.FromSeconds(),
+                           options.ToSeconds(), options.workbookFile, configuredLimits(configFile));
         if (!options.exportFile.empty() && status != kExitUsage) {
             const int written =
                 writeFileRunExport(options.replayFile, options.exportFile, messages);

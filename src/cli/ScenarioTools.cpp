@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <vector>
 
 #include "base/Functions.h"
@@ -16,8 +17,8 @@
 #include "journal/RunCharts.h"
 #include "session/Analysis.h"
 #include "session/NoWindow.h"
-#include "session/RateMeter.h"
 #include "session/RunSummary.h"
+#include "session/ScenarioStepper.h"
 #include "session/Workbook.h"
 
 namespace vantrel {
@@ -47,21 +48,25 @@ bool load(tExperiment& experiment, const std::string& file, std::ostream& messag
     }
 }
 
-// The transitions of the scenario over the run, as replayScenario tells.
-int replayRun(tExperiment& experiment, const tExportedRun& run, std::ostream& out,
-              std::ostream& messages) {
-    // The rates as a live run has them, over the replayed points.
-    tRateMeter rates;
-    experiment.Start();
+// The transitions of the scenario over the run, as replayScenario tells:
+// each with what it would have sent, then what the safety rules refused.
+int replayRun(tExperiment& experiment, const tSafetyLimits& limits, const tExportedRun& run,
+              std::ostream& out, std::ostream& messages) {
+    tScenarioReplay replay(experiment, limits);
+    replay.Start();  // rules that have seen no reading refuse nothing
     for (const tExportRow& row : run.rows) {
-        const tExperimentValues values =
-            experimentValues(row.readings, rates.Add(static_cast<float>(row.time), row.readings));
-        const tState* before = experiment.GetCurrentState();
         try {
-            if (experiment.Update(values)) {
-                const tState* now = experiment.GetCurrentState();
-                out << row.timeText << '\t' << (before ? before->Number() : -1) << '\t'
-                    << now->Number() << '\t' << joined(now->Actions()) << '\n';
+            if (const std::optional<tStepTrace> trace = replay.Step(row.time, row.readings)) {
+                std::vector<std::string> sent;
+                for (const tCommand& command : trace->sent) {
+                    sent.push_back(command.Text());
+                }
+                out << row.timeText << '\t' << trace->from.number << '\t' << trace->to.number
+                    << '\t' << joined(sent) << '\n';
+                for (const tRefusedCommand& refused : trace->refused) {
+                    out << row.timeText << '\t' << refused.why.log << '\t' << refused.why.text
+                        << '\n';
+                }
             }
         } catch (const std::exception& e) {
             messages << kPrefix << "at " << row.timeText << ": " << e.what() << '\n';
@@ -204,7 +209,7 @@ int writeFileRunExport(const std::string& runFile, const std::string& exportFile
 int replayScenario(const std::string& scenarioFile, const std::string& runFile, std::ostream& out,
                    std::ostream& messages, int equivalence,
                    const std::vector<tStretchRequest>& analyses, double from, double to,
-                   const std::string& workbookFile) {
+                   const std::string& workbookFile, const tSafetyLimits& limits) {
     tExperiment experiment;
     if (!scenarioFile.empty() && !load(experiment, scenarioFile, messages)) {
         return kExitScenario;
@@ -216,7 +221,8 @@ int replayScenario(const std::string& scenarioFile, const std::string& runFile, 
         messages << kPrefix << e.what() << '\n';
         return kExitUsage;
     }
-    const int status = scenarioFile.empty() ? kExitDone : replayRun(experiment, run, out, messages);
+    const int status =
+        scenarioFile.empty() ? kExitDone : replayRun(experiment, limits, run, out, messages);
     if (equivalence >= qV1 && equivalence <= qV3) {
         printEquivalence(run, equivalence, out, messages);
     }

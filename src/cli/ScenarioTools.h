@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "charts/StretchFit.h"
+#include "session/SafetyRules.h"
 
 namespace vantrel {
 
@@ -24,8 +25,11 @@ struct tRunInfo;
 int checkScenario(const std::string& scenarioFile, std::ostream& out, std::ostream& messages);
 
 // Feeds an exported run through the scenario, one reading per line, with
-// the rates of change the charts would compute, and prints every transition
-// (time as in the file, old and new state, the new state's actions) and
+// the rates of change the charts would compute and the safety rules of
+// `limits` applied as on the station, and prints every transition (time as
+// in the file, old and new state, the new state's actions that would be
+// sent), after it one line per action the rules refused (time, "SAFETY:
+// REFUSED <command>" as the log names it, the reason told to the user), and
 // "finished" when a final state ends the run. 0, or 3 with the message of
 // the load or step that failed (1 when the run cannot be read).
 // With `equivalence` (qV1..qV3) the equivalence line of the whole run on
@@ -39,7 +43,8 @@ int replayScenario(const std::string& scenarioFile, const std::string& runFile, 
                    const std::vector<tStretchRequest>& analyses = {},
                    double from = -std::numeric_limits<double>::infinity(),
                    double to = std::numeric_limits<double>::infinity(),
-                   const std::string& workbookFile = {});
+                   const std::string& workbookFile = {},
+                   const tSafetyLimits& limits = tSafetyLimits());
 
 // Writes the run in `charts` to the workbook `fileName`, its summary with
 // the fits of `analyses` (those with a model) over the records timed from

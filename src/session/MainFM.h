@@ -211,6 +211,8 @@ public:
     // records and lines that were not.
     using tLineCounts = tRun::tLineCounts;
     const tLineCounts& RunLines() const { return run_->Lines(); }
+    // Why the current (or last) run entered each of its states.
+    const std::vector<tStepTrace>& StepTraces() const { return run_->Traces(); }
     int SwitchOffElapsed() const { return countdown_->Elapsed(); }
 
 private:

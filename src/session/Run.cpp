@@ -21,7 +21,8 @@ tRun::tRun(iChartSink& charts, tExperiment& experiment, tSafety& safety, tActuat
       experiment_(experiment),
       safety_(safety),
       actuators_(actuators),
-      decoder_(actuators, volumeCoefficient) {}
+      decoder_(actuators, volumeCoefficient),
+      stepper_(experiment, safety.Rules()) {}
 
 tRun::~tRun() {
     if (suspended_ && journal_ != nullptr) {
@@ -37,6 +38,7 @@ const tState* tRun::Start(const std::string& journalFolder, tJournalHeader heade
     suspended_ = false;
     open_ = true;
     held_.clear();
+    traces_.clear();
     safety_.StartRun();
     journal_.reset();
     newest_ = 0;
@@ -50,18 +52,21 @@ const tState* tRun::Start(const std::string& journalFolder, tJournalHeader heade
             logFile->WriteLine(std::string("JOURNAL: ") + e.what());
         }
     }
-    const tState* state = experiment_.Start();
-    applyState(state);
-    return state;
+    if (std::optional<tStepTrace> trace = stepper_.Start(0)) {
+        deliver(*trace);
+        traces_.push_back(std::move(*trace));
+    }
+    return experiment_.GetCurrentState();
 }
 
-void tRun::applyState(const tState* state) {
-    if (state == nullptr) {
-        return;
-    }
-    for (const tCommand& command : state->Commands()) {
+void tRun::deliver(const tStepTrace& trace) {
+    for (const tCommand& command : trace.sent) {
         safety_.Send(command);
     }
+    for (const tRefusedCommand& refused : trace.refused) {
+        Record(refused.why);
+    }
+    // The gate decides as the stepper did; whatever it refused is told too.
     for (const tIntervention& refusal : safety_.TakeRefusals()) {
         Record(refusal);
     }
@@ -134,14 +139,14 @@ void tRun::present(const tAccepted& accepted, bool step, tFirstError& errors, tS
     // decoded and plotted, and the first error is raised once all are in.
     errors.Run([&] {
         try {
-            if (experiment_.Update(values)) {
-                const tState* state = experiment_.GetCurrentState();
-                charts_.AddTransition(t, state->Name());
+            if (std::optional<tStepTrace> trace = stepper_.Step(t, values)) {
+                charts_.AddTransition(t, trace->to.name);
                 if (journal_ != nullptr) {
-                    journal_->Transition(t, state->Number(), state->Name());
+                    journal_->Transition(t, trace->to.number, trace->to.name);
                 }
-                applyState(state);
-                done.entered = state;
+                deliver(*trace);
+                traces_.push_back(std::move(*trace));
+                done.entered = experiment_.GetCurrentState();
             }
         } catch (...) {
             // The scenario does nothing more: nothing it switched on is left
@@ -238,9 +243,10 @@ const tState* tRun::Resume() {
     suspended_ = false;
     // The gap is over: silence counts from now, not from the record before it.
     safety_.RestartSilenceClock();
-    const tState* state = experiment_.GetCurrentState();
-    applyState(state);
-    return state;
+    if (const std::optional<tStepTrace> again = stepper_.Again(newest_)) {
+        deliver(*again);
+    }
+    return experiment_.GetCurrentState();
 }
 
 tRun::tStep tRun::End(tRunEnd how, tPacketQueue* leftover) {

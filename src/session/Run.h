@@ -14,6 +14,7 @@
 #include "session/RateMeter.h"
 #include "session/RunClock.h"
 #include "session/Safety.h"
+#include "session/ScenarioStepper.h"
 
 namespace vantrel {
 
@@ -91,6 +92,10 @@ public:
     // Everything recorded since the last call, the run's own included (a
     // limit crossed, a command refused, all off after a failed step).
     std::vector<tIntervention> TakeInterventions();
+    // Why the run went to each state it entered, in order: the start state
+    // first, then one per transition (the charts' and the journal's). Kept
+    // until the next Start.
+    const std::vector<tStepTrace>& Traces() const { return traces_; }
     // Between Start and End (suspended included).
     bool Open() const { return open_; }
 
@@ -120,7 +125,9 @@ private:
     void check(const tRecord& record);
     // Into the charts and, with `step`, the scenario.
     void present(const tAccepted& accepted, bool step, tFirstError& errors, tStep& done);
-    void applyState(const tState* state);
+    // A state's actions the stepper let through go to the station, its
+    // refusals are recorded.
+    void deliver(const tStepTrace& trace);
 
     iChartSink& charts_;
     tExperiment& experiment_;
@@ -129,6 +136,8 @@ private:
     tRecordDecoder decoder_;
     tRunClock clock_;
     tRateMeter rates_;
+    tScenarioStepper stepper_;
+    std::vector<tStepTrace> traces_;
     std::unique_ptr<tJournalWriter> journal_;
     float newest_ = 0;
     tLineCounts lines_;

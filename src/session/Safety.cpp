@@ -6,7 +6,6 @@
 
 #include "base/Functions.h"
 #include "base/LogFile.h"
-#include "base/Settings.h"
 #include "base/Texts.h"
 #include "session/StationLink.h"
 
@@ -16,8 +15,6 @@ namespace {
 
 constexpr int kHeater = 0;
 constexpr int kFirstPump = 2;  // D1; D2 and D3 follow
-// The heater may be switched on again this far below its limit.
-constexpr double kHeaterBand = 2.0;
 // Records an off command has to show in before it is sent again.
 constexpr int kOffPatience = 5;
 // Records reporting off after which a switch-on the station never showed
@@ -38,18 +35,7 @@ std::string id(int actuator) {
 
 }  // namespace
 
-tSafetyLimits tSafetyLimits::FromSettings(const tSettings& settings) {
-    tSafetyLimits limits;
-    limits.maxTemperature = readNumberSetting(settings, keys::kMaxTemperature);
-    limits.maxVolume = {readNumberSetting(settings, keys::kMaxVolume1),
-                        readNumberSetting(settings, keys::kMaxVolume2),
-                        readNumberSetting(settings, keys::kMaxVolume3)};
-    limits.keepActuatorsOn = readNumberSetting(settings, keys::kKeepActuatorsOn) == 1;
-    limits.silenceLimit = readNumberSetting(settings, keys::kSilenceLimit);
-    return limits;
-}
-
-tSafety::tSafety(tStationLink& link, tSafetyLimits limits) : link_(link), limits_(limits) {}
+tSafety::tSafety(tStationLink& link, tSafetyLimits limits) : link_(link), rules_(limits) {}
 
 int tSafety::PeriodMs() const {
     return link_.PeriodMs();
@@ -59,21 +45,9 @@ int tSafety::PeriodMs() const {
 
 bool tSafety::Send(const tCommand& command) {
     const int index = command.Actuator();
-    if (command.SwitchesOn()) {
-        std::string why;
-        if (index == kHeater && heaterLocked_) {
-            why = formatText(
-                constantText("DK_SAFE_HEATER_REFUSED"),
-                {readingText(temperature_), numberText(limits_.maxTemperature - kHeaterBand)});
-        } else if (index >= kFirstPump && pumpLocked_[index - kFirstPump]) {
-            const int pump = index - kFirstPump;
-            why = formatText(constantText("DK_SAFE_PUMP_REFUSED"),
-                             {std::to_string(pump + 1), numberText(limits_.maxVolume[pump])});
-        }
-        if (!why.empty()) {
-            refusals_.push_back({why, "SAFETY: REFUSED " + command.Text(), false});
-            return false;
-        }
+    if (std::optional<tIntervention> refusal = rules_.Refusal(command)) {
+        refusals_.push_back(std::move(*refusal));
+        return false;
     }
     if (command.SwitchesOff()) {
         // Off once the station says so; until then it may still be on.
@@ -137,10 +111,8 @@ std::optional<tIntervention> tSafety::WriteFailed(const std::vector<std::string>
 // ---------------------------------------------------------------- watching
 
 void tSafety::StartRun() {
-    pumpLocked_ = {};
+    rules_.StartRun();
     pumpTold_ = {};
-    volumeBase_.reset();
-    volumeBefore_ = {};
     RestartSilenceClock();
 }
 
@@ -193,50 +165,26 @@ bool tSafety::cut(int index, bool locked) {
     return true;
 }
 
-double tSafety::dosed(int pump) const {
-    return volumeBefore_[pump] + volumeLast_[pump] - (*volumeBase_)[pump];
-}
-
 std::vector<tIntervention> tSafety::Check(const tReadingValues& readings,
                                           const tActuatorTable& actuators) {
     RestartSilenceClock();
     track(actuators);
     std::vector<tIntervention> out;
 
-    temperature_ = readings[qLT];
-    if (temperature_ > limits_.maxTemperature) {
-        if (!heaterLocked_) {
-            heaterLocked_ = true;
-            heaterTold_ = false;
-        }
-    } else if (temperature_ <= limits_.maxTemperature - kHeaterBand) {
-        heaterLocked_ = false;
+    const bool heaterWasLocked = rules_.HeaterLocked();
+    rules_.See(readings);
+    if (rules_.HeaterLocked() && !heaterWasLocked) {
+        heaterTold_ = false;
     }
-    if (!volumeBase_) {
-        volumeBase_ = std::array<double, 3>{readings[qV1], readings[qV2], readings[qV3]};
-        volumeLast_ = *volumeBase_;
-    }
-    for (int pump = 0; pump < 3; ++pump) {
-        const double now = readings[qV1 + pump];
-        if (now < volumeLast_[pump]) {
-            // The station's counter started again: what was dosed stays dosed.
-            volumeBefore_[pump] += volumeLast_[pump] - (*volumeBase_)[pump];
-            (*volumeBase_)[pump] = now;
-            logFile->WriteLine("SAFETY: PUMP " + std::to_string(pump + 1) + " COUNTER WENT BACK, " +
-                               formatFixed(volumeBefore_[pump], 2, '.') + " ML DOSED BEFORE");
-        }
-        volumeLast_[pump] = now;
-        const double max = limits_.maxVolume[pump];
-        if (max > 0 && dosed(pump) >= max) {
-            pumpLocked_[pump] = true;
-        }
-    }
+    const tSafetyLimits& limits = rules_.Limits();
+    const double temperature = rules_.Temperature();
 
     // The first cut of a limit is told; every other one (a station that has
     // not obeyed yet, what an earlier intervention switched off) is logged.
     for (int i = 0; i < kActuatorCount; ++i) {
         const int pump = i - kFirstPump;
-        const bool limited = i == kHeater ? heaterLocked_ : pump >= 0 && pumpLocked_[pump];
+        const bool limited =
+            i == kHeater ? rules_.HeaterLocked() : pump >= 0 && rules_.PumpLocked(pump);
         if (!cut(i, limited || mustBeOff_[i])) {
             continue;
         }
@@ -245,30 +193,31 @@ std::vector<tIntervention> tSafety::Check(const tReadingValues& readings,
             logFile->WriteLine("SAFETY: " + id(i) + " STILL ON, OFF AGAIN");
         } else if (i == kHeater) {
             told = true;
-            const std::string limit = numberText(limits_.maxTemperature);
+            const std::string limit = numberText(limits.maxTemperature);
             out.push_back(
-                {formatText(constantText("DK_SAFE_HEATER_OFF"), {readingText(temperature_), limit}),
-                 "SAFETY: HEATER OFF AT " + formatFixed(temperature_, 2, '.') + " C, LIMIT " +
+                {formatText(constantText("DK_SAFE_HEATER_OFF"), {readingText(temperature), limit}),
+                 "SAFETY: HEATER OFF AT " + formatFixed(temperature, 2, '.') + " C, LIMIT " +
                      limit + " C"});
         } else {
             told = true;
             const std::string number = std::to_string(pump + 1);
-            const std::string max = numberText(limits_.maxVolume[pump]);
+            const std::string max = numberText(limits.maxVolume[static_cast<std::size_t>(pump)]);
             out.push_back({formatText(constantText("DK_SAFE_PUMP_OFF"),
-                                      {number, readingText(dosed(pump)), max}),
+                                      {number, readingText(rules_.Dosed(pump)), max}),
                            "SAFETY: PUMP " + number + " OFF AT " +
-                               formatFixed(dosed(pump), 2, '.') + " ML, LIMIT " + max + " ML"});
+                               formatFixed(rules_.Dosed(pump), 2, '.') + " ML, LIMIT " + max +
+                               " ML"});
         }
     }
     return out;
 }
 
 std::chrono::duration<double> tSafety::SilenceAfter() const {
-    if (limits_.silenceLimit <= 0) {
+    if (Limits().silenceLimit <= 0) {
         return std::chrono::duration<double>::zero();
     }
     return std::chrono::duration<double>(
-        std::max(limits_.silenceLimit, 2 * PeriodMs() / 1000.0 + 1.0));
+        std::max(Limits().silenceLimit, 2 * PeriodMs() / 1000.0 + 1.0));
 }
 
 std::optional<tIntervention> tSafety::CheckSilence(std::chrono::steady_clock::time_point now) {

@@ -10,39 +10,18 @@
 #include "device/Actuators.h"
 #include "device/Command.h"
 #include "device/Readings.h"
+#include "session/SafetyRules.h"
 
 namespace vantrel {
 
-class tSettings;
 class tStationLink;
-
-// The limits no scenario and no button passes, from the configuration.
-struct tSafetyLimits {
-    double maxTemperature = 90.0;       // °C; the heater is cut above it
-    std::array<double, 3> maxVolume{};  // ml dosed in a run by pumps 1..3; 0: none
-    bool keepActuatorsOn = false;       // Disconnect and Exit leave the station as it is
-    double silenceLimit = 10;           // s without records: all off; 0: never
-
-    // Keys MaxTemperature, MaxVolume1..3, KeepActuatorsOn, SilenceLimit; a
-    // value that does not read gives the default (unreadNumberSettings
-    // tells which).
-    static tSafetyLimits FromSettings(const tSettings& settings);
-};
-
-// The program switched something off or refused a command.
-struct tIntervention {
-    std::string text;  // for the user: status bar, chart, journal
-    std::string log;   // fixed English, for the log file
-    // An off command could not be written: the station may still be on.
-    bool offFailed = false;
-};
 
 // The last word on what reaches the actuators, and the only way to the
 // station's wire for commands. A switch-on of the heater above the
 // temperature limit, or of a pump that has dosed its volume, is refused and
-// not sent; an off command goes ahead of anything queued. Check sees every
-// reading set (measuring, paused, or watched while stopped) before the
-// scenario does and switches off what the limits forbid. It keeps what may
+// not sent (tSafetyRules decides); an off command goes ahead of anything
+// queued. Check sees every reading set (measuring, paused, or watched while
+// stopped) before the scenario does and switches off what the limits forbid. It keeps what may
 // be on (what the station last reported on, and every switch-on sent since;
 // an off command counts once the station reports it), and what an
 // intervention switched off: a station that still reports it on gets the
@@ -51,7 +30,10 @@ class tSafety {
 public:
     tSafety(tStationLink& link, tSafetyLimits limits);
 
-    const tSafetyLimits& Limits() const { return limits_; }
+    const tSafetyLimits& Limits() const { return rules_.Limits(); }
+    // What the limits allow now, from the reading sets Check has seen: a
+    // command they refuse, Send refuses.
+    const tSafetyRules& Rules() const { return rules_; }
     // The period the station runs at, as last sent.
     int PeriodMs() const;
 
@@ -98,26 +80,17 @@ private:
     // Cuts actuator `index` while it must be off and may be on. A cut is
     // sent again only after `kOffPatience` records that still show it on.
     bool cut(int index, bool locked);
-    double dosed(int pump) const;
 
     tStationLink& link_;
-    tSafetyLimits limits_;
+    tSafetyRules rules_;
     std::array<bool, kActuatorCount> mayBeOn_{};
     std::array<bool, kActuatorCount> switchedOn_{};  // sent, not reported yet
     std::array<int, kActuatorCount> unreported_{};   // records since, reporting off
     std::array<bool, kActuatorCount> mustBeOff_{};   // switched off by an intervention
     std::array<int, kActuatorCount> offWaiting_{};   // records to wait before sending again
     std::array<bool, kActuatorCount> lostTold_{};    // a lost off told, until reported off
-    bool heaterLocked_ = false;
     bool heaterTold_ = false;
-    std::array<bool, 3> pumpLocked_{};
     std::array<bool, 3> pumpTold_{};
-    // Doses: the counters as first read, as last read, and what was dosed
-    // before a counter went back (the station restarted).
-    std::optional<std::array<double, 3>> volumeBase_;
-    std::array<double, 3> volumeLast_{};
-    std::array<double, 3> volumeBefore_{};
-    double temperature_ = 0;
     std::chrono::steady_clock::time_point lastRecord_ = std::chrono::steady_clock::now();
     bool silenceHandled_ = false;
     std::vector<tIntervention> refusals_;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <optional>
 #include <regex>
 #include <sstream>
@@ -16,6 +17,7 @@
 
 #include "base/Encoding.h"
 #include "base/Functions.h"
+#include "base/Texts.h"
 #include "charts/Equivalence.h"
 #include "cli/CliTestSupport.h"
 #include "cli/Recorder.h"
@@ -243,6 +245,24 @@ TEST_F(ScenarioCliTest, ReplayPrintsEveryTransitionOfARecordedRun) {
               kExitDone)
         << messages;
     EXPECT_EQ(output, "0,400\t0\t1\tM0,0\nfinished\t0,600\n");
+
+    // Past the configured limit the heater's switch-on is refused as on the
+    // station: the transition lists what would be sent, the refusal follows.
+    std::ofstream(dir.Config(), std::ios::app) << "MaxTemperature=30\n";
+    writeBytes(dir.File("Hot.exp"),
+               "[General]\nName=Hot\nStartState=0\nFinalState=1\nStateCount=2\n"
+               "[State0]\nName=A\nActionCount=0\n"
+               "[State1]\nName=B\nActionCount=2\nAction0=H0,1,100\nAction1=M0,0\n");
+    writeBytes(dir.File("Hot.tra"),
+               "unit Hot;\nfunction NewState(State: Integer; LT: Real): Integer;\nbegin\n"
+               "  Result := State;\n  if LT > 40 then Result := 1;\nend;\nend.\n");
+    EXPECT_EQ(Run({"--scenario", dir.File("Hot.exp"), "--replay", dir.File("lesson.csv")}),
+              kExitDone)
+        << messages;
+    EXPECT_EQ(output,
+              "0,400\t0\t1\tM0,0\n0,400\tSAFETY: REFUSED H0,1,100\t" +
+                  formatText(constantText("DK_SAFE_HEATER_REFUSED"), {formatFixed(41, 2), "28"}) +
+                  "\nfinished\t0,600\n");
 
     EXPECT_EQ(Run({"--scenario", Scenario("Fails", "  if LP > 2.05 then Result := 9;"), "--replay",
                    dir.File("lesson.csv")}),

@@ -3,14 +3,20 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/Error.h"
+#include "base/Functions.h"
+#include "base/Settings.h"
 #include "base/Texts.h"
 #include "charts/ChartModel.h"
 #include "experiment/Experiment.h"
 #include "experiment/FakeProgram.h"
+#include "session/ScenarioStepper.h"
 #include "session/StationFixture.h"
 #include "support/TempDir.h"
 
@@ -117,6 +123,123 @@ TEST_F(ScenarioRunTest, OpenFromTheMenuLoadsOrSaysWhyNot) {
     view.openFileAnswers = {std::nullopt};  // cancelled: nothing changes
     EXPECT_TRUE(fm->ExecuteAction("acFileOpen"));
     EXPECT_EQ(fm->Experiment().GetStatus(), esEmpty);
+}
+
+// What a trace says, in one line a failed comparison can show.
+std::string described(const tStepTrace& trace) {
+    std::string text = formatFixed(trace.time, 3, '.') + " " + std::to_string(trace.from.number) +
+                       ">" + std::to_string(trace.to.number) + " seen";
+    for (const float value : trace.seen) {
+        text += " " + formatFixed(value, 4, '.');
+    }
+    text += " sent";
+    for (const tCommand& command : trace.sent) {
+        text += " " + command.Text();
+    }
+    for (const tRefusedCommand& refused : trace.refused) {
+        text += " | " + refused.why.log + ": " + refused.why.text;
+    }
+    return text;
+}
+
+// The same scenario over the same readings steps alike on the station and in
+// a replay of what the run recorded: the same transitions, on the same
+// values, sending and refusing the same commands. The vessel is at 22 °C and
+// the scripts decide on the values alone, so the replay can repeat them.
+TEST_F(ScenarioRunTest, OnTheStationAndInAReplayTheScenarioStepsAlike) {
+    using tStates = std::vector<std::pair<std::string, std::vector<std::string>>>;
+    using tNewState = std::function<int(const std::vector<tScriptArg>&)>;
+    const tStates threeSteps = {{"A", {}}, {"B", {"H0,1,100", "M0,1,50"}}, {"C", {"M0,0", "H0,0"}}};
+    const tNewState onward = [](const auto& args) {
+        const int state = static_cast<int>(args[0].value);
+        return state < 2 ? state + 1 : state;
+    };
+    const struct {
+        const char* name;
+        std::string config;
+        tStates states;
+        tNewState newState;
+        std::vector<std::string> refused;  // as the log names them
+    } cases[] = {
+        {"heater refused above its limit",
+         "MaxTemperature=20\n",
+         threeSteps,
+         onward,
+         {"SAFETY: REFUSED H0,1,100"}},
+        {"heater allowed below its limit", "MaxTemperature=60\n", threeSteps, onward, {}},
+        // Pump 1 has dosed its 0.01 ml with the first count it reports, long
+        // before pump 2, unlimited, has dosed 1 ml.
+        {"pump refused past its volume",
+         "MaxVolume1=0.01\n",
+         {{"A", {"D1,1,600", "D2,1,600"}}, {"B", {"D1,1,300", "D2,0"}}, {"C", {"M0,0"}}},
+         [](const auto& args) {
+             const int state = static_cast<int>(args[0].value);
+             return state == 0 && args[6].value > 1 ? 1 : state == 1 ? 2 : state;
+         },
+         {"SAFETY: REFUSED D1,1,300"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sink = tChartCallLog();
+        Make(c.config);
+        Connect();
+        fm->Experiment().Load(makeScenario("S", 0, {2}, c.states),
+                              std::make_unique<tFakeProgram>(c.newState), "");
+        Start();
+        ASSERT_TRUE(tickUntil(
+            *fm, [&] { return !fm->IsMeasuring(); }, 6000))
+            << "the scenario reaches its final state";
+        const std::vector<tStepTrace> live = fm->StepTraces();
+
+        tSettings settings(false);
+        settings.Load(config.Path());
+        tExperiment experiment;
+        experiment.Load(makeScenario("S", 0, {2}, c.states),
+                        std::make_unique<tFakeProgram>(c.newState), "");
+        tScenarioReplay replay(experiment, tSafetyLimits::FromSettings(settings));
+        std::vector<tStepTrace> replayed;
+        replayed.push_back(*replay.Start());
+        for (const auto& set : sink.sets) {
+            if (std::optional<tStepTrace> trace = replay.Step(set.t, set.readings)) {
+                replayed.push_back(std::move(*trace));
+            }
+            if (experiment.GetStatus() == esFinished) {
+                break;
+            }
+        }
+
+        ASSERT_EQ(live.size(), 3U);
+        ASSERT_EQ(replayed.size(), live.size());
+        std::vector<std::string> refused;
+        for (std::size_t i = 0; i < live.size(); ++i) {
+            EXPECT_EQ(described(replayed[i]), described(live[i])) << i;
+            for (const tRefusedCommand& r : live[i].refused) {
+                refused.push_back(r.why.log);
+                EXPECT_EQ(Find(r.command.Text()), -1) << "a refused command reached the station";
+            }
+        }
+        EXPECT_EQ(refused, c.refused);
+        for (const std::string& line : c.refused) {
+            EXPECT_EQ(log.Count(line), 1);
+        }
+        if (&c != &cases[0]) {
+            continue;
+        }
+        // Why the run went to B: the first reading, and the heater refused
+        // with the reason the user was told.
+        const tStepTrace& step = live[1];
+        ASSERT_FALSE(sink.sets.empty());
+        EXPECT_FLOAT_EQ(step.time, sink.sets[0].t);
+        EXPECT_EQ(step.seen[qLT], sink.sets[0].readings[qLT]);
+        EXPECT_EQ(step.from.name, "A");
+        EXPECT_EQ(step.to.name, "B");
+        ASSERT_EQ(step.refused.size(), 1U);
+        EXPECT_EQ(step.refused[0].command.Text(), "H0,1,100");
+        EXPECT_EQ(step.refused[0].why.text,
+                  formatText(constantText("DK_SAFE_HEATER_REFUSED"),
+                             {formatFixed(sink.sets[0].readings[qLT], 2), "18"}));
+        EXPECT_EQ(sink.interventions, std::vector<std::string>{step.refused[0].why.text});
+    }
 }
 
 }  // namespace
