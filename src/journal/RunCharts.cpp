@@ -6,8 +6,8 @@
 
 #include "base/Error.h"
 #include "charts/ChartModel.h"
-#include "charts/ExportReader.h"
 #include "journal/Journal.h"
+#include "run/ExportReader.h"
 
 namespace vantrel {
 

@@ -8,8 +8,8 @@
 #include "base/LogFile.h"
 #include "base/Paths.h"
 #include "base/Texts.h"
-#include "charts/Quantities.h"
 #include "lang/LanguageFile.h"
+#include "run/Quantities.h"
 
 namespace vantrel {
 

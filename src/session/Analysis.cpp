@@ -7,10 +7,10 @@
 #include "base/Functions.h"
 #include "base/Texts.h"
 #include "charts/ChartModel.h"
-#include "charts/Quantities.h"
 #include "charts/Statistics.h"
 #include "charts/StretchFit.h"
 #include "lang/LanguageFile.h"
+#include "run/Quantities.h"
 #include "session/ActionList.h"
 #include "session/MainView.h"
 

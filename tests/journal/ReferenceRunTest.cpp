@@ -5,9 +5,9 @@
 #include <string>
 
 #include "base/Error.h"
-#include "charts/Quantities.h"
 #include "journal/Journal.h"
 #include "lang/LanguageList.h"
+#include "run/Quantities.h"
 #include "support/TempDir.h"
 
 namespace vantrel {

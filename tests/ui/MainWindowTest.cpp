@@ -39,7 +39,7 @@
 #include "ChartClick.h"
 #include "base/Functions.h"
 #include "charts/ChartModel.h"
-#include "charts/Quantities.h"
+#include "run/Quantities.h"
 #include "session/MainFM.h"
 #include "sim/Simulator.h"
 #include "support/CaptureLog.h"

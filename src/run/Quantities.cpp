@@ -1,4 +1,4 @@
-#include "charts/Quantities.h"
+#include "run/Quantities.h"
 
 #include <algorithm>
 #include <cctype>
