@@ -29,10 +29,10 @@
 #include "cli/ScenarioTools.h"
 #include "experiment/Experiment.h"
 #include "journal/Journal.h"
-#include "journal/RunCharts.h"
 #include "lang/LanguageFile.h"
 #include "lang/LanguageList.h"
 #include "session/MainFM.h"
+#include "session/RunCharts.h"
 
 #include "sim/Simulator.h"
 

@@ -11,12 +11,12 @@
 #include "charts/Export.h"
 #include "cli/ConsoleView.h"
 #include "experiment/Experiment.h"
-#include "journal/RunCharts.h"
 #include "run/ExportReader.h"
 #include "run/Quantities.h"
 #include "session/Analysis.h"
 #include "session/MainView.h"
 #include "session/RateMeter.h"
+#include "session/RunCharts.h"
 #include "session/RunSummary.h"
 #include "session/Workbook.h"
 

@@ -25,11 +25,11 @@
 #include "experiment/Experiment.h"
 #include "journal/Journal.h"
 #include "journal/JournalWriter.h"
-#include "journal/RunCharts.h"
 #include "lang/LanguageFile.h"
 #include "session/FileFolders.h"
 #include "session/FirstError.h"
 #include "session/Reports.h"
+#include "session/RunCharts.h"
 #include "session/StationFinder.h"
 
 namespace vantrel {

@@ -14,11 +14,11 @@
 #include "charts/ChartModel.h"
 #include "charts/StretchFit.h"
 #include "experiment/Experiment.h"
-#include "journal/RunCharts.h"
 #include "run/Quantities.h"
 #include "session/Analysis.h"
 #include "session/MainFM.h"
 #include "session/Reports.h"
+#include "session/RunCharts.h"
 #include "ui/MainWindow.h"
 
 namespace vantrel {

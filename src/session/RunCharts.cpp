@@ -1,4 +1,4 @@
-#include "journal/RunCharts.h"
+#include "session/RunCharts.h"
 
 #include <algorithm>
 #include <numeric>
