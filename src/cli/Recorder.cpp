@@ -31,6 +31,7 @@
 #include "journal/Journal.h"
 #include "lang/LanguageFile.h"
 #include "lang/LanguageList.h"
+#include "run/Quantities.h"
 #include "session/MainFM.h"
 #include "session/RunCharts.h"
 
@@ -419,6 +420,7 @@ void applyConfiguredLanguage(const std::string& configFile,
         return;  // no configuration: the built-in texts
     }
     const tLanguageList languages = tLanguageList::Scan(languageFolders);
+    addExportTitles(languages.ExportTitles());
     const tLanguage& language =
         languages.Entries()[static_cast<std::size_t>(languages.IndexOf(id))];
     if (language.fileName.empty()) {
@@ -512,7 +514,7 @@ int runRecorder(const std::vector<std::string>& args, const std::string& program
     }
     if (!options.replayFile.empty()) {
         // An export written in a shipped language names its columns in it.
-        tLanguageList::Scan(files.languageFolders);
+        addExportTitles(tLanguageList::Scan(files.languageFolders).ExportTitles());
         int status = replayScenario(options.scenarioFile, options.replayFile, out, messages,
                                     options.equivalence, options.analyses, options.FromSeconds(),
                                     options.ToSeconds(), options.workbookFile);

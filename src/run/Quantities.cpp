@@ -118,6 +118,17 @@ bool isMarkTitle(std::string_view title) {
            std::find(titles.begin(), titles.end(), title) != titles.end();
 }
 
+void addExportTitles(const tExportTitles& titles) {
+    for (int i = 0; i < kQuantityCount; ++i) {
+        for (const std::string& name : titles.quantities[static_cast<std::size_t>(i)]) {
+            addQuantityAlias(i, name);
+        }
+    }
+    for (const std::string& title : titles.mark) {
+        addMarkTitleAlias(title);
+    }
+}
+
 float toPercent(int i, double x) {
     const tQuantityRange& range = rangeOf(i);
     const float low = static_cast<float>(range.low);

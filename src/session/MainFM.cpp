@@ -26,6 +26,7 @@
 #include "journal/Journal.h"
 #include "journal/JournalWriter.h"
 #include "lang/LanguageFile.h"
+#include "run/Quantities.h"
 #include "session/FileFolders.h"
 #include "session/FirstError.h"
 #include "session/Reports.h"
@@ -101,6 +102,8 @@ TfmMain::~TfmMain() {
 void TfmMain::FormCreate(const std::vector<std::string>& languageFolders) {
     languages_ =
         tLanguageList::Scan(languageFolders, [this](int id) { return window_.LanguageName(id); });
+    // Exports written in any of them read back, whichever one is chosen.
+    addExportTitles(languages_.ExportTitles());
     const int id = static_cast<int>(readNumberSetting(*settings_, keys::kLanguageId));
     languageIndex_ = languages_.IndexOf(id);
     std::vector<std::string> names;
