@@ -11,9 +11,9 @@
 
 #include "charts/ChartSink.h"
 #include "charts/ChartView.h"
-#include "charts/Quantities.h"
-#include "charts/RunData.h"
 #include "charts/Series.h"
+#include "run/Quantities.h"
+#include "run/RunData.h"
 
 namespace vantrel {
 

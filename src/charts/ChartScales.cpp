@@ -6,8 +6,8 @@
 
 #include "base/Functions.h"
 #include "base/Texts.h"
-#include "charts/Quantities.h"
 #include "charts/Series.h"
+#include "run/Quantities.h"
 
 namespace vantrel {
 

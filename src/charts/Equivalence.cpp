@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstddef>
 
-#include "charts/Quantities.h"
-#include "charts/RunData.h"
+#include "run/Quantities.h"
+#include "run/RunData.h"
 
 namespace vantrel {
 

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "base/Functions.h"
-#include "charts/Quantities.h"
+#include "run/Quantities.h"
 
 namespace vantrel {
 

@@ -8,9 +8,9 @@
 #include "base/Locale.h"
 #include "base/Texts.h"
 #include "charts/ChartModel.h"
-#include "charts/ExportReader.h"
-#include "charts/Quantities.h"
-#include "charts/RunData.h"
+#include "run/ExportReader.h"
+#include "run/Quantities.h"
+#include "run/RunData.h"
 
 namespace vantrel {
 

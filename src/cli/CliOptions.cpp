@@ -6,8 +6,8 @@
 
 #include "base/Functions.h"
 #include "base/OptionParser.h"
-#include "charts/Quantities.h"
 #include "device/Protocol.h"
+#include "run/Quantities.h"
 
 namespace vantrel {
 

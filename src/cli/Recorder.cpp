@@ -29,10 +29,11 @@
 #include "cli/ScenarioTools.h"
 #include "experiment/Experiment.h"
 #include "journal/Journal.h"
-#include "journal/RunCharts.h"
 #include "lang/LanguageFile.h"
 #include "lang/LanguageList.h"
+#include "run/Quantities.h"
 #include "session/MainFM.h"
+#include "session/RunCharts.h"
 
 #include "sim/Simulator.h"
 
@@ -419,6 +420,7 @@ void applyConfiguredLanguage(const std::string& configFile,
         return;  // no configuration: the built-in texts
     }
     const tLanguageList languages = tLanguageList::Scan(languageFolders);
+    addExportTitles(languages.ExportTitles());
     const tLanguage& language =
         languages.Entries()[static_cast<std::size_t>(languages.IndexOf(id))];
     if (language.fileName.empty()) {
@@ -526,7 +528,7 @@ int runRecorder(const std::vector<std::string>& args, const std::string& program
     }
     if (!options.replayFile.empty()) {
         // An export written in a shipped language names its columns in it.
-        tLanguageList::Scan(files.languageFolders);
+        addExportTitles(tLanguageList::Scan(files.languageFolders).ExportTitles());
         const std::string configFile =
             options.configFile.empty() ? files.config : options.configFile;
         int status =

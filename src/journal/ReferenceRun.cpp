@@ -1,8 +1,8 @@
 #include "journal/ReferenceRun.h"
 
 #include "base/Error.h"
-#include "charts/ExportReader.h"
 #include "journal/Journal.h"
+#include "run/ExportReader.h"
 
 namespace vantrel {
 

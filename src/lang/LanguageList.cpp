@@ -8,8 +8,8 @@
 #include "base/LogFile.h"
 #include "base/Paths.h"
 #include "base/Texts.h"
-#include "charts/Quantities.h"
 #include "lang/LanguageFile.h"
+#include "run/Quantities.h"
 
 namespace vantrel {
 
@@ -95,17 +95,16 @@ tLanguageList tLanguageList::Scan(const std::vector<std::string>& folders,
             try {
                 const tLanguageFile file = tLanguageFile::FromFile(utf8FromPath(path));
                 const int id = file.LanguageId();
-                // Exports written in that language name its quantities (and
-                // the mark column) so.
                 for (int q = 0; q < kQuantityCount; ++q) {
                     const auto name = file.Constants().find(quantityInfo[q].nameConstant);
                     if (name != file.Constants().end()) {
-                        addQuantityAlias(q, name->second);
+                        list.exportTitles_.quantities[static_cast<std::size_t>(q)].push_back(
+                            name->second);
                     }
                 }
                 const auto mark = file.Constants().find("DK_TABLE_MARK");
                 if (mark != file.Constants().end()) {
-                    addMarkTitleAlias(mark->second);
+                    list.exportTitles_.mark.push_back(mark->second);
                 }
                 if (id == 0 || id == kLangRussian || list.IndexOf(id) != 0) {
                     continue;

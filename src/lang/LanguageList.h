@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "run/Quantities.h"
+
 namespace vantrel {
 
 // One language the user can choose.
@@ -31,8 +33,14 @@ public:
     // The entry of `id`; 0 (the built-in language) when no file provides it.
     int IndexOf(int id) const;
 
+    // The quantity and mark column names of every file read, a language it
+    // did not add included: exports written in any of them should read back
+    // (addExportTitles).
+    const tExportTitles& ExportTitles() const { return exportTitles_; }
+
 private:
     std::vector<tLanguage> entries_;
+    tExportTitles exportTitles_;
 };
 
 // A Windows language identifier as a locale tag: "kk_KZ" for the languages

@@ -25,12 +25,13 @@
 #include "experiment/Experiment.h"
 #include "journal/Journal.h"
 #include "journal/JournalWriter.h"
-#include "journal/RunCharts.h"
 #include "lang/LanguageFile.h"
+#include "run/Quantities.h"
 #include "session/FileFolders.h"
 #include "session/FirstError.h"
 #include "session/NoWindow.h"
 #include "session/Reports.h"
+#include "session/RunCharts.h"
 #include "session/StationFinder.h"
 
 namespace vantrel {
@@ -102,6 +103,8 @@ TfmMain::~TfmMain() {
 void TfmMain::FormCreate(const std::vector<std::string>& languageFolders) {
     languages_ =
         tLanguageList::Scan(languageFolders, [this](int id) { return window_.LanguageName(id); });
+    // Exports written in any of them read back, whichever one is chosen.
+    addExportTitles(languages_.ExportTitles());
     const int id = static_cast<int>(readNumberSetting(*settings_, keys::kLanguageId));
     languageIndex_ = languages_.IndexOf(id);
     std::vector<std::string> names;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "charts/Quantities.h"
+#include "run/Quantities.h"
 
 namespace vantrel {
 

@@ -5,8 +5,8 @@
 #include "base/Functions.h"
 #include "base/Texts.h"
 #include "charts/ChartModel.h"
-#include "charts/Quantities.h"
 #include "lang/LanguageFile.h"
+#include "run/Quantities.h"
 #include "session/RunSummary.h"
 
 namespace vantrel {

@@ -9,7 +9,7 @@
 #include "base/Locale.h"
 #include "base/Texts.h"
 #include "charts/ChartModel.h"
-#include "charts/Quantities.h"
+#include "run/Quantities.h"
 
 namespace vantrel {
 

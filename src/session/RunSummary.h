@@ -7,8 +7,8 @@
 
 #include "charts/Equivalence.h"
 #include "charts/Export.h"
-#include "charts/RunData.h"
 #include "charts/Statistics.h"
+#include "run/RunData.h"
 #include "session/Analysis.h"
 
 namespace vantrel {

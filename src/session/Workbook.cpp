@@ -19,9 +19,9 @@
 #include "base/Functions.h"
 #include "base/Paths.h"
 #include "base/Texts.h"
-#include "charts/Quantities.h"
-#include "charts/RunData.h"
 #include "lang/LanguageFile.h"
+#include "run/Quantities.h"
+#include "run/RunData.h"
 #include "session/RunSummary.h"
 
 #ifdef _WIN32

@@ -30,7 +30,7 @@
 #include "base/Paths.h"
 #include "base/Texts.h"
 #include "charts/ChartModel.h"
-#include "charts/Quantities.h"
+#include "run/Quantities.h"
 #include "ui/ChartPlot.h"
 #include "ui/QtText.h"
 

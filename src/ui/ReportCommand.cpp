@@ -12,13 +12,13 @@
 #include "base/Paths.h"
 #include "base/ProgramFiles.h"
 #include "charts/ChartModel.h"
-#include "charts/Quantities.h"
 #include "charts/StretchFit.h"
 #include "experiment/Experiment.h"
-#include "journal/RunCharts.h"
+#include "run/Quantities.h"
 #include "session/Analysis.h"
 #include "session/MainFM.h"
 #include "session/Reports.h"
+#include "session/RunCharts.h"
 #include "ui/MainWindow.h"
 
 namespace vantrel {

@@ -1,8 +1,8 @@
 #include "ui/RunTableModel.h"
 
 #include "base/Texts.h"
-#include "charts/Quantities.h"
 #include "lang/LanguageFile.h"
+#include "run/Quantities.h"
 #include "ui/QtText.h"
 
 namespace vantrel {

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "charts/RunTable.h"
+#include "run/RunTable.h"
 
 namespace vantrel {
 

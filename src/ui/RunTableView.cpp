@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "base/Texts.h"
-#include "charts/Quantities.h"
-#include "charts/RunTable.h"
+#include "run/Quantities.h"
+#include "run/RunTable.h"
 #include "ui/QtText.h"
 #include "ui/RunTableModel.h"
 

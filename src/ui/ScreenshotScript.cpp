@@ -20,8 +20,8 @@
 #include <cstdio>
 
 #include "charts/ChartModel.h"
-#include "charts/Quantities.h"
 #include "experiment/Experiment.h"
+#include "run/Quantities.h"
 #include "session/MainFM.h"
 #include "ui/ActuatorFR.h"
 #include "ui/ChartPlot.h"

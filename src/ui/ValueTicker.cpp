@@ -1,7 +1,7 @@
 #include "ui/ValueTicker.h"
 
 #include "charts/ChartScales.h"
-#include "charts/Quantities.h"
+#include "run/Quantities.h"
 #include "ui/QtText.h"
 
 namespace vantrel {

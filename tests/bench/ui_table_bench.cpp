@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "bench/UiBenchMain.h"
-#include "charts/RunData.h"
+#include "run/RunData.h"
 #include "ui/RunTableView.h"
 
 namespace {

@@ -10,8 +10,8 @@
 
 #include "base/Locale.h"
 #include "charts/ChartScales.h"
-#include "charts/Quantities.h"
 #include "charts/Series.h"
+#include "run/Quantities.h"
 
 namespace vantrel {
 namespace {

@@ -17,8 +17,8 @@
 
 #include "base/Functions.h"
 #include "base/Locale.h"
-#include "charts/Quantities.h"
 #include "charts/StretchFit.h"
+#include "run/Quantities.h"
 
 namespace vantrel {
 namespace {

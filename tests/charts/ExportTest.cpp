@@ -11,8 +11,8 @@
 #include "charts/ChartModel.h"
 #include "charts/ChartTestSupport.h"
 #include "charts/Export.h"
-#include "charts/ExportReader.h"
 #include "lang/LanguageFile.h"
+#include "run/ExportReader.h"
 #include "support/FileSizeLimit.h"
 
 namespace vantrel {

@@ -4,7 +4,7 @@
 
 #include "base/Locale.h"
 #include "charts/ChartTestSupport.h"
-#include "charts/Quantities.h"
+#include "run/Quantities.h"
 
 namespace vantrel::test {
 namespace {

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "charts/Quantities.h"
 #include "cli/CliOptions.h"
+#include "run/Quantities.h"
 
 namespace vantrel {
 namespace {

@@ -20,10 +20,10 @@
 #include "base/Functions.h"
 #include "base/Locale.h"
 #include "base/Texts.h"
-#include "charts/Quantities.h"
 #include "cli/CliTestSupport.h"
 #include "cli/Recorder.h"
 #include "journal/Journal.h"
+#include "run/Quantities.h"
 #include "sim/Simulator.h"
 
 namespace vantrel {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/Error.h"
-#include "charts/ExportReader.h"
+#include "run/ExportReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vantrel;

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "base/Error.h"
-#include "charts/Quantities.h"
 #include "journal/Journal.h"
 #include "lang/LanguageList.h"
+#include "run/Quantities.h"
 #include "support/TempDir.h"
 
 namespace vantrel {
@@ -20,7 +20,8 @@ using test::writeBytes;
 // journal: the same two readings come back.
 TEST(ReferenceRun, ExportsOfAnyLanguageAndSeparatorAndJournals) {
     // The shipped languages teach the reader their quantity names.
-    tLanguageList::Scan({std::string(VANTREL_SOURCE_DIR) + "/languages"});
+    addExportTitles(
+        tLanguageList::Scan({std::string(VANTREL_SOURCE_DIR) + "/languages"}).ExportTitles());
     tTempDir dir;
     std::string journal = encodeHeader(tJournalHeader{"0.1.0",
                                                       "2026-12-01 10:00:00",

@@ -4,11 +4,13 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "base/Texts.h"
 #include "lang/LanguageFile.h"
 #include "lang/LanguageList.h"
 #include "lang/Translatable.h"
+#include "run/Quantities.h"
 #include "support/TempDir.h"
 
 namespace vantrel {
@@ -51,7 +53,9 @@ TEST(LanguageFile, ShippedFilesAreComplete) {
 TEST(LanguageList, OneEntryPerLanguageTheFilesName) {
     tTempDir dir;
     writeBytes(dir.file("kk.lng"), "[Header]\nLANGID=1087\n[Constants]\nDK_STATE_ON=Қос\n");
-    writeBytes(dir.file("again.lng"), "[Header]\nLANGID=1087\n");    // a second Kazakh
+    // A second Kazakh: no entry, but its names are read.
+    writeBytes(dir.file("again.lng"),
+               "[Header]\nLANGID=1087\n[Constants]\nDK_SENS_4=Titrant\nDK_TABLE_MARK=Marked\n");
     writeBytes(dir.file("russian.lng"), "[Header]\nLANGID=1049\n");  // the built-in one
     writeBytes(dir.file("zero.lng"), "[Header]\nLANGID=0\n");
     writeBytes(dir.file("none.lng"), "[Constants]\nDK_STATE_ON=x\n");
@@ -70,6 +74,12 @@ TEST(LanguageList, OneEntryPerLanguageTheFilesName) {
     EXPECT_EQ(list.IndexOf(1049), 0);
     EXPECT_EQ(list.IndexOf(1033), 0) << "no file for it: the built-in language";
     EXPECT_EQ(languageDisplayName(1087, ""), "Қазақ тілі");
+    // The export reader learns the files' names when told to, not by the scan.
+    EXPECT_EQ(list.ExportTitles().quantities[qV1], std::vector<std::string>{"Titrant"});
+    EXPECT_FALSE(isQuantityAlias(qV1, "Titrant"));
+    addExportTitles(list.ExportTitles());
+    EXPECT_TRUE(isQuantityAlias(qV1, "Titrant"));
+    EXPECT_TRUE(isMarkTitle("Marked"));
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include "base/Texts.h"
 #include "charts/ChartModel.h"
 #include "charts/Export.h"
-#include "charts/Quantities.h"
+#include "run/Quantities.h"
 #include "session/MainFM.h"
 #include "session/SessionTestSupport.h"
 #include "support/TempDir.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "charts/Quantities.h"
+#include "run/Quantities.h"
 
 namespace vantrel {
 namespace {

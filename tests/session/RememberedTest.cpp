@@ -11,7 +11,7 @@
 
 #include "base/Remembered.h"
 #include "charts/ChartModel.h"
-#include "charts/Quantities.h"
+#include "run/Quantities.h"
 #include "session/FileFolders.h"
 #include "session/MainFM.h"
 #include "session/SessionTestSupport.h"

@@ -12,7 +12,7 @@
 
 #include "ShownWindow.h"
 #include "charts/ChartModel.h"
-#include "charts/Quantities.h"
+#include "run/Quantities.h"
 #include "session/MainFM.h"
 #include "support/TempDir.h"
 #include "ui/ChartPlot.h"

@@ -24,8 +24,8 @@
 
 #include "base/Texts.h"
 #include "charts/ChartModel.h"
-#include "charts/Quantities.h"
 #include "lang/LanguageFile.h"
+#include "run/Quantities.h"
 #include "session/MainFM.h"
 #include "support/CaptureLog.h"
 #include "support/TempDir.h"

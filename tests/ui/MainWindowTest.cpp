@@ -39,7 +39,7 @@
 #include "ChartClick.h"
 #include "base/Functions.h"
 #include "charts/ChartModel.h"
-#include "charts/Quantities.h"
+#include "run/Quantities.h"
 #include "session/MainFM.h"
 #include "sim/Simulator.h"
 #include "support/CaptureLog.h"
@@ -327,7 +327,8 @@ TEST_F(MainWindowTest, SessionFromConnectToExit) {
     EXPECT_TRUE(Enabled("acDeviceStart"));
     EXPECT_FALSE(Enabled("acDeviceStop"));
     EXPECT_TRUE(Enabled("acFileExport"));
-    EXPECT_FALSE(simulator_->Measuring());
+    // The stop command is on its way; the station takes it on its own thread.
+    EXPECT_TRUE(RunUntil([&] { return !simulator_->Measuring(); }));
     EXPECT_TRUE(TimeChart()->interactions().testFlag(QCP::iRangeZoom));
     EXPECT_TRUE(DependChart()->interactions().testFlag(QCP::iRangeDrag));
 
@@ -344,7 +345,7 @@ TEST_F(MainWindowTest, SessionFromConnectToExit) {
     window_->close();
     EXPECT_EQ(window_->questions.size(), 2u);
     EXPECT_FALSE(window_->isVisible());
-    EXPECT_FALSE(simulator_->Measuring());
+    EXPECT_TRUE(RunUntil([&] { return !simulator_->Measuring(); }));
     EXPECT_TRUE(window_->handlerErrors.empty());
 }
 

@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "charts/ExportReader.h"
 #include "journal/Journal.h"
+#include "run/ExportReader.h"
 #include "support/TempDir.h"
 
 extern char** environ;

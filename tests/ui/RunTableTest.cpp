@@ -14,7 +14,7 @@
 #include "ShownWindow.h"
 #include "base/Locale.h"
 #include "charts/ChartModel.h"
-#include "charts/RunTable.h"
+#include "run/RunTable.h"
 #include "session/MainFM.h"
 #include "support/TempDir.h"
 #include "ui/ChartPlot.h"

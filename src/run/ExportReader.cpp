@@ -1,4 +1,4 @@
-#include "charts/ExportReader.h"
+#include "run/ExportReader.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,7 +10,7 @@
 #include "base/Error.h"
 #include "base/Files.h"
 #include "base/Functions.h"
-#include "charts/Quantities.h"
+#include "run/Quantities.h"
 
 namespace vantrel {
 

@@ -1,4 +1,4 @@
-#include "charts/RunData.h"
+#include "run/RunData.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <optional>
 #include <set>
 
-#include "charts/Quantities.h"
+#include "run/Quantities.h"
 
 namespace vantrel {
 namespace {

@@ -1,4 +1,4 @@
-#include "journal/RunCharts.h"
+#include "session/RunCharts.h"
 
 #include <algorithm>
 #include <numeric>
@@ -6,8 +6,8 @@
 
 #include "base/Error.h"
 #include "charts/ChartModel.h"
-#include "charts/ExportReader.h"
 #include "journal/Journal.h"
+#include "run/ExportReader.h"
 
 namespace vantrel {
 

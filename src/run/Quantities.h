@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "device/Readings.h"
 
@@ -56,6 +57,14 @@ bool isQuantityAlias(int i, std::string_view name);
 // language's, the built-in one, or one a language file gives.
 void addMarkTitleAlias(std::string title);
 bool isMarkTitle(std::string_view title);
+
+// What a language file calls the quantities and the mark column.
+struct tExportTitles {
+    std::array<std::vector<std::string>, kQuantityCount> quantities;
+    std::vector<std::string> mark;
+};
+// Adds every one of them as an alias above.
+void addExportTitles(const tExportTitles& titles);
 
 // Every curve is drawn on one 0..100 scale; a reading becomes its percentage
 // of the quantity's range and back. Single precision, like the stored readings.

@@ -1,4 +1,4 @@
-#include "charts/Quantities.h"
+#include "run/Quantities.h"
 
 #include <algorithm>
 #include <cctype>
@@ -116,6 +116,17 @@ bool isMarkTitle(std::string_view title) {
     return title == constantText("DK_TABLE_MARK") ||
            title == builtInConstantText("DK_TABLE_MARK") ||
            std::find(titles.begin(), titles.end(), title) != titles.end();
+}
+
+void addExportTitles(const tExportTitles& titles) {
+    for (int i = 0; i < kQuantityCount; ++i) {
+        for (const std::string& name : titles.quantities[static_cast<std::size_t>(i)]) {
+            addQuantityAlias(i, name);
+        }
+    }
+    for (const std::string& title : titles.mark) {
+        addMarkTitleAlias(title);
+    }
 }
 
 float toPercent(int i, double x) {

@@ -1,7 +1,7 @@
-#include "charts/RunTable.h"
+#include "run/RunTable.h"
 
 #include "base/Functions.h"
-#include "charts/Quantities.h"
+#include "run/Quantities.h"
 
 namespace vantrel {
 

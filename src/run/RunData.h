@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "charts/ChartSink.h"
+#include "device/Readings.h"
 
 namespace vantrel {
 

@@ -1,4 +1,4 @@
-#include "charts/RunData.h"
+#include "run/RunData.h"
 
 #include <algorithm>
 #include <cmath>

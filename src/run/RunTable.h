@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "charts/RunData.h"
+#include "run/RunData.h"
 
 namespace vantrel {
 
