@@ -17,6 +17,7 @@
 #include "base/Error.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
+#include "device/DetectorReaper.h"
 #include "device/Device.h"
 #include "device/PortList.h"
 #include "session/StationFinder.h"
@@ -190,7 +191,8 @@ TEST_F(PortListWin32, MissingOrEmptyKeyMeansNoPorts) {
             EXPECT_TRUE(list.GetValueNames().empty());
         }
         test::tCaptureLog log;
-        tStationFinder finder(settings);
+        tDetectorReaper reaper;
+        tStationFinder finder(settings, reaper);
         EXPECT_EQ(finder.Find({}, waitMs), nullptr);
         std::vector<std::string> expected = {"Registry created", "StringList created", "Rootkey!"};
         if (keyExists) {
@@ -225,7 +227,8 @@ TEST_F(PortListWin32, SearchPassesOverBadEntriesToTheStation) {
     settings.SetSettingByName("Timeout", "0");
     settings.SetSettingByName("CheckCount", "2");
     test::tCaptureLog log;
-    tStationFinder finder(settings);
+    tDetectorReaper reaper;
+    tStationFinder finder(settings, reaper);
     std::vector<std::string> tried;
     const auto device =
         finder.Find([&](const std::string& port, int) { tried.push_back(port); }, waitMs);
