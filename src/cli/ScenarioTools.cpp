@@ -18,8 +18,8 @@
 #include "session/NoWindow.h"
 #include "session/RunCharts.h"
 #include "session/RunSummary.h"
-#include "session/ScenarioStepper.h"
 #include "session/Workbook.h"
+#include "station/ScenarioStepper.h"
 
 namespace vantrel {
 

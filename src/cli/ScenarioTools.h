@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "charts/StretchFit.h"
-#include "session/SafetyRules.h"
+#include "station/SafetyRules.h"
 
 namespace vantrel {
 

@@ -28,11 +28,11 @@
 #include "lang/LanguageFile.h"
 #include "run/Quantities.h"
 #include "session/FileFolders.h"
-#include "session/FirstError.h"
 #include "session/NoWindow.h"
 #include "session/Reports.h"
 #include "session/RunCharts.h"
-#include "session/StationFinder.h"
+#include "station/FirstError.h"
+#include "station/StationFinder.h"
 
 namespace vantrel {
 

@@ -17,10 +17,10 @@
 #include "session/ActuatorPanel.h"
 #include "session/Analysis.h"
 #include "session/MainView.h"
-#include "session/Run.h"
-#include "session/Safety.h"
-#include "session/StationLink.h"
-#include "session/SwitchOffCountdown.h"
+#include "station/Run.h"
+#include "station/Safety.h"
+#include "station/StationLink.h"
+#include "station/SwitchOffCountdown.h"
 
 namespace vantrel {
 

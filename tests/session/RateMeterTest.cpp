@@ -1,4 +1,4 @@
-#include "session/RateMeter.h"
+#include "station/RateMeter.h"
 
 #include <gtest/gtest.h>
 

@@ -16,8 +16,8 @@
 #include "charts/ChartModel.h"
 #include "experiment/Experiment.h"
 #include "experiment/FakeProgram.h"
-#include "session/ScenarioStepper.h"
 #include "session/StationFixture.h"
+#include "station/ScenarioStepper.h"
 #include "support/TempDir.h"
 
 namespace vantrel::test {

@@ -15,9 +15,9 @@
 #include "device/DetectorReaper.h"
 #include "device/Device.h"
 #include "session/SessionTestSupport.h"
-#include "session/StationFinder.h"
-#include "session/SwitchOffCountdown.h"
 #include "sim/Simulator.h"
+#include "station/StationFinder.h"
+#include "station/SwitchOffCountdown.h"
 
 namespace vantrel::test {
 namespace {

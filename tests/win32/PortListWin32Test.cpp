@@ -20,7 +20,7 @@
 #include "device/DetectorReaper.h"
 #include "device/Device.h"
 #include "device/PortList.h"
-#include "session/StationFinder.h"
+#include "station/StationFinder.h"
 #include "support/CaptureLog.h"
 
 namespace vantrel {

@@ -1,4 +1,4 @@
-#include "session/Run.h"
+#include "station/Run.h"
 
 #include <algorithm>
 #include <optional>
@@ -10,8 +10,8 @@
 #include "base/VersionInfo.h"
 #include "experiment/Experiment.h"
 #include "journal/JournalWriter.h"
-#include "session/FirstError.h"
-#include "session/StationLink.h"
+#include "station/FirstError.h"
+#include "station/StationLink.h"
 
 namespace vantrel {
 

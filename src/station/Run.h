@@ -11,10 +11,10 @@
 #include "device/Packet.h"
 #include "device/RecordDecoder.h"
 #include "journal/Journal.h"
-#include "session/RateMeter.h"
-#include "session/RunClock.h"
-#include "session/Safety.h"
-#include "session/ScenarioStepper.h"
+#include "station/RateMeter.h"
+#include "station/RunClock.h"
+#include "station/Safety.h"
+#include "station/ScenarioStepper.h"
 
 namespace vantrel {
 

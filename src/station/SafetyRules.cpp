@@ -1,4 +1,4 @@
-#include "session/SafetyRules.h"
+#include "station/SafetyRules.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "session/Safety.h"
+#include "station/Safety.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include "base/Functions.h"
 #include "base/LogFile.h"
 #include "base/Texts.h"
-#include "session/StationLink.h"
+#include "station/StationLink.h"
 
 namespace vantrel {
 

@@ -1,4 +1,4 @@
-#include "session/SwitchOffCountdown.h"
+#include "station/SwitchOffCountdown.h"
 
 #include <chrono>
 

@@ -1,4 +1,4 @@
-#include "session/Reconnector.h"
+#include "station/Reconnector.h"
 
 #include "device/DetectorReaper.h"
 #include "device/Device.h"

@@ -1,4 +1,4 @@
-#include "session/StationFinder.h"
+#include "station/StationFinder.h"
 
 #include <algorithm>
 #include <vector>

@@ -6,8 +6,8 @@
 
 #include "charts/ChartSink.h"
 #include "device/Command.h"
-#include "session/RateMeter.h"
-#include "session/SafetyRules.h"
+#include "station/RateMeter.h"
+#include "station/SafetyRules.h"
 
 namespace vantrel {
 

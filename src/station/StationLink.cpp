@@ -1,4 +1,4 @@
-#include "session/StationLink.h"
+#include "station/StationLink.h"
 
 #include "base/Files.h"
 #include "base/Functions.h"
@@ -8,8 +8,8 @@
 #include "device/Device.h"
 #include "device/PortList.h"
 #include "device/Protocol.h"
-#include "session/Reconnector.h"
-#include "session/StationFinder.h"
+#include "station/Reconnector.h"
+#include "station/StationFinder.h"
 
 namespace vantrel {
 

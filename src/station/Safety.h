@@ -10,7 +10,7 @@
 #include "device/Actuators.h"
 #include "device/Command.h"
 #include "device/Readings.h"
-#include "session/SafetyRules.h"
+#include "station/SafetyRules.h"
 
 namespace vantrel {
 

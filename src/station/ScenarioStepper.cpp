@@ -1,4 +1,4 @@
-#include "session/ScenarioStepper.h"
+#include "station/ScenarioStepper.h"
 
 #include "experiment/Experiment.h"
 

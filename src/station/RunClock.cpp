@@ -1,4 +1,4 @@
-#include "session/RunClock.h"
+#include "station/RunClock.h"
 
 #include <algorithm>
 #include <string>
