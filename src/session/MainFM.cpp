@@ -1,6 +1,7 @@
 #include "session/MainFM.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <string>
 
@@ -59,44 +60,30 @@ TfmMain::TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
       dialogs_(*folders_),
       window_(window),
       chartSinkOverride_(chartSink),
-      actuators_(initialActuators()),
       actuatorPanel_(window) {
     window_.SetCaption("Vantrel");
     charts_ = std::make_unique<tChartModel>();
     buildActions();
     settings_ = std::make_unique<tSettings>(false);
     settings_->Load(configFileName);
-    actuatorPanel_.Build(actuators_);
-    link_ = std::make_unique<tStationLink>(*settings_);
     unreadSettings_ = unreadNumberSettings(*settings_);
-    safety_ = std::make_unique<tSafety>(*link_, tSafetyLimits::FromSettings(*settings_));
-    countdown_ = std::make_unique<tSwitchOffCountdown>(*settings_, [this](const std::string& text) {
-        view_.SetStatusText(kPanelSwitchOff, text);
-    });
+    station_ = std::make_unique<tStationSession>(*settings_, static_cast<iStationEvents&>(*this),
+                                                 this->chartSink());
+    actuatorPanel_.Build(Actuators());
     if (readNumberSetting(*settings_, keys::kOneLanguage) != 0) {
         window_.SetLanguageMenuVisible(false);
     }
     window_.ShowSensorsPage();
-    experiment_ = std::make_unique<tExperiment>();
-    run_ = std::make_unique<tRun>(this->chartSink(), *experiment_, *safety_, actuators_,
-                                  readVolumeCoefficient(*settings_));
 
     view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"), {});
     view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));
-    setPolling(false);
+    PollingChanged(false);
     view_.SetTimerEnabled(tViewTimer::Time, true);
 }
 
 TfmMain::~TfmMain() {
-    if (!closed_) {
-        // Ended without FormClose (the recorder interrupted twice): the
-        // station is still not left running unwatched.
-        leaveStation(constantText("DK_SAFE_EXIT"), "EXIT");
-    }
-    // The run before the link: a run waiting for its station ends its journal.
-    run_.reset();
-    safety_.reset();
-    link_.reset();
+    // The station before the settings it reads; it leaves the station safe.
+    station_.reset();
     settings_.reset();
 }
 
@@ -155,9 +142,9 @@ void TfmMain::applyLanguage(int index) {
     // The frames and the names follow the translated windows, which have
     // just overwritten the frames' texts.
     for (int n = 0; n < kActuatorCount; ++n) {
-        actuators_[n].name = constantText("DK_DEV_ACT_" + std::to_string(n));
+        Actuators()[n].name = constantText("DK_DEV_ACT_" + std::to_string(n));
     }
-    actuatorPanel_.Build(actuators_);
+    actuatorPanel_.Build(Actuators());
     view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"), {});
     view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));
 }
@@ -250,18 +237,26 @@ void TfmMain::buildActions() {
                 window_.SetActuatorPanelVisible(connected);
             }
             if (!connected) {
-                action("acDevicePause").SetChecked(false);
+                station_->SetPaused(false);
             }
         });
     add(
         "acDeviceStart", "&Старт...", {"Alt+S"}, "Начать измерение",
         [this](tAction&) { acDeviceStartExecute(); },
         [this](tAction& a) { a.SetEnabled(IsConnected() && !IsMeasuring()); });
-    add("acDevicePause", "&Пауза", {"Alt+P"}, "Приостановить или продолжить обработку показаний",
-        toggle, [this](tAction& a) { a.SetEnabled(IsMeasuring()); });
+    add(
+        "acDevicePause", "&Пауза", {"Alt+P"}, "Приостановить или продолжить обработку показаний",
+        [this](tAction& a) {
+            station_->SetPaused(!station_->IsPaused());
+            a.SetChecked(station_->IsPaused());
+        },
+        [this](tAction& a) {
+            a.SetEnabled(IsMeasuring());
+            a.SetChecked(station_->IsPaused());
+        });
     add(
         "acDeviceStop", "С&топ", {"Alt+T"}, "Остановить измерение",
-        [this](tAction&) { acDeviceStopExecute(); },
+        [this](tAction&) { station_->Stop(); },
         [this](tAction& a) { a.SetEnabled(IsMeasuring()); });
     add(
         "acDeviceFreq", "Пе&риод оцифровки...", {}, "Задать период оцифровки",
@@ -276,22 +271,24 @@ void TfmMain::buildActions() {
         [this](tAction& a) { a.SetEnabled(IsConnected() && !IsMeasuring()); });
     add(
         "acFileClose", "&Закрыть", {}, "Закрыть сценарий эксперимента",
-        [this](tAction&) { acFileCloseExecute(); },
+        [this](tAction&) {
+            station_->CloseScenario();
+            view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"), {});
+        },
         [this](tAction& a) {
-            a.SetEnabled(IsConnected() && !IsMeasuring() && experiment_ != nullptr &&
-                         experiment_->GetStatus() == esLoaded);
+            a.SetEnabled(IsConnected() && !IsMeasuring() && Experiment().GetStatus() == esLoaded);
         });
     add(
         "acFileOpenRun", "Открыть &запись опыта...", {}, "Открыть запись одного из прошлых опытов",
         [this](tAction&) { acFileOpenRunExecute(); },
-        [this](tAction& a) { a.SetEnabled(!IsMeasuring() && !journalFolder_.empty()); });
+        [this](tAction& a) { a.SetEnabled(!IsMeasuring() && !JournalFolder().empty()); });
     add("acFileSetZeroMarker", "&Начало отсчета", {}, "Установить начало остчета времени", toggle,
         [linkOrRun](tAction& a) { a.SetEnabled(linkOrRun()); });
     add(
         "acFileMarkPoint", "&Отметить", {}, "Отметить точку для экспорта",
         [this](tAction&) {
             if (charts_->ToggleMarkAtCursor()) {
-                run_->Mark(charts_->CursorIndex());
+                station_->Mark(charts_->CursorIndex());
             }
         },
         [this, linkOrRun](tAction& a) { a.SetEnabled(linkOrRun() && charts_->CursorIndex() > 0); });
@@ -359,21 +356,27 @@ bool TfmMain::ExecuteAction(std::string_view name) {
     return a != nullptr && a->Execute();
 }
 
-bool TfmMain::IsMeasuring() const {
-    return link_->Measuring() && !watching_;
-}
-
-bool TfmMain::IsPaused() const {
-    return action("acDevicePause").Checked();
-}
-
 bool TfmMain::HasFinishedRun() const {
     return charts_->Mode() == tChartMode::Analysis && charts_->PointCount() > 0;
 }
 
-void TfmMain::setPolling(bool on) {
-    polling_ = on;
-    view_.SetTimerEnabled(tViewTimer::Start, polling_ || watching_);
+void TfmMain::PollingChanged(bool on) {
+    view_.SetTimerEnabled(tViewTimer::Start, on);
+}
+
+void TfmMain::StationText(tStationText which, const std::string& text) {
+    view_.SetStatusText(which == tStationText::Hint         ? kPanelHint
+                        : which == tStationText::Connection ? kPanelConnection
+                                                            : kPanelSwitchOff,
+                        text);
+}
+
+void TfmMain::ScenarioShown(const std::string& experiment, const std::string& state) {
+    view_.SetScenarioLabel(experiment, state);
+}
+
+void TfmMain::StationError(const std::string& text) {
+    view_.ShowError(text, messageText(20000));
 }
 
 iChartSink& TfmMain::chartSink() const {
@@ -382,127 +385,13 @@ iChartSink& TfmMain::chartSink() const {
 
 // ---------------------------------------------------------------- clock and closing
 
-void TfmMain::reconnectStep() {
-    if (!IsReconnecting()) {
-        return;
-    }
-    if (run_->Suspended() && std::chrono::duration_cast<std::chrono::seconds>(
-                                 link_->ReconnectElapsed()) > reconnectLimit_) {
-        // Not back in time: the run ends as after any lost link.
-        link_->StopReconnecting();
-        run_->End(tRunEnd::NotBack);
-        view_.SetStatusText(kPanelHint, "");
-        return;
-    }
-    if (link_->PollReconnect()) {
-        adoptDevice();
-    }
-}
-
-void TfmMain::adoptDevice() {
-    action("acDeviceConnect").SetChecked(true);
-    view_.SetStatusText(kPanelConnection, link_->PortName());
-    view_.SetStatusText(kPanelHint, "");
-    queryStation();
-    setPeriod(link_->PeriodMs());
-    if (run_->Suspended()) {
-        showState(run_->Resume());
-        tellInterventions();
-        link_->StartMeasure();
-        setPolling(true);
-    } else {
-        // The station may have run on its own while the link was away.
-        intervene(safety_->AllOff(constantText("DK_SAFE_RECONNECTED"), "RECONNECTED"));
-        countdown_->Arm();
-        watchIfNeeded(false);  // the status bar keeps what was switched off
-    }
-    UpdateActions();
-}
-
 void TfmMain::tmTimeTimer() {
     view_.SetStatusText(kPanelClock, longTimeText(std::chrono::system_clock::now()));
-    reconnectStep();
-    if (countdown_->Tick(kClockIntervalMs)) {
-        ExecuteAction("acDeviceStop");
-        idleSwitchOff_ = true;
-        try {
-            ExecuteAction("acDeviceConnect");
-        } catch (...) {
-            idleSwitchOff_ = false;
-            throw;
-        }
-        idleSwitchOff_ = false;
-    }
+    station_->TickClock();
 }
 
-void TfmMain::watchIfNeeded(bool tell) {
-    if (watching_ || !IsConnected() || link_->Measuring() || !safety_->AnythingMayBeOn()) {
-        return;
-    }
-    logFile->WriteLine("SAFETY: WATCHING THE STOPPED STATION");
-    if (tell) {
-        view_.SetStatusText(kPanelHint, constantText("DK_SAFE_WATCHING"));
-        watchHint_ = true;
-    }
-    link_->StartMeasure();
-    watching_ = true;
-    safety_->RestartSilenceClock();
-    setPolling(polling_);
-}
-
-void TfmMain::stopWatching() {
-    if (!watching_) {
-        return;
-    }
-    tPacketQueue leftover;
-    link_->StopMeasure(&leftover);
-    run_->Watch(leftover);
-    watching_ = false;
-    setPolling(polling_);
-    logFile->WriteLine("SAFETY: WATCH ENDED");
-    if (watchHint_) {
-        watchHint_ = false;
-        view_.SetStatusText(kPanelHint, "");
-    }
-    takeWriteFailures();
-}
-
-void TfmMain::takeWriteFailures() {
-    intervene(safety_->WriteFailed(link_->TakeFailedCommands()));
-}
-
-void TfmMain::intervene(const std::optional<tIntervention>& intervention) {
-    if (intervention) {
-        run_->Record(*intervention);
-    }
-    tellInterventions();
-}
-
-void TfmMain::tellInterventions() {
-    for (const tIntervention& done : run_->TakeInterventions()) {
-        logFile->WriteLine(done.log);
-        view_.SetStatusText(kPanelHint, done.text);
-        watchHint_ = false;
-        if (done.offFailed) {
-            view_.ShowError(constantText("DK_SAFE_OFF_FAILED"), messageText(20000));
-        }
-    }
-}
-
-// Disconnect and Exit: nothing stays on behind the user's back, unless the
-// configuration keeps today's station as it is.
-void TfmMain::leaveStation(const std::string& text, const std::string& logReason) {
-    if (!IsConnected()) {
-        return;
-    }
-    if (idleSwitchOff_) {
-        // Left alone, nothing stays on, whatever a deliberate disconnect keeps.
-        intervene(safety_->AllOff(
-            formatText(constantText("DK_SAFE_IDLE"), {std::to_string(countdown_->Minutes())}),
-            "IDLE SWITCH-OFF"));
-    } else if (!safety_->Limits().keepActuatorsOn) {
-        intervene(safety_->AllOff(text, logReason));
-    }
+void TfmMain::tmStartTimer() {
+    station_->TickAcquisition(std::chrono::steady_clock::now());
 }
 
 bool TfmMain::FormCloseQuery(bool canClose) {
@@ -512,7 +401,7 @@ bool TfmMain::FormCloseQuery(bool canClose) {
     if (IsConnecting()) {
         // The search cannot be left half done: it ends at the current port,
         // then the window asks again.
-        link_->CancelSearch();
+        station_->CancelSearch();
         closeAfterConnect_ = true;
         return false;
     }
@@ -523,17 +412,8 @@ bool TfmMain::FormCloseQuery(bool canClose) {
 }
 
 void TfmMain::FormClose() {
-    leaveStation(constantText("DK_SAFE_EXIT"), "EXIT");
     closed_ = true;
-    // A run ends as Stop ends it: what the station still had queued is
-    // decoded and the journal gets its end, so no recovery is offered.
-    if (IsMeasuring()) {
-        endRun(tRunEnd::Stop, false);
-    }
-    stopWatching();
-    setPolling(false);
-    link_->StopMeasure();
-    takeWriteFailures();
+    station_->Close();
 }
 
 bool TfmMain::QueryEndSession() {
@@ -554,51 +434,28 @@ void TfmMain::EndSession(bool ending) {
 void TfmMain::acDeviceConnectExecute() {
     if (IsConnecting()) {
         // Pressed again during the search: cancel it.
-        link_->CancelSearch();
+        station_->CancelSearch();
         return;
     }
     if (IsReconnecting()) {
         // The user takes over: a search of their own instead of the retries.
-        link_->StopReconnecting();
-        view_.SetStatusText(kPanelHint, "");
+        station_->StopReconnecting();
     }
     if (IsConnected()) {
-        disconnect();
+        station_->Disconnect();
     } else {
-        connect();
+        closeAfterConnect_ = false;
+        actions_.Hold("acDeviceConnect");
+        UpdateActions();
+        station_->Connect();
+        actions_.Release();
+        UpdateActions();
     }
     action("acDeviceConnect").SetChecked(IsConnected());
-    if (IsConnected()) {
-        view_.SetStatusText(kPanelConnection, link_->PortName());
-        queryActuatorState();
-        setPeriod(tStationLink::kDefaultPeriod);
-        countdown_->Arm();
-    } else {
-        view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));
-    }
     if (closeAfterConnect_) {
         closeAfterConnect_ = false;
         view_.Close();
     }
-}
-
-void TfmMain::connect() {
-    if (IsConnected()) {
-        disconnect();
-    }
-    closeAfterConnect_ = false;
-    actions_.Hold("acDeviceConnect");
-    UpdateActions();
-    link_->Connect(
-        [this](const std::string& port, int remaining) {
-            view_.SetStatusText(kPanelHint, formatText(constantText("DK_CONN_SEARCH"),
-                                                       {port, std::to_string(remaining)}));
-        },
-        [this](int ms) { return view_.KeepResponsive(ms); });
-    view_.SetStatusText(
-        kPanelHint, link_->SearchCancelled() ? constantText("DK_CONN_CANCELLED") : std::string());
-    actions_.Release();
-    UpdateActions();
 }
 
 void TfmMain::Prepare(const tStart& start) {
@@ -610,72 +467,9 @@ void TfmMain::Prepare(const tStart& start) {
     }
 }
 
-std::vector<std::string> TfmMain::PortsToTry() const {
-    return link_->PortsToTry();
-}
-
-void TfmMain::disconnect() {
-    leaveStation(constantText("DK_SAFE_DISCONNECT"), "DISCONNECT");
-    if (IsMeasuring()) {
-        endRun(tRunEnd::Disconnect);
-    }
-    stopWatching();
-    takeWriteFailures();
-    link_->Disconnect();
-    countdown_->Disarm();
-}
-
-// ---------------------------------------------------------------- actuators
-
 void TfmMain::refreshActuatorPanel() {
-    actuatorPanel_.Refresh(actuators_);
+    actuatorPanel_.Refresh(Actuators());
 }
-
-void TfmMain::queryActuatorState() {
-    queryStation();
-    watchIfNeeded();
-}
-
-void TfmMain::queryStation() {
-    if (link_->QueryState(actuators_)) {
-        safety_->Observe(actuators_);
-        refreshActuatorPanel();
-    }
-}
-
-void TfmMain::btnSetClick(int frameIndex) {
-    if (frameIndex < 0 || frameIndex >= kActuatorCount) {
-        logFile->WriteLine("SET: Strange component!");
-        return;
-    }
-    if (!IsConnected()) {
-        return;
-    }
-    safety_->Send(setCommand(frameIndex, window_.ActuatorEditText(frameIndex)));
-    for (const tIntervention& refusal : safety_->TakeRefusals()) {
-        run_->Record(refusal);
-    }
-    tellInterventions();
-    if (!link_->Measuring()) {
-        queryActuatorState();
-    }
-}
-
-void TfmMain::btnClearClick(int frameIndex) {
-    if (frameIndex < 0 || frameIndex >= kActuatorCount) {
-        logFile->WriteLine("SET: Strange component!");
-        return;
-    }
-    if (!IsConnected()) {
-        return;
-    }
-    safety_->Send(tCommand::Off(frameIndex));
-    if (!link_->Measuring()) {
-        queryActuatorState();
-    }
-}
-
-// ---------------------------------------------------------------- state records
 
 void TfmMain::decodePacket(const std::uint8_t* buffer, std::size_t count) {
     if (buffer == nullptr) {
@@ -684,142 +478,17 @@ void TfmMain::decodePacket(const std::uint8_t* buffer, std::size_t count) {
     decodePacket(std::string_view(reinterpret_cast<const char*>(buffer), count));
 }
 
-void TfmMain::decodePacket(std::string_view bytes) {
-    tFirstError errors;
-    decoded(run_->Decode(bytes, true, errors));
-    errors.Raise();
-}
-
-// ---------------------------------------------------------------- acquisition
-
 void TfmMain::acDeviceStartExecute() {
-    // The run's own measurement takes over from the watch.
-    stopWatching();
     analysis_->Forget();
-    tJournalHeader header;
+    std::array<bool, kQuantityCount> relative{};
     for (int i = 0; i < kQuantityCount; ++i) {
-        header.relative[i] = charts_->Relative(i);
-        header.names[i] = quantityNames[i];
+        relative[static_cast<std::size_t>(i)] = charts_->Relative(i);
     }
-    header.started = localTimeStamp("%Y-%m-%d %H:%M:%S");
-    if (experiment_->GetStatus() != esEmpty) {
-        header.experiment = experiment_->GetName();
-        header.scenario = scenarioFile_;
-    }
-    showState(run_->Start(journalFolder_, header));
-    charts_->SetRunInfo({header.started, header.experiment, header.scenario});
-    tellInterventions();
-    countdown_->Disarm();
-    link_->StartMeasure();
-    setPolling(true);
-}
-
-void TfmMain::acDeviceStopExecute() {
-    endRun(tRunEnd::Stop);
-}
-
-// The thread ends and the stop command goes out first; what the station had
-// still queued (a paused stretch too) belongs to the run and is decoded
-// after that, but with the scenario no longer stepping: a state change among
-// those records would otherwise send its actions after the stop command.
-void TfmMain::endRun(tRunEnd how, bool goOn) {
-    setPolling(false);
-    tPacketQueue leftover;
-    link_->StopMeasure(&leftover);
-    decoded(run_->End(how, &leftover));
-    takeWriteFailures();
-    if (how == tRunEnd::Stop && goOn) {
-        queryActuatorState();
-        countdown_->Arm();
-    }
-}
-
-// The limits are watched whatever the run does: paused, the records are
-// journaled and checked, and wait only to be drawn and stepped; stopped with
-// something on, they are checked and recorded nowhere.
-void TfmMain::tmStartTimer() {
-    if (!IsConnected()) {
-        return;
-    }
-    if (link_->TakeLinkLost()) {
-        handleLinkLost();
-        return;
-    }
-    tPacketQueue queue;
-    link_->TakePackets(queue);
-    takeWriteFailures();
-    tFirstError errors;
-    if (watching_) {
-        run_->Watch(queue);
-        refreshActuatorPanel();
-        tellInterventions();
-    } else if (IsPaused()) {
-        run_->Hold(queue);
-        tellInterventions();
-    } else {
-        decoded(run_->Decode(queue, true, errors));
-    }
-    if (link_->Measuring()) {
-        intervene(safety_->CheckSilence(std::chrono::steady_clock::now()));
-    }
-    if (watching_ && !safety_->AnythingMayBeOn()) {
-        stopWatching();
-        queryActuatorState();
-    }
-    if (!watching_ && experiment_->GetStatus() == esFinished) {
-        errors.Run([this] { ExecuteAction("acDeviceStop"); });
-    }
-    errors.Raise();
-}
-
-void TfmMain::SetReconnect(bool resume, std::chrono::seconds limit) {
-    link_->EnableReconnect(true);
-    resumeRun_ = resume;
-    reconnectLimit_ = limit;
-}
-
-void TfmMain::handleLinkLost() {
-    const std::string port = link_->PortName();
-    if (watching_) {
-        // No run to keep: only the watch ends with the link.
-        tPacketQueue leftover;
-        link_->StopMeasure(&leftover);
-        run_->Watch(leftover);
-        watching_ = false;
-    }
-    setPolling(false);
-    if (resumeRun_ && run_->Open()) {
-        // The run stays open: what arrived is kept, the dead link closed,
-        // and the same port tried until the station is back.
-        logFile->WriteLine("COM: LINK LOST. WAITING FOR THE STATION ON " + port);
-        tPacketQueue leftover;
-        link_->StopMeasure(&leftover);
-        decoded(run_->Suspend(leftover));
-        link_->StartReconnecting(port);
-        view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));
-        view_.SetStatusText(kPanelHint, formatText(constantText("DK_RECONNECTING"), {port}));
-        UpdateActions();
-        return;
-    }
-    logFile->WriteLine(run_->Open() ? "COM: LINK LOST. RUN STOPPED." : "COM: LINK LOST.");
-    // Keep everything that arrived, then close the dead link so that
-    // connecting again starts from scratch.
-    if (run_->Open()) {
-        endRun(tRunEnd::LinkLost);
-    }
-    link_->StartReconnecting(port);
-    if (link_->ReconnectEnabled()) {
-        view_.SetStatusText(kPanelHint, formatText(constantText("DK_RECONNECTING"), {port}));
-    }
-    countdown_->Disarm();
-    action("acDeviceConnect").SetChecked(false);
-    view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));
-    UpdateActions();
-    view_.ShowError(constantText("DK_LINK_LOST"), messageText(20000));
+    charts_->SetRunInfo(station_->Start(relative));
 }
 
 void TfmMain::acDeviceFreqExecute() {
-    std::string text = std::to_string(link_->PeriodMs());
+    std::string text = std::to_string(DigitisePeriod());
     for (;;) {
         if (!dialogs_.InputText(messageText(20005), constantText("DK_ENTER_PERIOD"), text)) {
             return;
@@ -835,26 +504,6 @@ void TfmMain::acDeviceFreqExecute() {
     }
 }
 
-void TfmMain::setPeriod(int milliseconds) {
-    link_->SetPeriod(milliseconds);
-}
-
-// A line that is no state record may have matched some actuator values
-// before it failed: the frames show only what accepted records reported.
-void TfmMain::decoded(const tRun::tStep& step) {
-    if (step.records > 0) {
-        refreshActuatorPanel();
-    }
-    showState(step.entered);
-    tellInterventions();
-}
-
-void TfmMain::showState(const tState* state) {
-    if (state != nullptr) {
-        view_.SetScenarioLabel(experiment_->GetName(), state->Name());
-    }
-}
-
 // ---------------------------------------------------------------- scenario and charts
 
 void TfmMain::acFileOpenExecute() {
@@ -865,15 +514,13 @@ void TfmMain::acFileOpenExecute() {
 }
 
 void TfmMain::OpenScenario(const std::string& path) {
-    scenarioFile_.clear();
     try {
-        experiment_->Load(path);
-        scenarioFile_ = utf8FromPath(pathFromUtf8(path).filename());
+        station_->OpenScenario(path);
     } catch (const std::exception&) {
         view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"), {});
         throw;
     }
-    view_.SetScenarioLabel(experiment_->GetStatus() == esLoaded ? experiment_->GetName()
+    view_.SetScenarioLabel(Experiment().GetStatus() == esLoaded ? Experiment().GetName()
                                                                 : constantText("DK_NO_SCENARIO"),
                            {});
 }
@@ -883,10 +530,10 @@ void TfmMain::OpenRun(const std::string& journalFile) {
         return;
     }
     const tJournalRun run = readJournal(journalFile);
-    run_->ForgetJournal();
+    station_->ForgetJournal();
     analysis_->Forget();
     loadRunIntoCharts(run, *charts_);
-    if (experiment_->GetStatus() == esEmpty && !run.header.experiment.empty()) {
+    if (Experiment().GetStatus() == esEmpty && !run.header.experiment.empty()) {
         // The charts show that run: the label says whose scenario it followed
         // and where it ended, marked as a record (Start runs no scenario).
         std::string last;
@@ -907,17 +554,17 @@ void TfmMain::OpenRun(const std::string& journalFile) {
 }
 
 void TfmMain::acFileOpenRunExecute() {
-    std::string path = journalFolder_;
+    std::string path = JournalFolder();
     if (dialogs_.ChooseOpenFile(constantText("DK_RUN_FILTER"), path)) {
         OpenRun(path);
     }
 }
 
 void TfmMain::OfferRecovery() {
-    if (journalFolder_.empty()) {
+    if (JournalFolder().empty()) {
         return;
     }
-    const std::optional<tJournalInfo> died = newestUnfinishedRun(journalFolder_);
+    const std::optional<tJournalInfo> died = newestUnfinishedRun(JournalFolder());
     if (!died) {
         return;
     }
@@ -929,12 +576,6 @@ void TfmMain::OfferRecovery() {
     // Answered either way, it is not offered again; the run stays in the
     // journal folder, and Файл → Открыть запуск... opens it whenever wanted.
     appendJournalEnd(died->fileName);
-}
-
-void TfmMain::acFileCloseExecute() {
-    experiment_->Close();
-    scenarioFile_.clear();
-    view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"), {});
 }
 
 void TfmMain::acFileExportExecute() {
@@ -952,7 +593,7 @@ void TfmMain::acFileExportExecute() {
     view_.SetStatusText(kPanelHint, countText(constantText(written.marked ? "DK_EXPORT_MARKED"
                                                                           : "DK_EXPORT_READINGS"),
                                               written.records));
-    watchHint_ = false;  // this text is no longer the watch's to clear
+    station_->HintReplaced();
 }
 
 void TfmMain::chSeriesClickCheck(int index, bool checked) {

@@ -18,9 +18,7 @@
 #include "session/Analysis.h"
 #include "session/MainView.h"
 #include "station/Run.h"
-#include "station/Safety.h"
-#include "station/StationLink.h"
-#include "station/SwitchOffCountdown.h"
+#include "station/StationSession.h"
 
 namespace vantrel {
 
@@ -45,16 +43,14 @@ inline constexpr std::string_view kExportExtension = "csv";
 // window's own texts.
 void applyLanguageTexts(const tLanguageFile& file, int languageId);
 
-// The main window's controller: the session and its rules. It owns the
-// settings, the link to the station, the experiment, the actuator table and
-// the chart model, decides for every action whether it is enabled, and runs
-// the clock and the acquisition tick. The self-contained jobs have classes
-// of their own (the action list, the station finder, the record decoder,
-// the run clock, the actuator panel, the switch-off countdown); this class
-// wires them. Free of any toolkit: the window forwards its events here and
-// renders what it is told through the view interfaces. Everything runs on the
+// The main window's controller over one station's session: the actions
+// with their rules, the language, the dialogs, the run files and the chart
+// model. The station itself (link, safety, run, scenario, actuators, watch,
+// reconnection, countdown) is a tStationSession that tells this class what
+// happened; the window forwards its events here and renders what it is told
+// through the view interfaces. Free of any toolkit. Everything runs on the
 // user-interface thread.
-class TfmMain {
+class TfmMain : private iStationEvents {
 public:
     // Loads the configuration from `configFileName` (the program's path with
     // ".cfg"); a missing file raises the settings store's error. With
@@ -65,7 +61,7 @@ public:
     TfmMain(iSessionView& view, const std::string& configFileName, iChartSink* chartSink = nullptr);
     TfmMain(const TfmMain&) = delete;
     TfmMain& operator=(const TfmMain&) = delete;
-    ~TfmMain();
+    ~TfmMain() override;
 
     // Once the window exists: the language list from the .lng files of
     // `languageFolders` (the program's folder first), the language menu, and
@@ -100,15 +96,13 @@ public:
     void EndSession(bool ending);
 
     // ---- connection
-    void connect();
-    void disconnect();
-    // After a lost link the port is tried again in the background until the
-    // station answers. With `resume` (the recorder's --reconnect) the run
-    // is kept open meanwhile and measuring goes on in it once the station is
-    // back, for at most `limit`; without, the run ends as before and only
-    // the link comes back.
-    void SetReconnect(bool resume, std::chrono::seconds limit = std::chrono::seconds::max());
-    bool IsReconnecting() const { return link_->Reconnecting(); }
+    // The station this window drives.
+    tStationSession& Station() const { return *station_; }
+    // See tStationSession::SetReconnect.
+    void SetReconnect(bool resume, std::chrono::seconds limit = std::chrono::seconds::max()) {
+        station_->SetReconnect(resume, limit);
+    }
+    bool IsReconnecting() const { return station_->IsReconnecting(); }
 
     // What a front end sets before the user or the script takes over.
     struct tStart {
@@ -134,11 +128,11 @@ public:
                          const std::string& examples);
 
     // Journals of the runs go into `folder` (none when empty).
-    void SetJournalFolder(std::string folder) { journalFolder_ = std::move(folder); }
+    void SetJournalFolder(std::string folder) { station_->SetJournalFolder(std::move(folder)); }
     // The file that remembers the port where the station last answered:
     // Connect tries it first. Empty: nothing is remembered.
-    void SetPortMemory(std::string fileName) { link_->SetPortMemory(std::move(fileName)); }
-    const std::string& JournalFolder() const { return journalFolder_; }
+    void SetPortMemory(std::string fileName) { station_->SetPortMemory(std::move(fileName)); }
+    const std::string& JournalFolder() const { return station_->JournalFolder(); }
     // Puts a journaled run into the charts, as after its Stop (not while
     // measuring). tError when the journal cannot be read.
     void OpenRun(const std::string& journalFile);
@@ -149,24 +143,26 @@ public:
     // Ports to try instead of the configured ones (the built-in simulator's,
     // the recorder's --port); kept out of the configuration, which may be
     // saved meanwhile.
-    void SetPorts(std::vector<std::string> ports) { link_->SetPorts(std::move(ports)); }
+    void SetPorts(std::vector<std::string> ports) { station_->SetPorts(std::move(ports)); }
     // What a search tries: those ports, else the configured list (blank
     // entries dropped); empty when the system's own list is used.
-    std::vector<std::string> PortsToTry() const;
+    std::vector<std::string> PortsToTry() const { return station_->PortsToTry(); }
 
     // ---- actuators
-    void queryActuatorState();
+    void queryActuatorState() { station_->QueryActuators(); }
     void refreshActuatorPanel();
-    void btnSetClick(int frameIndex);
-    void btnClearClick(int frameIndex);
+    void btnSetClick(int frameIndex) {
+        station_->SetActuator(frameIndex, window_.ActuatorEditText(frameIndex));
+    }
+    void btnClearClick(int frameIndex) { station_->ClearActuator(frameIndex); }
 
     // ---- readings and acquisition
     // Decodes one packet (complete lines). An error of the running scenario
     // does not stop the decoding: the rest is decoded and plotted, then the
     // first such error is raised as tError.
     void decodePacket(const std::uint8_t* buffer, std::size_t count);
-    void decodePacket(std::string_view bytes);
-    void setPeriod(int milliseconds);
+    void decodePacket(std::string_view bytes) { station_->Decode(bytes); }
+    void setPeriod(int milliseconds) { station_->SetPeriod(milliseconds); }
     // Loads the scenario file `path` (the open command after its chooser,
     // or the start-up option): the label shows its name, or the no-scenario
     // text when the load fails, whose error is raised on.
@@ -181,39 +177,39 @@ public:
     void RelativeItemToggled(int index, bool checked);
 
     // ---- state, for the window and for tests
-    bool IsConnected() const { return link_->Connected(); }
+    bool IsConnected() const { return station_->IsConnected(); }
     // A run is measuring (paused included); watching a stopped station with
     // something on is not measuring.
-    bool IsMeasuring() const;
+    bool IsMeasuring() const { return station_->IsMeasuring(); }
     // Stopped, with something that may be on: the station's records are
     // checked by the safety rules and recorded nowhere.
-    bool IsWatching() const { return watching_; }
-    bool IsPaused() const;
+    bool IsWatching() const { return station_->IsWatching(); }
+    bool IsPaused() const { return station_->IsPaused(); }
     // The acquisition tick is on (tmStart enabled).
-    bool IsPolling() const { return polling_; }
+    bool IsPolling() const { return station_->IsPolling(); }
     // Connect is searching for the station (every other action disabled).
-    bool IsConnecting() const { return link_->Searching(); }
+    bool IsConnecting() const { return station_->IsConnecting(); }
     // The charts hold the points of a run that has ended: they can be
     // inspected, marked and exported without a station.
     bool HasFinishedRun() const;
-    std::string PortName() const { return link_->PortName(); }
+    std::string PortName() const { return station_->PortName(); }
     tSettings& Settings() const { return *settings_; }
-    tExperiment& Experiment() const { return *experiment_; }
+    tExperiment& Experiment() const { return station_->Experiment(); }
     tChartModel& Charts() const { return *charts_; }
     tAnalysis& Analysis() const { return *analysis_; }
     tReports& Reports() const { return *reports_; }
-    tActuatorTable& Actuators() { return actuators_; }
-    const tActuatorTable& Actuators() const { return actuators_; }
-    int DigitisePeriod() const { return link_->PeriodMs(); }
-    double VolumeCoefficient() const { return run_->VolumeCoefficient(); }
-    int SwitchOffArmed() const { return countdown_->Armed(); }
+    tActuatorTable& Actuators() { return station_->Actuators(); }
+    const tActuatorTable& Actuators() const { return station_->Actuators(); }
+    int DigitisePeriod() const { return station_->PeriodMs(); }
+    double VolumeCoefficient() const { return station_->Run().VolumeCoefficient(); }
+    int SwitchOffArmed() const { return station_->SwitchOffArmed(); }
     // What the current (or last) run received: lines that were state
     // records and lines that were not.
     using tLineCounts = tRun::tLineCounts;
-    const tLineCounts& RunLines() const { return run_->Lines(); }
+    const tLineCounts& RunLines() const { return station_->Run().Lines(); }
     // Why the current (or last) run entered each of its states.
-    const std::vector<tStepTrace>& StepTraces() const { return run_->Traces(); }
-    int SwitchOffElapsed() const { return countdown_->Elapsed(); }
+    const std::vector<tStepTrace>& StepTraces() const { return station_->Run().Traces(); }
+    int SwitchOffElapsed() const { return station_->SwitchOffElapsed(); }
 
 private:
     void buildActions();
@@ -223,36 +219,20 @@ private:
     // action handlers
     void acDeviceConnectExecute();
     void acDeviceStartExecute();
-    void acDeviceStopExecute();
     void acDeviceFreqExecute();
     void acFileOpenExecute();
-    void acFileCloseExecute();
     void acFileExportExecute();
     void acFileOpenRunExecute();
 
-    // Stop, Disconnect and a lost link: the measurement ends on the link,
-    // then the run takes what was left.
-    // `goOn` false on exit: no state query, no switch-off countdown.
-    void endRun(tRunEnd how, bool goOn = true);
-    void handleLinkLost();
-    void reconnectStep();
-    // The link came back: measuring goes on in a suspended run.
-    void adoptDevice();
-    // The scenario's label shows the state a run entered (null: unchanged).
-    void showState(const tState* state);
-    void decoded(const tRun::tStep& step);
-    // While connected and stopped with something that may be on, the
-    // station measures for the safety rules alone; it stops once all is off.
-    void watchIfNeeded(bool tell = true);
-    // The state query alone, without starting a watch.
-    void queryStation();
-    void stopWatching();
-    // Records and tells what the safety rules did.
-    void intervene(const std::optional<tIntervention>& intervention);
-    void tellInterventions();
-    // Commands the measurement thread could not write reach the safety rules.
-    void takeWriteFailures();
-    void leaveStation(const std::string& text, const std::string& logReason);
+    // What the station tells.
+    void StationText(tStationText which, const std::string& text) override;
+    void ScenarioShown(const std::string& experiment, const std::string& state) override;
+    void StationError(const std::string& text) override;
+    void ActuatorsChanged() override { refreshActuatorPanel(); }
+    void PollingChanged(bool on) override;
+    void StationChanged() override { UpdateActions(); }
+    bool KeepResponsive(int milliseconds) override { return view_.KeepResponsive(milliseconds); }
+
     iChartSink& chartSink() const;
     void applyLanguage(int index);
     void applyLanguageFile(const tLanguageFile& file);
@@ -266,30 +246,17 @@ private:
     iWindowParts& window_;
     tActionList actions_;
     std::unique_ptr<tSettings> settings_;
-    std::unique_ptr<tExperiment> experiment_;
     std::unique_ptr<tChartModel> charts_;
     std::unique_ptr<tAnalysis> analysis_;
     std::unique_ptr<tReports> reports_;
     iChartSink* chartSinkOverride_ = nullptr;
-    tActuatorTable actuators_;
     tActuatorPanel actuatorPanel_;
-    std::unique_ptr<tSwitchOffCountdown> countdown_;
-    std::unique_ptr<tStationLink> link_;
-    std::unique_ptr<tSafety> safety_;  // every command passes it
-    std::unique_ptr<tRun> run_;        // the current or last run
-    bool watching_ = false;
-    bool idleSwitchOff_ = false;  // the switch-off countdown is disconnecting
-    bool watchHint_ = false;      // the status bar says the stopped station is watched
     // Safety keys that did not read, told once the window is there.
     std::vector<tUnreadSetting> unreadSettings_;
+    std::unique_ptr<tStationSession> station_;
     bool closed_ = false;
-    std::string journalFolder_;
-    std::string scenarioFile_;    // the loaded scenario's file name
     std::string abscissaMemory_;  // the file that remembers the abscissa; empty: none
-    bool resumeRun_ = false;
-    std::chrono::seconds reconnectLimit_{0};
     bool closeAfterConnect_ = false;
-    bool polling_ = false;
     bool closeQueryAttached_ = true;
     tLanguageList languages_;
     int languageIndex_ = 0;

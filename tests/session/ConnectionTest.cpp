@@ -194,7 +194,7 @@ TEST(ConnectionReply, IncompleteStateReplyIsLoggedAndLeavesTheFrames) {
         ASSERT_TRUE(fm.IsConnected());
         EXPECT_EQ(log.Count(logged), 1) << reply;
         EXPECT_EQ(view.frames[0].speedText, "???");
-        fm.disconnect();
+        fm.Station().Disconnect();
     }
 }
 
