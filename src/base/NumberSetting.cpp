@@ -5,6 +5,7 @@
 #include "base/Functions.h"
 #include "base/LogFile.h"
 #include "base/Settings.h"
+#include "base/Texts.h"
 
 namespace vantrel {
 
@@ -94,6 +95,21 @@ std::vector<tUnreadSetting> unreadNumberSettings(const tSettings& settings) {
         readNumberSetting(settings, *key, unread);
     }
     return unread;
+}
+
+std::string unreadSettingsText(const std::vector<tUnreadSetting>& unread,
+                               const std::string& fileName) {
+    if (unread.empty()) {
+        return {};
+    }
+    std::string list;
+    for (const tUnreadSetting& key : unread) {
+        const bool whole = key.used == static_cast<long long>(key.used);
+        list += formatText(constantText("DK_SETTING_UNREAD"),
+                           {key.key, key.text, formatFixed(key.used, whole ? 0 : 1)}) +
+                "\r\n";
+    }
+    return formatText(constantText("DK_SETTINGS_UNREAD"), {fileName, list});
 }
 
 }  // namespace vantrel

@@ -75,4 +75,9 @@ inline const tNumberKey kSilenceLimit{"SilenceLimit", 10, 0, 86400, false, {"s",
 // end to tell at start.
 std::vector<tUnreadSetting> unreadNumberSettings(const tSettings& settings);
 
+// What the user is told of those keys of the file `fileName`, in the current
+// language; empty when every key read.
+std::string unreadSettingsText(const std::vector<tUnreadSetting>& unread,
+                               const std::string& fileName);
+
 }  // namespace vantrel

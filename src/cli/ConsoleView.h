@@ -6,13 +6,14 @@
 #include <string>
 
 #include "session/SessionView.h"
+#include "station/StationSession.h"
 
 namespace vantrel {
 
 // The session's outputs on a console: warnings, errors and the connection,
 // switch-off, progress and scenario texts are written to the given stream
-// (standard error). The recorder's loop runs the enabled timers.
-class tConsoleView : public iSessionView {
+// (standard error). What a station session tells goes the same way.
+class tConsoleView : public iSessionView, public iStationEvents {
 public:
     explicit tConsoleView(std::ostream& messages);
 
@@ -36,6 +37,12 @@ public:
     void Close() override;
     bool KeepResponsive(int milliseconds) override;
     void ShowInformation(const std::string& text, const std::string& caption) override;
+
+    void StationText(tStationText which, const std::string& text) override;
+    void ScenarioShown(const std::string& experiment, const std::string& state) override {
+        SetScenarioLabel(experiment, state);
+    }
+    void StationError(const std::string& text) override;
 
 private:
     std::ostream& messages_;

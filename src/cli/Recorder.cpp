@@ -1,12 +1,8 @@
 #include "cli/Recorder.h"
 
-#include <algorithm>
 #include <chrono>
-#include <cstdlib>
-#include <ctime>
 #include <exception>
 #include <filesystem>
-#include <limits>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -20,7 +16,6 @@
 #include "base/ProgramFiles.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
-#include "base/VersionInfo.h"
 #include "charts/ChartModel.h"
 #include "charts/Equivalence.h"
 #include "charts/Export.h"
@@ -28,14 +23,12 @@
 #include "cli/RecordingSink.h"
 #include "cli/ScenarioTools.h"
 #include "experiment/Experiment.h"
-#include "journal/Journal.h"
-#include "lang/LanguageFile.h"
-#include "lang/LanguageList.h"
 #include "run/Quantities.h"
-#include "session/MainFM.h"
-#include "session/RunCharts.h"
-
+#include "session/Analysis.h"
+#include "session/LanguageTexts.h"
+#include "session/NoWindow.h"
 #include "sim/Simulator.h"
+#include "station/StationSession.h"
 
 namespace vantrel {
 
@@ -43,7 +36,6 @@ namespace {
 
 constexpr const char* kPrefix = "vantrel-cli: ";
 constexpr std::chrono::milliseconds kTick{kTickIntervalMs};
-constexpr int kTicksPerClockTick = kClockIntervalMs / kTickIntervalMs;
 constexpr double kProgressInterval = 1.0;
 
 // Reading texts as the value list shows them: volumes with four decimals.
@@ -51,29 +43,25 @@ std::string readingText(int quantity, float value) {
     return formatFixed(value, quantity >= qV1 ? 4 : 2);
 }
 
-// The export target is checked before the run, not found unusable after an
-// hour of recording: a missing, read-only or full folder is told at once.
-bool exportTargetUsable(const std::string& fileName, std::string& error) {
-    const std::filesystem::path path = pathFromUtf8(fileName);
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        error = "--export: '" + fileName + "' is a folder";
-        return false;
-    }
-    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
-    if (!std::filesystem::is_directory(folder, ec)) {
-        error = "--export: the folder '" + utf8FromPath(folder) + "' does not exist";
-        return false;
-    }
-    std::string reason;
-    if (!canWriteFile(fileName, reason)) {
-        error = "--export: '" + fileName + "' cannot be written: " + reason;
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
+
+// What one recording is made of: the station's session told on the
+// console, the run kept in a chart model for the exports, and an analysis
+// with nobody to ask.
+struct tRecordingParts {
+    tRecordingParts(const tCliOptions& options, const std::string& configFile,
+                    std::ostream& messages)
+        : view(messages), sink(options.records), analysis(charts, view, dialogs) {
+        settings.Load(configFile);
+    }
+    tSettings settings{false};
+    tConsoleView view;
+    tChartModel charts;
+    tRecordingSink sink;
+    tNoWindow dialogs;
+    tAnalysis analysis;
+    std::unique_ptr<tStationSession> station;
+};
 
 std::string fallbackExportName() {
     std::filesystem::path folder;
@@ -118,24 +106,30 @@ int tRecorder::Run() {
 }
 
 int tRecorder::RunLogged() {
-    // Declared first, so the port is still answered while the controller
+    // Declared first, so the port is still answered while the session
     // closes its link on the way out.
     std::unique_ptr<sim::tSimulator> simulator;
-    tConsoleView view(messages_);
-    tRecordingSink sink(options_.records);
     const std::string configFile =
         options_.configFile.empty() ? files_.config : options_.configFile;
-    std::unique_ptr<TfmMain> controller;
+    std::unique_ptr<tRecordingParts> parts;
     try {
-        controller = std::make_unique<TfmMain>(view, configFile, &sink);
-        controller->FormCreate(files_.languageFolders);
+        parts = std::make_unique<tRecordingParts>(options_, configFile, messages_);
+        const std::vector<tUnreadSetting> unread = unreadNumberSettings(parts->settings);
+        applyConfiguredLanguage(parts->settings, files_.languageFolders);
+        const std::string told = unreadSettingsText(unread, parts->settings.GetFileName());
+        if (!told.empty()) {
+            parts->view.ShowWarning(told, messageText(20001));
+        }
+        parts->sink.SetTarget(&parts->charts);
+        parts->station =
+            std::make_unique<tStationSession>(parts->settings, parts->view, parts->sink);
     } catch (const std::exception& e) {
         messages_ << kPrefix << e.what() << '\n';
         return kExitUsage;
     }
-    sink.SetTarget(&controller->Charts());
-    view.SetEcho(true);
-    view.SetInterrupts(interrupts_);
+    tStationSession& station = *parts->station;
+    parts->view.SetEcho(true);
+    parts->view.SetInterrupts(interrupts_);
 
     if (options_.simulate) {
         try {
@@ -147,41 +141,38 @@ int tRecorder::RunLogged() {
         options_.ports = {simulator->PortPath()};
         messages_ << kPrefix << "simulated station on " << simulator->PortPath() << '\n';
     }
-    TfmMain::tStart start;
-    start.ports = options_.ports;
-    start.reconnect = options_.reconnectSeconds > 0;
-    start.resumeRun = true;
-    start.reconnectLimit = std::chrono::seconds(options_.reconnectSeconds);
-    controller->Prepare(start);
+    station.SetPorts(options_.ports);
+    station.SetJournalFolder(journalFolder());
+    station.SetPortMemory(stationPortFile());
+    if (options_.reconnectSeconds > 0) {
+        station.SetReconnect(true, std::chrono::seconds(options_.reconnectSeconds));
+    }
     if (!options_.scenarioFile.empty()) {
         try {
-            controller->OpenScenario(options_.scenarioFile);
+            station.OpenScenario(options_.scenarioFile);
+            parts->view.SetScenarioLabel(station.Experiment().GetName(), {});
         } catch (const std::exception& e) {
             messages_ << kPrefix << options_.scenarioFile << ": " << e.what() << '\n';
             return kExitScenario;
         }
     }
-    for (int i = 0; i < kQuantityCount; ++i) {
-        if (options_.relative[static_cast<std::size_t>(i)]) {
-            controller->RelativeItemToggled(i, true);
-        }
-    }
-    return Record(*controller, view, sink);
+    return Record(*parts);
 }
 
-int tRecorder::Record(TfmMain& controller, const tConsoleView& view, tRecordingSink& sink) {
+int tRecorder::Record(tRecordingParts& parts) {
+    tStationSession& station = *parts.station;
     messages_ << kPrefix << "looking for the station...\n" << std::flush;
     try {
-        controller.ExecuteAction("acDeviceConnect");
+        station.Connect();
     } catch (const std::exception& e) {
         messages_ << kPrefix << e.what() << '\n';
     }
-    if (!controller.IsConnected()) {
+    if (!station.IsConnected()) {
         if (Interrupted()) {
             messages_ << kPrefix << "interrupted while looking for the station\n";
             return kExitInterrupted;
         }
-        const std::string ports = joinTexts(controller.PortsToTry(), ", ");
+        const std::string ports = joinTexts(station.PortsToTry(), ", ");
         messages_ << kPrefix << "no station found on "
                   << (ports.empty() ? std::string("the system's serial ports") : ports) << '\n';
         return kExitNoStation;
@@ -194,20 +185,23 @@ int tRecorder::Record(TfmMain& controller, const tConsoleView& view, tRecordingS
         return std::chrono::duration<double>(tClock::now() - started).count();
     };
     try {
-        if (options_.periodMs != controller.DigitisePeriod()) {
-            controller.setPeriod(options_.periodMs);
+        if (options_.periodMs != station.PeriodMs()) {
+            station.SetPeriod(options_.periodMs);
         }
-        controller.ExecuteAction("acDeviceStart");
+        for (int i = 0; i < kQuantityCount; ++i) {
+            parts.charts.SetRelative(i, options_.relative[static_cast<std::size_t>(i)]);
+        }
+        parts.charts.SetRunInfo(station.Start(options_.relative));
     } catch (const std::exception& e) {
         messages_ << kPrefix << e.what() << '\n';
     }
-    const bool measuring = controller.IsMeasuring();
+    const bool measuring = station.IsMeasuring();
     if (!measuring) {
         // Not a run that merely ended early: nothing was recorded.
         messages_ << kPrefix << "the station did not start measuring\n";
         reason = tStop::LinkLost;
     } else {
-        messages_ << kPrefix << "recording every " << controller.DigitisePeriod() << " ms"
+        messages_ << kPrefix << "recording every " << station.PeriodMs() << " ms"
                   << (interrupts_ != nullptr ? ", Ctrl+C stops" : "") << '\n'
                   << std::flush;
     }
@@ -225,27 +219,19 @@ int tRecorder::Record(TfmMain& controller, const tConsoleView& view, tRecordingS
     started = tClock::now();
     auto next = started;
     double nextProgress = kProgressInterval;
-    for (long tick = 1; reason == tStop::None; ++tick) {
+    while (reason == tStop::None) {
         next += kTick;
-        const auto now = tClock::now();
         // After a stall (a suspended machine) the ticks resume at their pace
         // instead of catching up in a burst.
-        if (next + std::chrono::seconds(1) < now) {
-            next = now;
+        if (next + std::chrono::seconds(1) < tClock::now()) {
+            next = tClock::now();
         }
         std::this_thread::sleep_until(next);
-        // The console has no event loop: the controller's timers run here,
-        // as it enables them.
-        if (view.TimerEnabled(tViewTimer::Start)) {
-            guarded([&controller] { controller.tmStartTimer(); });
-        }
-        if (tick % kTicksPerClockTick == 0 && view.TimerEnabled(tViewTimer::Time)) {
-            guarded([&controller] { controller.tmTimeTimer(); });
-        }
+        guarded([&station] { station.Tick(tClock::now()); });
         const double elapsed = elapsedSince();
-        reason = CheckStop(controller, sink, elapsed);
+        reason = CheckStop(station, parts.sink, elapsed);
         if (reason == tStop::None && elapsed >= nextProgress) {
-            Progress(controller, sink, elapsed);
+            Progress(station, parts.sink, elapsed);
             nextProgress += kProgressInterval;
         }
     }
@@ -253,12 +239,10 @@ int tRecorder::Record(TfmMain& controller, const tConsoleView& view, tRecordingS
 
     // From here on an interrupt only counts: the run must reach its file.
     const int interruptsBefore = interrupts_ != nullptr ? interrupts_->load() : 0;
-    if (controller.IsMeasuring()) {
-        guarded([&controller] { controller.ExecuteAction("acDeviceStop"); });
-    }
-    Summary(reason, sink, elapsed);
+    guarded([&station] { station.Stop(); });
+    Summary(reason, parts.sink, elapsed);
     // A run without a single reading is no recording, whatever ended it.
-    const TfmMain::tLineCounts lines = controller.RunLines();
+    const tRun::tLineCounts lines = station.Run().Lines();
     const bool empty = lines.records == 0;
     if (empty && measuring) {
         messages_ << kPrefix << "no state record arrived: ";
@@ -269,37 +253,13 @@ int tRecorder::Record(TfmMain& controller, const tConsoleView& view, tRecordingS
                       << " not state records\n";
         }
     }
-    bool exported = options_.exportFile.empty() || Export(controller);
-    if (!options_.workbookFile.empty()) {
-        // The run is in the journal and the text export whatever happens here.
-        guarded([&] {
-            exported =
-                writeRunWorkbook(controller.Charts(), controller.Analysis(), options_.workbookFile,
-                                 options_.equivalence, options_.analyses, options_.FromSeconds(),
-                                 options_.ToSeconds(), messages_) &&
-                exported;
-        });
-    }
-    if (options_.equivalence >= 0) {
-        guarded([&] { PrintEquivalence(controller); });
-    }
-    if (!options_.analyses.empty()) {
-        guarded([&] {
-            for (const std::string& line :
-                 stretchLines(tRunColumns::Of(controller.Charts().Data()), options_.analyses,
-                              options_.FromSeconds(), options_.ToSeconds())) {
-                out_ << line << '\n';
-            }
-            out_ << std::flush;
-        });
-    }
+    const bool exported = WriteResults(parts);
     if (interrupts_ != nullptr && interrupts_->load() > interruptsBefore) {
         // Asked again while stopping: the run is written, end without the
         // polite close (the stop command has gone out already).
         messages_ << kPrefix << "interrupted again: ending now\n" << std::flush;
-    } else if (controller.IsConnected()) {
-        // Nobody to ask: the run is over, the window's exit question is moot.
-        controller.FormClose();
+    } else if (station.IsConnected()) {
+        station.Close();
     }
     if (!exported) {
         return kExitExportFailed;
@@ -310,12 +270,51 @@ int tRecorder::Record(TfmMain& controller, const tConsoleView& view, tRecordingS
     return reason == tStop::LinkLost || empty ? kExitLinkLost : kExitDone;
 }
 
-tRecorder::tStop tRecorder::CheckStop(const TfmMain& controller, const tRecordingSink& sink,
+bool tRecorder::WriteResults(tRecordingParts& parts) {
+    auto guarded = [this](auto&& handler) {
+        try {
+            handler();
+        } catch (const std::exception& e) {
+            messages_ << kPrefix << "error: " << e.what() << '\n';
+        }
+    };
+    bool exported = options_.exportFile.empty() || Export(parts);
+    if (!options_.workbookFile.empty()) {
+        // The run is in the journal and the text export whatever happens here.
+        guarded([&] {
+            exported = writeRunWorkbook(parts.charts, parts.analysis, options_.workbookFile,
+                                        options_.equivalence, options_.analyses,
+                                        options_.FromSeconds(), options_.ToSeconds(), messages_) &&
+                       exported;
+        });
+    }
+    if (options_.equivalence >= 0) {
+        // The same point the window finds: from the station's readings,
+        // whatever the run showed relative.
+        guarded([&] {
+            const tTitration titration = titrationOf(parts.charts.Data(), options_.equivalence);
+            out_ << equivalenceLine(titration.volume, titration.pH) << '\n' << std::flush;
+        });
+    }
+    if (!options_.analyses.empty()) {
+        guarded([&] {
+            for (const std::string& line :
+                 stretchLines(tRunColumns::Of(parts.charts.Data()), options_.analyses,
+                              options_.FromSeconds(), options_.ToSeconds())) {
+                out_ << line << '\n';
+            }
+            out_ << std::flush;
+        });
+    }
+    return exported;
+}
+
+tRecorder::tStop tRecorder::CheckStop(const tStationSession& station, const tRecordingSink& sink,
                                       double elapsed) const {
-    if (!controller.IsConnected() && !controller.IsReconnecting()) {
+    if (!station.IsConnected() && !station.IsReconnecting()) {
         return tStop::LinkLost;
     }
-    if (controller.Experiment().Failed()) {
+    if (station.Experiment().Failed()) {
         return tStop::ScenarioFailed;  // the recording up to here is still exported
     }
     if (sink.LimitReached()) {
@@ -327,16 +326,17 @@ tRecorder::tStop tRecorder::CheckStop(const TfmMain& controller, const tRecordin
     if (Interrupted()) {
         return tStop::Interrupted;
     }
-    if (!controller.IsMeasuring() && !controller.IsReconnecting()) {
-        return tStop::Ended;  // stopped by the controller itself (a finished scenario)
+    if (!station.IsMeasuring() && !station.IsReconnecting()) {
+        return tStop::Ended;  // stopped by the session itself (a finished scenario)
     }
     return tStop::None;
 }
 
-void tRecorder::Progress(const TfmMain& controller, const tRecordingSink& sink, double elapsed) {
+void tRecorder::Progress(const tStationSession& station, const tRecordingSink& sink,
+                         double elapsed) {
     messages_ << kPrefix << static_cast<long long>(elapsed) << " s, " << sink.Accepted()
               << " records";
-    if (const tState* state = controller.Experiment().GetCurrentState()) {
+    if (const tState* state = station.Experiment().GetCurrentState()) {
         messages_ << ", state " << state->Name();
     }
     if (sink.Accepted() > 0) {
@@ -349,15 +349,15 @@ void tRecorder::Progress(const TfmMain& controller, const tRecordingSink& sink, 
     messages_ << '\n' << std::flush;
 }
 
-bool tRecorder::Export(TfmMain& controller) {
+bool tRecorder::Export(const tRecordingParts& parts) {
     try {
-        ExportRun(controller.Charts(), options_.exportFile);
+        ExportRun(parts.charts, options_.exportFile);
     } catch (const std::exception& e) {
         messages_ << kPrefix << "export failed: " << e.what() << '\n';
         // The run is not lost with its file: it goes where it can be written.
         const std::string fallback = fallbackExportName();
         try {
-            ExportRun(controller.Charts(), fallback);
+            ExportRun(parts.charts, fallback);
             messages_ << kPrefix << "the run was written to " << fallback << " instead\n";
         } catch (const std::exception& again) {
             messages_ << kPrefix << "the run could not be written to " << fallback
@@ -367,13 +367,6 @@ bool tRecorder::Export(TfmMain& controller) {
     }
     messages_ << kPrefix << "exported to " << options_.exportFile << '\n' << std::flush;
     return true;
-}
-
-// The same point the window finds: from the station's readings, whatever
-// the run showed relative.
-void tRecorder::PrintEquivalence(const TfmMain& controller) {
-    const tTitration titration = titrationOf(controller.Charts().Data(), options_.equivalence);
-    out_ << equivalenceLine(titration.volume, titration.pH) << '\n' << std::flush;
 }
 
 void tRecorder::Summary(tStop reason, const tRecordingSink& sink, double elapsed) {
@@ -405,150 +398,6 @@ void tRecorder::Summary(tStop reason, const tRecordingSink& sink, double elapsed
                   << formatFixed(sink.NewestTime(), 3) << " s)";
     }
     messages_ << '\n' << std::flush;
-}
-
-namespace {
-
-void applyConfiguredLanguage(const std::string& configFile,
-                             const std::vector<std::string>& languageFolders) {
-    int id = kLangRussian;
-    try {
-        tSettings settings(false);
-        settings.Load(configFile);
-        id = static_cast<int>(readNumberSetting(settings, keys::kLanguageId));
-    } catch (const std::exception&) {
-        return;  // no configuration: the built-in texts
-    }
-    const tLanguageList languages = tLanguageList::Scan(languageFolders);
-    addExportTitles(languages.ExportTitles());
-    const tLanguage& language =
-        languages.Entries()[static_cast<std::size_t>(languages.IndexOf(id))];
-    if (language.fileName.empty()) {
-        return;
-    }
-    try {
-        applyLanguageTexts(tLanguageFile::FromFile(language.fileName), language.id);
-    } catch (const std::exception&) {
-        // A damaged file: the built-in texts, as the window falls back to them.
-    }
-}
-
-// The limits a recording with `configFile` would run under; a replay applies
-// them to the scenario it steps. Without a configuration, the defaults.
-tSafetyLimits configuredLimits(const std::string& configFile) {
-    try {
-        tSettings settings(false);
-        settings.Load(configFile);
-        return tSafetyLimits::FromSettings(settings);
-    } catch (const std::exception&) {
-        return {};
-    }
-}
-
-}  // namespace
-
-int recoverRun(const tCliOptions& options, std::ostream& messages) {
-    std::string file = options.recoverFile;
-    if (file.empty()) {
-        const std::optional<tJournalInfo> died = newestUnfinishedRun(journalFolder());
-        if (!died) {
-            messages << kPrefix << "no run to recover: every run in " << journalFolder()
-                     << " finished\n";
-            return kExitNothingToRecover;
-        }
-        file = died->fileName;
-    }
-    tJournalRun run;
-    try {
-        run = readJournal(file);
-    } catch (const std::exception& e) {
-        messages << kPrefix << e.what() << '\n';
-        return kExitNothingToRecover;
-    }
-    if (!options.exportFile.empty()) {
-        tChartModel charts;
-        loadRunIntoCharts(run, charts);
-        try {
-            ExportRun(charts, options.exportFile);
-        } catch (const std::exception& e) {
-            messages << kPrefix << "export failed: " << e.what() << '\n';
-            return kExitExportFailed;
-        }
-    }
-    if (!options.workbookFile.empty() &&
-        writeFileRunWorkbook(file, nullptr, options.workbookFile, options.equivalence,
-                             options.analyses, options.FromSeconds(), options.ToSeconds(),
-                             messages) != kExitDone) {
-        return kExitExportFailed;
-    }
-    messages << kPrefix << "recovered " << run.readings.size() << " readings of the run started "
-             << run.header.started << (run.finished ? "" : " (it did not finish)") << " to "
-             << (options.exportFile.empty() ? options.workbookFile : options.exportFile) << '\n';
-    return kExitDone;
-}
-
-int runRecorder(const std::vector<std::string>& args, const std::string& programPath,
-                std::ostream& out, std::ostream& messages, const std::atomic<int>* interrupts) {
-    tCliOptions options;
-    std::string error;
-    if (!parseCliOptions(args, options, error)) {
-        messages << kPrefix << error << "\nTry 'vantrel-cli --help'.\n";
-        return kExitUsage;
-    }
-    if (options.help) {
-        out << kCliUsage;
-        return kExitDone;
-    }
-    if (options.version) {
-        out << versionString("FileDescription") << ' ' << versionString("FileVersion") << '\n'
-            << versionString("LegalCopyright") << '\n';
-        return kExitDone;
-    }
-    if (!options.checkFile.empty()) {
-        return checkScenario(options.checkFile, out, messages);
-    }
-    if (options.listRuns) {
-        for (const tJournalInfo& run : listJournals(journalFolder())) {
-            out << run.started << '\t' << run.records << '\t'
-                << (run.finished ? "finished" : "unfinished") << '\t' << run.fileName << '\n';
-        }
-        return kExitDone;
-    }
-    const tProgramFiles files = locateProgramFiles(programPath);
-    const bool writesFiles = !options.workbookFile.empty() || !options.exportFile.empty();
-    const bool tellsRefusals = !options.replayFile.empty() && !options.scenarioFile.empty();
-    if ((writesFiles && (options.recover || !options.replayFile.empty())) || tellsRefusals) {
-        // The files speak the configured language, as a recording's do, and
-        // so do the reasons a replay gives for refused commands.
-        applyConfiguredLanguage(options.configFile.empty() ? files.config : options.configFile,
-                                files.languageFolders);
-    }
-    if (options.recover) {
-        return recoverRun(options, messages);
-    }
-    if (!options.replayFile.empty()) {
-        // An export written in a shipped language names its columns in it.
-        addExportTitles(tLanguageList::Scan(files.languageFolders).ExportTitles());
-        const std::string configFile =
-            options.configFile.empty() ? files.config : options.configFile;
-        int status =
-            replayScenario(options.scenarioFile, options.replayFile, out, messages,
-                           options.equivalence, options.analyses, options.FromSeconds(),
-                           options.ToSeconds(), options.workbookFile, configuredLimits(configFile));
-        if (!options.exportFile.empty() && status != kExitUsage) {
-            const int written =
-                writeFileRunExport(options.replayFile, options.exportFile, messages);
-            status = status == kExitDone ? written : status;
-        }
-        return status;
-    }
-    for (const std::string* target : {&options.exportFile, &options.workbookFile}) {
-        if (!target->empty() && !exportTargetUsable(*target, error)) {
-            messages << kPrefix << error << '\n';
-            return kExitUsage;
-        }
-    }
-    return tRecorder(std::move(options), args, programPath, out, messages, interrupts).Run();
 }
 
 }  // namespace vantrel

@@ -10,9 +10,9 @@
 
 namespace vantrel {
 
-class TfmMain;
-class tConsoleView;
 class tRecordingSink;
+class tStationSession;
+struct tRecordingParts;
 
 // Exit statuses of vantrel-cli.
 enum tExitStatus : int {
@@ -26,10 +26,10 @@ enum tExitStatus : int {
     kExitInterrupted = 130,  // interrupted before recording began
 };
 
-// One unattended recording: the desktop program's controller driven by a
-// console view. Connects with the normal detection, sets the period, starts,
-// runs the timers' ticks until a limit, Ctrl+C or a lost link, stops and
-// exports the whole run.
+// One unattended recording: a station session told on the console.
+// Connects with the normal detection, sets the period, starts, ticks the
+// session until a limit, Ctrl+C or a lost link, stops and exports the
+// whole run.
 class tRecorder {
 public:
     // `programPath`: the executable; the default configuration and the log
@@ -48,13 +48,16 @@ private:
     enum class tStop { None, Records, Duration, Interrupted, LinkLost, Ended, ScenarioFailed };
 
     int RunLogged();
-    int Record(TfmMain& controller, const tConsoleView& view, tRecordingSink& sink);
-    tStop CheckStop(const TfmMain& controller, const tRecordingSink& sink, double elapsed) const;
-    void Progress(const TfmMain& controller, const tRecordingSink& sink, double elapsed);
-    bool Export(TfmMain& controller);
+    int Record(tRecordingParts& parts);
+    // After the run: the export, the workbook and the results asked for.
+    // False when a file could not be written.
+    bool WriteResults(tRecordingParts& parts);
+    tStop CheckStop(const tStationSession& station, const tRecordingSink& sink,
+                    double elapsed) const;
+    void Progress(const tStationSession& station, const tRecordingSink& sink, double elapsed);
+    bool Export(const tRecordingParts& parts);
     bool Interrupted() const { return interrupts_ != nullptr && interrupts_->load() > 0; }
     void Summary(tStop reason, const tRecordingSink& sink, double elapsed);
-    void PrintEquivalence(const TfmMain& controller);
 
     tCliOptions options_;
     std::vector<std::string> args_;
@@ -63,19 +66,6 @@ private:
     std::ostream& messages_;
     const std::atomic<int>* interrupts_;
 };
-
-// vantrel-cli as a whole, `args` without the program name: --help, the
-// listings and results go to `out`, everything else to `messages` (standard
-// error). Returns the exit status.
-int runRecorder(const std::vector<std::string>& args, const std::string& programPath,
-                std::ostream& out, std::ostream& messages,
-                const std::atomic<int>* interrupts = nullptr);
-
-// Writes a journaled run (the newest that did not finish when the options
-// name none) to the export file in the export's range form and to the
-// workbook. 0, 6 when there is no such run or the journal named cannot be
-// read, 5 when a file cannot be written.
-int recoverRun(const tCliOptions& options, std::ostream& messages);
 
 // Where a run goes when its export cannot be written: the user's home
 // folder, else the temporary folder, under a name that says when.

@@ -15,6 +15,7 @@
 #include "base/CommandLine.h"
 #include "base/Locale.h"
 #include "base/Paths.h"
+#include "cli/CliCommands.h"
 #include "cli/Recorder.h"
 
 namespace {

@@ -1,6 +1,8 @@
 #include "session/ActionList.h"
 
 #include "base/Error.h"
+#include "base/Functions.h"
+#include "lang/LanguageFile.h"
 
 namespace vantrel {
 
@@ -42,6 +44,28 @@ tAction& tActionList::Get(std::string_view name) const {
 void tActionList::UpdateAll() {
     for (const auto& a : actions_) {
         a->Update();
+    }
+}
+
+void tActionList::Translate(const tLanguageFile& file, const std::string& section) {
+    for (const tTranslation& t : file.Translations(section)) {
+        tAction* a = Find(t.object);
+        if (a == nullptr) {
+            continue;
+        }
+        if (equalsIgnoreCase(t.property, "Caption")) {
+            a->SetCaption(t.text);
+        } else if (equalsIgnoreCase(t.property, "Hint")) {
+            a->SetHint(t.text);
+        } else if (equalsIgnoreCase(t.property, "SecondaryShortCuts") && !a->Shortcuts().empty()) {
+            std::vector<std::string> keys{a->Shortcuts().front()};
+            for (std::string& key : splitItems(t.text)) {
+                if (!key.empty()) {
+                    keys.push_back(std::move(key));
+                }
+            }
+            a->SetShortcuts(std::move(keys));
+        }
     }
 }
 

@@ -9,6 +9,8 @@
 
 namespace vantrel {
 
+class tLanguageFile;
+
 // The main window's actions in menu order, found by name. While the list is
 // held (a search for the station runs), every action but the one named
 // stays disabled whatever its own rule says, also when executed from code.
@@ -22,6 +24,9 @@ public:
     // tError for a name the list does not hold.
     tAction& Get(std::string_view name) const;
     void UpdateAll();
+    // Captions, hints and further shortcuts of the actions a language file
+    // translates in `section` (the first shortcut stays).
+    void Translate(const tLanguageFile& file, const std::string& section);
 
     void Hold(std::string exempt) {
         held_ = true;

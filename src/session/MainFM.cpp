@@ -5,7 +5,6 @@
 #include <chrono>
 #include <string>
 
-#include "base/CommandLine.h"
 #include "base/Error.h"
 #include "base/Files.h"
 #include "base/Functions.h"
@@ -17,11 +16,8 @@
 #include "base/Remembered.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
-#include "base/VersionInfo.h"
 #include "charts/ChartModel.h"
 #include "charts/Export.h"
-#include "device/Device.h"
-#include "device/PortList.h"
 #include "device/Protocol.h"
 #include "experiment/Experiment.h"
 #include "journal/Journal.h"
@@ -29,11 +25,10 @@
 #include "lang/LanguageFile.h"
 #include "run/Quantities.h"
 #include "session/FileFolders.h"
+#include "session/LanguageTexts.h"
 #include "session/NoWindow.h"
 #include "session/Reports.h"
 #include "session/RunCharts.h"
-#include "station/FirstError.h"
-#include "station/StationFinder.h"
 
 namespace vantrel {
 
@@ -59,16 +54,18 @@ TfmMain::TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
       folders_(std::make_unique<tFileFolders>(dialogs)),
       dialogs_(*folders_),
       window_(window),
+      settings_(std::make_unique<tSettings>(false)),
       chartSinkOverride_(chartSink),
-      actuatorPanel_(window) {
+      actuatorPanel_(window),
+      language_(*settings_, view, window) {
     window_.SetCaption("Vantrel");
     charts_ = std::make_unique<tChartModel>();
     buildActions();
-    settings_ = std::make_unique<tSettings>(false);
     settings_->Load(configFileName);
     unreadSettings_ = unreadNumberSettings(*settings_);
     station_ = std::make_unique<tStationSession>(*settings_, static_cast<iStationEvents&>(*this),
                                                  this->chartSink());
+    runFiles_ = std::make_unique<tRunFiles>(*station_, *charts_, *analysis_, view_, dialogs_);
     actuatorPanel_.Build(Actuators());
     if (readNumberSetting(*settings_, keys::kOneLanguage) != 0) {
         window_.SetLanguageMenuVisible(false);
@@ -88,99 +85,30 @@ TfmMain::~TfmMain() {
 }
 
 void TfmMain::FormCreate(const std::vector<std::string>& languageFolders) {
-    languages_ =
-        tLanguageList::Scan(languageFolders, [this](int id) { return window_.LanguageName(id); });
-    // Exports written in any of them read back, whichever one is chosen.
-    addExportTitles(languages_.ExportTitles());
-    const int id = static_cast<int>(readNumberSetting(*settings_, keys::kLanguageId));
-    languageIndex_ = languages_.IndexOf(id);
-    std::vector<std::string> names;
-    for (const tLanguage& language : languages_.Entries()) {
-        names.push_back(language.name);
-    }
-    window_.SetLanguageMenu(names, languageIndex_);
-    applyLanguage(languageIndex_);
-    if (!unreadSettings_.empty()) {
-        // A value the teacher meant and the program did not take must not
-        // pass unnoticed: the defaults apply, and the user is told which.
-        std::string list;
-        for (const tUnreadSetting& unread : unreadSettings_) {
-            list += formatText(
-                        constantText("DK_SETTING_UNREAD"),
-                        {unread.key, unread.text,
-                         formatFixed(unread.used,
-                                     unread.used == static_cast<long long>(unread.used) ? 0 : 1)}) +
-                    "\r\n";
+    if (language_.Apply(languageFolders, [this](const tLanguageFile& file) { ownTexts(file); })) {
+        // The frames and the names follow the translated windows, which have
+        // just overwritten the frames' texts.
+        for (int n = 0; n < kActuatorCount; ++n) {
+            Actuators()[n].name = constantText("DK_DEV_ACT_" + std::to_string(n));
         }
-        view_.ShowWarning(
-            formatText(constantText("DK_SETTINGS_UNREAD"), {settings_->GetFileName(), list}),
-            messageText(20001));
+        actuatorPanel_.Build(Actuators());
+        view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"), {});
+        view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));
     }
-}
-
-void TfmMain::applyLanguage(int index) {
-    const tLanguage& language = languages_.Entries()[static_cast<std::size_t>(index)];
-    std::unique_ptr<tLanguageFile> file;
-    if (!language.fileName.empty()) {
-        try {
-            file = std::make_unique<tLanguageFile>(tLanguageFile::FromFile(language.fileName));
-        } catch (const std::exception& e) {
-            // A file that went away since the list was made: the built-in texts.
-            logFile->WriteLine(e.what());
-        }
-    }
-    if (file == nullptr) {
-        window_.ApplyLanguage(kLangRussian, nullptr);
-        // The curve check list takes its ticks from the curves.
-        charts_->SyncCheckListFromSeries();
-        return;
-    }
-    applyLanguageTexts(*file, language.id);
-    applyLanguageFile(*file);
-    window_.ApplyLanguage(language.id, file.get());
+    // The curve check list takes its ticks from the curves.
     charts_->SyncCheckListFromSeries();
-    // The frames and the names follow the translated windows, which have
-    // just overwritten the frames' texts.
-    for (int n = 0; n < kActuatorCount; ++n) {
-        Actuators()[n].name = constantText("DK_DEV_ACT_" + std::to_string(n));
-    }
-    actuatorPanel_.Build(Actuators());
-    view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"), {});
-    view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));
-}
-
-void applyLanguageTexts(const tLanguageFile& file, int languageId) {
-    for (const auto& [name, text] : file.Constants()) {
-        setConstantTranslation(name, text);
-    }
-    setMessageTranslations(file.Messages());
-    setMessageLanguage(languageId);
-    for (int n = 0; n < kQuantityCount; ++n) {
-        quantityNames[n] = constantText("DK_SENS_" + std::to_string(n));
+    // A value the teacher meant and the program did not take must not pass
+    // unnoticed: the defaults apply, and the user is told which.
+    const std::string unread = unreadSettingsText(unreadSettings_, settings_->GetFileName());
+    if (!unread.empty()) {
+        view_.ShowWarning(unread, messageText(20001));
     }
 }
 
 // The texts of the file that the controller itself holds: the actions, the
 // value-list keys and the file choosers.
-void TfmMain::applyLanguageFile(const tLanguageFile& file) {
-    for (const tTranslation& t : file.Translations("TfmMain")) {
-        if (tAction* a = FindAction(t.object)) {
-            if (equalsIgnoreCase(t.property, "Caption")) {
-                a->SetCaption(t.text);
-            } else if (equalsIgnoreCase(t.property, "Hint")) {
-                a->SetHint(t.text);
-            } else if (equalsIgnoreCase(t.property, "SecondaryShortCuts") &&
-                       !a->Shortcuts().empty()) {
-                std::vector<std::string> keys{a->Shortcuts().front()};
-                for (std::string& key : splitItems(t.text)) {
-                    if (!key.empty()) {
-                        keys.push_back(std::move(key));
-                    }
-                }
-                a->SetShortcuts(std::move(keys));
-            }
-        }
-    }
+void TfmMain::ownTexts(const tLanguageFile& file) {
+    actions_.Translate(file, "TfmMain");
     std::string text;
     if (file.Find("TfmMain", "vleData", "Keys", text)) {
         charts_->SetValueKeys(splitItems(text));
@@ -194,21 +122,6 @@ void TfmMain::applyLanguageFile(const tLanguageFile& file) {
     if (file.Find("TfmMain", "sd", "DefaultExt", text)) {
         exportExtension_ = text;
     }
-}
-
-void TfmMain::miChangeLanguage(int index) {
-    if (index < 0 || index >= static_cast<int>(languages_.Entries().size())) {
-        index = 0;
-    }
-    if (index == languageIndex_) {
-        return;
-    }
-    settings_->SetSettingByName(
-        "LanguageID", std::to_string(languages_.Entries()[static_cast<std::size_t>(index)].id));
-    settings_->Save();
-    languageIndex_ = index;
-    window_.CheckLanguage(index);
-    view_.ShowInformation("Restart application to apply changes.", messageText(20001));
 }
 
 // ---------------------------------------------------------------- actions
@@ -280,7 +193,7 @@ void TfmMain::buildActions() {
         });
     add(
         "acFileOpenRun", "Открыть &запись опыта...", {}, "Открыть запись одного из прошлых опытов",
-        [this](tAction&) { acFileOpenRunExecute(); },
+        [this](tAction&) { runFiles_->ChooseAndOpen(); },
         [this](tAction& a) { a.SetEnabled(!IsMeasuring() && !JournalFolder().empty()); });
     add("acFileSetZeroMarker", "&Начало отсчета", {}, "Установить начало остчета времени", toggle,
         [linkOrRun](tAction& a) { a.SetEnabled(linkOrRun()); });
@@ -294,7 +207,7 @@ void TfmMain::buildActions() {
         [this, linkOrRun](tAction& a) { a.SetEnabled(linkOrRun() && charts_->CursorIndex() > 0); });
     add(
         "acFileExport", "&Экспорт...", {}, "Экспорт данных в файл",
-        [this](tAction&) { acFileExportExecute(); },
+        [this](tAction&) { runFiles_->Export(exportExtension_, exportFilter_); },
         [this, linkOrRun](tAction& a) { a.SetEnabled(linkOrRun() && !IsPolling()); });
     add(
         "acFileShowAll", "Показать &всe", {}, "Показать все данные на экране",
@@ -525,81 +438,6 @@ void TfmMain::OpenScenario(const std::string& path) {
                            {});
 }
 
-void TfmMain::OpenRun(const std::string& journalFile) {
-    if (IsMeasuring()) {
-        return;
-    }
-    const tJournalRun run = readJournal(journalFile);
-    station_->ForgetJournal();
-    analysis_->Forget();
-    loadRunIntoCharts(run, *charts_);
-    if (Experiment().GetStatus() == esEmpty && !run.header.experiment.empty()) {
-        // The charts show that run: the label says whose scenario it followed
-        // and where it ended, marked as a record (Start runs no scenario).
-        std::string last;
-        for (const tJournalTransition& transition : run.transitions) {
-            if (!transition.intervention) {
-                last = transition.name;
-            }
-        }
-        view_.SetScenarioLabel(formatText(constantText("DK_OPENED_RUN"), {run.header.experiment}),
-                               last);
-    }
-    logFile->WriteLine("JOURNAL: opened " + journalFile + " (" +
-                       std::to_string(run.readings.size()) + " readings" +
-                       (run.droppedLines > 0
-                            ? ", " + std::to_string(run.droppedLines) + " damaged lines left out"
-                            : std::string()) +
-                       ")");
-}
-
-void TfmMain::acFileOpenRunExecute() {
-    std::string path = JournalFolder();
-    if (dialogs_.ChooseOpenFile(constantText("DK_RUN_FILTER"), path)) {
-        OpenRun(path);
-    }
-}
-
-void TfmMain::OfferRecovery() {
-    if (JournalFolder().empty()) {
-        return;
-    }
-    const std::optional<tJournalInfo> died = newestUnfinishedRun(JournalFolder());
-    if (!died) {
-        return;
-    }
-    if (dialogs_.AskYesNo(formatText(constantText("DK_RECOVER_RUN"),
-                                     {died->started, std::to_string(died->records)}),
-                          messageText(20003))) {
-        OpenRun(died->fileName);
-    }
-    // Answered either way, it is not offered again; the run stays in the
-    // journal folder, and Файл → Открыть запуск... opens it whenever wanted.
-    appendJournalEnd(died->fileName);
-}
-
-void TfmMain::acFileExportExecute() {
-    std::string fileName;
-    if (!dialogs_.ChooseSaveFile(exportExtension_, exportFilter_, fileName)) {
-        return;
-    }
-    tExportWritten written;
-    try {
-        written = ExportReadings(*charts_, fileName);
-    } catch (const std::exception& e) {
-        throw tError(formatText(constantText("DK_EXPORT_FAILED"), {e.what()}));
-    }
-    // Which of its two kinds the file is: the marks alone, or a stretch.
-    view_.SetStatusText(kPanelHint, countText(constantText(written.marked ? "DK_EXPORT_MARKED"
-                                                                          : "DK_EXPORT_READINGS"),
-                                              written.records));
-    station_->HintReplaced();
-}
-
-void TfmMain::chSeriesClickCheck(int index, bool checked) {
-    charts_->SetCurveChecked(index, checked);
-}
-
 void TfmMain::rbAbscissClick(int index) {
     charts_->SetAbscissa(index);
     analysis_->Forget();
@@ -626,10 +464,6 @@ void TfmMain::chAccGyroClick(double time) {
 
 void TfmMain::chDependClick(double x, double y, double xScale, double yScale) {
     charts_->InspectDependAt(x, y, xScale, yScale, action("acFileSetZeroMarker").Checked());
-}
-
-void TfmMain::RelativeItemToggled(int index, bool checked) {
-    charts_->SetRelative(index, checked);
 }
 
 }  // namespace vantrel

@@ -16,7 +16,9 @@
 #include "session/ActionList.h"
 #include "session/ActuatorPanel.h"
 #include "session/Analysis.h"
+#include "session/LanguageChoice.h"
 #include "session/MainView.h"
+#include "session/RunFiles.h"
 #include "station/Run.h"
 #include "station/StationSession.h"
 
@@ -37,11 +39,6 @@ inline constexpr std::string_view kScenarioFilter =
     "Файлы экспериментов (*.exp)|*.exp|Все файлы (*.*)|*.*";
 inline constexpr std::string_view kExportFilter = "CSV-файлы (*.csv)|*.csv|Все файлы (*.*)|*.*";
 inline constexpr std::string_view kExportExtension = "csv";
-
-// A language file's constants, numbered messages and quantity names: what
-// every text the program writes (files, messages) is made of, beside the
-// window's own texts.
-void applyLanguageTexts(const tLanguageFile& file, int languageId);
 
 // The main window's controller over one station's session: the actions
 // with their rules, the language, the dialogs, the run files and the chart
@@ -68,9 +65,9 @@ public:
     // the language the configuration names (LanguageID), applied.
     void FormCreate(const std::vector<std::string>& languageFolders = {});
     // A language menu item was chosen: stored at once for the next start.
-    void miChangeLanguage(int index);
-    const tLanguageList& Languages() const { return languages_; }
-    int LanguageIndex() const { return languageIndex_; }
+    void miChangeLanguage(int index) { language_.Change(index); }
+    const tLanguageList& Languages() const { return language_.Languages(); }
+    int LanguageIndex() const { return language_.Index(); }
 
     // ---- actions
     const std::vector<std::unique_ptr<tAction>>& Actions() const { return actions_.All(); }
@@ -135,10 +132,10 @@ public:
     const std::string& JournalFolder() const { return station_->JournalFolder(); }
     // Puts a journaled run into the charts, as after its Stop (not while
     // measuring). tError when the journal cannot be read.
-    void OpenRun(const std::string& journalFile);
+    void OpenRun(const std::string& journalFile) { runFiles_->Open(journalFile); }
     // At start: the newest run that died (its journal has no end) is
     // offered; declined, it is not offered again.
-    void OfferRecovery();
+    void OfferRecovery() { runFiles_->OfferRecovery(); }
 
     // Ports to try instead of the configured ones (the built-in simulator's,
     // the recorder's --port); kept out of the configuration, which may be
@@ -169,12 +166,12 @@ public:
     void OpenScenario(const std::string& path);
 
     // ---- chart handlers the window forwards
-    void chSeriesClickCheck(int index, bool checked);
+    void chSeriesClickCheck(int index, bool checked) { charts_->SetCurveChecked(index, checked); }
     void rbAbscissClick(int index);
     void chAccGyroClick(double time);
     // A click on the dependence chart at (x, y), its pixels per unit given.
     void chDependClick(double x, double y, double xScale, double yScale);
-    void RelativeItemToggled(int index, bool checked);
+    void RelativeItemToggled(int index, bool checked) { charts_->SetRelative(index, checked); }
 
     // ---- state, for the window and for tests
     bool IsConnected() const { return station_->IsConnected(); }
@@ -221,8 +218,6 @@ private:
     void acDeviceStartExecute();
     void acDeviceFreqExecute();
     void acFileOpenExecute();
-    void acFileExportExecute();
-    void acFileOpenRunExecute();
 
     // What the station tells.
     void StationText(tStationText which, const std::string& text) override;
@@ -234,8 +229,7 @@ private:
     bool KeepResponsive(int milliseconds) override { return view_.KeepResponsive(milliseconds); }
 
     iChartSink& chartSink() const;
-    void applyLanguage(int index);
-    void applyLanguageFile(const tLanguageFile& file);
+    void ownTexts(const tLanguageFile& file);
 
     TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
             const std::string& configFileName, iChartSink* chartSink);
@@ -254,12 +248,12 @@ private:
     // Safety keys that did not read, told once the window is there.
     std::vector<tUnreadSetting> unreadSettings_;
     std::unique_ptr<tStationSession> station_;
+    std::unique_ptr<tRunFiles> runFiles_;
     bool closed_ = false;
     std::string abscissaMemory_;  // the file that remembers the abscissa; empty: none
     bool closeAfterConnect_ = false;
     bool closeQueryAttached_ = true;
-    tLanguageList languages_;
-    int languageIndex_ = 0;
+    tLanguageChoice language_;
     // File choosers' texts (a language file may translate them).
     std::string scenarioFilter_{kScenarioFilter};
     std::string exportFilter_{kExportFilter};

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "cli/CliTestSupport.h"
+#include "cli/CliCommands.h"
 #include "cli/Recorder.h"
 #include "journal/Journal.h"
 #include "sim/Simulator.h"

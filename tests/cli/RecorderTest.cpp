@@ -21,6 +21,7 @@
 #include "base/Locale.h"
 #include "base/Texts.h"
 #include "cli/CliTestSupport.h"
+#include "cli/CliCommands.h"
 #include "cli/Recorder.h"
 #include "journal/Journal.h"
 #include "run/Quantities.h"

@@ -20,6 +20,7 @@
 #include "base/Texts.h"
 #include "charts/Equivalence.h"
 #include "cli/CliTestSupport.h"
+#include "cli/CliCommands.h"
 #include "cli/Recorder.h"
 #include "sim/Simulator.h"
 

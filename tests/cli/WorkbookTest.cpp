@@ -16,6 +16,7 @@
 #include "charts/ChartModel.h"
 #include "charts/Export.h"
 #include "cli/CliTestSupport.h"
+#include "cli/CliCommands.h"
 #include "cli/Recorder.h"
 #include "journal/Journal.h"
 #include "session/Analysis.h"
