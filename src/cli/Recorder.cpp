@@ -29,11 +29,11 @@
 #include "cli/ScenarioTools.h"
 #include "experiment/Experiment.h"
 #include "journal/Journal.h"
+#include "journal/RunFile.h"
 #include "lang/LanguageFile.h"
 #include "lang/LanguageList.h"
 #include "run/Quantities.h"
 #include "session/MainFM.h"
-#include "session/RunCharts.h"
 
 #include "sim/Simulator.h"
 
@@ -273,11 +273,11 @@ int tRecorder::Record(TfmMain& controller, const tConsoleView& view, tRecordingS
     if (!options_.workbookFile.empty()) {
         // The run is in the journal and the text export whatever happens here.
         guarded([&] {
-            exported =
-                writeRunWorkbook(controller.Charts(), controller.Analysis(), options_.workbookFile,
-                                 options_.equivalence, options_.analyses, options_.FromSeconds(),
-                                 options_.ToSeconds(), messages_) &&
-                exported;
+            exported = writeRunWorkbook(controller.Charts().Data(), controller.Charts().Selection(),
+                                        controller.Analysis(), options_.workbookFile,
+                                        options_.equivalence, options_.analyses,
+                                        options_.FromSeconds(), options_.ToSeconds(), messages_) &&
+                       exported;
         });
     }
     if (options_.equivalence >= 0) {
@@ -351,13 +351,13 @@ void tRecorder::Progress(const TfmMain& controller, const tRecordingSink& sink, 
 
 bool tRecorder::Export(TfmMain& controller) {
     try {
-        ExportRun(controller.Charts(), options_.exportFile);
+        ExportRun(controller.Charts().Data(), controller.Charts().Selection(), options_.exportFile);
     } catch (const std::exception& e) {
         messages_ << kPrefix << "export failed: " << e.what() << '\n';
         // The run is not lost with its file: it goes where it can be written.
         const std::string fallback = fallbackExportName();
         try {
-            ExportRun(controller.Charts(), fallback);
+            ExportRun(controller.Charts().Data(), controller.Charts().Selection(), fallback);
             messages_ << kPrefix << "the run was written to " << fallback << " instead\n";
         } catch (const std::exception& again) {
             messages_ << kPrefix << "the run could not be written to " << fallback
@@ -466,10 +466,11 @@ int recoverRun(const tCliOptions& options, std::ostream& messages) {
         return kExitNothingToRecover;
     }
     if (!options.exportFile.empty()) {
-        tChartModel charts;
-        loadRunIntoCharts(run, charts);
+        tRunData data;
+        tSelection selection;
+        loadJournalRun(run, data, selection);
         try {
-            ExportRun(charts, options.exportFile);
+            ExportRun(data, selection, options.exportFile);
         } catch (const std::exception& e) {
             messages << kPrefix << "export failed: " << e.what() << '\n';
             return kExitExportFailed;
