@@ -1,24 +1,10 @@
 #include "charts/ChartModel.h"
 
-#include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "base/Error.h"
-#include "base/Functions.h"
 
 namespace vantrel {
-
-namespace {
-
-// Room left on either side of a dependence curve fitted to the chart.
-constexpr double kDependMargin = 0.03;
-
-std::string formatReading(const tRunData& run, int i, std::size_t p) {
-    return formatFixed(run.Shown(i, p), quantityInfo[i].decimals);
-}
-
-}  // namespace
 
 tChartModel::tChartModel()
     : timeX_(std::make_shared<tSeries::tValues>()), dependX_(std::make_shared<tSeries::tValues>()) {
@@ -28,12 +14,6 @@ tChartModel::tChartModel()
         depend_[i] = tSeries(dependX_);
         depend_[i].SetQuantity(i);
         depend_[i].SetVisible(i != abscissa_);
-        curveChecked_[i] = true;
-        curveEnabled_[i] = true;
-        valueRows_.push_back({std::string(quantityInfo[i].valueKey), ""});
-    }
-    for (std::string_view key : {kOriginTimeKey, kCursorTimeKey, kDeltaTimeKey}) {
-        valueRows_.push_back({std::string(key), ""});
     }
     dependAxis_ = {quantityRanges[abscissa_].low, quantityRanges[abscissa_].high};
 }
@@ -67,7 +47,7 @@ void tChartModel::ClearSeries() {
 }
 
 void tChartModel::EnterLiveMode() {
-    zeroMarkerIndex_ = cursorIndex_ = -1;
+    selection_.NewRun();
     userView_.reset();
     const bool hadTransitions = !run_.Transitions().empty();
     run_.Start(relative_);
@@ -88,7 +68,7 @@ void tChartModel::EnterLiveMode() {
 }
 
 void tChartModel::EnterAnalysisMode() {
-    zeroMarkerIndex_ = cursorIndex_ = -1;
+    selection_.ClearInspection();
     userView_.reset();
     mode_ = tChartMode::Analysis;
     FitDependAxis();
@@ -109,6 +89,9 @@ tReadingValues tChartModel::AddReadingSet(float t, const tReadingValues& reading
         y[i] = toPercent(i, shown[i]);
     }
     const bool appended = p + 1 == run_.Count();
+    if (!appended) {
+        selection_.RecordInserted(p);  // marks stay with their records
+    }
     for (int i = 0; i < kQuantityCount; ++i) {
         if (appended) {
             time_[i].Append(t, y[i]);
@@ -156,12 +139,6 @@ void tChartModel::EndBatch(float t) {
     }
 }
 
-void tChartModel::showRecord(std::size_t p) {
-    for (int i = 0; i < kQuantityCount; ++i) {
-        SetValue(static_cast<std::size_t>(i), formatReading(run_, i, p));
-    }
-}
-
 void tChartModel::AddTransition(float t, const std::string& name) {
     run_.AddTransition(t, name);
     if (view_) {
@@ -190,15 +167,6 @@ void tChartModel::SetRelative(int i, bool relative) {
 
 // --- axes
 
-tTimeAxis tChartModel::TimeAxis() const {
-    tTimeAxis axis = timeAxis_;
-    if (axis.automatic && !run_.Empty()) {
-        axis.min = run_.Time(0);
-        axis.max = run_.Time(run_.Count() - 1);
-    }
-    return axis;
-}
-
 void tChartModel::SetTimeAxis(double min, double max, bool automatic) {
     // An axis that cannot be set (no finite range) keeps its old range.
     if (!std::isfinite(min) || !std::isfinite(max) || min > max) {
@@ -224,22 +192,11 @@ void tChartModel::SetTimeAxisRange(double min, double max) {
 // shown over what it covered, or a titration against its few millilitres
 // would be a vertical line across -200..200 ml.
 void tChartModel::FitDependAxis() {
-    if (run_.Empty()) {
+    const std::optional<tAxisRange> covered = coveredRange(run_, abscissa_);
+    if (!covered) {
         return;
     }
-    double low = run_.Shown(abscissa_, 0);
-    double high = low;
-    for (std::size_t k = 1; k < run_.Count(); ++k) {
-        const double x = run_.Shown(abscissa_, k);
-        low = std::min(low, x);
-        high = std::max(high, x);
-    }
-    if (!std::isfinite(low) || !std::isfinite(high)) {
-        return;
-    }
-    const double span = high - low;
-    const double margin = span > 0 ? span * kDependMargin : std::max(std::abs(low) * 0.05, 0.5);
-    dependAxis_ = {low - margin, high + margin};
+    dependAxis_ = *covered;
     if (view_) {
         view_->DependAxisChanged(dependAxis_.min, dependAxis_.max);
     }
@@ -268,50 +225,35 @@ void tChartModel::SetShowAll(bool checked) {
         SetTimeAxis(userView_->min, userView_->max, false);
         return;
     }
-    double min = 0.0;
-    double max = kTimeWindowWidth;
-    if (!run_.Empty()) {
-        // Whole windows since 0; kept in double so any time is safe.
-        const double g = std::trunc(run_.Time(run_.Count() - 1) / kTimeWindowWidth);
-        if (g > 0.0) {
-            min = kTimeWindowWidth * g;
-            max = min + kTimeScrollStep;
-        }
-    }
-    SetTimeAxis(min, max, false);
+    const tTimeAxis end = endWindow(run_);
+    SetTimeAxis(end.min, end.max, false);
 }
 
 // --- curve check list
 
 bool tChartModel::CurveChecked(int i) const {
     CheckIndex(i);
-    return curveChecked_[i];
+    return selection_.Visible(i);
 }
 
 bool tChartModel::CurveEnabled(int i) const {
     CheckIndex(i);
-    return curveEnabled_[i];
-}
-
-void tChartModel::ApplyCheckListRule() {
-    const auto ticked = std::count(curveChecked_.begin(), curveChecked_.end(), true);
-    for (int i = 0; i < kQuantityCount; ++i) {
-        curveEnabled_[i] = ticked != 1 || !curveChecked_[i];
-    }
+    return selection_.VisibleQuantities().size() != 1 || !selection_.Visible(i);
 }
 
 bool tChartModel::SetCurveChecked(int i, bool checked) {
     CheckIndex(i);
-    if (!checked && curveChecked_[i] && !curveEnabled_[i]) {
+    // The selection refuses to hide its only visible quantity, the item
+    // the rule disabled.
+    if (!selection_.SetVisible(i, checked)) {
         return false;
     }
-    curveChecked_[i] = checked;
-    ApplyCheckListRule();
     // A curve unticked is gone from both charts, so they never disagree.
     for (int j = 0; j < kQuantityCount; ++j) {
-        const bool depend = curveChecked_[j] && j != abscissa_;
-        if (time_[j].Visible() != curveChecked_[j] || depend_[j].Visible() != depend) {
-            time_[j].SetVisible(curveChecked_[j]);
+        const bool time = selection_.Visible(j);
+        const bool depend = time && j != abscissa_;
+        if (time_[j].Visible() != time || depend_[j].Visible() != depend) {
+            time_[j].SetVisible(time);
             depend_[j].SetVisible(depend);
             if (view_) {
                 view_->SeriesVisibilityChanged(j);
@@ -325,10 +267,6 @@ bool tChartModel::SetCurveChecked(int i, bool checked) {
 }
 
 void tChartModel::SyncCheckListFromSeries() {
-    for (int i = 0; i < kQuantityCount; ++i) {
-        curveChecked_[i] = time_[i].Visible();
-    }
-    ApplyCheckListRule();
     if (view_) {
         view_->CheckListChanged();
     }
@@ -340,7 +278,7 @@ void tChartModel::SetAbscissa(int a) {
     CheckIndex(a);
     abscissa_ = a;
     SetDependAxisToAbscissa();
-    RebuildDepend();
+    rebuildDependCurves(depend_, time_, run_, abscissa_, selection_);
     if (mode_ == tChartMode::Analysis) {
         FitDependAxis();
     }
@@ -349,100 +287,30 @@ void tChartModel::SetAbscissa(int a) {
     }
 }
 
-void tChartModel::RebuildDepend() {
-    for (int i = 0; i < kQuantityCount; ++i) {
-        depend_[i].Clear();
-        depend_[i].SetVisible(i != abscissa_ && curveChecked_[i]);
-    }
-    const std::size_t n = run_.Count();
-    int filled = -1;  // the first rebuilt curve; the others reuse its X values
-    for (int i = 0; i < kQuantityCount; ++i) {
-        if (i == abscissa_) {
-            continue;
-        }
-        tSeries& series = depend_[i];
-        const tSeries& source = time_[i];
-        const std::size_t count = std::min(n, source.Count());
-        series.Reserve(count);
-        for (std::size_t k = 0; k < count; ++k) {
-            const double x = filled < 0 ? run_.Shown(abscissa_, k) : (*dependX_)[k];
-            series.Append(x, source.Y(k));
-        }
-        if (filled < 0) {
-            filled = i;
-        }
-    }
-}
-
 // --- point inspection
-
-int tChartModel::FirstVisibleTimeSeries() const {
-    for (int i = 0; i < kQuantityCount; ++i) {
-        if (time_[i].Visible()) {
-            return i;
-        }
-    }
-    return -1;
-}
 
 void tChartModel::InspectAt(double T, bool zeroMarkerMode) {
     if (mode_ != tChartMode::Analysis || !std::isfinite(T)) {
         return;
     }
-    const int s = FirstVisibleTimeSeries();
-    if (s < 0) {
-        return;
-    }
-    const std::size_t n = run_.Count();
     bool changed = false;
-    if (n >= 2) {
+    if (run_.Count() >= 2) {
         const std::size_t k = run_.NearestPoint(T).value_or(0);
-        (zeroMarkerMode ? zeroMarkerIndex_ : cursorIndex_) = static_cast<std::int32_t>(k);
+        if (zeroMarkerMode) {
+            selection_.SetOrigin(k);
+        } else {
+            selection_.SetCursor(k);
+        }
         showRecord(k);
         changed = true;
         if (view_) {
             view_->Repaint();
         }
     }
-    if (cursorIndex_ >= 0 && static_cast<std::size_t>(cursorIndex_) < n) {
-        double t0 = 0.0;
-        if (zeroMarkerIndex_ >= 0 && static_cast<std::size_t>(zeroMarkerIndex_) < n) {
-            t0 = run_.Time(static_cast<std::size_t>(zeroMarkerIndex_));
-        }
-        const double t1 = run_.Time(static_cast<std::size_t>(cursorIndex_));
-        SetValueByKey(timeKeys_[0], formatFixed(t0, 3));
-        SetValueByKey(timeKeys_[1], formatFixed(t1, 3));
-        SetValueByKey(timeKeys_[2], formatFixed(t1 - t0, 3));
-        changed = true;
-    }
+    changed = values_.ShowInspection(run_, selection_) || changed;
     if (changed && view_) {
         view_->ValueListChanged();
     }
-}
-
-std::optional<std::size_t> tChartModel::NearestDependPoint(double x, double y, double xScale,
-                                                           double yScale) const {
-    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(xScale) ||
-        !std::isfinite(yScale)) {
-        return std::nullopt;
-    }
-    std::optional<std::size_t> nearest;
-    double best = std::numeric_limits<double>::infinity();
-    for (const tSeries& curve : depend_) {
-        if (!curve.Visible()) {
-            continue;
-        }
-        for (std::size_t p = 0; p < curve.Count(); ++p) {
-            const double dx = (curve.X(p) - x) * xScale;
-            const double dy = (curve.Y(p) - y) * yScale;
-            const double d = dx * dx + dy * dy;
-            if (d < best || (d == best && nearest && p < *nearest)) {
-                best = d;
-                nearest = p;
-            }
-        }
-    }
-    return nearest;
 }
 
 void tChartModel::InspectDependAt(double x, double y, double xScale, double yScale,
@@ -457,28 +325,15 @@ void tChartModel::InspectDependAt(double x, double y, double xScale, double ySca
 }
 
 tMarkerLines tChartModel::MarkerLines() const {
-    tMarkerLines lines;
-    const int s = FirstVisibleTimeSeries();
-    if (mode_ != tChartMode::Analysis || s < 0) {
-        return lines;
-    }
-    const tTimeAxis axis = TimeAxis();
-    const auto place = [&](std::int32_t index, tMarkerLine& line) {
-        if (index < 0 || static_cast<std::size_t>(index) >= run_.Count()) {
-            return;
-        }
-        line.x = run_.Time(static_cast<std::size_t>(index));
-        line.drawn = line.x >= axis.min && line.x <= axis.max;
-    };
-    place(zeroMarkerIndex_, lines.origin);
-    place(cursorIndex_, lines.cursor);
-    return lines;
+    return mode_ == tChartMode::Analysis ? markerLines(run_, selection_, TimeAxis())
+                                         : tMarkerLines();
 }
 
 // --- marks
 
 bool tChartModel::ToggleMarkAtCursor() {
-    return cursorIndex_ >= 0 && ToggleMark(static_cast<std::size_t>(cursorIndex_));
+    const std::optional<std::size_t> cursor = selection_.Cursor();
+    return cursor && ToggleMark(*cursor);
 }
 
 void tChartModel::Rebuild(const std::function<void()>& work) {
@@ -504,7 +359,7 @@ void tChartModel::Rebuild(const std::function<void()>& work) {
 }
 
 bool tChartModel::ToggleMark(std::size_t p) {
-    if (!run_.ToggleMark(p)) {
+    if (!selection_.ToggleMark(p, run_)) {
         return false;
     }
     if (view_) {
@@ -515,49 +370,16 @@ bool tChartModel::ToggleMark(std::size_t p) {
 
 // --- value list
 
-void tChartModel::SetValue(std::size_t row, std::string value) {
-    if (row < valueRows_.size()) {
-        valueRows_[row].value = std::move(value);
-    }
-}
-
-void tChartModel::SetValueByKey(std::string_view key, std::string value) {
-    for (tValueRow& row : valueRows_) {
-        if (row.key == key) {
-            row.value = std::move(value);
-            return;
-        }
-    }
-    valueRows_.push_back({std::string(key), std::move(value)});
-}
-
 void tChartModel::SetValueKeys(const std::vector<std::string>& keys) {
-    std::vector<tValueRow> rows;
-    rows.reserve(std::max<std::size_t>(keys.size(), kQuantityCount));
-    for (std::size_t j = 0; j < keys.size(); ++j) {
-        rows.push_back({keys[j], j < valueRows_.size() ? valueRows_[j].value : ""});
-    }
-    // A full list renames the three time rows too; they are then found by
-    // their new keys instead of gaining Russian twins.
-    if (keys.size() >= kQuantityCount + timeKeys_.size()) {
-        for (std::size_t k = 0; k < timeKeys_.size(); ++k) {
-            timeKeys_[k] = keys[kQuantityCount + k];
-        }
-    }
-    // Quantity rows are found by position, so a short key list keeps them.
-    for (std::size_t j = rows.size(); j < kQuantityCount; ++j) {
-        rows.push_back({std::string(quantityInfo[j].valueKey),
-                        j < valueRows_.size() ? valueRows_[j].value : ""});
-    }
-    valueRows_ = std::move(rows);
+    values_.SetKeys(keys);
     if (view_) {
         view_->ValueListChanged();
     }
 }
 
 std::size_t tChartModel::StorageBytes() const {
-    std::size_t bytes =
-        run_.StorageBytes() + (timeX_->capacity() + dependX_->capacity()) * sizeof(double);
+    std::size_t bytes = run_.StorageBytes() + selection_.StorageBytes() +
+                        (timeX_->capacity() + dependX_->capacity()) * sizeof(double);
     for (int i = 0; i < kQuantityCount; ++i) {
         bytes += time_[i].StorageBytes(false) + depend_[i].StorageBytes(false);
     }

@@ -9,56 +9,30 @@
 #include <string_view>
 #include <vector>
 
+#include "charts/ChartAxes.h"
 #include "charts/ChartSink.h"
 #include "charts/ChartView.h"
+#include "charts/DependCurves.h"
 #include "charts/Series.h"
+#include "charts/ValueList.h"
 #include "run/Quantities.h"
 #include "run/RunData.h"
+#include "run/Selection.h"
 
 namespace vantrel {
-
-struct tTimeAxis {
-    double min = 0.0;
-    double max = kTimeWindowWidth;
-    bool automatic = false;
-};
-
-struct tAxisRange {
-    double min = 0.0;
-    double max = 0.0;
-};
-
-struct tValueRow {
-    std::string key;
-    std::string value;
-};
-
-// A vertical marker line on the time chart.
-struct tMarkerLine {
-    double x = 0.0;
-    bool drawn = false;  // index within the run and x within the time axis
-};
-
-struct tMarkerLines {
-    tMarkerLine origin;  // time origin: teal
-    tMarkerLine cursor;  // inspected point: olive
-};
 
 inline constexpr tRgb kOriginLineColour{0, 128, 128};
 inline constexpr tRgb kCursorLineColour{128, 128, 0};
 inline constexpr int kMarkerLineWidth = 4;
 
-// Keys of the value-list rows that point inspection fills. They are looked
-// up by text, so a language file that renames them gets them appended.
-inline constexpr std::string_view kOriginTimeKey = "t0, с";
-inline constexpr std::string_view kCursorTimeKey = "t, с";
-inline constexpr std::string_view kDeltaTimeKey = "dt, с";
-
 // The view of a run: the curves of the time chart and the dependence chart
 // on the 0..100 plotting scale, the axes, the value list, the curve check
 // list and point inspection; the window only renders what this decides.
-// The run itself is kept apart (Data()). Runs on the user-interface thread.
-class tChartModel : public iChartSink {
+// The run itself (Data()) and what the user chose on it (Selection(): time
+// origin, cursor, marks, visible quantities) are kept apart; this updates
+// the selection and keeps the curves in step with it. Runs on the
+// user-interface thread.
+class tChartModel : public iChartSink, public iAnalysisCharts {
 public:
     tChartModel();
     tChartModel(const tChartModel&) = delete;
@@ -77,10 +51,12 @@ public:
 
     // The run shown (cleared at the next start).
     const tRunData& Data() const { return run_; }
+    // What the user chose on it; a new run forgets the records chosen.
+    const tSelection& Selection() const { return selection_; }
     // The run's date, experiment and scenario, once it has started.
     void SetRunInfo(tRunInfo info) { run_.SetInfo(std::move(info)); }
 
-    tChartMode Mode() const { return mode_; }
+    tChartMode Mode() const override { return mode_; }
 
     // --- curves as drawn (index = quantity; throws EListError outside 0..6)
     const tSeries& TimeSeries(int i) const;
@@ -94,7 +70,7 @@ public:
     // --- axes
     // The time axis as shown; when automatic, min and max are the extent of
     // the points.
-    tTimeAxis TimeAxis() const;
+    tTimeAxis TimeAxis() const { return shownTimeAxis(timeAxis_, run_); }
     // The window reports a zoom or pan of the time axis (analysis mode).
     void SetTimeAxisRange(double min, double max);
     tAxisRange DependAxis() const { return dependAxis_; }
@@ -108,38 +84,43 @@ public:
     void SetShowAll(bool checked);
     bool ShowAll() const { return showAll_; }
 
-    // --- curve check list: item i shows or hides time curve i. The only
-    // ticked item is disabled so the chart never ends up empty.
+    // --- curve check list: item i shows or hides quantity i (its ticks are
+    // the selection's visible quantities) on both charts. The only ticked
+    // item is disabled so the chart never ends up empty.
     bool CurveChecked(int i) const;
     bool CurveEnabled(int i) const;
     // A click on an item; unticking a disabled item is refused (false).
     bool SetCurveChecked(int i, bool checked);
-    // After a language was applied: ticks follow the curves' visibility.
+    // After a language was applied: the check list is told its ticks again.
     void SyncCheckListFromSeries();
 
     // --- abscissa of the dependence chart
-    int Abscissa() const { return abscissa_; }
+    int Abscissa() const override { return abscissa_; }
     // Rebuilds the dependence chart from the time chart's points.
-    void SetAbscissa(int a);
+    void SetAbscissa(int a) override;
 
     // --- point inspection (analysis mode)
-    std::int32_t ZeroMarkerIndex() const { return zeroMarkerIndex_; }
-    std::int32_t CursorIndex() const { return cursorIndex_; }
+    // The selection's time origin and cursor as the window draws them; -1: none.
+    std::int32_t ZeroMarkerIndex() const { return indexOrNone(selection_.Origin()); }
+    std::int32_t CursorIndex() const { return indexOrNone(selection_.Cursor()); }
     // A click at time T inside the plot rectangle; `zeroMarkerMode` is the
     // check mark of the time-origin action. Ignored outside analysis mode.
     // The point inspected is the run's nearest to T (Data().NearestPoint),
-    // as the hover text names it.
+    // as the hover text names it; it becomes the selection's time origin
+    // (zeroMarkerMode) or its cursor.
     void InspectAt(double T, bool zeroMarkerMode);
     // A click at (x, y) on the dependence chart: the record whose point on
     // a drawn dependence curve is nearest, on screen (`xScale` and `yScale`
     // are the chart's pixels per unit), is inspected as a click on the time
     // chart at its time is. None when no curve has a point there.
     std::optional<std::size_t> NearestDependPoint(double x, double y, double xScale,
-                                                  double yScale) const;
+                                                  double yScale) const {
+        return nearestVisiblePoint(depend_, x, y, xScale, yScale);
+    }
     void InspectDependAt(double x, double y, double xScale, double yScale, bool zeroMarkerMode);
     tMarkerLines MarkerLines() const;
 
-    // --- marks
+    // --- marks (the selection's)
     // Toggles the mark of the inspected point; false when there is none.
     bool ToggleMarkAtCursor();
     // The same for point `index` (false outside the run).
@@ -150,12 +131,13 @@ public:
     void Rebuild(const std::function<void()>& work);
 
     // --- value list
-    const std::vector<tValueRow>& ValueRows() const { return valueRows_; }
+    const std::vector<tValueRow>& ValueRows() const { return values_.Rows(); }
     // New key texts from a language file; values stay with their rows. The
     // seven quantity rows always exist (found by position).
     void SetValueKeys(const std::vector<std::string>& keys);
 
-    // Bytes held by the run and the points of both charts (for memory budgets).
+    // Bytes held by the run, its marks and the points of both charts (for
+    // memory budgets).
     std::size_t StorageBytes() const;
 
 private:
@@ -164,13 +146,11 @@ private:
     void SetDependAxisToAbscissa();
     void FitDependAxis();
     // Every value-list row from record `p`.
-    void showRecord(std::size_t p);
-    void RebuildDepend();
-    void SetValue(std::size_t row, std::string value);
-    void SetValueByKey(std::string_view key, std::string value);
-    void ApplyCheckListRule();
-    int FirstVisibleTimeSeries() const;
+    void showRecord(std::size_t p) { values_.ShowRecord(run_, p); }
     static void CheckIndex(int i);
+    static std::int32_t indexOrNone(std::optional<std::size_t> index) {
+        return index ? static_cast<std::int32_t>(*index) : -1;
+    }
 
     iChartView* view_ = nullptr;
     tChartMode mode_ = tChartMode::Idle;
@@ -181,6 +161,7 @@ private:
     std::array<tSeries, kQuantityCount> depend_;
 
     tRunData run_;
+    tSelection selection_;
     std::array<bool, kQuantityCount> relative_{};
 
     tTimeAxis timeAxis_;
@@ -191,16 +172,7 @@ private:
     bool showAll_ = false;
     int abscissa_ = 0;
 
-    std::array<bool, kQuantityCount> curveChecked_{};
-    std::array<bool, kQuantityCount> curveEnabled_{};
-
-    std::int32_t zeroMarkerIndex_ = -1;
-    std::int32_t cursorIndex_ = -1;
-
-    std::vector<tValueRow> valueRows_;
-    // Keys of the rows that point inspection fills (t0, t and dt).
-    std::array<std::string, 3> timeKeys_{std::string(kOriginTimeKey), std::string(kCursorTimeKey),
-                                         std::string(kDeltaTimeKey)};
+    tValueList values_;
 };
 
 }  // namespace vantrel

@@ -39,4 +39,15 @@ public:
     virtual void TransitionsChanged() {}
 };
 
+// What the analysis asks of the charts beside the run and its selection:
+// whether they show a run for analysis, and the dependence chart's
+// abscissa, which an analysis against another quantity moves.
+class iAnalysisCharts {
+public:
+    virtual ~iAnalysisCharts() = default;
+    virtual tChartMode Mode() const = 0;
+    virtual int Abscissa() const = 0;
+    virtual void SetAbscissa(int a) = 0;  // 0..6
+};
+
 }  // namespace vantrel

@@ -1,6 +1,5 @@
 #include "charts/Export.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "base/Encoding.h"
@@ -8,7 +7,9 @@
 #include "base/Functions.h"
 #include "base/IniFile.h"
 #include "base/Texts.h"
-#include "charts/ChartModel.h"
+#include "run/Quantities.h"
+#include "run/RunData.h"
+#include "run/Selection.h"
 
 namespace vantrel {
 
@@ -19,33 +20,17 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 }  // namespace
 
-tExportTable exportTable(const tChartModel& model) {
-    const tRunData& run = model.Data();
+tExportTable exportTable(const tRunData& run, const tSelection& selection) {
     tExportTable table;
-    for (int i = 0; i < kQuantityCount; ++i) {
-        if (model.TimeSeries(i).Visible()) {
-            table.quantities.push_back(i);
-        }
+    table.quantities = selection.VisibleQuantities();
+    if (const std::optional<std::size_t> origin = selection.OriginIn(run)) {
+        table.origin = run.Time(*origin);
     }
-    const auto n = static_cast<std::ptrdiff_t>(run.Count());
-    std::ptrdiff_t start = 0;
-    std::ptrdiff_t end = n - 1;
-    if (model.CursorIndex() >= 0) {
-        end = model.CursorIndex();
+    const tIndexRange stretch = selection.Stretch(run);
+    for (std::size_t p = stretch.first; p <= stretch.last; ++p) {
+        table.stretch.push_back(p);
     }
-    if (model.ZeroMarkerIndex() >= 0) {
-        start = model.ZeroMarkerIndex();
-        if (start < n) {
-            table.origin = run.Time(static_cast<std::size_t>(start));
-        }
-    }
-    // Indices outside the run (no points at all) give no records.
-    const std::ptrdiff_t from = std::max<std::ptrdiff_t>(std::min(start, end), 0);
-    const std::ptrdiff_t to = std::min(std::max(start, end), n - 1);
-    for (std::ptrdiff_t p = from; p <= to; ++p) {
-        table.stretch.push_back(static_cast<std::size_t>(p));
-    }
-    table.marked.assign(run.Marks().begin(), run.Marks().end());
+    table.marked.assign(selection.Marks().begin(), selection.Marks().end());
     return table;
 }
 
@@ -57,9 +42,8 @@ std::string markTitle() {
 
 // The header and the lines of `records`, the mark column after the
 // quantities when asked for.
-std::string exportLines(const tChartModel& model, const tExportTable& table,
+std::string exportLines(const tRunData& run, const tSelection& selection, const tExportTable& table,
                         const std::vector<std::size_t>& records, bool markColumn) {
-    const tRunData& run = model.Data();
     std::string text = "t";
     for (int i : table.quantities) {
         text += '\t';
@@ -81,7 +65,7 @@ std::string exportLines(const tChartModel& model, const tExportTable& table,
         }
         if (markColumn) {
             text += '\t';
-            if (run.Marked(p)) {
+            if (selection.Marked(p)) {
                 text += '*';
             }
         }
@@ -92,20 +76,20 @@ std::string exportLines(const tChartModel& model, const tExportTable& table,
 
 }  // namespace
 
-std::string ExportText(const tChartModel& model) {
-    const tExportTable table = exportTable(model);
+std::string ExportText(const tRunData& run, const tSelection& selection) {
+    const tExportTable table = exportTable(run, selection);
     // Marked: every marked point of the run, whatever the markers; only the
     // time origin applies.
-    return exportLines(model, table, table.Records(), false);
+    return exportLines(run, selection, table, table.Records(), false);
 }
 
-std::string RunExportText(const tChartModel& model) {
-    const tExportTable table = exportTable(model);
-    std::vector<std::size_t> records(model.Data().Count());
+std::string RunExportText(const tRunData& run, const tSelection& selection) {
+    const tExportTable table = exportTable(run, selection);
+    std::vector<std::size_t> records(run.Count());
     for (std::size_t p = 0; p < records.size(); ++p) {
         records[p] = p;
     }
-    return exportLines(model, table, records, model.Data().HasMarks());
+    return exportLines(run, selection, table, records, selection.HasMarks());
 }
 
 bool exportsInWindows1251() {
@@ -130,16 +114,18 @@ std::string EncodeExportText(const std::string& utf8Text) {
     return bytes;
 }
 
-tExportWritten ExportReadings(const tChartModel& model, const std::string& fileName) {
-    const tExportTable table = exportTable(model);
-    writeFileAtomically(fileName,
-                        EncodeExportText(exportLines(model, table, table.Records(), false)));
+tExportWritten ExportReadings(const tRunData& run, const tSelection& selection,
+                              const std::string& fileName) {
+    const tExportTable table = exportTable(run, selection);
+    writeFileAtomically(
+        fileName, EncodeExportText(exportLines(run, selection, table, table.Records(), false)));
     return {!table.marked.empty(), table.quantities.empty() ? 0 : table.Records().size()};
 }
 
-std::size_t ExportRun(const tChartModel& model, const std::string& fileName) {
-    writeFileAtomically(fileName, EncodeExportText(RunExportText(model)));
-    return exportTable(model).quantities.empty() ? 0 : model.Data().Count();
+std::size_t ExportRun(const tRunData& run, const tSelection& selection,
+                      const std::string& fileName) {
+    writeFileAtomically(fileName, EncodeExportText(RunExportText(run, selection)));
+    return selection.VisibleQuantities().empty() ? 0 : run.Count();
 }
 
 }  // namespace vantrel

@@ -6,11 +6,12 @@
 
 namespace vantrel {
 
-class tChartModel;
+class tRunData;
+class tSelection;
 
-// What an export takes from the charts: the visible quantities in index
-// order, the time origin the times count from, the stretch between the
-// time origin and the inspected point, and the marked records (both in
+// What an export takes from the run's selection: the visible quantities in
+// index order, the time origin the times count from, the stretch between
+// the time origin and the inspected point, and the marked records (both in
 // ascending order).
 struct tExportTable {
     std::vector<int> quantities;
@@ -20,17 +21,17 @@ struct tExportTable {
     // What the text export writes: the marked records when any is marked.
     const std::vector<std::size_t>& Records() const { return marked.empty() ? stretch : marked; }
 };
-tExportTable exportTable(const tChartModel& model);
+tExportTable exportTable(const tRunData& run, const tSelection& selection);
 
 // The export file's lines (UTF-8, CR LF after each): the marked points of
 // the run when any are marked, else the points from the time origin to the
 // inspected point; times measured from the time origin.
-std::string ExportText(const tChartModel& model);
+std::string ExportText(const tRunData& run, const tSelection& selection);
 
 // The recorder's export: every record of the run, whatever is marked or
 // inspected, in the same columns and formats; when any record is marked, a
 // last column headed as the workbook's mark column holds "*" on those.
-std::string RunExportText(const tChartModel& model);
+std::string RunExportText(const tRunData& run, const tSelection& selection);
 
 // Whether the exports are Windows-1251: when every text of the current
 // language an export can hold (the seven quantity names, the mark column's
@@ -51,8 +52,10 @@ struct tExportWritten {
 
 // Write the export file through a temporary file beside it; the old file
 // stays as it was when anything fails. tError on failure.
-tExportWritten ExportReadings(const tChartModel& model, const std::string& fileName);
+tExportWritten ExportReadings(const tRunData& run, const tSelection& selection,
+                              const std::string& fileName);
 // The recorder's export; returns how many records it holds.
-std::size_t ExportRun(const tChartModel& model, const std::string& fileName);
+std::size_t ExportRun(const tRunData& run, const tSelection& selection,
+                      const std::string& fileName);
 
 }  // namespace vantrel

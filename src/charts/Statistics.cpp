@@ -1,5 +1,4 @@
 #include "charts/Statistics.h"
-#include "charts/StretchFit.h"
 
 #include <algorithm>
 #include <limits>
@@ -9,10 +8,9 @@
 
 namespace vantrel {
 
-tStretchStatistics stretchStatistics(const tChartModel& model) {
+tStretchStatistics stretchStatistics(const tRunData& run, const tSelection& selection) {
     tStretchStatistics result;
-    const tRunData& run = model.Data();
-    const std::optional<tIndexRange> stretch = inspectedStretch(model);
+    const std::optional<tIndexRange> stretch = selection.InspectedStretch(run);
     if (!stretch) {
         return result;
     }
@@ -23,7 +21,7 @@ tStretchStatistics stretchStatistics(const tChartModel& model) {
     result.points = last - first + 1;
     const double minutes = (result.to - result.from) / kRateUnit;
     for (int i = 0; i < kQuantityCount; ++i) {
-        if (!model.TimeSeries(i).Visible()) {
+        if (!selection.Visible(i)) {
             continue;
         }
         tQuantityStatistics q;

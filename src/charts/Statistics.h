@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "charts/ChartModel.h"
+#include "run/RunData.h"
+#include "run/Selection.h"
 
 namespace vantrel {
 
@@ -25,10 +26,10 @@ struct tStretchStatistics {
     std::vector<tQuantityStatistics> quantities;  // the visible ones, in order
 };
 
-// From the time origin (the run's first point without one) to the inspected
-// point, whichever comes first, both included. Nothing (no quantities) when
-// no point is inspected.
-tStretchStatistics stretchStatistics(const tChartModel& model);
+// Of the visible quantities, from the time origin (the run's first point
+// without one) to the inspected point, whichever comes first, both
+// included. Nothing (no quantities) when no point is inspected.
+tStretchStatistics stretchStatistics(const tRunData& run, const tSelection& selection);
 
 // As a lab report or a spreadsheet takes it: a line of column titles, then
 // one line per quantity, tab-separated, with the value list's decimals and

@@ -7,7 +7,6 @@
 #include "base/Functions.h"
 #include "base/Locale.h"
 #include "base/Texts.h"
-#include "charts/ChartModel.h"
 #include "run/ExportReader.h"
 #include "run/Quantities.h"
 #include "run/RunData.h"
@@ -132,24 +131,6 @@ tIndexRange recordsBetween(const tRunColumns& run, double from, double to) {
             range.last = p;
             any = true;
         }
-    }
-    return range;
-}
-
-std::optional<tIndexRange> inspectedStretch(const tChartModel& charts) {
-    const std::size_t count = charts.Data().Count();
-    const std::int32_t cursor = charts.CursorIndex();
-    if (cursor < 0 || static_cast<std::size_t>(cursor) >= count) {
-        return std::nullopt;
-    }
-    const std::int32_t origin = charts.ZeroMarkerIndex();
-    tIndexRange range;
-    range.first = origin >= 0 && static_cast<std::size_t>(origin) < count
-                      ? static_cast<std::size_t>(origin)
-                      : 0;
-    range.last = static_cast<std::size_t>(cursor);
-    if (range.first > range.last) {
-        std::swap(range.first, range.last);
     }
     return range;
 }

@@ -8,10 +8,10 @@
 
 #include "charts/CurveFit.h"
 #include "device/Readings.h"
+#include "run/Selection.h"
 
 namespace vantrel {
 
-class tChartModel;
 class tRunData;
 struct tExportedRun;
 
@@ -35,14 +35,7 @@ struct tXY {
 tXY stretchXY(const tRunColumns& run, int quantity, int abscissa, std::size_t first,
               std::size_t last);
 // The records whose time lies in [from, to]; none (first > last) when none does.
-struct tIndexRange {
-    std::size_t first = 1;
-    std::size_t last = 0;
-};
 tIndexRange recordsBetween(const tRunColumns& run, double from, double to);
-// From the time origin (the run's first record without one) to the inspected
-// record, whichever comes first; none when no record is inspected.
-std::optional<tIndexRange> inspectedStretch(const tChartModel& charts);
 
 // "linear", "quadratic", "exponential".
 std::string_view fitModelName(tFitModel model);

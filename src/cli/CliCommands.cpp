@@ -10,15 +10,16 @@
 #include "base/ProgramFiles.h"
 #include "base/Settings.h"
 #include "base/VersionInfo.h"
-#include "charts/ChartModel.h"
 #include "charts/Export.h"
 #include "cli/Recorder.h"
 #include "cli/ScenarioTools.h"
 #include "journal/Journal.h"
+#include "journal/RunFile.h"
 #include "lang/LanguageList.h"
 #include "run/Quantities.h"
+#include "run/RunData.h"
+#include "run/Selection.h"
 #include "session/LanguageTexts.h"
-#include "session/RunCharts.h"
 #include "station/SafetyRules.h"
 
 namespace vantrel {
@@ -93,10 +94,11 @@ int recoverRun(const tCliOptions& options, std::ostream& messages) {
         return kExitNothingToRecover;
     }
     if (!options.exportFile.empty()) {
-        tChartModel charts;
-        loadRunIntoCharts(run, charts);
+        tRunData data;
+        tSelection selection;
+        loadJournalRun(run, data, selection);
         try {
-            ExportRun(charts, options.exportFile);
+            ExportRun(data, selection, options.exportFile);
         } catch (const std::exception& e) {
             messages << kPrefix << "export failed: " << e.what() << '\n';
             return kExitExportFailed;

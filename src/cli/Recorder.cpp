@@ -51,7 +51,9 @@ std::string readingText(int quantity, float value) {
 struct tRecordingParts {
     tRecordingParts(const tCliOptions& options, const std::string& configFile,
                     std::ostream& messages)
-        : view(messages), sink(options.records), analysis(charts, view, dialogs) {
+        : view(messages),
+          sink(options.records),
+          analysis(charts.Data(), charts.Selection(), charts, view, dialogs) {
         settings.Load(configFile);
     }
     tSettings settings{false};
@@ -282,10 +284,11 @@ bool tRecorder::WriteResults(tRecordingParts& parts) {
     if (!options_.workbookFile.empty()) {
         // The run is in the journal and the text export whatever happens here.
         guarded([&] {
-            exported = writeRunWorkbook(parts.charts, parts.analysis, options_.workbookFile,
-                                        options_.equivalence, options_.analyses,
-                                        options_.FromSeconds(), options_.ToSeconds(), messages_) &&
-                       exported;
+            exported =
+                writeRunWorkbook(parts.charts.Data(), parts.charts.Selection(), parts.analysis,
+                                 options_.workbookFile, options_.equivalence, options_.analyses,
+                                 options_.FromSeconds(), options_.ToSeconds(), messages_) &&
+                exported;
         });
     }
     if (options_.equivalence >= 0) {
@@ -351,13 +354,13 @@ void tRecorder::Progress(const tStationSession& station, const tRecordingSink& s
 
 bool tRecorder::Export(const tRecordingParts& parts) {
     try {
-        ExportRun(parts.charts, options_.exportFile);
+        ExportRun(parts.charts.Data(), parts.charts.Selection(), options_.exportFile);
     } catch (const std::exception& e) {
         messages_ << kPrefix << "export failed: " << e.what() << '\n';
         // The run is not lost with its file: it goes where it can be written.
         const std::string fallback = fallbackExportName();
         try {
-            ExportRun(parts.charts, fallback);
+            ExportRun(parts.charts.Data(), parts.charts.Selection(), fallback);
             messages_ << kPrefix << "the run was written to " << fallback << " instead\n";
         } catch (const std::exception& again) {
             messages_ << kPrefix << "the run could not be written to " << fallback

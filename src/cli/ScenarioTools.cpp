@@ -7,16 +7,17 @@
 
 #include "base/Functions.h"
 #include "base/Paths.h"
-#include "charts/ChartModel.h"
 #include "charts/Equivalence.h"
 #include "charts/Export.h"
 #include "cli/ConsoleView.h"
 #include "experiment/Experiment.h"
+#include "journal/RunFile.h"
 #include "run/ExportReader.h"
 #include "run/Quantities.h"
+#include "run/RunData.h"
+#include "run/Selection.h"
 #include "session/Analysis.h"
 #include "session/NoWindow.h"
-#include "session/RunCharts.h"
 #include "session/RunSummary.h"
 #include "session/Workbook.h"
 #include "station/ScenarioStepper.h"
@@ -140,12 +141,15 @@ void printEquivalence(const tExportedRun& run, int quantity, std::ostream& out,
 
 }  // namespace
 
-bool writeRunWorkbook(tChartModel& charts, tAnalysis& analysis, const std::string& fileName,
-                      int equivalence, const std::vector<tStretchRequest>& analyses, double from,
-                      double to, std::ostream& messages) {
+bool writeRunWorkbook(const tRunData& run, const tSelection& selection, tAnalysis& analysis,
+                      const std::string& fileName, int equivalence,
+                      const std::vector<tStretchRequest>& analyses, double from, double to,
+                      std::ostream& messages) {
     try {
         analysis.Apply(analyses, equivalence, from, to);
-        writeWorkbook(fileName, charts.Data(), runSummary(charts, analysis));
+        tSelection wholeRun = selection;
+        wholeRun.InspectEnd(run);
+        writeWorkbook(fileName, run, runSummary(run, wholeRun, analysis));
     } catch (const std::exception& e) {
         messages << kPrefix << "workbook failed: " << e.what() << '\n' << std::flush;
         return false;
@@ -156,10 +160,25 @@ bool writeRunWorkbook(tChartModel& charts, tAnalysis& analysis, const std::strin
 
 namespace {
 
+// The charts of a run read back from its file, which nobody sees: a run
+// for analysis, a dependence chart that only keeps its abscissa.
+class tUnseenCharts final : public iAnalysisCharts {
+public:
+    tChartMode Mode() const override { return tChartMode::Analysis; }
+    int Abscissa() const override { return abscissa_; }
+    void SetAbscissa(int a) override { abscissa_ = a; }
+
+private:
+    int abscissa_ = qLT;
+};
+
 // A run read back from a file, with an analysis of its own and nobody to ask.
 struct tFileRun {
-    explicit tFileRun(std::ostream& messages) : view(messages), analysis(charts, view, dialogs) {}
-    tChartModel charts;
+    explicit tFileRun(std::ostream& messages)
+        : view(messages), analysis(run, selection, charts, view, dialogs) {}
+    tRunData run;
+    tSelection selection;
+    tUnseenCharts charts;
     tConsoleView view;
     tNoWindow dialogs;
     tAnalysis analysis;
@@ -171,33 +190,34 @@ int writeFileRunWorkbook(const std::string& runFile, const tRunInfo* info,
                          const std::string& workbookFile, int equivalence,
                          const std::vector<tStretchRequest>& analyses, double from, double to,
                          std::ostream& messages) {
-    tFileRun run(messages);
+    tFileRun file(messages);
     try {
-        loadRunFileIntoCharts(runFile, run.charts);
+        loadRunFile(runFile, file.run, file.selection);
     } catch (const std::exception& e) {
         messages << kPrefix << e.what() << '\n';
         return kExitUsage;
     }
     if (info != nullptr) {
-        run.charts.SetRunInfo(*info);
+        file.run.SetInfo(*info);
     }
-    return writeRunWorkbook(run.charts, run.analysis, workbookFile, equivalence, analyses, from, to,
-                            messages)
+    return writeRunWorkbook(file.run, file.selection, file.analysis, workbookFile, equivalence,
+                            analyses, from, to, messages)
                ? kExitDone
                : kExitWorkbookFailed;
 }
 
 int writeFileRunExport(const std::string& runFile, const std::string& exportFile,
                        std::ostream& messages) {
-    tChartModel charts;
+    tRunData run;
+    tSelection selection;
     try {
-        loadRunFileIntoCharts(runFile, charts);
+        loadRunFile(runFile, run, selection);
     } catch (const std::exception& e) {
         messages << kPrefix << e.what() << '\n';
         return kExitUsage;
     }
     try {
-        const std::size_t records = ExportRun(charts, exportFile);
+        const std::size_t records = ExportRun(run, selection, exportFile);
         messages << kPrefix << "exported " << records << " readings to " << exportFile << '\n';
     } catch (const std::exception& e) {
         messages << kPrefix << "export failed: " << e.what() << '\n';

@@ -12,7 +12,8 @@
 namespace vantrel {
 
 class tAnalysis;
-class tChartModel;
+class tRunData;
+class tSelection;
 struct tRunInfo;
 
 // A teacher's tools for a scenario before class, with no station.
@@ -46,17 +47,20 @@ int replayScenario(const std::string& scenarioFile, const std::string& runFile, 
                    const std::string& workbookFile = {},
                    const tSafetyLimits& limits = tSafetyLimits());
 
-// Writes the run in `charts` to the workbook `fileName`, its summary with
-// the fits of `analyses` (those with a model) over the records timed from
-// `from` to `to`, as the printed lines take them, and the equivalence point
-// on `equivalence` (qV1..qV3, else none). False, told on `messages`, when
-// it cannot be written; "workbook written to" otherwise.
-bool writeRunWorkbook(tChartModel& charts, tAnalysis& analysis, const std::string& fileName,
-                      int equivalence, const std::vector<tStretchRequest>& analyses, double from,
-                      double to, std::ostream& messages);
-// The same for a run file (an export or a journal) read into charts of its
-// own; `info`, when given, replaces the title facts the file holds. 0, 1
-// when the file cannot be read, 5 when the workbook cannot be written.
+// Writes `run` to the workbook `fileName`, its summary with the fits of
+// `analyses` (those with a model) over the records timed from `from` to
+// `to`, as the printed lines take them, made by `analysis` (of that run),
+// the equivalence point on `equivalence` (qV1..qV3, else none) and the
+// statistics of the whole run from the time origin of `selection`, which
+// also names the marks and the columns. False, told on `messages`, when it
+// cannot be written; "workbook written to" otherwise.
+bool writeRunWorkbook(const tRunData& run, const tSelection& selection, tAnalysis& analysis,
+                      const std::string& fileName, int equivalence,
+                      const std::vector<tStretchRequest>& analyses, double from, double to,
+                      std::ostream& messages);
+// The same for a run file (an export or a journal) read with an analysis of
+// its own; `info`, when given, replaces the title facts the file holds. 0,
+// 1 when the file cannot be read, 5 when the workbook cannot be written.
 int writeFileRunWorkbook(const std::string& runFile, const tRunInfo* info,
                          const std::string& workbookFile, int equivalence,
                          const std::vector<tStretchRequest>& analyses, double from, double to,

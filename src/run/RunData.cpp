@@ -11,7 +11,6 @@ void tRunData::Start(const std::array<bool, kQuantityCount>& relative) {
     for (std::vector<float>& values : measured_) {
         values.clear();
     }
-    marks_.clear();
     transitions_.clear();
     relative_ = relative;
     base_.fill(0.0);
@@ -35,13 +34,6 @@ std::size_t tRunData::Add(double t, const tReadingValues& readings) {
     time_.insert(time_.begin() + at, t);
     for (int i = 0; i < kQuantityCount; ++i) {
         measured_[i].insert(measured_[i].begin() + at, readings[i]);
-    }
-    if (p < n && !marks_.empty() && *marks_.rbegin() >= p) {
-        std::set<std::size_t> shifted;
-        for (std::size_t m : marks_) {
-            shifted.insert(m >= p ? m + 1 : m);
-        }
-        marks_.swap(shifted);
     }
     return p;
 }
@@ -93,20 +85,8 @@ std::optional<std::size_t> tRunData::NearestToValue(int i, double value) const {
     return nearest;
 }
 
-bool tRunData::ToggleMark(std::size_t p) {
-    if (p >= Count()) {
-        return false;
-    }
-    if (!marks_.erase(p)) {
-        marks_.insert(p);
-    }
-    return true;
-}
-
 std::size_t tRunData::StorageBytes() const {
-    // A set node holds the value, three links and a colour.
-    constexpr std::size_t kMarkNodeBytes = sizeof(std::size_t) + 4 * sizeof(void*);
-    std::size_t bytes = time_.capacity() * sizeof(double) + marks_.size() * kMarkNodeBytes;
+    std::size_t bytes = time_.capacity() * sizeof(double);
     for (const std::vector<float>& values : measured_) {
         bytes += values.capacity() * sizeof(float);
     }

@@ -3,7 +3,6 @@
 #include <array>
 #include <cstddef>
 #include <optional>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,10 +29,10 @@ struct tRunInfo {
 };
 
 // One run as the station measured it: the times in seconds, the seven
-// readings of every record in physical units, the marked records, the
-// relative bases and the scenario's steps. Everything that reads a run
-// (charts, value list, export, statistics, fits, recorder) asks here, so
-// that no two of them disagree about a value.
+// readings of every record in physical units, the relative bases and the
+// scenario's steps. Everything that reads a run (charts, value list, export,
+// statistics, fits, recorder) asks here, so that no two of them disagree
+// about a value. What the user chose on it (marks, cursor) is its tSelection.
 //
 // Readings are kept in single precision, as the station sends them; times
 // in double. Records stay in ascending time: a record older than the newest
@@ -73,13 +72,6 @@ public:
     // `value` is not finite or no record has a number there.
     std::optional<std::size_t> NearestToValue(int i, double value) const;
 
-    // A mark belongs to a record, whatever curves show it.
-    bool Marked(std::size_t p) const { return marks_.count(p) != 0; }
-    bool HasMarks() const { return !marks_.empty(); }
-    const std::set<std::size_t>& Marks() const { return marks_; }
-    // False outside the run.
-    bool ToggleMark(std::size_t p);
-
     // In time order (the order they were reached in).
     const std::vector<tTransition>& Transitions() const { return transitions_; }
 
@@ -88,7 +80,6 @@ public:
 private:
     std::vector<double> time_;
     std::array<std::vector<float>, kQuantityCount> measured_;
-    std::set<std::size_t> marks_;
     std::array<bool, kQuantityCount> relative_{};
     std::array<double, kQuantityCount> base_{};
     std::vector<tTransition> transitions_;

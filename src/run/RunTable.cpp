@@ -13,7 +13,7 @@ std::string tRunTable::Cell(std::size_t row, int column) const {
         return formatFixed(run_.Time(row), kTimeDecimals);
     }
     if (column == kMarkColumn) {
-        return run_.Marked(row) ? std::string(kMarkText) : std::string();
+        return selection_.Marked(row) ? std::string(kMarkText) : std::string();
     }
     if (column >= QuantityColumn(0) && column < kColumnCount) {
         const int i = column - QuantityColumn(0);

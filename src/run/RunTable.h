@@ -6,13 +6,15 @@
 #include <vector>
 
 #include "run/RunData.h"
+#include "run/Selection.h"
 
 namespace vantrel {
 
 // The run as a table: a row per record in time order, the columns time,
-// the record's mark and the seven quantities as shown (a relative reading
-// as its difference, with the value list's decimals). The window's table and
-// what it copies read their texts here, in the captured decimal separator.
+// the record's mark in the selection and the seven quantities as shown (a
+// relative reading as its difference, with the value list's decimals). The
+// window's table and what it copies read their texts here, in the captured
+// decimal separator.
 class tRunTable {
 public:
     static constexpr int kTimeColumn = 0;
@@ -23,7 +25,8 @@ public:
 
     static constexpr int QuantityColumn(int i) { return i + 2; }
 
-    explicit tRunTable(const tRunData& run) : run_(run) {}
+    tRunTable(const tRunData& run, const tSelection& selection)
+        : run_(run), selection_(selection) {}
 
     // Empty outside the run or the columns.
     std::string Cell(std::size_t row, int column) const;
@@ -35,6 +38,7 @@ public:
 
 private:
     const tRunData& run_;
+    const tSelection& selection_;
 };
 
 }  // namespace vantrel

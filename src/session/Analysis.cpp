@@ -6,7 +6,6 @@
 #include "base/Error.h"
 #include "base/Functions.h"
 #include "base/Texts.h"
-#include "charts/ChartModel.h"
 #include "charts/Statistics.h"
 #include "charts/StretchFit.h"
 #include "lang/LanguageFile.h"
@@ -25,8 +24,9 @@ bool isVolume(int quantity) {
 
 }  // namespace
 
-tAnalysis::tAnalysis(tChartModel& charts, iSessionView& view, iDialogs& dialogs)
-    : charts_(charts), view_(view), dialogs_(dialogs) {}
+tAnalysis::tAnalysis(const tRunData& run, const tSelection& selection, iAnalysisCharts& charts,
+                     iSessionView& view, iDialogs& dialogs)
+    : run_(run), selection_(selection), charts_(charts), view_(view), dialogs_(dialogs) {}
 
 void tAnalysis::SetView(iAnalysisView* view) {
     analysisView_ = view;
@@ -39,7 +39,7 @@ void tAnalysis::SetView(iAnalysisView* view) {
 
 void tAnalysis::AddActions(tActionList& actions, std::function<bool()> idle) {
     actions_ = &actions;
-    auto hasPoints = [this] { return charts_.PointCount() > 0; };
+    auto hasPoints = [this] { return run_.Count() > 0; };
     actions.Add(
         "acAnalysisEquivalence", "Точка &эквивалентности", {"Ctrl+E"},
         "Найти точку эквивалентности титрования на графике зависимости от объёма",
@@ -60,14 +60,14 @@ void tAnalysis::AddActions(tActionList& actions, std::function<bool()> idle) {
         [this](tAction&) { ShowStatistics(); },
         [this, idle](tAction& a) {
             a.SetEnabled(idle() && charts_.Mode() == tChartMode::Analysis &&
-                         charts_.CursorIndex() >= 0);
+                         selection_.Cursor().has_value());
         });
     // Fits and areas take the whole run until a point is inspected; the
     // tangent needs the point.
     auto canFit = [this, idle] {
-        return idle() && charts_.Mode() == tChartMode::Analysis && charts_.PointCount() >= 2;
+        return idle() && charts_.Mode() == tChartMode::Analysis && run_.Count() >= 2;
     };
-    auto canTouch = [this, canFit] { return canFit() && charts_.CursorIndex() >= 0; };
+    auto canTouch = [this, canFit] { return canFit() && selection_.Cursor().has_value(); };
     const struct {
         const char* name;
         const char* caption;
@@ -158,37 +158,27 @@ struct tChartStretch {
 
 // The ticked curves the chart draws: the curve list chooses on both charts,
 // and the dependence chart shows every quantity but its abscissa.
-std::vector<int> tickedCurves(const tChartModel& charts, int abscissa) {
-    std::vector<int> curves;
-    for (int i = 0; i < kQuantityCount; ++i) {
-        if (charts.TimeSeries(i).Visible() && i != abscissa) {
-            curves.push_back(i);
-        }
-    }
+std::vector<int> tickedCurves(const tSelection& selection, int abscissa) {
+    std::vector<int> curves = selection.VisibleQuantities();
+    curves.erase(std::remove(curves.begin(), curves.end(), abscissa), curves.end());
     return curves;
 }
 
 // From the time origin to the inspected record as the statistics take it,
-// or to the run's last record while none is inspected.
-std::optional<tChartStretch> chartStretch(const tChartModel& charts, bool depend) {
-    const std::size_t count = charts.Data().Count();
-    if (count == 0) {
+// or to the run's last record while none is inspected; against `abscissa`
+// (-1: the time).
+std::optional<tChartStretch> chartStretch(const tRunData& run, const tSelection& selection,
+                                          int abscissa) {
+    if (run.Empty()) {
         return std::nullopt;
     }
     tChartStretch s;
-    if (const std::optional<tIndexRange> inspected = inspectedStretch(charts)) {
-        s.first = inspected->first;
-        s.last = inspected->last;
-    } else {
-        const std::int32_t origin = charts.ZeroMarkerIndex();
-        s.first = origin >= 0 && static_cast<std::size_t>(origin) < count
-                      ? static_cast<std::size_t>(origin)
-                      : 0;
-        s.last = count - 1;
-    }
-    s.run = tRunColumns::Of(charts.Data());
-    s.abscissa = depend ? charts.Abscissa() : -1;
-    s.quantities = tickedCurves(charts, s.abscissa);
+    const tIndexRange stretch = selection.Stretch(run);
+    s.first = stretch.first;
+    s.last = stretch.last;
+    s.run = tRunColumns::Of(run);
+    s.abscissa = abscissa;
+    s.quantities = tickedCurves(selection, s.abscissa);
     return s;
 }
 
@@ -223,7 +213,7 @@ void tAnalysis::ChooseCurve(int quantity) {
 }
 
 int tAnalysis::FitTarget(bool depend) const {
-    const std::vector<int> ticked = tickedCurves(charts_, depend ? charts_.Abscissa() : -1);
+    const std::vector<int> ticked = tickedCurves(selection_, depend ? charts_.Abscissa() : -1);
     if (ticked.empty()) {
         return -1;
     }
@@ -233,7 +223,8 @@ int tAnalysis::FitTarget(bool depend) const {
 
 void tAnalysis::AddFits(tFitModel model, bool allTicked) {
     const bool depend = analysisView_ != nullptr && analysisView_->DependenceInFront();
-    const std::optional<tChartStretch> s = chartStretch(charts_, depend);
+    const std::optional<tChartStretch> s =
+        chartStretch(run_, selection_, depend ? charts_.Abscissa() : -1);
     if (!s) {
         return;
     }
@@ -258,7 +249,7 @@ void tAnalysis::addRequestedFit(const tStretchRequest& request, double from, dou
     if (depend && charts_.Abscissa() != request.abscissa) {
         charts_.SetAbscissa(request.abscissa);
     }
-    const tRunColumns run = tRunColumns::Of(charts_.Data());
+    const tRunColumns run = tRunColumns::Of(run_);
     const tIndexRange stretch = recordsBetween(run, from, to);
     addFit(request.quantity, request.abscissa, *request.model, depend,
            stretchXY(run, request.quantity, request.abscissa, stretch.first, stretch.last));
@@ -295,12 +286,13 @@ void tAnalysis::keepFit(tFitCurve curve) {
 
 void tAnalysis::AddTangents(bool allTicked) {
     const bool depend = analysisView_ != nullptr && analysisView_->DependenceInFront();
-    const std::optional<tChartStretch> s = chartStretch(charts_, depend);
-    const std::int32_t cursor = charts_.CursorIndex();
-    if (!s || cursor < 0 || static_cast<std::size_t>(cursor) >= s->run.time.size()) {
+    const std::optional<tChartStretch> s =
+        chartStretch(run_, selection_, depend ? charts_.Abscissa() : -1);
+    const std::optional<std::size_t> cursor = selection_.Cursor();
+    if (!s || !cursor || *cursor >= s->run.time.size()) {
         return;
     }
-    const auto p = static_cast<std::size_t>(cursor);
+    const std::size_t p = *cursor;
     const std::vector<int> curves = allTicked ? s->quantities : std::vector<int>{FitTarget(depend)};
     for (int q : curves) {
         if (q < 0) {
@@ -336,7 +328,8 @@ void tAnalysis::AddTangents(bool allTicked) {
 
 void tAnalysis::TellAreas() {
     const bool depend = analysisView_ != nullptr && analysisView_->DependenceInFront();
-    const std::optional<tChartStretch> s = chartStretch(charts_, depend);
+    const std::optional<tChartStretch> s =
+        chartStretch(run_, selection_, depend ? charts_.Abscissa() : -1);
     if (!s) {
         return;
     }
@@ -357,7 +350,7 @@ void tAnalysis::RemoveFits() {
 }
 
 bool tAnalysis::CanFindEquivalence() const {
-    return isVolume(charts_.Abscissa()) && charts_.PointCount() >= 3;
+    return isVolume(charts_.Abscissa()) && run_.Count() >= 3;
 }
 
 const std::optional<tEquivalencePoint>& tAnalysis::FindEquivalence() {
@@ -372,10 +365,6 @@ const std::optional<tEquivalencePoint>& tAnalysis::FindEquivalence() {
 
 void tAnalysis::Apply(const std::vector<tStretchRequest>& requests, int equivalence, double from,
                       double to) {
-    const tRunData& run = charts_.Data();
-    if (run.Count() >= 2) {
-        charts_.InspectAt(run.Time(run.Count() - 1), false);
-    }
     for (const tStretchRequest& request : requests) {
         addRequestedFit(request, from, to);
     }
@@ -398,7 +387,7 @@ bool tAnalysis::SeekEquivalence(int volume) {
         charts_.SetAbscissa(volume);
     }
     const int abscissa = volume;
-    const tTitration titration = titrationOf(charts_.Data(), abscissa);
+    const tTitration titration = titrationOf(run_, abscissa);
     equivalenceVolume_ = abscissa;
     equivalence_ = findEquivalencePoint(titration.volume, titration.pH);
     if (!equivalence_) {
@@ -408,8 +397,8 @@ bool tAnalysis::SeekEquivalence(int volume) {
     // In the chart's coordinates: the abscissa as shown (a relative volume
     // counts from its first reading), the pH on the 0..100 scale.
     tEquivalenceMark mark;
-    const double volumeShift = charts_.Data().RelativeBase(abscissa);
-    const double pHShift = charts_.Data().RelativeBase(qLP);
+    const double volumeShift = run_.RelativeBase(abscissa);
+    const double pHShift = run_.RelativeBase(qLP);
     mark.x = equivalence_->volume - volumeShift;
     mark.y = toPercent(qLP, equivalence_->pH - pHShift);
     mark.caption = formatText(constantText("DK_EQUIV_FOUND"), {formatFixed(equivalence_->volume, 3),
@@ -441,7 +430,7 @@ void tAnalysis::ShowMark() {
 }
 
 void tAnalysis::ShowStatistics() {
-    const tStretchStatistics statistics = stretchStatistics(charts_);
+    const tStretchStatistics statistics = stretchStatistics(run_, selection_);
     if (statistics.quantities.empty() || analysisView_ == nullptr) {
         return;
     }

@@ -7,18 +7,20 @@
 #include <string>
 #include <vector>
 
+#include "charts/ChartView.h"
 #include "charts/CurveFit.h"
 #include "charts/Equivalence.h"
 #include "charts/Statistics.h"
 #include "charts/StretchFit.h"
 #include "journal/ReferenceRun.h"
+#include "run/RunData.h"
+#include "run/Selection.h"
 
 namespace vantrel {
 
 class iSessionView;
 class iDialogs;
 class tActionList;
-class tChartModel;
 
 // A found equivalence point as the dependence chart draws it: the point in
 // the chart's coordinates (abscissa in its unit, readings on the 0..100
@@ -78,9 +80,13 @@ public:
 // The analysis a teacher does for the lab report, beside the run's charts:
 // the equivalence point of a titration, statistics of a stretch, pictures
 // of the charts, a reference run behind the current one, a real-unit scale.
+// It reads the run and what was chosen on it (the stretch from the time
+// origin to the cursor, the visible quantities); of the charts only whether
+// they show a run for analysis and the dependence chart's abscissa.
 class tAnalysis {
 public:
-    tAnalysis(tChartModel& charts, iSessionView& view, iDialogs& dialogs);
+    tAnalysis(const tRunData& run, const tSelection& selection, iAnalysisCharts& charts,
+              iSessionView& view, iDialogs& dialogs);
 
     // Its actions join the controller's list; `idle` tells when no run is
     // being recorded.
@@ -102,8 +108,8 @@ public:
     // records timed from `from` to `to` seconds, each against the time or
     // (on the dependence chart, which then takes that abscissa) a quantity,
     // and the equivalence point on `equivalence` (qV1..qV3; else none). The
-    // inspected point goes on the run's last record, so the statistics take
-    // the whole run.
+    // stretch its summary's statistics take is the caller's selection (see
+    // tSelection::InspectEnd).
     void Apply(const std::vector<tStretchRequest>& requests, int equivalence,
                double from = -std::numeric_limits<double>::infinity(),
                double to = std::numeric_limits<double>::infinity());
@@ -150,7 +156,9 @@ private:
     void SavePicture();
     void ChooseReference();
 
-    tChartModel& charts_;
+    const tRunData& run_;
+    const tSelection& selection_;
+    iAnalysisCharts& charts_;
     iSessionView& view_;
     iDialogs& dialogs_;
     iAnalysisView* analysisView_ = nullptr;

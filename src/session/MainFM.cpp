@@ -243,9 +243,11 @@ void TfmMain::buildActions() {
         "acFileExit", "&Выход...", {"Alt+X", "Alt+Ч"}, "Выйти из программы",
         [this](tAction&) { view_.Close(); }, nullptr);
 
-    analysis_ = std::make_unique<tAnalysis>(*charts_, view_, dialogs_);
+    analysis_ = std::make_unique<tAnalysis>(charts_->Data(), charts_->Selection(), *charts_, view_,
+                                            dialogs_);
     analysis_->AddActions(actions_, [this] { return !IsMeasuring() && !IsConnecting(); });
-    reports_ = std::make_unique<tReports>(*charts_, *analysis_, dialogs_);
+    reports_ =
+        std::make_unique<tReports>(charts_->Data(), charts_->Selection(), *analysis_, dialogs_);
     reports_->AddActions(actions_, [this, linkOrRun] { return linkOrRun() && !IsPolling(); });
 
     action("acViewToolBar").SetChecked(true);

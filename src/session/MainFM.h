@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "charts/ChartModel.h"
 #include "charts/ChartSink.h"
 #include "device/Actuators.h"
 #include "device/Packet.h"

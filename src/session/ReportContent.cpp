@@ -4,9 +4,9 @@
 
 #include "base/Functions.h"
 #include "base/Texts.h"
-#include "charts/ChartModel.h"
 #include "lang/LanguageFile.h"
 #include "run/Quantities.h"
+#include "run/RunData.h"
 #include "session/RunSummary.h"
 
 namespace vantrel {
@@ -33,9 +33,8 @@ bool hasReadingOf(const tRunData& run, int quantity) {
 
 }  // namespace
 
-tReportContent reportContent(const tRunSummary& summary, const tChartModel& charts,
+tReportContent reportContent(const tRunSummary& summary, const tRunData& run, int abscissa,
                              const std::string& student) {
-    const tRunData& run = charts.Data();
     tReportContent c;
     c.none = constantText("DK_SUM_NONE");
     c.title = constantText("DK_REPORT_TITLE");
@@ -43,7 +42,6 @@ tReportContent reportContent(const tRunSummary& summary, const tChartModel& char
     c.studentLabel = constantText("DK_REPORT_STUDENT");
     c.student = student;
     c.timeChart = constantText("DK_REPORT_TIME_CHART");
-    const int abscissa = charts.Abscissa();
     if (abscissa >= 0 && abscissa < kQuantityCount && hasReadingOf(run, abscissa)) {
         c.dependChart = formatText(constantText("DK_REPORT_DEPEND_CHART"),
                                    {quantityNames[static_cast<std::size_t>(abscissa)]});

@@ -6,7 +6,7 @@
 
 namespace vantrel {
 
-class tChartModel;
+class tRunData;
 struct tRunSummary;
 
 // A table of the report: column titles and rows of cells, as printed.
@@ -40,7 +40,8 @@ struct tReportContent {
     std::string none;    // what an empty section says
 };
 
-tReportContent reportContent(const tRunSummary& summary, const tChartModel& charts,
+// Of `run` as `summary` sums it up; `abscissa` is the dependence chart's.
+tReportContent reportContent(const tRunSummary& summary, const tRunData& run, int abscissa,
                              const std::string& student);
 
 // "Страница 2 из 3".

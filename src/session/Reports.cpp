@@ -2,7 +2,6 @@
 
 #include "base/Error.h"
 #include "base/Texts.h"
-#include "charts/ChartModel.h"
 #include "session/ActionList.h"
 #include "session/Dialogs.h"
 #include "session/RunSummary.h"
@@ -10,11 +9,12 @@
 
 namespace vantrel {
 
-tReports::tReports(const tChartModel& charts, const tAnalysis& analysis, iDialogs& dialogs)
-    : charts_(charts), analysis_(analysis), dialogs_(dialogs) {}
+tReports::tReports(const tRunData& run, const tSelection& selection, const tAnalysis& analysis,
+                   iDialogs& dialogs)
+    : run_(run), selection_(selection), analysis_(analysis), dialogs_(dialogs) {}
 
 void tReports::AddActions(tActionList& actions, std::function<bool()> canExport) {
-    auto hasPoints = [this, canExport] { return canExport() && charts_.PointCount() > 0; };
+    auto hasPoints = [this, canExport] { return canExport() && run_.Count() > 0; };
     actions.Add(
         "acFileExportWorkbook", "Экспорт в &Excel...", {},
         "Показания, отметки и итоги опыта в книгу Excel", [this](tAction&) { ChooseWorkbook(); },
@@ -31,14 +31,14 @@ void tReports::AddActions(tActionList& actions, std::function<bool()> canExport)
 
 void tReports::ExportWorkbook(const std::string& fileName) const {
     try {
-        const tRunSummary summary = runSummary(charts_, analysis_);
+        const tRunSummary summary = runSummary(run_, selection_, analysis_);
         if (runner_ == nullptr) {
-            writeWorkbook(fileName, charts_.Data(), summary);
+            writeWorkbook(fileName, run_, summary);
             return;
         }
         // The writer gets a copy of its own: nothing the window does while
         // it writes can change what it reads.
-        const tRunData run = charts_.Data();
+        const tRunData run = run_;
         runner_->Run(constantText("DK_XLSX_WRITING"), [&](const tWorkbookProgress& progress) {
             writeWorkbook(fileName, run, summary, progress);
         });
@@ -54,7 +54,7 @@ bool tReports::WriteReport(const std::string& fileName, const std::string& stude
         return false;
     }
     try {
-        return view_->WriteReport(fileName, runSummary(charts_, analysis_), student);
+        return view_->WriteReport(fileName, runSummary(run_, selection_, analysis_), student);
     } catch (const std::exception& e) {
         throw tError(formatText(constantText("DK_REPORT_FAILED"), {e.what()}));
     }
@@ -82,7 +82,7 @@ void tReports::ChooseReport() {
 
 void tReports::Print() {
     if (view_ != nullptr && AskStudent()) {
-        view_->PrintReport(runSummary(charts_, analysis_), student_);
+        view_->PrintReport(runSummary(run_, selection_, analysis_), student_);
     }
 }
 

@@ -11,7 +11,8 @@ class iSessionView;
 class iDialogs;
 class tActionList;
 class tAnalysis;
-class tChartModel;
+class tRunData;
+class tSelection;
 struct tRunSummary;
 
 // The window's side of the lab report: its pages drawn with the charts as
@@ -44,7 +45,10 @@ public:
 // jobs for the command line.
 class tReports {
 public:
-    tReports(const tChartModel& charts, const tAnalysis& analysis, iDialogs& dialogs);
+    // Of `run` as `selection` chooses it, with the fits and the equivalence
+    // point of `analysis`.
+    tReports(const tRunData& run, const tSelection& selection, const tAnalysis& analysis,
+             iDialogs& dialogs);
 
     // `canExport`: the run may be exported now (as the text export).
     void AddActions(tActionList& actions, std::function<bool()> canExport);
@@ -66,7 +70,8 @@ private:
     // the next report of this session. False when cancelled.
     bool AskStudent();
 
-    const tChartModel& charts_;
+    const tRunData& run_;
+    const tSelection& selection_;
     const tAnalysis& analysis_;
     iDialogs& dialogs_;
     iReportView* view_ = nullptr;

@@ -1,12 +1,12 @@
 #include "session/RunCharts.h"
 
 #include <algorithm>
-#include <numeric>
 #include <vector>
 
 #include "base/Error.h"
 #include "charts/ChartModel.h"
 #include "journal/Journal.h"
+#include "journal/RunFile.h"
 #include "run/ExportReader.h"
 
 namespace vantrel {
@@ -66,19 +66,8 @@ void loadRunFileIntoCharts(const std::string& fileName, tChartModel& charts) {
         if (data.Count() > 1) {
             charts.SetTimeAxisRange(data.Time(0), data.Time(data.Count() - 1));
         }
-        if (run.markColumn) {
-            // The run keeps its records in time order, a late one after
-            // those of its time: the rows in that order are its indices.
-            std::vector<std::size_t> order(run.rows.size());
-            std::iota(order.begin(), order.end(), std::size_t{0});
-            std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-                return static_cast<float>(run.rows[a].time) < static_cast<float>(run.rows[b].time);
-            });
-            for (std::size_t p = 0; p < order.size(); ++p) {
-                if (run.rows[order[p]].marked) {
-                    charts.ToggleMark(p);
-                }
-            }
+        for (std::size_t p : markedRecords(run)) {
+            charts.ToggleMark(p);
         }
     });
     // Show what the file holds: tick its columns first, so the check list

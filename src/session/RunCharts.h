@@ -10,6 +10,7 @@ struct tJournalRun;
 // Puts a journaled run into the charts as the run left them: its readings
 // (relative ones as the run had them), its scenario transitions and its
 // marks, in analysis mode, ready to be inspected, marked and exported.
+// (journal/RunFile.h reads a run without charts, for its files alone.)
 void loadRunIntoCharts(const tJournalRun& run, tChartModel& charts);
 
 // A journal (".journal") as above, or an export of this program, whose

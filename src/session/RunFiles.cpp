@@ -85,7 +85,7 @@ void tRunFiles::Export(const std::string& extension, const std::string& filter) 
     }
     tExportWritten written;
     try {
-        written = ExportReadings(charts_, fileName);
+        written = ExportReadings(charts_.Data(), charts_.Selection(), fileName);
     } catch (const std::exception& e) {
         throw tError(formatText(constantText("DK_EXPORT_FAILED"), {e.what()}));
     }

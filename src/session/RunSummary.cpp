@@ -8,13 +8,12 @@
 #include "base/Functions.h"
 #include "base/Locale.h"
 #include "base/Texts.h"
-#include "charts/ChartModel.h"
 #include "run/Quantities.h"
 
 namespace vantrel {
 
-tRunSummary runSummary(const tChartModel& charts, const tAnalysis& analysis) {
-    const tRunData& run = charts.Data();
+tRunSummary runSummary(const tRunData& run, const tSelection& selection,
+                       const tAnalysis& analysis) {
     tRunSummary s;
     s.info = run.Info();
     s.records = run.Count();
@@ -24,8 +23,8 @@ tRunSummary runSummary(const tChartModel& charts, const tAnalysis& analysis) {
     s.equivalenceVolume = analysis.EquivalenceVolume();
     s.equivalence = analysis.Equivalence();
     s.fits = analysis.Fits();
-    s.statistics = stretchStatistics(charts);
-    s.table = exportTable(charts);
+    s.statistics = stretchStatistics(run, selection);
+    s.table = exportTable(run, selection);
     return s;
 }
 

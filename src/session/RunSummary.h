@@ -9,11 +9,10 @@
 #include "charts/Export.h"
 #include "charts/Statistics.h"
 #include "run/RunData.h"
+#include "run/Selection.h"
 #include "session/Analysis.h"
 
 namespace vantrel {
-
-class tChartModel;
 
 // What a lab report or a workbook says about the run beside its readings,
 // taken at the moment it is written: the run's title facts, the equivalence
@@ -31,7 +30,8 @@ struct tRunSummary {
     tExportTable table;
 };
 
-tRunSummary runSummary(const tChartModel& charts, const tAnalysis& analysis);
+// Of `run` as `selection` chooses its stretch, quantities and marks.
+tRunSummary runSummary(const tRunData& run, const tSelection& selection, const tAnalysis& analysis);
 
 // The title lines, in the current language: experiment, scenario, start,
 // duration, points and (when sought) the equivalence point; label and text.

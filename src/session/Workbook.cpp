@@ -351,7 +351,7 @@ void writeRecords(tWriter& w, lxw_worksheet* sheet, const tRunData& run, const t
         for (int q : table.quantities) {
             w.NumberOrEmpty(sheet, row, col++, asGiven(run.Shown(q, p)), decimalsOf(q));
         }
-        if (markColumn && run.Marked(p)) {
+        if (markColumn && std::binary_search(table.marked.begin(), table.marked.end(), p)) {
             w.Text(sheet, row, col, "*");
         }
         ++row;

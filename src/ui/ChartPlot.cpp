@@ -318,7 +318,7 @@ void TChartPlot::RefreshMarks() {
     if (kind_ != tChartKind::Time || model_ == nullptr) {
         return;
     }
-    const std::set<std::size_t>& marks = model_->Data().Marks();
+    const std::set<std::size_t>& marks = model_->Selection().Marks();
     for (int i = 0; i < kQuantityCount; ++i) {
         const auto& info = quantityInfo[i];
         const tSeries& series = model_->TimeSeries(i);

@@ -111,7 +111,7 @@ TfmMainWindow::TfmMainWindow(const std::string& configFileName,
     pcChart_->widget(0)->layout()->addWidget(chAll_);
     chDepend_ = new TChartPlot(tChartKind::Depend, model, pcChart_->widget(1));
     static_cast<QVBoxLayout*>(pcChart_->widget(1)->layout())->insertWidget(0, chDepend_, 1);
-    tvRun_ = new TRunTableView(model.Data(), pcChart_->widget(2));
+    tvRun_ = new TRunTableView(model.Data(), model.Selection(), pcChart_->widget(2));
     pcChart_->widget(2)->layout()->addWidget(tvRun_);
     controls_ = new tChartControls(model, *this);
     pcChart_->widget(1)->layout()->addWidget(controls_->AbscissaBox());

@@ -167,6 +167,12 @@ void writeReport(const tReportOptions& o, const tProgramFiles& files) {
     if (const int volume = dosedVolume(charts.Data()); !abscissaAsked && volume >= 0) {
         charts.SetAbscissa(volume);
     }
+    // The report's statistics take the whole run: its last record is
+    // inspected, as a click there would.
+    const tRunData& run = charts.Data();
+    if (run.Count() >= 2) {
+        charts.InspectAt(run.Time(run.Count() - 1), false);
+    }
     controller.Analysis().Apply(o.fits, o.equivalence);
     controller.Reports().WriteReport(o.output, o.student);
 }

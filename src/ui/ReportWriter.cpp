@@ -531,7 +531,8 @@ private:
 bool tReportWriter::WriteReport(const std::string& fileName, const tRunSummary& summary,
                                 const std::string& student) {
     tReportProgress progress(window_, fileName);
-    const tReportContent content = reportContent(summary, model_, student);
+    const tReportContent content =
+        reportContent(summary, model_.Data(), model_.Abscissa(), student);
     QByteArray bytes;
     {
         QBuffer buffer(&bytes);
@@ -550,7 +551,8 @@ bool tReportWriter::WriteReport(const std::string& fileName, const tRunSummary& 
 }
 
 bool tReportWriter::PrintReport(const tRunSummary& summary, const std::string& student) {
-    const tReportContent content = reportContent(summary, model_, student);
+    const tReportContent content =
+        reportContent(summary, model_.Data(), model_.Abscissa(), student);
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(a4Layout());
     printer.setDocName(qs(content.title));

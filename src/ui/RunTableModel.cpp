@@ -7,8 +7,8 @@
 
 namespace vantrel {
 
-tRunTableModel::tRunTableModel(const tRunData& run, QObject* parent)
-    : QAbstractTableModel(parent), run_(run), table_(run), rows_(run.Count()) {}
+tRunTableModel::tRunTableModel(const tRunData& run, const tSelection& selection, QObject* parent)
+    : QAbstractTableModel(parent), run_(run), table_(run, selection), rows_(run.Count()) {}
 
 int tRunTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(rows_);

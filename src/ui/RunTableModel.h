@@ -11,15 +11,17 @@
 namespace vantrel {
 
 class tRunData;
+class tSelection;
 
-// The run's records for a QTableView, read from the run on demand (no item
-// per cell). The rows the view knows lag behind the run until Follow():
-// the run grows record by record, the view learns of a whole batch at once.
+// The run's records for a QTableView, read from the run and its selection
+// (the marks) on demand (no item per cell). The rows the view knows lag
+// behind the run until Follow(): the run grows record by record, the view
+// learns of a whole batch at once.
 class tRunTableModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    explicit tRunTableModel(const tRunData& run, QObject* parent = nullptr);
+    tRunTableModel(const tRunData& run, const tSelection& selection, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;

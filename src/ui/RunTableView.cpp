@@ -28,9 +28,10 @@ constexpr const char* kTimeSample = "000000.000";
 
 }  // namespace
 
-TRunTableView::TRunTableView(const tRunData& run, QWidget* parent) : QTableView(parent) {
+TRunTableView::TRunTableView(const tRunData& run, const tSelection& selection, QWidget* parent)
+    : QTableView(parent) {
     setObjectName("tvRun");
-    model_ = new tRunTableModel(run, this);
+    model_ = new tRunTableModel(run, selection, this);
     setModel(model_);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);

@@ -12,6 +12,7 @@ namespace vantrel {
 
 class tRunData;
 class tRunTableModel;
+class tSelection;
 
 // The run as a table beside the charts. It shows the run's records as they
 // arrive, selects the record the charts inspect and reports the record the
@@ -21,7 +22,8 @@ class TRunTableView : public QTableView {
     Q_OBJECT
 
 public:
-    explicit TRunTableView(const tRunData& run, QWidget* parent = nullptr);
+    // The records of `run`, the marks of `selection`.
+    TRunTableView(const tRunData& run, const tSelection& selection, QWidget* parent = nullptr);
 
     tRunTableModel& Model() const { return *model_; }
 

@@ -12,12 +12,14 @@
 
 #include "bench/UiBenchMain.h"
 #include "run/RunData.h"
+#include "run/Selection.h"
 #include "ui/RunTableView.h"
 
 namespace {
 
 using vantrel::tRunData;
 using vantrel::TRunTableView;
+using vantrel::tSelection;
 
 constexpr double kPeriod = 0.2;  // seconds between records, the fastest the station sends
 constexpr std::size_t kDayRecords = 432'000;
@@ -30,21 +32,27 @@ void addRecord(tRunData& run, std::size_t k) {
                 0.01f * std::fmod(f, 1000.0f), 0.0f, 0.0f});
 }
 
+// A run with a few marks.
+struct tMarkedRun {
+    tRunData run;
+    tSelection selection;
+};
+
 // Filling a day's run takes a while: one run per length, kept.
-const tRunData& runOf(std::size_t records) {
-    static std::map<std::size_t, std::unique_ptr<tRunData>> runs;
-    auto& run = runs[records];
-    if (run == nullptr) {
-        run = std::make_unique<tRunData>();
-        run->Start({});
+const tMarkedRun& runOf(std::size_t records) {
+    static std::map<std::size_t, std::unique_ptr<tMarkedRun>> runs;
+    auto& marked = runs[records];
+    if (marked == nullptr) {
+        marked = std::make_unique<tMarkedRun>();
+        marked->run.Start({});
         for (std::size_t k = 0; k < records; ++k) {
-            addRecord(*run, k);
+            addRecord(marked->run, k);
             if (k % 50'000 == 0) {
-                run->ToggleMark(k);
+                marked->selection.ToggleMark(k, marked->run);
             }
         }
     }
-    return *run;
+    return *marked;
 }
 
 // Counts the paints of the table's cells, so that a figure is known to
@@ -74,10 +82,10 @@ void showAndPaint(TRunTableView& view) {
 
 // From nothing to the first paint of the table; arg: records in the run.
 void BM_OpenTable(benchmark::State& state) {
-    const tRunData& run = runOf(static_cast<std::size_t>(state.range(0)));
+    const tMarkedRun& marked = runOf(static_cast<std::size_t>(state.range(0)));
     int paints = 0;
     for (auto _ : state) {
-        auto view = std::make_unique<TRunTableView>(run);
+        auto view = std::make_unique<TRunTableView>(marked.run, marked.selection);
         tPaintCounter counter(*view);
         showAndPaint(*view);
         state.PauseTiming();
@@ -85,7 +93,7 @@ void BM_OpenTable(benchmark::State& state) {
         view.reset();
         state.ResumeTiming();
     }
-    state.counters["rows"] = static_cast<double>(run.Count());
+    state.counters["rows"] = static_cast<double>(marked.run.Count());
     state.counters["paints"] =
         static_cast<double>(paints) / static_cast<double>(state.iterations());
 }
@@ -96,8 +104,8 @@ BENCHMARK(BM_OpenTable)
 
 // PageDown and the paint it causes, anywhere in the run.
 void BM_ScrollPage(benchmark::State& state) {
-    const tRunData& run = runOf(static_cast<std::size_t>(state.range(0)));
-    TRunTableView view(run);
+    const tMarkedRun& marked = runOf(static_cast<std::size_t>(state.range(0)));
+    TRunTableView view(marked.run, marked.selection);
     tPaintCounter counter(view);
     showAndPaint(view);
     counter.paints = 0;
@@ -123,8 +131,9 @@ BENCHMARK(BM_ScrollPage)
 // Two records (a batch at 200 ms) at the end of a day's run, the rows they
 // add and the paint of the table that follows them.
 void BM_AppendBatch(benchmark::State& state) {
-    tRunData run = runOf(static_cast<std::size_t>(state.range(0)));
-    TRunTableView view(run);
+    tMarkedRun marked = runOf(static_cast<std::size_t>(state.range(0)));
+    tRunData& run = marked.run;
+    TRunTableView view(run, marked.selection);
     tPaintCounter counter(view);
     showAndPaint(view);
     view.scrollToBottom();

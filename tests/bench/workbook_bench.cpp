@@ -48,7 +48,7 @@ void BM_WorkbookOfADay(benchmark::State& state) {
     tChartModel& charts = dayRun();
     test::tNullView view;
     tNoWindow dialogs;
-    tAnalysis analysis(charts, view, dialogs);
+    tAnalysis analysis(charts.Data(), charts.Selection(), charts, view, dialogs);
     const std::string file = scratch("vantrel-bench.xlsx");
     // Where the time goes: the rows, then packing the file (the progress
     // bar's shares follow these).
@@ -57,11 +57,13 @@ void BM_WorkbookOfADay(benchmark::State& state) {
     double packed = 0;
     for (auto _ : state) {
         const auto started = tClock::now();
-        writeWorkbook(file, charts.Data(), runSummary(charts, analysis), [&](double done) {
-            const double elapsed = std::chrono::duration<double>(tClock::now() - started).count();
-            (done < 0.9 ? rows : packed) = elapsed;
-            return true;
-        });
+        writeWorkbook(file, charts.Data(), runSummary(charts.Data(), charts.Selection(), analysis),
+                      [&](double done) {
+                          const double elapsed =
+                              std::chrono::duration<double>(tClock::now() - started).count();
+                          (done < 0.9 ? rows : packed) = elapsed;
+                          return true;
+                      });
     }
     state.counters["rows_s"] = rows;
     state.counters["packed_s"] = packed;
@@ -75,9 +77,9 @@ void BM_WorkbookWindowsShare(benchmark::State& state) {
     tChartModel& charts = dayRun();
     test::tNullView view;
     tNoWindow dialogs;
-    tAnalysis analysis(charts, view, dialogs);
+    tAnalysis analysis(charts.Data(), charts.Selection(), charts, view, dialogs);
     for (auto _ : state) {
-        const tRunSummary summary = runSummary(charts, analysis);
+        const tRunSummary summary = runSummary(charts.Data(), charts.Selection(), analysis);
         const tRunData copy = charts.Data();
         benchmark::DoNotOptimize(summary);
         benchmark::DoNotOptimize(copy);
@@ -89,7 +91,7 @@ void BM_TextExportOfADay(benchmark::State& state) {
     tChartModel& charts = dayRun();
     const std::string file = scratch("vantrel-bench.csv");
     for (auto _ : state) {
-        ExportReadings(charts, file);
+        ExportReadings(charts.Data(), charts.Selection(), file);
     }
     std::filesystem::remove(file);
 }

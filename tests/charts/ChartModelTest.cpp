@@ -423,12 +423,12 @@ TEST_F(InspectionTest, MarkTogglesTheInspectedPoint) {
     model.SetCurveChecked(qLC, false);
     model.InspectAt(11.0, false);
     EXPECT_TRUE(model.ToggleMarkAtCursor());
-    EXPECT_EQ(model.Data().Marks(), std::set<std::size_t>{2});
+    EXPECT_EQ(model.Selection().Marks(), std::set<std::size_t>{2});
     model.ToggleMarkAtCursor();
-    EXPECT_FALSE(model.Data().HasMarks());
+    EXPECT_FALSE(model.Selection().HasMarks());
     model.ToggleMarkAtCursor();
     model.EnterLiveMode();  // a new run starts unmarked
-    EXPECT_FALSE(model.Data().HasMarks());
+    EXPECT_FALSE(model.Selection().HasMarks());
 }
 
 TEST_F(ChartModelTest, TheWindowIsToldWhatChangedWithoutReloadingPerRecord) {

@@ -68,29 +68,29 @@ protected:
 constexpr const char* kHeader = "t\tТемпература\tРеагент 1\r\n";
 
 TEST_F(ExportTest, WithoutMarksOrMarkersEveryPointIsWrittenOnTheStationsClock) {
-    EXPECT_EQ(ExportText(model), std::string(kHeader) +
-                                     "10.000\t20.00\t0.00\r\n"
-                                     "10.500\t21.00\t0.50\r\n"
-                                     "11.000\t22.00\t1.00\r\n"
-                                     "11.500\t23.00\t1.50\r\n"
-                                     "12.000\t24.00\t2.00\r\n");
+    EXPECT_EQ(ExportText(model.Data(), model.Selection()), std::string(kHeader) +
+                                                               "10.000\t20.00\t0.00\r\n"
+                                                               "10.500\t21.00\t0.50\r\n"
+                                                               "11.000\t22.00\t1.00\r\n"
+                                                               "11.500\t23.00\t1.50\r\n"
+                                                               "12.000\t24.00\t2.00\r\n");
 }
 
 TEST_F(ExportTest, TimeOriginAloneRunsFromTheMarkerToTheEnd) {
     model.InspectAt(11.0, true);
-    EXPECT_EQ(ExportText(model), std::string(kHeader) +
-                                     "0.000\t22.00\t1.00\r\n"
-                                     "0.500\t23.00\t1.50\r\n"
-                                     "1.000\t24.00\t2.00\r\n");
+    EXPECT_EQ(ExportText(model.Data(), model.Selection()), std::string(kHeader) +
+                                                               "0.000\t22.00\t1.00\r\n"
+                                                               "0.500\t23.00\t1.50\r\n"
+                                                               "1.000\t24.00\t2.00\r\n");
 }
 
 TEST_F(ExportTest, CursorLeftOfTheOriginGivesNegativeTimesInAscendingOrder) {
     model.InspectAt(11.5, true);
     model.InspectAt(10.5, false);
-    EXPECT_EQ(ExportText(model), std::string(kHeader) +
-                                     "-1.000\t21.00\t0.50\r\n"
-                                     "-0.500\t22.00\t1.00\r\n"
-                                     "0.000\t23.00\t1.50\r\n");
+    EXPECT_EQ(ExportText(model.Data(), model.Selection()), std::string(kHeader) +
+                                                               "-1.000\t21.00\t0.50\r\n"
+                                                               "-0.500\t22.00\t1.00\r\n"
+                                                               "0.000\t23.00\t1.50\r\n");
 }
 
 TEST_F(ExportTest, MarkedPointsOfTheWholeRunAreWrittenFromTheOrigin) {
@@ -100,26 +100,26 @@ TEST_F(ExportTest, MarkedPointsOfTheWholeRunAreWrittenFromTheOrigin) {
     model.ToggleMarkAtCursor();
     // Origin and cursor now span 11.0 .. 10.5; marks outside count as well.
     model.InspectAt(11.0, true);
-    EXPECT_EQ(ExportText(model), std::string(kHeader) +
-                                     "-0.500\t21.00\t0.50\r\n"
-                                     "1.000\t24.00\t2.00\r\n");
+    EXPECT_EQ(ExportText(model.Data(), model.Selection()), std::string(kHeader) +
+                                                               "-0.500\t21.00\t0.50\r\n"
+                                                               "1.000\t24.00\t2.00\r\n");
 
     // Unmarking both falls back to the range between the markers.
     model.ToggleMarkAtCursor();
     model.InspectAt(12.0, false);
     model.ToggleMarkAtCursor();
-    EXPECT_FALSE(model.Data().HasMarks());
-    EXPECT_EQ(ExportText(model), std::string(kHeader) +
-                                     "0.000\t22.00\t1.00\r\n"
-                                     "0.500\t23.00\t1.50\r\n"
-                                     "1.000\t24.00\t2.00\r\n");
+    EXPECT_FALSE(model.Selection().HasMarks());
+    EXPECT_EQ(ExportText(model.Data(), model.Selection()), std::string(kHeader) +
+                                                               "0.000\t22.00\t1.00\r\n"
+                                                               "0.500\t23.00\t1.50\r\n"
+                                                               "1.000\t24.00\t2.00\r\n");
 }
 
 TEST_F(ExportTest, HiddenCurveIsMissingFromHeaderAndLines) {
     model.SetCurveChecked(qV1, false);
     model.InspectAt(10.5, false);
     model.ToggleMarkAtCursor();
-    EXPECT_EQ(ExportText(model), "t\tТемпература\r\n10.500\t21.00\r\n");
+    EXPECT_EQ(ExportText(model.Data(), model.Selection()), "t\tТемпература\r\n10.500\t21.00\r\n");
 }
 
 TEST_F(ExportTest, CommaSettingsAndRelativeValuesAsTheChartShowsThem) {
@@ -129,24 +129,24 @@ TEST_F(ExportTest, CommaSettingsAndRelativeValuesAsTheChartShowsThem) {
     model.AddReadingSet(1.5f, readings(20.0f, 1.23456f));
     model.AddReadingSet(2.0f, readings(18.5f, -0.75f));
     model.EnterAnalysisMode();
-    EXPECT_EQ(ExportText(model), std::string(kHeader) +
-                                     "1,500\t0,00\t1,23\r\n"
-                                     "2,000\t-1,50\t-0,75\r\n");
+    EXPECT_EQ(ExportText(model.Data(), model.Selection()), std::string(kHeader) +
+                                                               "1,500\t0,00\t1,23\r\n"
+                                                               "2,000\t-1,50\t-0,75\r\n");
 }
 
 TEST_F(ExportTest, ARunWithoutPointsGivesTheHeaderOnly) {
     model.EnterLiveMode();
     model.EnterAnalysisMode();
-    EXPECT_EQ(ExportText(model), kHeader);
+    EXPECT_EQ(ExportText(model.Data(), model.Selection()), kHeader);
     tChartModel fresh;
-    EXPECT_EQ(ExportText(fresh),
+    EXPECT_EQ(ExportText(fresh.Data(), fresh.Selection()),
               "t\tТемпература\tpH\tЭлектропроводность\tРедокс-потенциал\tРеагент 1\tРеагент "
               "2\tРеагент 3\r\n");
 }
 
 TEST_F(ExportTest, FileIsWindows1251WhileEveryNameFitsElseUtf8WithBom) {
     const fs::path file = Dir() / "run.csv";
-    ExportReadings(model, file.string());
+    ExportReadings(model.Data(), model.Selection(), file.string());
     const std::string bytes = readFile(file);
     const std::string header =
         "t\t\xD2\xE5\xEC\xEF\xE5\xF0\xE0\xF2\xF3\xF0\xE0\t\xD0\xE5\xE0\xE3\xE5\xED\xF2 1\r\n";
@@ -156,24 +156,26 @@ TEST_F(ExportTest, FileIsWindows1251WhileEveryNameFitsElseUtf8WithBom) {
 
     quantityNames[qLT] = "Температура";
     quantityNames[qV1] = "Қышқыл көлемі";  // Kazakh: no Windows-1251 form
-    ExportReadings(model, file.string());
+    ExportReadings(model.Data(), model.Selection(), file.string());
     const std::string utf8 = readFile(file);
     EXPECT_EQ(utf8.substr(0, 3), "\xEF\xBB\xBF");
-    EXPECT_EQ(utf8.substr(3), ExportText(model));
+    EXPECT_EQ(utf8.substr(3), ExportText(model.Data(), model.Selection()));
     EXPECT_NE(utf8.find("Қышқыл көлемі"), std::string::npos);
 }
 
 // The recorder's export: every record whatever is marked or inspected, the
 // marks in a last column, and it reads back with them.
 TEST_F(ExportTest, TheRecordersExportHoldsEveryRecordWithItsMarks) {
-    EXPECT_EQ(RunExportText(model), ExportText(model)) << "no marks: no mark column";
+    EXPECT_EQ(RunExportText(model.Data(), model.Selection()),
+              ExportText(model.Data(), model.Selection()))
+        << "no marks: no mark column";
     model.InspectAt(10.5, false);
     model.ToggleMarkAtCursor();
     model.InspectAt(12.0, false);
     model.ToggleMarkAtCursor();
     model.InspectAt(11.0, true);
     model.InspectAt(11.5, false);
-    const std::string text = RunExportText(model);
+    const std::string text = RunExportText(model.Data(), model.Selection());
     EXPECT_EQ(text,
               "t\tТемпература\tРеагент 1\tМетка\r\n"
               "-1.000\t20.00\t0.00\t\r\n"
@@ -212,11 +214,11 @@ TEST_F(ExportTest, TheLanguageDecidesTheEncodingNotTheColumnsShown) {
         }
         for (const bool conductivityShown : {true, false}) {
             model.SetCurveChecked(qLC, conductivityShown);
-            const std::string bytes = EncodeExportText(ExportText(model));
+            const std::string bytes = EncodeExportText(ExportText(model.Data(), model.Selection()));
             EXPECT_EQ(bytes.starts_with("\xEF\xBB\xBF"), c.utf8) << conductivityShown;
             std::string decoded;
             decodeWindowsText(bytes, decoded);
-            EXPECT_EQ(decoded, ExportText(model)) << conductivityShown;
+            EXPECT_EQ(decoded, ExportText(model.Data(), model.Selection())) << conductivityShown;
         }
     }
     clearConstantTranslations();
@@ -225,7 +227,7 @@ TEST_F(ExportTest, TheLanguageDecidesTheEncodingNotTheColumnsShown) {
 TEST_F(ExportTest, FailedWriteReportsAnErrorAndKeepsTheOldFile) {
     const fs::path missing = Dir() / "no such folder" / "run.csv";
     try {
-        ExportReadings(model, missing.string());
+        ExportReadings(model.Data(), model.Selection(), missing.string());
         FAIL() << "no error for a missing folder";
     } catch (const tError& error) {
         EXPECT_NE(std::string(error.what()).find("run.csv"), std::string::npos) << error.what();
@@ -243,7 +245,7 @@ TEST_F(ExportTest, FailedWriteReportsAnErrorAndKeepsTheOldFile) {
     bool thrown = false;
     try {
         test::tFileSizeLimit full(4096);
-        ExportReadings(model, file.string());
+        ExportReadings(model.Data(), model.Selection(), file.string());
     } catch (const tError&) {
         thrown = true;
     }

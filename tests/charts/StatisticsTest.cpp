@@ -35,7 +35,8 @@ protected:
 };
 
 TEST_F(StatisticsTest, FromTheOriginToTheInspectedPointInEitherOrder) {
-    EXPECT_TRUE(stretchStatistics(model).quantities.empty()) << "nothing inspected yet";
+    EXPECT_TRUE(stretchStatistics(model.Data(), model.Selection()).quantities.empty())
+        << "nothing inspected yet";
 
     struct tCase {
         double origin;  // -1: none
@@ -50,7 +51,7 @@ TEST_F(StatisticsTest, FromTheOriginToTheInspectedPointInEitherOrder) {
             model.InspectAt(c.origin, true);
         }
         model.InspectAt(c.cursor, false);
-        const tStretchStatistics s = stretchStatistics(model);
+        const tStretchStatistics s = stretchStatistics(model.Data(), model.Selection());
         EXPECT_DOUBLE_EQ(s.from, c.from);
         EXPECT_DOUBLE_EQ(s.to, c.to);
         EXPECT_EQ(s.points, static_cast<std::size_t>(c.to - c.from + 1));
@@ -71,7 +72,7 @@ TEST_F(StatisticsTest, HiddenCurvesAreLeftOutAndTheTextPastesIntoASpreadsheet) {
     model.SetCurveChecked(qLP, false);
     model.InspectAt(10, true);
     model.InspectAt(30, false);
-    const tStretchStatistics s = stretchStatistics(model);
+    const tStretchStatistics s = stretchStatistics(model.Data(), model.Selection());
     EXPECT_EQ(Find(s, qLP), nullptr);
     ASSERT_NE(Find(s, qLT), nullptr);
 

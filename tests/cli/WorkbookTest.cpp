@@ -100,10 +100,11 @@ TEST(WorkbookTest, HoldsEveryRecordAndTheSummaryForAnIndependentReader) {
     charts.InspectAt(charts.Data().Time(60), false);
     test::tNullView view;
     tNoWindow dialogs;
-    tAnalysis analysis(charts, view, dialogs);
+    tAnalysis analysis(charts.Data(), charts.Selection(), charts, view, dialogs);
     analysis.AddFits(tFitModel::Linear);
-    writeWorkbook(dir.File("inspected.xlsx"), charts.Data(), runSummary(charts, analysis));
-    ExportRun(charts, dir.File("inspected.csv"));
+    writeWorkbook(dir.File("inspected.xlsx"), charts.Data(),
+                  runSummary(charts.Data(), charts.Selection(), analysis));
+    ExportRun(charts.Data(), charts.Selection(), dir.File("inspected.csv"));
 #ifdef _WIN32
     GTEST_SKIP() << "the reader runs on the build machine";
 #else
@@ -131,7 +132,7 @@ TEST(WorkbookTest, ACancelLeavesTheTargetAsItWas) {
     loadRunFileIntoCharts(dir.File("marked.journal"), charts);
     test::tNullView view;
     tNoWindow dialogs;
-    tAnalysis analysis(charts, view, dialogs);
+    tAnalysis analysis(charts.Data(), charts.Selection(), charts, view, dialogs);
     const fs::path scratch = dir.File("scratch");
     fs::create_directories(scratch);
     const char* saved = ::getenv("TMPDIR");
@@ -139,7 +140,8 @@ TEST(WorkbookTest, ACancelLeavesTheTargetAsItWas) {
     ::setenv("TMPDIR", scratch.c_str(), 1);
     writeBytes(dir.File("old.xlsx"), "old contents");
     std::vector<double> told;
-    EXPECT_THROW(writeWorkbook(dir.File("old.xlsx"), charts.Data(), runSummary(charts, analysis),
+    EXPECT_THROW(writeWorkbook(dir.File("old.xlsx"), charts.Data(),
+                               runSummary(charts.Data(), charts.Selection(), analysis),
                                [&](double done) {
                                    told.push_back(done);
                                    return false;

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <optional>
-#include <set>
 
 #include "run/Quantities.h"
 
@@ -78,26 +77,6 @@ TEST(RunData, ShownIsTheDifferenceFromTheFirstReadingWhereRelative) {
     EXPECT_TRUE(run.Empty());
     run.Add(1.0, reading(30.0f));
     EXPECT_EQ(run.Shown(qLT, 0), 30.0f);
-}
-
-TEST(RunData, MarksStayWithTheirRecordsWhenAnOlderOneIsPutInPlace) {
-    tRunData run;
-    run.Start({});
-    for (float t : {1.0f, 2.0f, 3.0f}) {
-        run.Add(t, reading(t));
-    }
-    EXPECT_TRUE(run.ToggleMark(1));
-    EXPECT_TRUE(run.ToggleMark(2));
-    EXPECT_FALSE(run.ToggleMark(3));
-    EXPECT_EQ(run.Add(1.5, reading(1.5f)), 1u);
-    EXPECT_EQ(run.Add(2.0, reading(2.0f)), 3u);  // after the record of equal time
-    EXPECT_EQ(run.Marks(), (std::set<std::size_t>{2, 4}));
-    EXPECT_EQ(run.Time(2), 2.0);
-    EXPECT_EQ(run.Time(4), 3.0);
-    EXPECT_TRUE(run.ToggleMark(2));
-    EXPECT_EQ(run.Marks(), std::set<std::size_t>{4});
-    run.Start({});
-    EXPECT_FALSE(run.HasMarks());
 }
 
 }  // namespace

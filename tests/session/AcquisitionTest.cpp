@@ -207,7 +207,7 @@ TEST_F(AcquisitionTest, ChartActionsReachTheChartModelAfterARun) {
     fm->chAccGyroClick(fm->Charts().TimeSeries(0).X(2));
     EXPECT_EQ(fm->Charts().CursorIndex(), 2);
     ASSERT_TRUE(fm->ExecuteAction("acFileMarkPoint"));
-    EXPECT_TRUE(fm->Charts().Data().HasMarks());
+    EXPECT_TRUE(fm->Charts().Selection().HasMarks());
 
     ASSERT_TRUE(fm->ExecuteAction("acFileSetZeroMarker"));
     fm->chAccGyroClick(fm->Charts().TimeSeries(0).X(1));

@@ -126,7 +126,8 @@ TEST_F(AnalysisTest, FitsTangentsAndAreasTakeTheInspectedStretch) {
     // The report names what each was made over, and the run's length as a
     // person writes it.
     const tReportContent report =
-        reportContent(runSummary(fm->Charts(), fm->Analysis()), fm->Charts(), "");
+        reportContent(runSummary(fm->Charts().Data(), fm->Charts().Selection(), fm->Analysis()),
+                      fm->Charts().Data(), fm->Charts().Abscissa(), "");
     ASSERT_EQ(report.fits.size(), 2u);
     const auto endsWith = [](const std::string& text, const std::string& end) {
         return text.size() >= end.size() &&

@@ -97,7 +97,7 @@ TEST_F(RecoveryTest, ARunThatDiedIsOfferedAndOpensAsAfterItsStop) {
     EXPECT_EQ(charts.Mode(), tChartMode::Analysis);
     ASSERT_EQ(charts.PointCount(), 20u);
     EXPECT_EQ(charts.Data().Measured(qLT, 19), 40.0);
-    EXPECT_TRUE(charts.Data().Marked(4));
+    EXPECT_TRUE(charts.Selection().Marked(4));
     ASSERT_EQ(charts.Data().Transitions().size(), 1u);
     EXPECT_EQ(view.scenarioLabel, "Запись опыта: Титрование - Нагрев");
     fm->UpdateActions();

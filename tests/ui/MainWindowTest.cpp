@@ -389,7 +389,7 @@ TEST_F(MainWindowTest, AfterARunPointsAreInspectedMarkedAndExported) {
     // Marking the inspected point puts captions on the first four curves.
     EXPECT_TRUE(Enabled("acFileMarkPoint"));
     window_->Trigger("acFileMarkPoint");
-    EXPECT_TRUE(Model().Data().HasMarks());
+    EXPECT_TRUE(Model().Selection().HasMarks());
     EXPECT_EQ(MarkItems(chart), 4u * 2u);  // an arrow and a caption each
     window_->Trigger("acFileMarkPoint");
     EXPECT_EQ(MarkItems(chart), 0u);
