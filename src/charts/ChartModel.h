@@ -9,11 +9,11 @@
 #include <string_view>
 #include <vector>
 
-#include "charts/ChartSink.h"
 #include "charts/ChartView.h"
 #include "charts/Series.h"
 #include "run/Quantities.h"
 #include "run/RunData.h"
+#include "run/RunEvent.h"
 
 namespace vantrel {
 
@@ -58,7 +58,9 @@ inline constexpr std::string_view kDeltaTimeKey = "dt, с";
 // on the 0..100 plotting scale, the axes, the value list, the curve check
 // list and point inspection; the window only renders what this decides.
 // The run itself is kept apart (Data()). Runs on the user-interface thread.
-class tChartModel : public iChartSink {
+// It hears a run's events as any listener does: a start enters live mode,
+// the end analysis mode.
+class tChartModel : public iRunListener {
 public:
     tChartModel();
     tChartModel(const tChartModel&) = delete;
@@ -67,13 +69,22 @@ public:
     // The window to notify (may be null; not owned).
     void SetView(iChartView* view) { view_ = view; }
 
-    // --- acquisition (iChartSink)
-    void EnterLiveMode() override;
-    void EnterAnalysisMode() override;
-    tReadingValues AddReadingSet(float t, const tReadingValues& readings) override;
-    void EndBatch(float t) override;
-    void AddTransition(float t, const std::string& name) override;
-    void AddIntervention(float t, const std::string& text) override;
+    // --- acquisition
+    // A start takes its relative choice and run info; a mark is the
+    // selection's, not the curves'.
+    void OnEvent(const tRunEvent& event) override;
+    void OnBatchEnd(float t) override { EndBatch(t); }
+    void EnterLiveMode();
+    void EnterAnalysisMode();
+    // t in seconds, readings in physical units (V in ml). Returns them as
+    // shown: a relative reading as its difference from the run's first.
+    tReadingValues AddReadingSet(float t, const tReadingValues& readings);
+    // After all records that arrived together; t = newest accepted time.
+    void EndBatch(float t);
+    // The running scenario entered the state `name` at the reading of time t.
+    void AddTransition(float t, const std::string& name);
+    // The program switched something off or refused a command at time t.
+    void AddIntervention(float t, const std::string& text);
 
     // The run shown (cleared at the next start).
     const tRunData& Data() const { return run_; }

@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "charts/ChartSink.h"
 #include "device/Actuators.h"
 #include "device/Packet.h"
 #include "lang/LanguageList.h"
+#include "run/RunEvent.h"
 #include "session/ActionList.h"
 #include "session/ActuatorPanel.h"
 #include "session/Analysis.h"
@@ -59,10 +59,12 @@ public:
     // Loads the configuration from `configFileName` (the program's path with
     // ".cfg"); a missing file raises the settings store's error. With
     // `chartSink` the readings go there instead of the owned chart model.
-    TfmMain(iMainView& window, const std::string& configFileName, iChartSink* chartSink = nullptr);
+    TfmMain(iMainView& window, const std::string& configFileName,
+            iRunListener* chartSink = nullptr);
     // A front end without a window (the recorder): no question is asked,
     // every chooser is cancelled.
-    TfmMain(iSessionView& view, const std::string& configFileName, iChartSink* chartSink = nullptr);
+    TfmMain(iSessionView& view, const std::string& configFileName,
+            iRunListener* chartSink = nullptr);
     TfmMain(const TfmMain&) = delete;
     TfmMain& operator=(const TfmMain&) = delete;
     ~TfmMain();
@@ -253,12 +255,12 @@ private:
     // Commands the measurement thread could not write reach the safety rules.
     void takeWriteFailures();
     void leaveStation(const std::string& text, const std::string& logReason);
-    iChartSink& chartSink() const;
+    iRunListener& chartSink() const;
     void applyLanguage(int index);
     void applyLanguageFile(const tLanguageFile& file);
 
     TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
-            const std::string& configFileName, iChartSink* chartSink);
+            const std::string& configFileName, iRunListener* chartSink);
 
     iSessionView& view_;
     std::unique_ptr<tFileFolders> folders_;  // the window's dialogs, starting where the user was
@@ -270,7 +272,7 @@ private:
     std::unique_ptr<tChartModel> charts_;
     std::unique_ptr<tAnalysis> analysis_;
     std::unique_ptr<tReports> reports_;
-    iChartSink* chartSinkOverride_ = nullptr;
+    iRunListener* chartSinkOverride_ = nullptr;
     tActuatorTable actuators_;
     tActuatorPanel actuatorPanel_;
     std::unique_ptr<tSwitchOffCountdown> countdown_;
