@@ -46,6 +46,22 @@ void tChartModel::ClearSeries() {
     }
 }
 
+void tChartModel::OnEvent(const tRunEvent& event) {
+    if (const auto* start = event.As<tRunStart>()) {
+        relative_ = start->relative;
+        EnterLiveMode();
+        SetRunInfo({start->started, start->experiment, start->scenario});
+    } else if (const auto* set = event.As<tReadingSet>()) {
+        AddReadingSet(set->time, set->readings);
+    } else if (const auto* transition = event.As<tRunTransition>()) {
+        AddTransition(transition->time, transition->trace.to.name);
+    } else if (const auto* intervention = event.As<tRunIntervention>()) {
+        AddIntervention(intervention->time, intervention->text);
+    } else if (event.As<tRunEnded>() != nullptr) {
+        EnterAnalysisMode();
+    }
+}
+
 void tChartModel::EnterLiveMode() {
     selection_.NewRun();
     userView_.reset();

@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "charts/ChartAxes.h"
-#include "charts/ChartSink.h"
 #include "charts/ChartView.h"
 #include "charts/DependCurves.h"
 #include "charts/Series.h"
 #include "charts/ValueList.h"
 #include "run/Quantities.h"
 #include "run/RunData.h"
+#include "run/RunEvent.h"
 #include "run/Selection.h"
 
 namespace vantrel {
@@ -30,9 +30,10 @@ inline constexpr int kMarkerLineWidth = 4;
 // list and point inspection; the window only renders what this decides.
 // The run itself (Data()) and what the user chose on it (Selection(): time
 // origin, cursor, marks, visible quantities) are kept apart; this updates
-// the selection and keeps the curves in step with it. Runs on the
-// user-interface thread.
-class tChartModel : public iChartSink, public iAnalysisCharts {
+// the selection and keeps the curves in step with it. It hears a run's
+// events as any listener does: a start enters live mode, the end analysis
+// mode. Runs on the user-interface thread.
+class tChartModel : public iRunListener, public iAnalysisCharts {
 public:
     tChartModel();
     tChartModel(const tChartModel&) = delete;
@@ -41,13 +42,22 @@ public:
     // The window to notify (may be null; not owned).
     void SetView(iChartView* view) { view_ = view; }
 
-    // --- acquisition (iChartSink)
-    void EnterLiveMode() override;
-    void EnterAnalysisMode() override;
-    tReadingValues AddReadingSet(float t, const tReadingValues& readings) override;
-    void EndBatch(float t) override;
-    void AddTransition(float t, const std::string& name) override;
-    void AddIntervention(float t, const std::string& text) override;
+    // --- acquisition
+    // A start takes its relative choice and run info; a mark is the
+    // selection's, not the curves'.
+    void OnEvent(const tRunEvent& event) override;
+    void OnBatchEnd(float t) override { EndBatch(t); }
+    void EnterLiveMode();
+    void EnterAnalysisMode();
+    // t in seconds, readings in physical units (V in ml). Returns them as
+    // shown: a relative reading as its difference from the run's first.
+    tReadingValues AddReadingSet(float t, const tReadingValues& readings);
+    // After all records that arrived together; t = newest accepted time.
+    void EndBatch(float t);
+    // The running scenario entered the state `name` at the reading of time t.
+    void AddTransition(float t, const std::string& name);
+    // The program switched something off or refused a command at time t.
+    void AddIntervention(float t, const std::string& text);
 
     // The run shown (cleared at the next start).
     const tRunData& Data() const { return run_; }

@@ -3,22 +3,23 @@
 #include <cstdint>
 #include <optional>
 
-#include "charts/ChartSink.h"
+#include "run/RelativeBases.h"
+#include "run/RunEvent.h"
 
 namespace vantrel {
 
-// Stands between acquisition and the chart model: counts the records the
-// run accepted, keeps the newest of them for the progress line and, with a
+// Stands between the run and the chart model: counts the records the run
+// accepted, keeps the newest of them for the progress line and, with a
 // limit, lets no record past it. A stop decodes what the station had still
 // queued, so without the limit here a run asked for N records would keep
 // N plus whatever arrived during the stop.
-class tRecordingSink : public iChartSink {
+class tRecordingSink : public iRunListener {
 public:
     // `limit`: the most records one run keeps (none: no limit).
     explicit tRecordingSink(std::optional<std::int64_t> limit = std::nullopt);
 
-    // Where accepted records go (not owned; set before the first run).
-    void SetTarget(iChartSink* target) { target_ = target; }
+    // Where the run's events go (not owned; set before the first run).
+    void SetTarget(iRunListener* target) { target_ = target; }
 
     std::int64_t Accepted() const { return accepted_; }
     bool LimitReached() const { return limit_.has_value() && accepted_ >= *limit_; }
@@ -29,20 +30,17 @@ public:
     // Station time of the run's first record.
     float FirstTime() const { return firstTime_; }
 
-    void EnterLiveMode() override;
-    void EnterAnalysisMode() override;
-    tReadingValues AddReadingSet(float t, const tReadingValues& readings) override;
-    void EndBatch(float t) override;
-    void AddTransition(float t, const std::string& name) override;
-    void AddIntervention(float t, const std::string& text) override;
+    void OnEvent(const tRunEvent& event) override;
+    void OnBatchEnd(float t) override;
 
 private:
-    iChartSink* target_ = nullptr;
+    iRunListener* target_ = nullptr;
     std::optional<std::int64_t> limit_;
     std::int64_t accepted_ = 0;
     float firstTime_ = 0;
     float newestTime_ = 0;
     tReadingValues newest_{};
+    tRelativeBases bases_;
 };
 
 }  // namespace vantrel

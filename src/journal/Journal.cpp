@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <system_error>
+#include <utility>
 
 #include "base/Error.h"
 #include "base/Files.h"
@@ -52,6 +54,34 @@ bool checkedPayload(std::string_view line, std::string_view& payload) {
     }
     payload = line.substr(0, mark);
     return crc32(payload) == stored;
+}
+
+constexpr std::array<std::pair<tRunEnd, std::string_view>, 6> kRunEndNames{{
+    {tRunEnd::Stop, "stop"},
+    {tRunEnd::Disconnect, "disconnect"},
+    {tRunEnd::LinkLost, "link-lost"},
+    {tRunEnd::NotBack, "not-back"},
+    {tRunEnd::Closed, "closed"},
+    {tRunEnd::Unknown, "unknown"},
+}};
+
+std::string_view runEndName(tRunEnd how) {
+    for (const auto& [end, name] : kRunEndNames) {
+        if (end == how) {
+            return name;
+        }
+    }
+    return "unknown";
+}
+
+// A later program's word for an ending this one does not know reads as unknown.
+tRunEnd runEndOf(std::string_view name) {
+    for (const auto& [end, known] : kRunEndNames) {
+        if (known == name) {
+            return end;
+        }
+    }
+    return tRunEnd::Unknown;
 }
 
 }  // namespace
@@ -126,6 +156,10 @@ std::string encodeMark(int index) {
     return journalLine("M\t" + std::to_string(index));
 }
 
+std::string encodeEnding(tRunEnd how, long records) {
+    return journalLine("X\t" + std::string(runEndName(how)) + "\t" + std::to_string(records));
+}
+
 std::string encodeEnd(float time) {
     return journalLine("E\t" + number(time));
 }
@@ -135,6 +169,7 @@ tJournalRun parseJournal(std::string_view text) {
     std::size_t pos = 0;
     bool magic = false;
     bool header = false;
+    std::optional<std::pair<tRunEnd, long>> ending;  // from an X entry
     while (pos < text.size()) {
         const std::size_t end = text.find('\n', pos);
         if (end == std::string_view::npos) {
@@ -177,6 +212,7 @@ tJournalRun parseJournal(std::string_view text) {
             }
             if (ok) {
                 run.readings.push_back(reading);
+                run.order += 'R';
             }
         } else if (f[0] == "S" && f.size() == 4) {
             tJournalTransition transition;
@@ -184,6 +220,7 @@ tJournalRun parseJournal(std::string_view text) {
             transition.name = std::string(f[3]);
             if (ok) {
                 run.transitions.push_back(std::move(transition));
+                run.order += 'S';
             }
         } else if (f[0] == "I" && f.size() == 3) {
             tJournalTransition intervention;
@@ -193,6 +230,7 @@ tJournalRun parseJournal(std::string_view text) {
             intervention.name = std::string(f[2]);
             if (ok) {
                 run.transitions.push_back(std::move(intervention));
+                run.order += 'S';
             }
         } else if (f[0] == "N" && f.size() == 3) {
             run.header.experiment = std::string(f[1]);
@@ -203,11 +241,24 @@ tJournalRun parseJournal(std::string_view text) {
             ok = parse(f[1], index) && index >= 0;
             if (ok) {
                 run.marks.push_back(index);
+                run.order += 'M';
+            }
+        } else if (f[0] == "X" && f.size() == 3) {
+            long records = 0;
+            ok = parse(f[2], records) && records >= 0;
+            if (ok) {
+                ending.emplace(runEndOf(f[1]), records);
             }
         } else if (f[0] == "E" && f.size() == 2) {
             float time = 0;
             ok = parse(f[1], time);
-            run.finished = run.finished || ok;
+            if (ok && !run.finished) {
+                run.finished = true;
+                run.end.time = time;
+                run.end.how = ending ? ending->first : tRunEnd::Unknown;
+                run.end.records = ending ? ending->second : static_cast<long>(run.readings.size());
+                run.order += 'E';
+            }
         }
         if (!ok) {
             ++run.droppedLines;
@@ -228,6 +279,42 @@ tJournalRun readJournal(const std::string& fileName) {
         return parseJournal(bytes);
     } catch (const tError& e) {
         throw tError(fileName + ": " + e.what());
+    }
+}
+
+void journalEvents(const tJournalRun& run, iRunListener& to) {
+    const tJournalHeader& h = run.header;
+    to.OnEvent(
+        {tRunStart{h.started, h.experiment, h.scenario, h.relative, h.names, h.volumeCoefficient}});
+    std::string order = run.order;
+    if (order.size() !=
+        run.readings.size() + run.transitions.size() + run.marks.size() + (run.finished ? 1 : 0)) {
+        // Not as parsed: each kind in its own order, the end last.
+        order = std::string(run.readings.size(), 'R') + std::string(run.transitions.size(), 'S') +
+                std::string(run.marks.size(), 'M') + (run.finished ? "E" : "");
+    }
+    std::size_t r = 0;
+    std::size_t s = 0;
+    std::size_t m = 0;
+    for (const char kind : order) {
+        if (kind == 'R' && r < run.readings.size()) {
+            const tJournalReading& reading = run.readings[r++];
+            to.OnEvent({tReadingSet{reading.time, reading.readings}});
+        } else if (kind == 'S' && s < run.transitions.size()) {
+            const tJournalTransition& t = run.transitions[s++];
+            if (t.intervention) {
+                to.OnEvent({tRunIntervention{t.time, t.name}});
+            } else {
+                tStepTrace trace;
+                trace.time = t.time;
+                trace.to = {t.state, t.name};
+                to.OnEvent({tRunTransition{t.time, std::move(trace)}});
+            }
+        } else if (kind == 'M' && m < run.marks.size()) {
+            to.OnEvent({tRunMark{run.marks[m++]}});
+        } else if (kind == 'E' && run.finished) {
+            to.OnEvent({run.end});
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "device/Readings.h"
+#include "run/RunEvent.h"
 
 namespace vantrel {
 
@@ -20,6 +21,7 @@ namespace vantrel {
 //   R  time  seven readings          one accepted reading set, as decoded
 //   S  time  state number  name      a scenario transition
 //   M  point index                   a mark toggled on the run's point
+//   X  how  reading sets             how the run ended, just before its end
 //   E  time                          the run ended normally
 //
 // Fields are separated by tabs; each line ends with a tab, "#", the CRC-32
@@ -53,9 +55,15 @@ struct tJournalRun {
     tJournalHeader header;
     std::vector<tJournalReading> readings;
     std::vector<tJournalTransition> transitions;
-    std::vector<int> marks;        // toggles, in order
-    bool finished = false;         // its end entry is there
+    std::vector<int> marks;  // toggles, in order
+    bool finished = false;   // its end entry is there
+    // When finished: its time, how the run ended and its reading sets (as
+    // read, when the journal does not say).
+    tRunEnded end;
     std::size_t droppedLines = 0;  // torn or damaged lines left out
+    // The kinds of the entries above in the order they were written, one
+    // letter each (R, S for transitions and interventions alike, M, E).
+    std::string order;
 };
 
 inline constexpr std::string_view kJournalMagic = "VANTREL-JOURNAL 1";
@@ -73,12 +81,19 @@ std::string encodeReading(float time, const tReadingValues& readings);
 std::string encodeTransition(float time, int state, std::string_view name);
 std::string encodeIntervention(float time, std::string_view text);
 std::string encodeMark(int index);
+std::string encodeEnding(tRunEnd how, long records);
 std::string encodeEnd(float time);
 
 // Reads a journal's text; tError when it is no journal at all (no magic
 // line or no header). Lines whose checksum does not match are dropped.
 tJournalRun parseJournal(std::string_view text);
 tJournalRun readJournal(const std::string& fileName);
+
+// The events of a journaled run, in the order the run had them, to `to`:
+// its start, then readings, transitions, interventions and marks as they
+// were written, and its end when it has one. A transition's trace names only
+// the state entered (number and name); the rest was never journaled.
+void journalEvents(const tJournalRun& run, iRunListener& to);
 
 // Where the journals live: $XDG_DATA_HOME/vantrel/runs (by default
 // ~/.local/share/vantrel/runs), %LOCALAPPDATA%\Vantrel\runs on Windows.

@@ -101,6 +101,10 @@ void tJournalWriter::Mark(int index) {
     Queue(encodeMark(index));
 }
 
+void tJournalWriter::Ending(tRunEnd how, long records) {
+    Queue(encodeEnding(how, records));
+}
+
 void tJournalWriter::End(float time) {
     {
         std::lock_guard lock(mutex_);

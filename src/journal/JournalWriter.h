@@ -35,6 +35,8 @@ public:
     void Transition(float time, int state, const std::string& name);
     void Intervention(float time, const std::string& text);
     void Mark(int index);
+    // How the run ended, just before its end entry.
+    void Ending(tRunEnd how, long records);
     void End(float time);
 
 private:

@@ -42,14 +42,14 @@ tNoWindow& noWindow() {
 
 }  // namespace
 
-TfmMain::TfmMain(iMainView& window, const std::string& configFileName, iChartSink* chartSink)
+TfmMain::TfmMain(iMainView& window, const std::string& configFileName, iRunListener* chartSink)
     : TfmMain(window, window, window, configFileName, chartSink) {}
 
-TfmMain::TfmMain(iSessionView& view, const std::string& configFileName, iChartSink* chartSink)
+TfmMain::TfmMain(iSessionView& view, const std::string& configFileName, iRunListener* chartSink)
     : TfmMain(view, noWindow(), noWindow(), configFileName, chartSink) {}
 
 TfmMain::TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
-                 const std::string& configFileName, iChartSink* chartSink)
+                 const std::string& configFileName, iRunListener* chartSink)
     : view_(view),
       folders_(std::make_unique<tFileFolders>(dialogs)),
       dialogs_(*folders_),
@@ -294,7 +294,7 @@ void TfmMain::StationError(const std::string& text) {
     view_.ShowError(text, messageText(20000));
 }
 
-iChartSink& TfmMain::chartSink() const {
+iRunListener& TfmMain::chartSink() const {
     return chartSinkOverride_ != nullptr ? *chartSinkOverride_ : *charts_;
 }
 

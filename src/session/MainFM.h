@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "charts/ChartModel.h"
-#include "charts/ChartSink.h"
 #include "device/Actuators.h"
 #include "device/Packet.h"
 #include "lang/LanguageList.h"
+#include "run/RunEvent.h"
 #include "session/ActionList.h"
 #include "session/ActuatorPanel.h"
 #include "session/Analysis.h"
@@ -53,10 +53,12 @@ public:
     // Loads the configuration from `configFileName` (the program's path with
     // ".cfg"); a missing file raises the settings store's error. With
     // `chartSink` the readings go there instead of the owned chart model.
-    TfmMain(iMainView& window, const std::string& configFileName, iChartSink* chartSink = nullptr);
+    TfmMain(iMainView& window, const std::string& configFileName,
+            iRunListener* chartSink = nullptr);
     // A front end without a window (the recorder): no question is asked,
     // every chooser is cancelled.
-    TfmMain(iSessionView& view, const std::string& configFileName, iChartSink* chartSink = nullptr);
+    TfmMain(iSessionView& view, const std::string& configFileName,
+            iRunListener* chartSink = nullptr);
     TfmMain(const TfmMain&) = delete;
     TfmMain& operator=(const TfmMain&) = delete;
     ~TfmMain() override;
@@ -229,11 +231,11 @@ private:
     void StationChanged() override { UpdateActions(); }
     bool KeepResponsive(int milliseconds) override { return view_.KeepResponsive(milliseconds); }
 
-    iChartSink& chartSink() const;
+    iRunListener& chartSink() const;
     void ownTexts(const tLanguageFile& file);
 
     TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
-            const std::string& configFileName, iChartSink* chartSink);
+            const std::string& configFileName, iRunListener* chartSink);
 
     iSessionView& view_;
     std::unique_ptr<tFileFolders> folders_;  // the window's dialogs, starting where the user was
@@ -244,7 +246,7 @@ private:
     std::unique_ptr<tChartModel> charts_;
     std::unique_ptr<tAnalysis> analysis_;
     std::unique_ptr<tReports> reports_;
-    iChartSink* chartSinkOverride_ = nullptr;
+    iRunListener* chartSinkOverride_ = nullptr;
     tActuatorPanel actuatorPanel_;
     // Safety keys that did not read, told once the window is there.
     std::vector<tUnreadSetting> unreadSettings_;

@@ -11,34 +11,61 @@
 
 namespace vantrel {
 
-void loadRunIntoCharts(const tJournalRun& run, tChartModel& charts) {
-    charts.Rebuild([&] {
-        for (int i = 0; i < kQuantityCount; ++i) {
-            charts.SetRelative(i, run.header.relative[i]);
-        }
-        charts.EnterLiveMode();
-        float newest = -1;
-        for (const tJournalReading& reading : run.readings) {
-            charts.AddReadingSet(reading.time, reading.readings);
-            newest = std::max(newest, reading.time);
-        }
-        charts.EndBatch(newest);
-        for (const tJournalTransition& transition : run.transitions) {
-            if (transition.intervention) {
-                charts.AddIntervention(transition.time, transition.name);
-            } else {
-                charts.AddTransition(transition.time, transition.name);
+namespace {
+
+// Hands a journal's events to the charts as a live run does, the whole run
+// one batch. Marks wait for the run to be in place; a run whose journal has
+// no end is ended here, as it was when it died.
+class tJournalLoad : public iRunListener {
+public:
+    explicit tJournalLoad(tChartModel& charts) : charts_(charts) {}
+
+    void OnEvent(const tRunEvent& event) override {
+        if (const auto* set = event.As<tReadingSet>()) {
+            newest_ = std::max(newest_, set->time);
+            ++records_;
+        } else if (const auto* mark = event.As<tRunMark>()) {
+            marks_.push_back(mark->index);
+            return;
+        } else if (event.As<tRunEnded>() != nullptr) {
+            if (ended_) {
+                return;
             }
+            ended_ = true;
+            charts_.OnBatchEnd(newest_);
         }
-        charts.EnterAnalysisMode();
-        const tRunData& data = charts.Data();
+        charts_.OnEvent(event);
+    }
+
+    void Finish() {
+        if (!ended_) {
+            OnEvent({tRunEnded{std::max(newest_, 0.0f), tRunEnd::Unknown, records_}});
+        }
+        const tRunData& data = charts_.Data();
         if (data.Count() > 1) {
             // The whole run in view, as after a look at all of it.
-            charts.SetTimeAxisRange(data.Time(0), data.Time(data.Count() - 1));
+            charts_.SetTimeAxisRange(data.Time(0), data.Time(data.Count() - 1));
         }
-        for (int index : run.marks) {
-            charts.ToggleMark(static_cast<std::size_t>(index));
+        for (int index : marks_) {
+            charts_.ToggleMark(static_cast<std::size_t>(index));
         }
+    }
+
+private:
+    tChartModel& charts_;
+    float newest_ = -1;
+    long records_ = 0;
+    bool ended_ = false;
+    std::vector<int> marks_;
+};
+
+}  // namespace
+
+void loadRunIntoCharts(const tJournalRun& run, tChartModel& charts) {
+    charts.Rebuild([&] {
+        tJournalLoad load(charts);
+        journalEvents(run, load);
+        load.Finish();
     });
     charts.SetRunInfo({run.header.started, run.header.experiment, run.header.scenario});
 }

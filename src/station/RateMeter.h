@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <deque>
 
-#include "charts/ChartSink.h"
+#include "device/Readings.h"
 
 namespace vantrel {
 

@@ -7,17 +7,15 @@
 #include "base/CommandLine.h"
 #include "base/LogFile.h"
 #include "base/Texts.h"
-#include "base/VersionInfo.h"
 #include "experiment/Experiment.h"
-#include "journal/JournalWriter.h"
 #include "station/FirstError.h"
 #include "station/StationLink.h"
 
 namespace vantrel {
 
-tRun::tRun(iChartSink& charts, tExperiment& experiment, tSafety& safety, tActuatorTable& actuators,
-           double volumeCoefficient)
-    : charts_(charts),
+tRun::tRun(iRunListener& listener, tExperiment& experiment, tSafety& safety,
+           tActuatorTable& actuators, double volumeCoefficient)
+    : listener_(listener),
       experiment_(experiment),
       safety_(safety),
       actuators_(actuators),
@@ -25,33 +23,29 @@ tRun::tRun(iChartSink& charts, tExperiment& experiment, tSafety& safety, tActuat
       stepper_(experiment, safety.Rules()) {}
 
 tRun::~tRun() {
-    if (suspended_ && journal_ != nullptr) {
-        journal_->End(newest_);  // ended while waiting for the station
+    if (suspended_) {
+        // Ended while waiting for the station. Only the journal is told: the
+        // program is closing, and what listens may be gone already.
+        journal_.OnEvent({tRunEnded{newest_, tRunEnd::Closed, lines_.records}});
     }
 }
 
 const tState* tRun::Start(const std::string& journalFolder, tJournalHeader header) {
-    charts_.EnterLiveMode();
     clock_.Reset();
     rates_.Reset();
+    bases_.Start(header.relative);
     lines_ = {};
     suspended_ = false;
     open_ = true;
+    marksGo_ = true;
     held_.clear();
     traces_.clear();
     safety_.StartRun();
-    journal_.reset();
     newest_ = 0;
-    if (!journalFolder.empty()) {
-        header.version = versionString("FileVersion");
-        header.volumeCoefficient = decoder_.VolumeCoefficient();
-        try {
-            journal_ = std::make_unique<tJournalWriter>(journalFolder, header);
-        } catch (const std::exception& e) {
-            // The run goes on; only its safety copy is missing, and the log says why.
-            logFile->WriteLine(std::string("JOURNAL: ") + e.what());
-        }
-    }
+    journal_.Open(journalFolder);
+    tell({tRunStart{std::move(header.started), std::move(header.experiment),
+                    std::move(header.scenario), header.relative, std::move(header.names),
+                    decoder_.VolumeCoefficient()}});
     if (std::optional<tStepTrace> trace = stepper_.Start(0)) {
         deliver(*trace);
         traces_.push_back(std::move(*trace));
@@ -72,12 +66,18 @@ void tRun::deliver(const tStepTrace& trace) {
     }
 }
 
+void tRun::tell(tRunEvent event) {
+    journal_.OnEvent(event);
+    if (held_.empty()) {
+        listener_.OnEvent(event);
+    } else {
+        held_.push_back(std::move(event));  // behind what the listener has yet to hear
+    }
+}
+
 void tRun::Record(const tIntervention& intervention) {
     if (open_) {
-        charts_.AddIntervention(newest_, intervention.text);
-        if (journal_ != nullptr) {
-            journal_->Intervention(newest_, intervention.text);
-        }
+        tell({tRunIntervention{newest_, intervention.text}});
     }
     interventions_.push_back(intervention);
 }
@@ -113,9 +113,6 @@ std::optional<tRun::tAccepted> tRun::accept(std::string_view line) {
     ++lines_.records;
     const float t = clock_.RunTime(record->time, safety_.PeriodMs() * 0.001);
     newest_ = std::max(newest_, t);
-    if (journal_ != nullptr) {
-        journal_->Reading(t, record->readings);
-    }
     return tAccepted{t, *record};
 }
 
@@ -127,10 +124,10 @@ void tRun::check(const tRecord& record) {
     }
 }
 
-void tRun::present(const tAccepted& accepted, bool step, tFirstError& errors, tStep& done) {
+void tRun::present(const tReadingSet& set, bool step, tFirstError& errors, tStep& done) {
     ++done.records;
-    const float t = accepted.t;
-    const tReadingValues shown = charts_.AddReadingSet(t, accepted.record.readings);
+    const float t = set.time;
+    const tReadingValues shown = bases_.Shown(set.readings);
     const tExperimentValues values = experimentValues(shown, rates_.Add(t, shown));
     if (!step || experiment_.GetStatus() != esRunning) {
         return;
@@ -140,10 +137,7 @@ void tRun::present(const tAccepted& accepted, bool step, tFirstError& errors, tS
     errors.Run([&] {
         try {
             if (std::optional<tStepTrace> trace = stepper_.Step(t, values)) {
-                charts_.AddTransition(t, trace->to.name);
-                if (journal_ != nullptr) {
-                    journal_->Transition(t, trace->to.number, trace->to.name);
-                }
+                tell({tRunTransition{t, *trace}});
                 deliver(*trace);
                 traces_.push_back(std::move(*trace));
                 done.entered = experiment_.GetCurrentState();
@@ -163,19 +157,29 @@ void tRun::present(const tAccepted& accepted, bool step, tFirstError& errors, tS
 tRun::tStep tRun::Decode(std::string_view text, bool step, tFirstError& errors) {
     tStep done;
     float newest = -1;
-    for (const tAccepted& accepted : std::exchange(held_, {})) {
-        present(accepted, step, errors, done);
-        newest = std::max(newest, accepted.t);
+    // What the journal heard while paused, in its order. Whatever the
+    // scenario's steps add meanwhile queues behind it.
+    for (std::size_t k = 0; k < held_.size(); ++k) {
+        const tRunEvent event = held_[k];
+        listener_.OnEvent(event);
+        if (const tReadingSet* set = event.As<tReadingSet>()) {
+            present(*set, step, errors, done);
+            newest = std::max(newest, set->time);
+        }
     }
+    held_.clear();
     lines(text, [&](std::string_view line) {
         if (const std::optional<tAccepted> accepted = accept(line)) {
+            const tReadingSet set{accepted->t, accepted->record.readings};
+            tell({set});
             check(accepted->record);
-            present(*accepted, step, errors, done);
+            present(set, step, errors, done);
             newest = std::max(newest, accepted->t);
         }
     });
     if (newest > 0) {
-        charts_.EndBatch(newest);
+        journal_.OnBatchEnd(newest);
+        listener_.OnBatchEnd(newest);
     }
     return done;
 }
@@ -208,8 +212,10 @@ void tRun::Hold(tPacketQueue& queue) {
                                static_cast<std::size_t>(packet.size)),
               [&](std::string_view line) {
                   if (const std::optional<tAccepted> accepted = accept(line)) {
+                      tRunEvent event{tReadingSet{accepted->t, accepted->record.readings}};
+                      journal_.OnEvent(event);
+                      held_.push_back(std::move(event));
                       check(accepted->record);
-                      held_.push_back(*accepted);
                   }
               });
     }
@@ -258,23 +264,21 @@ tRun::tStep tRun::End(tRunEnd how, tPacketQueue* leftover) {
         logFile->WriteLine("COM: THE STATION DID NOT COME BACK. RUN STOPPED.");
     }
     suspended_ = false;
-    if (journal_ != nullptr) {
-        journal_->End(newest_);
-    }
     open_ = false;
     experiment_.Stop();
-    charts_.EnterAnalysisMode();
+    tell({tRunEnded{newest_, how, lines_.records}});
     return done;
 }
 
 void tRun::Mark(int index) {
-    if (journal_ != nullptr) {
-        journal_->Mark(index);
+    if (marksGo_) {
+        tell({tRunMark{index}});
     }
 }
 
 void tRun::ForgetJournal() {
-    journal_.reset();
+    journal_.Close();
+    marksGo_ = false;
 }
 
 }  // namespace vantrel

@@ -1,16 +1,17 @@
 #pragma once
 
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "charts/ChartSink.h"
 #include "device/Actuators.h"
 #include "device/Packet.h"
 #include "device/RecordDecoder.h"
 #include "journal/Journal.h"
+#include "journal/RunJournal.h"
+#include "run/RelativeBases.h"
+#include "run/RunEvent.h"
 #include "station/RateMeter.h"
 #include "station/RunClock.h"
 #include "station/Safety.h"
@@ -20,35 +21,29 @@ namespace vantrel {
 
 class tExperiment;
 class tFirstError;
-class tJournalWriter;
 class tState;
 
-// How a run ends.
-enum class tRunEnd {
-    Stop,        // the user or a finished scenario
-    Disconnect,  // the user left the station while measuring
-    LinkLost,    // the port went and the run is not kept open
-    NotBack,     // kept open after a lost link, the station did not come back in time
-};
-
-// One run from Start to its one ending: the readings decoded into the
-// charts and the journal on the run's own clock, the safety rules applied
-// to each before the scenario steps with them and their rates, and the
-// states' actions sent to the station through those rules. It never reaches back
-// into the controller: each step returns the state a scenario entered, and
-// the first error of a failing scenario goes to the caller's collector.
+// One run from Start to its one ending: the readings decoded on the run's
+// own clock, the safety rules applied to each before the scenario steps with
+// them (as shown, from the run's own relative bases) and their rates, and
+// the states' actions sent to the station through those rules. Everything
+// that happens is one stream of events: the journal hears each first, then
+// the listener (the charts), so that nothing after the journal sees what the
+// journal has not. It never reaches back into the controller: each step
+// returns the state a scenario entered, and the first error of a failing
+// scenario goes to the caller's collector.
 class tRun {
 public:
     // Nothing is owned. The decoder reports the actuators' states into
     // `actuators` with every record; every command goes out through `safety`.
-    tRun(iChartSink& charts, tExperiment& experiment, tSafety& safety, tActuatorTable& actuators,
-         double volumeCoefficient);
+    tRun(iRunListener& listener, tExperiment& experiment, tSafety& safety,
+         tActuatorTable& actuators, double volumeCoefficient);
     tRun(const tRun&) = delete;
     tRun& operator=(const tRun&) = delete;
     // A run still waiting for its station ends its journal here.
     ~tRun();
 
-    // A new run: the charts cleared, the journal opened in `journalFolder`
+    // A new run: its start told, the journal opened in `journalFolder`
     // (none when empty; a journal that cannot be made is logged and the run
     // goes on), the scenario started and its first state's actions sent.
     // Returns that state (null without a scenario).
@@ -66,7 +61,8 @@ public:
     tStep Decode(std::string_view text, bool step, tFirstError& errors);
     tStep Decode(tPacketQueue& queue, bool step, tFirstError& errors);
     // Paused: every record is journaled and checked by the safety rules at
-    // once; the charts and the scenario get it at the next Decode.
+    // once; the listener and the scenario get it, and whatever the journal
+    // heard after it, at the next Decode, in the journal's order.
     void Hold(tPacketQueue& queue);
     // Stopped with something on: the station's records are checked by the
     // safety rules and recorded nowhere.
@@ -99,9 +95,10 @@ public:
     // Between Start and End (suspended included).
     bool Open() const { return open_; }
 
-    // A marked point goes into the journal.
+    // A mark toggled on the run's point `index` (told until ForgetJournal).
     void Mark(int index);
-    // The charts now show another run (one opened from its journal).
+    // The charts now show another run (one opened from its journal): marks
+    // are no longer this run's.
     void ForgetJournal();
 
     // Lines the run received that were state records and that were not.
@@ -113,7 +110,7 @@ public:
     double VolumeCoefficient() const { return decoder_.VolumeCoefficient(); }
 
 private:
-    // A record taken into the run: journaled, on the run's clock.
+    // A record taken into the run, on the run's clock.
     struct tAccepted {
         float t = 0;
         tRecord record;
@@ -123,13 +120,15 @@ private:
     void lines(std::string_view text, tEach&& each);
     std::optional<tAccepted> accept(std::string_view line);
     void check(const tRecord& record);
-    // Into the charts and, with `step`, the scenario.
-    void present(const tAccepted& accepted, bool step, tFirstError& errors, tStep& done);
+    // To the journal, then to the listener unless events wait for it.
+    void tell(tRunEvent event);
+    // A reading the listener has: to the rates and, with `step`, the scenario.
+    void present(const tReadingSet& set, bool step, tFirstError& errors, tStep& done);
     // A state's actions the stepper let through go to the station, its
     // refusals are recorded.
     void deliver(const tStepTrace& trace);
 
-    iChartSink& charts_;
+    iRunListener& listener_;
     tExperiment& experiment_;
     tSafety& safety_;
     tActuatorTable& actuators_;
@@ -138,13 +137,16 @@ private:
     tRateMeter rates_;
     tScenarioStepper stepper_;
     std::vector<tStepTrace> traces_;
-    std::unique_ptr<tJournalWriter> journal_;
+    tRunJournal journal_;
+    tRelativeBases bases_;
     float newest_ = 0;
     tLineCounts lines_;
     bool suspended_ = false;
     bool open_ = false;
+    bool marksGo_ = false;  // the run's points are the ones shown
     std::vector<tIntervention> interventions_;
-    std::vector<tAccepted> held_;  // taken while paused, not yet drawn
+    // Heard by the journal while paused, not yet by the listener.
+    std::vector<tRunEvent> held_;
 };
 
 }  // namespace vantrel

@@ -6,6 +6,7 @@
 
 #include "device/Command.h"
 #include "device/Readings.h"
+#include "run/Intervention.h"
 
 namespace vantrel {
 
@@ -22,14 +23,6 @@ struct tSafetyLimits {
     // value that does not read gives the default (unreadNumberSettings
     // tells which).
     static tSafetyLimits FromSettings(const tSettings& settings);
-};
-
-// The program switched something off or refused a command.
-struct tIntervention {
-    std::string text;  // for the user: status bar, chart, journal
-    std::string log;   // fixed English, for the log file
-    // An off command could not be written: the station may still be on.
-    bool offFailed = false;
 };
 
 // What the limits allow, decided from the reading sets seen alone: no

@@ -4,8 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "charts/ChartSink.h"
-#include "device/Command.h"
+#include "run/StepTrace.h"
 #include "station/RateMeter.h"
 #include "station/SafetyRules.h"
 
@@ -13,29 +12,6 @@ namespace vantrel {
 
 class tExperiment;
 class tState;
-
-// A state as a trace names it; it outlives the scenario it came from.
-struct tStateRef {
-    int number = -1;  // -1: none (the run's start)
-    std::string name;
-};
-
-// A command of a state the safety rules held back, and why.
-struct tRefusedCommand {
-    tCommand command;
-    tIntervention why;  // "SAFETY: REFUSED <command>" in `log`
-};
-
-// Why a run went to a state: what the script saw, where it was, and what
-// entering the new state sent and refused.
-struct tStepTrace {
-    double time = 0;           // s on the run's clock
-    tExperimentValues seen{};  // the readings then the rates; all 0 at the start
-    tStateRef from;            // none for the start state
-    tStateRef to;
-    std::vector<tCommand> sent;  // passed by the safety rules, in the state's order
-    std::vector<tRefusedCommand> refused;
-};
 
 // The one way a scenario steps, on the station and in a replay: the
 // experiment's step with one reading set, then every action of the state

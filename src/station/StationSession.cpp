@@ -35,7 +35,7 @@ bool isFrame(int frameIndex) {
 
 }  // namespace
 
-tStationSession::tStationSession(tSettings& settings, iStationEvents& events, iChartSink& charts)
+tStationSession::tStationSession(tSettings& settings, iStationEvents& events, iRunListener& charts)
     : settings_(settings),
       events_(events),
       experiment_(std::make_unique<tExperiment>()),

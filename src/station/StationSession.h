@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "charts/ChartSink.h"
 #include "device/Actuators.h"
 #include "device/Readings.h"
 #include "run/RunData.h"
+#include "run/RunEvent.h"
 #include "station/Run.h"
 #include "station/Safety.h"
 
@@ -65,7 +65,7 @@ class tStationSession {
 public:
     // Nothing is owned: `settings` are the configuration the keys are read
     // from (and the period and port memory written to).
-    tStationSession(tSettings& settings, iStationEvents& events, iChartSink& charts);
+    tStationSession(tSettings& settings, iStationEvents& events, iRunListener& charts);
     tStationSession(const tStationSession&) = delete;
     tStationSession& operator=(const tStationSession&) = delete;
     // Closes as Close does, unless that was done.

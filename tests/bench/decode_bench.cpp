@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "charts/ChartModel.h"
-#include "charts/ChartSink.h"
 #include "device/Actuators.h"
 #include "device/Protocol.h"
 #include "device/RecordMatcher.h"
+#include "run/RunEvent.h"
 #include "session/MainFM.h"
 #include "session/MainView.h"
 #include "support/NullView.h"
@@ -30,16 +30,10 @@ using namespace vantrel;
 
 using test::tNullView;
 
-class tNullSink : public iChartSink {
+class tNullSink : public iRunListener {
 public:
-    void EnterLiveMode() override {}
-    void EnterAnalysisMode() override {}
-    tReadingValues AddReadingSet(float t, const tReadingValues& r) override {
-        benchmark::DoNotOptimize(t);
-        benchmark::DoNotOptimize(r);
-        return {};
-    }
-    void EndBatch(float t) override { benchmark::DoNotOptimize(t); }
+    void OnEvent(const tRunEvent& event) override { benchmark::DoNotOptimize(&event); }
+    void OnBatchEnd(float t) override { benchmark::DoNotOptimize(t); }
 };
 
 // Packets as the measurement thread hands them over: whole records, at

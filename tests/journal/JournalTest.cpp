@@ -53,6 +53,10 @@ TEST(Journal, WhatIsWrittenComesBackExactlyAndDamageCostsOnlyItsLine) {
     EXPECT_EQ(run.transitions[0].state, 2);
     EXPECT_EQ(run.marks, std::vector<int>{1});
     EXPECT_TRUE(run.finished);
+    // Without an ending entry, as older journals are: how is not known, the
+    // reading sets are those read.
+    EXPECT_EQ(run.end.how, tRunEnd::Unknown);
+    EXPECT_EQ(run.end.records, 2);
     EXPECT_EQ(run.droppedLines, 0u);
 
     // A byte changed in the first reading and the end entry torn off, as a

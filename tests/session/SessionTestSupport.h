@@ -26,7 +26,7 @@
 
 #include "base/Locale.h"
 #include "base/LogFile.h"
-#include "charts/ChartSink.h"
+#include "run/RunEvent.h"
 #include "session/MainFM.h"
 
 #include "support/CaptureLog.h"
@@ -57,30 +57,43 @@ private:
     std::string path_;
 };
 
-// Records what acquisition hands to the charts (in place of the chart model).
-class tChartCallLog : public iChartSink {
+// Records what the run hands to the charts (in place of the chart model).
+class tChartCallLog : public iRunListener {
 public:
     struct tSet {
         float t;
         tReadingValues readings;
     };
+    std::vector<tRunEvent> heard;     // every event, in order
     std::vector<std::string> events;  // "live", "analysis", "add", "end"
     std::vector<tSet> sets;
     std::vector<float> batchEnds;
     std::vector<std::string> interventions;
+    iRunListener* target = nullptr;  // hears it all as well, when set
 
-    void EnterLiveMode() override { events.push_back("live"); }
-    void EnterAnalysisMode() override { events.push_back("analysis"); }
-    tReadingValues AddReadingSet(float t, const tReadingValues& readings) override {
-        events.push_back("add");
-        sets.push_back({t, readings});
-        return readings;
+    void OnEvent(const tRunEvent& event) override {
+        heard.push_back(event);
+        if (event.As<tRunStart>() != nullptr) {
+            events.push_back("live");
+        } else if (event.As<tRunEnded>() != nullptr) {
+            events.push_back("analysis");
+        } else if (const auto* set = event.As<tReadingSet>()) {
+            events.push_back("add");
+            sets.push_back({set->time, set->readings});
+        } else if (const auto* intervention = event.As<tRunIntervention>()) {
+            interventions.push_back(intervention->text);
+        }
+        if (target != nullptr) {
+            target->OnEvent(event);
+        }
     }
-    void EndBatch(float t) override {
+    void OnBatchEnd(float t) override {
         events.push_back("end");
         batchEnds.push_back(t);
+        if (target != nullptr) {
+            target->OnBatchEnd(t);
+        }
     }
-    void AddIntervention(float, const std::string& text) override { interventions.push_back(text); }
 };
 
 // Calls the acquisition tick every 10 ms until `done` holds or `ms` passed.
