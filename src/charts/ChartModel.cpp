@@ -54,9 +54,9 @@ void tChartModel::OnEvent(const tRunEvent& event) {
     } else if (const auto* set = event.As<tReadingSet>()) {
         AddReadingSet(set->time, set->readings);
     } else if (const auto* transition = event.As<tRunTransition>()) {
-        AddTransition(transition->time, transition->trace.to.name);
+        AddTransition(transition->time, transition->trace.to.name, false);
     } else if (const auto* intervention = event.As<tRunIntervention>()) {
-        AddIntervention(intervention->time, intervention->text);
+        AddTransition(intervention->time, intervention->text, true);
     } else if (event.As<tRunEnded>() != nullptr) {
         EnterAnalysisMode();
     }
@@ -155,15 +155,8 @@ void tChartModel::EndBatch(float t) {
     }
 }
 
-void tChartModel::AddTransition(float t, const std::string& name) {
-    run_.AddTransition(t, name);
-    if (view_) {
-        view_->TransitionsChanged();
-    }
-}
-
-void tChartModel::AddIntervention(float t, const std::string& text) {
-    run_.AddTransition(t, text, true);
+void tChartModel::AddTransition(float t, const std::string& name, bool intervention) {
+    run_.AddTransition(t, name, intervention);
     if (view_) {
         view_->TransitionsChanged();
     }

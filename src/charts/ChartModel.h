@@ -54,10 +54,10 @@ public:
     tReadingValues AddReadingSet(float t, const tReadingValues& readings);
     // After all records that arrived together; t = newest accepted time.
     void EndBatch(float t);
-    // The running scenario entered the state `name` at the reading of time t.
-    void AddTransition(float t, const std::string& name);
-    // The program switched something off or refused a command at time t.
-    void AddIntervention(float t, const std::string& text);
+    // The running scenario entered the state `name` at the reading of time t,
+    // or (`intervention`) the program switched something off or refused a
+    // command, `name` saying what.
+    void AddTransition(float t, const std::string& name, bool intervention = false);
 
     // The run shown (cleared at the next start).
     const tRunData& Data() const { return run_; }

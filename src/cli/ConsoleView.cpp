@@ -3,8 +3,6 @@
 #include <chrono>
 #include <thread>
 
-#include "base/Texts.h"
-
 namespace vantrel {
 
 namespace {
@@ -61,17 +59,6 @@ bool tConsoleView::KeepResponsive(int milliseconds) {
 
 void tConsoleView::ShowInformation(const std::string& text, const std::string& caption) {
     messages_ << kPrefix << caption << ": " << text << '\n';
-}
-
-void tConsoleView::StationText(tStationText which, const std::string& text) {
-    SetStatusText(which == tStationText::Hint         ? kPanelHint
-                  : which == tStationText::Connection ? kPanelConnection
-                                                      : kPanelSwitchOff,
-                  text);
-}
-
-void tConsoleView::StationError(const std::string& text) {
-    ShowError(text, messageText(20000));
 }
 
 }  // namespace vantrel

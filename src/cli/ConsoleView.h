@@ -6,14 +6,13 @@
 #include <string>
 
 #include "session/SessionView.h"
-#include "station/StationSession.h"
 
 namespace vantrel {
 
 // The session's outputs on a console: warnings, errors and the connection,
 // switch-off, progress and scenario texts are written to the given stream
-// (standard error). What a station session tells goes the same way.
-class tConsoleView : public iSessionView, public iStationEvents {
+// (standard error).
+class tConsoleView : public iSessionView {
 public:
     explicit tConsoleView(std::ostream& messages);
 
@@ -37,12 +36,6 @@ public:
     void Close() override;
     bool KeepResponsive(int milliseconds) override;
     void ShowInformation(const std::string& text, const std::string& caption) override;
-
-    void StationText(tStationText which, const std::string& text) override;
-    void ScenarioShown(const std::string& experiment, const std::string& state) override {
-        SetScenarioLabel(experiment, state);
-    }
-    void StationError(const std::string& text) override;
 
 private:
     std::ostream& messages_;

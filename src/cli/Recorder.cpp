@@ -2,31 +2,26 @@
 
 #include <chrono>
 #include <exception>
-#include <filesystem>
 #include <memory>
-#include <system_error>
 #include <thread>
 
-#include "base/Files.h"
 #include "base/Functions.h"
 #include "base/Locale.h"
 #include "base/LogFile.h"
 #include "base/NumberSetting.h"
-#include "base/Paths.h"
 #include "base/ProgramFiles.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
 #include "charts/ChartModel.h"
-#include "charts/Equivalence.h"
-#include "charts/Export.h"
 #include "cli/ConsoleView.h"
+#include "cli/RecordingResults.h"
 #include "cli/RecordingSink.h"
-#include "cli/ScenarioTools.h"
 #include "experiment/Experiment.h"
 #include "run/Quantities.h"
 #include "session/Analysis.h"
 #include "session/LanguageTexts.h"
 #include "session/NoWindow.h"
+#include "session/StationOnView.h"
 #include "sim/Simulator.h"
 #include "station/StationSession.h"
 
@@ -52,35 +47,20 @@ struct tRecordingParts {
     tRecordingParts(const tCliOptions& options, const std::string& configFile,
                     std::ostream& messages)
         : view(messages),
+          events(view),
           sink(options.records),
           analysis(charts.Data(), charts.Selection(), charts, view, dialogs) {
         settings.Load(configFile);
     }
     tSettings settings{false};
     tConsoleView view;
+    tStationOnView events;
     tChartModel charts;
     tRecordingSink sink;
     tNoWindow dialogs;
     tAnalysis analysis;
     std::unique_ptr<tStationSession> station;
 };
-
-std::string fallbackExportName() {
-    std::filesystem::path folder;
-    for (const char* variable : {"HOME", "USERPROFILE"}) {
-        const std::string value = environmentText(variable);
-        std::error_code ec;
-        if (!value.empty() && std::filesystem::is_directory(pathFromUtf8(value), ec)) {
-            folder = pathFromUtf8(value);
-            break;
-        }
-    }
-    std::error_code ec;
-    if (folder.empty()) {
-        folder = std::filesystem::temp_directory_path(ec);
-    }
-    return utf8FromPath(folder / ("vantrel-run-" + localTimeStamp("%Y%m%d-%H%M%S") + ".csv"));
-}
 
 tRecorder::tRecorder(tCliOptions options, std::vector<std::string> args, std::string programPath,
                      std::ostream& out, std::ostream& messages, const std::atomic<int>* interrupts)
@@ -124,7 +104,7 @@ int tRecorder::RunLogged() {
         }
         parts->sink.SetTarget(&parts->charts);
         parts->station =
-            std::make_unique<tStationSession>(parts->settings, parts->view, parts->sink);
+            std::make_unique<tStationSession>(parts->settings, parts->events, parts->sink);
     } catch (const std::exception& e) {
         messages_ << kPrefix << e.what() << '\n';
         return kExitUsage;
@@ -255,7 +235,8 @@ int tRecorder::Record(tRecordingParts& parts) {
                       << " not state records\n";
         }
     }
-    const bool exported = WriteResults(parts);
+    const bool exported = writeRecordingResults(
+        options_, parts.charts.Data(), parts.charts.Selection(), parts.analysis, out_, messages_);
     if (interrupts_ != nullptr && interrupts_->load() > interruptsBefore) {
         // Asked again while stopping: the run is written, end without the
         // polite close (the stop command has gone out already).
@@ -270,46 +251,6 @@ int tRecorder::Record(tRecordingParts& parts) {
         return kExitScenario;
     }
     return reason == tStop::LinkLost || empty ? kExitLinkLost : kExitDone;
-}
-
-bool tRecorder::WriteResults(tRecordingParts& parts) {
-    auto guarded = [this](auto&& handler) {
-        try {
-            handler();
-        } catch (const std::exception& e) {
-            messages_ << kPrefix << "error: " << e.what() << '\n';
-        }
-    };
-    bool exported = options_.exportFile.empty() || Export(parts);
-    if (!options_.workbookFile.empty()) {
-        // The run is in the journal and the text export whatever happens here.
-        guarded([&] {
-            exported =
-                writeRunWorkbook(parts.charts.Data(), parts.charts.Selection(), parts.analysis,
-                                 options_.workbookFile, options_.equivalence, options_.analyses,
-                                 options_.FromSeconds(), options_.ToSeconds(), messages_) &&
-                exported;
-        });
-    }
-    if (options_.equivalence >= 0) {
-        // The same point the window finds: from the station's readings,
-        // whatever the run showed relative.
-        guarded([&] {
-            const tTitration titration = titrationOf(parts.charts.Data(), options_.equivalence);
-            out_ << equivalenceLine(titration.volume, titration.pH) << '\n' << std::flush;
-        });
-    }
-    if (!options_.analyses.empty()) {
-        guarded([&] {
-            for (const std::string& line :
-                 stretchLines(tRunColumns::Of(parts.charts.Data()), options_.analyses,
-                              options_.FromSeconds(), options_.ToSeconds())) {
-                out_ << line << '\n';
-            }
-            out_ << std::flush;
-        });
-    }
-    return exported;
 }
 
 tRecorder::tStop tRecorder::CheckStop(const tStationSession& station, const tRecordingSink& sink,
@@ -350,26 +291,6 @@ void tRecorder::Progress(const tStationSession& station, const tRecordingSink& s
         }
     }
     messages_ << '\n' << std::flush;
-}
-
-bool tRecorder::Export(const tRecordingParts& parts) {
-    try {
-        ExportRun(parts.charts.Data(), parts.charts.Selection(), options_.exportFile);
-    } catch (const std::exception& e) {
-        messages_ << kPrefix << "export failed: " << e.what() << '\n';
-        // The run is not lost with its file: it goes where it can be written.
-        const std::string fallback = fallbackExportName();
-        try {
-            ExportRun(parts.charts.Data(), parts.charts.Selection(), fallback);
-            messages_ << kPrefix << "the run was written to " << fallback << " instead\n";
-        } catch (const std::exception& again) {
-            messages_ << kPrefix << "the run could not be written to " << fallback
-                      << " either: " << again.what() << '\n';
-        }
-        return false;
-    }
-    messages_ << kPrefix << "exported to " << options_.exportFile << '\n' << std::flush;
-    return true;
 }
 
 void tRecorder::Summary(tStop reason, const tRecordingSink& sink, double elapsed) {

@@ -49,13 +49,9 @@ private:
 
     int RunLogged();
     int Record(tRecordingParts& parts);
-    // After the run: the export, the workbook and the results asked for.
-    // False when a file could not be written.
-    bool WriteResults(tRecordingParts& parts);
     tStop CheckStop(const tStationSession& station, const tRecordingSink& sink,
                     double elapsed) const;
     void Progress(const tStationSession& station, const tRecordingSink& sink, double elapsed);
-    bool Export(const tRecordingParts& parts);
     bool Interrupted() const { return interrupts_ != nullptr && interrupts_->load() > 0; }
     void Summary(tStop reason, const tRecordingSink& sink, double elapsed);
 
@@ -66,9 +62,5 @@ private:
     std::ostream& messages_;
     const std::atomic<int>* interrupts_;
 };
-
-// Where a run goes when its export cannot be written: the user's home
-// folder, else the temporary folder, under a name that says when.
-std::string fallbackExportName();
 
 }  // namespace vantrel

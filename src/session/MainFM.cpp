@@ -57,14 +57,15 @@ TfmMain::TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
       settings_(std::make_unique<tSettings>(false)),
       chartSinkOverride_(chartSink),
       actuatorPanel_(window),
+      stationView_(
+          view, [this] { refreshActuatorPanel(); }, [this] { UpdateActions(); }),
       language_(*settings_, view, window) {
     window_.SetCaption("Vantrel");
     charts_ = std::make_unique<tChartModel>();
     buildActions();
     settings_->Load(configFileName);
     unreadSettings_ = unreadNumberSettings(*settings_);
-    station_ = std::make_unique<tStationSession>(*settings_, static_cast<iStationEvents&>(*this),
-                                                 this->chartSink());
+    station_ = std::make_unique<tStationSession>(*settings_, stationView_, this->chartSink());
     runFiles_ = std::make_unique<tRunFiles>(*station_, *charts_, *analysis_, view_, dialogs_);
     actuatorPanel_.Build(Actuators());
     if (readNumberSetting(*settings_, keys::kOneLanguage) != 0) {
@@ -74,7 +75,7 @@ TfmMain::TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
 
     view_.SetScenarioLabel(constantText("DK_NO_SCENARIO"), {});
     view_.SetStatusText(kPanelConnection, constantText("DK_CONN_NONE"));
-    PollingChanged(false);
+    stationView_.PollingChanged(false);
     view_.SetTimerEnabled(tViewTimer::Time, true);
 }
 
@@ -269,33 +270,6 @@ bool TfmMain::ExecuteAction(std::string_view name) {
     // Nothing of this object may be touched after the execute: closing the
     // window may end its life.
     return a != nullptr && a->Execute();
-}
-
-bool TfmMain::HasFinishedRun() const {
-    return charts_->Mode() == tChartMode::Analysis && charts_->PointCount() > 0;
-}
-
-void TfmMain::PollingChanged(bool on) {
-    view_.SetTimerEnabled(tViewTimer::Start, on);
-}
-
-void TfmMain::StationText(tStationText which, const std::string& text) {
-    view_.SetStatusText(which == tStationText::Hint         ? kPanelHint
-                        : which == tStationText::Connection ? kPanelConnection
-                                                            : kPanelSwitchOff,
-                        text);
-}
-
-void TfmMain::ScenarioShown(const std::string& experiment, const std::string& state) {
-    view_.SetScenarioLabel(experiment, state);
-}
-
-void TfmMain::StationError(const std::string& text) {
-    view_.ShowError(text, messageText(20000));
-}
-
-iRunListener& TfmMain::chartSink() const {
-    return chartSinkOverride_ != nullptr ? *chartSinkOverride_ : *charts_;
 }
 
 // ---------------------------------------------------------------- clock and closing

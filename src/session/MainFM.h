@@ -20,6 +20,7 @@
 #include "session/LanguageChoice.h"
 #include "session/MainView.h"
 #include "session/RunFiles.h"
+#include "session/StationOnView.h"
 #include "station/Run.h"
 #include "station/StationSession.h"
 
@@ -48,7 +49,7 @@ inline constexpr std::string_view kExportExtension = "csv";
 // happened; the window forwards its events here and renders what it is told
 // through the view interfaces. Free of any toolkit. Everything runs on the
 // user-interface thread.
-class TfmMain : private iStationEvents {
+class TfmMain {
 public:
     // Loads the configuration from `configFileName` (the program's path with
     // ".cfg"); a missing file raises the settings store's error. With
@@ -61,7 +62,7 @@ public:
             iRunListener* chartSink = nullptr);
     TfmMain(const TfmMain&) = delete;
     TfmMain& operator=(const TfmMain&) = delete;
-    ~TfmMain() override;
+    ~TfmMain();
 
     // Once the window exists: the language list from the .lng files of
     // `languageFolders` (the program's folder first), the language menu, and
@@ -191,7 +192,9 @@ public:
     bool IsConnecting() const { return station_->IsConnecting(); }
     // The charts hold the points of a run that has ended: they can be
     // inspected, marked and exported without a station.
-    bool HasFinishedRun() const;
+    bool HasFinishedRun() const {
+        return charts_->Mode() == tChartMode::Analysis && charts_->PointCount() > 0;
+    }
     std::string PortName() const { return station_->PortName(); }
     tSettings& Settings() const { return *settings_; }
     tExperiment& Experiment() const { return station_->Experiment(); }
@@ -222,16 +225,9 @@ private:
     void acDeviceFreqExecute();
     void acFileOpenExecute();
 
-    // What the station tells.
-    void StationText(tStationText which, const std::string& text) override;
-    void ScenarioShown(const std::string& experiment, const std::string& state) override;
-    void StationError(const std::string& text) override;
-    void ActuatorsChanged() override { refreshActuatorPanel(); }
-    void PollingChanged(bool on) override;
-    void StationChanged() override { UpdateActions(); }
-    bool KeepResponsive(int milliseconds) override { return view_.KeepResponsive(milliseconds); }
-
-    iRunListener& chartSink() const;
+    iRunListener& chartSink() const {
+        return chartSinkOverride_ != nullptr ? *chartSinkOverride_ : *charts_;
+    }
     void ownTexts(const tLanguageFile& file);
 
     TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
@@ -250,6 +246,7 @@ private:
     tActuatorPanel actuatorPanel_;
     // Safety keys that did not read, told once the window is there.
     std::vector<tUnreadSetting> unreadSettings_;
+    tStationOnView stationView_;  // what the station tells, on the view
     std::unique_ptr<tStationSession> station_;
     std::unique_ptr<tRunFiles> runFiles_;
     bool closed_ = false;
