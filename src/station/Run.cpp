@@ -203,39 +203,35 @@ tRun::tStep tRun::Decode(tPacketQueue& queue, bool step, tFirstError& errors) {
     return done;
 }
 
-void tRun::Hold(tPacketQueue& queue) {
+template <typename tEach>
+void tRun::packetLines(tPacketQueue& queue, tEach&& each) {
     for (const tPacket& packet : queue) {
-        if (packet.buffer == nullptr || packet.size <= 0) {
-            continue;
+        if (packet.buffer != nullptr && packet.size > 0) {
+            lines(std::string_view(reinterpret_cast<const char*>(packet.buffer.get()),
+                                   static_cast<std::size_t>(packet.size)),
+                  each);
         }
-        lines(std::string_view(reinterpret_cast<const char*>(packet.buffer.get()),
-                               static_cast<std::size_t>(packet.size)),
-              [&](std::string_view line) {
-                  if (const std::optional<tAccepted> accepted = accept(line)) {
-                      tRunEvent event{tReadingSet{accepted->t, accepted->record.readings}};
-                      journal_.OnEvent(event);
-                      held_.push_back(std::move(event));
-                      check(accepted->record);
-                  }
-              });
     }
     queue.clear();
 }
 
-void tRun::Watch(tPacketQueue& queue) {
-    for (const tPacket& packet : queue) {
-        if (packet.buffer == nullptr || packet.size <= 0) {
-            continue;
+void tRun::Hold(tPacketQueue& queue) {
+    packetLines(queue, [&](std::string_view line) {
+        if (const std::optional<tAccepted> accepted = accept(line)) {
+            tRunEvent event{tReadingSet{accepted->t, accepted->record.readings}};
+            journal_.OnEvent(event);
+            held_.push_back(std::move(event));
+            check(accepted->record);
         }
-        lines(std::string_view(reinterpret_cast<const char*>(packet.buffer.get()),
-                               static_cast<std::size_t>(packet.size)),
-              [&](std::string_view line) {
-                  if (const std::optional<tRecord> record = decoder_.Decode(line)) {
-                      check(*record);
-                  }
-              });
-    }
-    queue.clear();
+    });
+}
+
+void tRun::Watch(tPacketQueue& queue) {
+    packetLines(queue, [&](std::string_view line) {
+        if (const std::optional<tRecord> record = decoder_.Decode(line)) {
+            check(*record);
+        }
+    });
 }
 
 tRun::tStep tRun::Suspend(tPacketQueue& leftover) {

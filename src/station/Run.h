@@ -118,6 +118,9 @@ private:
     // Every whole line of `text` through `each`.
     template <typename tEach>
     void lines(std::string_view text, tEach&& each);
+    // Every whole line of every packet of `queue`, which is emptied.
+    template <typename tEach>
+    void packetLines(tPacketQueue& queue, tEach&& each);
     std::optional<tAccepted> accept(std::string_view line);
     void check(const tRecord& record);
     // To the journal, then to the listener unless events wait for it.
