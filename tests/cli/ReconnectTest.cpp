@@ -9,8 +9,8 @@
 #include <sstream>
 #include <thread>
 
-#include "cli/CliTestSupport.h"
 #include "cli/CliCommands.h"
+#include "cli/CliTestSupport.h"
 #include "cli/Recorder.h"
 #include "journal/Journal.h"
 #include "sim/Simulator.h"

@@ -19,8 +19,8 @@
 #include "base/Functions.h"
 #include "base/Texts.h"
 #include "charts/Equivalence.h"
-#include "cli/CliTestSupport.h"
 #include "cli/CliCommands.h"
+#include "cli/CliTestSupport.h"
 #include "cli/Recorder.h"
 #include "sim/Simulator.h"
 
