@@ -5,10 +5,13 @@
 
 # zlib1g-dev: libxlsxwriter's pkg-config file names -lz, which libxlsxwriter-dev
 # does not bring.
-VANTREL_PKGS_BUILD="cmake ninja-build g++ pkg-config libeigen3-dev libxlsxwriter-dev zlib1g-dev"
+# libmosquitto-dev, nlohmann-json3-dev: the class link (MQTT and its JSON).
+VANTREL_PKGS_BUILD="cmake ninja-build g++ pkg-config libeigen3-dev libxlsxwriter-dev zlib1g-dev libmosquitto-dev nlohmann-json3-dev"
 # fp-compiler: Free Pascal, the reference the interpreter's units are compared
 # with in a test (never linked).
-VANTREL_PKGS_TEST="libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev liblua5.4-dev python3-openpyxl poppler-utils fp-compiler"
+# mosquitto, mosquitto-clients: the class tests start a broker of their own
+# and read it as any reader of the class's topics would.
+VANTREL_PKGS_TEST="mosquitto mosquitto-clients libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev liblua5.4-dev python3-openpyxl poppler-utils fp-compiler"
 VANTREL_PKGS_GUI="qt6-base-dev qt6-base-dev-tools libqcustomplot-dev libqcustomplot2.1-qt6 libgl1-mesa-dri fonts-dejavu qt6-translations-l10n"
 VANTREL_PKGS_PACKAGE="dpkg-dev file"
 VANTREL_PKGS_X="xvfb xauth"
