@@ -50,6 +50,12 @@ const std::string_view kCliUsage =
     "  -LOG_MEASURE        with -LOG, also the raw data received\n"
     "  --reconnect SECONDS on a lost link keep the run and wait this long for the\n"
     "                      station to come back on the same port, then go on recording\n"
+    "  --class-broker HOST[:PORT]  publish the run to the class's MQTT broker\n"
+    "                      (replaces ClassBroker=; an empty value: no class link)\n"
+    "  --class NAME        the class on that broker (replaces ClassName=)\n"
+    "  --station NAME      this station's name in the class (replaces StationName=)\n"
+    "  --broker-config DIR with --class: write a broker configuration for the class\n"
+    "                      into DIR and say how to start the broker with it\n"
     "  --runs              list the journals of earlier runs\n"
     "  --recover [JOURNAL] with --export or --xlsx: write the newest run that did not\n"
     "                      finish (or the journal named) to the file\n"
@@ -121,6 +127,22 @@ bool parseCliOptions(const std::vector<std::string>& args, tCliOptions& options,
             why = "--reconnect: '" + value + "' is not a number of seconds above 0";
             return false;
         }
+        return true;
+    });
+    for (auto [name, target] :
+         {std::pair{"--class-broker", &options.classBroker},
+          std::pair{"--class", &options.className}, std::pair{"--station", &options.stationName}}) {
+        parser.Value({name}, [target](const std::string& value, std::string&) {
+            *target = value;
+            return true;
+        });
+    }
+    parser.Value({"--broker-config"}, [&](const std::string& value, std::string& why) {
+        if (value.empty()) {
+            why = "--broker-config needs a folder";
+            return false;
+        }
+        options.brokerConfigFolder = value;
         return true;
     });
     parser.Value({"--config"}, [&](const std::string& value, std::string& why) {
@@ -259,6 +281,10 @@ bool parseCliOptions(const std::vector<std::string>& args, tCliOptions& options,
         (!options.scenarioFile.empty() || options.simulate || !options.ports.empty() ||
          !options.exportFile.empty() || !options.workbookFile.empty())) {
         error = "--check only loads a scenario: it takes no other option";
+        return false;
+    }
+    if (!options.brokerConfigFolder.empty() && !options.className) {
+        error = "--broker-config needs --class: the class the broker serves";
         return false;
     }
     if (options.simulate && !options.ports.empty()) {

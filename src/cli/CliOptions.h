@@ -42,6 +42,11 @@ struct tCliOptions {
     bool recover = false;
     std::string recoverFile;   // empty: the newest run that did not finish
     int reconnectSeconds = 0;  // 0: a lost link ends the run
+    // The class link: each replaces its configuration key when given.
+    std::optional<std::string> classBroker;  // HOST[:PORT]; empty: off
+    std::optional<std::string> className;
+    std::optional<std::string> stationName;
+    std::string brokerConfigFolder;  // write a class's broker configuration there
 };
 
 // The text printed by --help.
