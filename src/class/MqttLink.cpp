@@ -198,6 +198,21 @@ bool tMqttLink::Publish(const std::string& topic, const std::string& payload, in
     return rc == MOSQ_ERR_SUCCESS || rc == MOSQ_ERR_NO_CONN;
 }
 
+bool tMqttLink::PublishExpiring(const std::string& topic, const std::string& payload,
+                                int expirySeconds) {
+    if (shared_->stop) {
+        return false;
+    }
+    mosquitto_property* properties = nullptr;
+    mosquitto_property_add_int32(&properties, MQTT_PROP_MESSAGE_EXPIRY_INTERVAL,
+                                 static_cast<std::uint32_t>(expirySeconds));
+    const int rc = mosquitto_publish_v5(shared_->mosq, nullptr, topic.c_str(),
+                                        static_cast<int>(payload.size()), payload.data(), 1,
+                                        false, properties);
+    mosquitto_property_free_all(&properties);
+    return rc == MOSQ_ERR_SUCCESS || rc == MOSQ_ERR_NO_CONN;
+}
+
 tMqttLink::tNews tMqttLink::Take() {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     tNews news;
