@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <set>
@@ -90,6 +91,7 @@ public:
 
     std::map<std::string, tSeen> runs;  // by "STATION/RUN"
     std::map<std::string, std::vector<json>> acks;
+    std::map<std::string, bool> online;
     bool connected = false;
 
 private:
@@ -104,6 +106,10 @@ private:
         const std::string leaf = rest.substr(rest.rfind('/') + 1);
         if (leaf == "ack") {
             acks[name].push_back(json::parse(message.payload));
+            return;
+        }
+        if (leaf == "status") {
+            online[name] = json::parse(message.payload)["online"];
             return;
         }
         const std::string runPrefix = name + "/run/";
@@ -211,6 +217,8 @@ TEST(ClassLinkTest, EveryRecordReachesTheTeacherThroughCutsARestartAndAStop) {
         const long newest = seen.records.empty() ? 0 : seen.records.rbegin()->first;
         const std::vector<long> lacking = missing(seen, newest);
         if (!lacking.empty()) {
+            std::printf("%s: %zu records missing, asked again from record %ld\n",
+                        seen.station.c_str(), lacking.size(), lacking.front());
             teacher.Link().Publish(classlink::tTopics(kClass, seen.station).Replay(),
                                    json{{"run", seen.run}, {"from", lacking.front()}}.dump(), 1,
                                    false);
@@ -237,6 +245,10 @@ TEST(ClassLinkTest, EveryRecordReachesTheTeacherThroughCutsARestartAndAStop) {
     for (auto& station : stations) {
         EXPECT_EQ(station->Wait(20s), 0) << messages();
     }
+    teacher.Collect(500ms);
+    // Stations that ended leave no ghost behind.
+    EXPECT_EQ(teacher.online,
+              (std::map<std::string, bool>{{"s1", false}, {"s2", false}, {"s3", false}}));
 
     EXPECT_EQ(teacher.acks["s1"].front(),
               json({{"id", "c1"}, {"done", false}, {"why", "unknown command \"heat\""}}));
