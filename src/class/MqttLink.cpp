@@ -207,8 +207,8 @@ bool tMqttLink::PublishExpiring(const std::string& topic, const std::string& pay
     mosquitto_property_add_int32(&properties, MQTT_PROP_MESSAGE_EXPIRY_INTERVAL,
                                  static_cast<std::uint32_t>(expirySeconds));
     const int rc = mosquitto_publish_v5(shared_->mosq, nullptr, topic.c_str(),
-                                        static_cast<int>(payload.size()), payload.data(), 1,
-                                        false, properties);
+                                        static_cast<int>(payload.size()), payload.data(), 1, false,
+                                        properties);
     mosquitto_property_free_all(&properties);
     return rc == MOSQ_ERR_SUCCESS || rc == MOSQ_ERR_NO_CONN;
 }

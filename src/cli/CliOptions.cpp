@@ -129,9 +129,9 @@ bool parseCliOptions(const std::vector<std::string>& args, tCliOptions& options,
         }
         return true;
     });
-    for (auto [name, target] :
-         {std::pair{"--class-broker", &options.classBroker},
-          std::pair{"--class", &options.className}, std::pair{"--station", &options.stationName}}) {
+    for (auto [name, target] : {std::pair{"--class-broker", &options.classLink.broker},
+                                std::pair{"--class", &options.classLink.className},
+                                std::pair{"--station", &options.classLink.stationName}}) {
         parser.Value({name}, [target](const std::string& value, std::string&) {
             *target = value;
             return true;
@@ -283,7 +283,7 @@ bool parseCliOptions(const std::vector<std::string>& args, tCliOptions& options,
         error = "--check only loads a scenario: it takes no other option";
         return false;
     }
-    if (!options.brokerConfigFolder.empty() && !options.className) {
+    if (!options.brokerConfigFolder.empty() && !options.classLink.className) {
         error = "--broker-config needs --class: the class the broker serves";
         return false;
     }
