@@ -245,13 +245,16 @@ std::string configText(const tBrokerConfigOptions& options, const fs::path& fold
         if (options.listenAddress.empty()) {
             out << "listener " << options.webSocketPort << '\n';
         } else if (isLoopback(options.listenAddress)) {
-            // This broker's WebSocket listener ignores a bind address; an
-            // interface name keeps it on this computer.
+            // This broker's WebSocket listener binds an address only when
+            // told the socket's family; an interface name keeps it on this
+            // computer on Windows too.
             out << "listener " << options.webSocketPort << " lo\n"
                 << "socket_domain ipv4\n";
+        } else if (options.listenAddress.find(':') == std::string::npos) {
+            out << "listener " << options.webSocketPort << ' ' << options.listenAddress << '\n'
+                << "socket_domain ipv4\n";
         } else {
-            out << "# This broker's WebSocket listener may ignore the address and take every\n"
-                << "# interface.\n"
+            out << "# This broker's WebSocket listener may take every interface here.\n"
                 << "listener " << options.webSocketPort << ' ' << options.listenAddress << '\n';
         }
         out << "protocol websockets\n";

@@ -1,6 +1,11 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <ifaddrs.h>
 #include <mosquitto.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -9,6 +14,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "class/BrokerConfig.h"
@@ -96,6 +102,50 @@ private:
     std::set<std::string> received_;
 };
 
+// What a plain HTTP request to `address`:`port` gets back; empty when the
+// connection is refused.
+std::string httpGet(in_addr_t address, int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    timeval timeout{2, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<std::uint16_t>(port));
+    to.sin_addr.s_addr = address;
+    std::string answer;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) {
+        const std::string request =
+            "GET /index.html HTTP/1.1\r\nHost: vantrel\r\nConnection: close\r\n\r\n";
+        if (::send(fd, request.data(), request.size(), 0) > 0) {
+            char buffer[4096];
+            for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
+                answer.append(buffer, static_cast<std::size_t>(n));
+            }
+        }
+    }
+    ::close(fd);
+    return answer;
+}
+
+// This computer's IPv4 addresses other than loopback.
+std::vector<in_addr_t> outwardAddresses() {
+    std::vector<in_addr_t> found;
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) {
+        return found;
+    }
+    for (const ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
+        if (a->ifa_addr != nullptr && a->ifa_addr->sa_family == AF_INET) {
+            const in_addr_t address = reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr;
+            if ((ntohl(address) >> 24) != 127) {
+                found.push_back(address);
+            }
+        }
+    }
+    ::freeifaddrs(list);
+    return found;
+}
+
 // The generated configuration, its listener moved to the test's free port.
 std::string onTestPort(const tBrokerConfig& config) {
     std::ifstream in(config.configFile);
@@ -118,7 +168,10 @@ TEST(BrokerConfigTest, TheBrokerConfinesEachAccountToItsPartOfTheClass) {
     tBrokerConfigOptions options;
     options.className = "8B";
     options.listenAddress = "127.0.0.1";
-    options.webSocketPort = 0;
+    options.webSocketPort = test::freeLoopbackPort();
+    options.httpDir = dir.file("www");
+    std::filesystem::create_directory(options.httpDir);
+    std::ofstream(dir.file("www/index.html")) << "the phones' page";
     options.teacherPassword = "Teacher-1";
     const tBrokerConfig config = writeClassBrokerConfig(dir.file("broker"), options);
     std::string password[3];
@@ -140,6 +193,18 @@ TEST(BrokerConfigTest, TheBrokerConfinesEachAccountToItsPartOfTheClass) {
 
     tTestBroker broker(tTestBroker::tWholeConfig{onTestPort(config)});
     const int port = broker.Port();
+
+    // The phones' page is served on this computer only, as asked. The
+    // WebSocket listener opens after the one the broker was waited for.
+    std::string page;
+    for (int i = 0; i < 40 && page.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        page = httpGet(htonl(INADDR_LOOPBACK), options.webSocketPort);
+    }
+    EXPECT_NE(page.find("the phones' page"), std::string::npos) << page;
+    for (const in_addr_t address : outwardAddresses()) {
+        EXPECT_EQ(httpGet(address, options.webSocketPort), "");
+    }
 
     struct tLogin {
         std::string user;

@@ -50,6 +50,10 @@ bool accepts(int port) {
 
 }  // namespace
 
+int freeLoopbackPort() {
+    return freePort();
+}
+
 std::string brokerProgram() {
     for (const char* path : {"/usr/sbin/mosquitto", "/usr/bin/mosquitto"}) {
         if (::access(path, X_OK) == 0) {

@@ -39,6 +39,9 @@ private:
     int pid_ = -1;
 };
 
+// A port nobody listens on now, for a second listener of a whole configuration.
+int freeLoopbackPort();
+
 // The path of the broker program (mosquitto), or empty when none is installed.
 std::string brokerProgram();
 
