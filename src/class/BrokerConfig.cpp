@@ -301,9 +301,10 @@ std::string accountsText(const tBrokerConfigOptions& options, const tBrokerConfi
     for (const tBrokerAccount& account : config.accounts) {
         out << account.user << "\t" << account.password << "\t" << account.role << '\n';
     }
-    out << "\nEach station's configuration: ClassName=" << options.className
-        << ", ClassUser=station, ClassPassword=(the station password above),\n"
-        << "StationName=its own name (unique in the class).\n\n"
+    out << "\nEach station's configuration: ClassBroker=" << host
+        << ", ClassName=" << options.className
+        << ",\nClassUser=station, ClassPassword=(the station password "
+        << "above), StationName=its own name\n(unique in the class).\n\n"
         << "There is no encryption on the school network yet: these passwords and the\n"
         << "readings travel in clear. Keep the teacher's password to yourself.\n";
     return out.str();
@@ -334,6 +335,7 @@ tBrokerConfig writeClassBrokerConfig(const std::string& folderName,
     }
 
     tBrokerConfig config;
+    config.replaced = fs::exists(folder / "passwords", ec);
     config.folder = utf8FromPath(folder);
     config.configFile = utf8FromPath(folder / "mosquitto.conf");
     config.passwordFile = utf8FromPath(folder / "passwords");

@@ -33,6 +33,8 @@ struct tBrokerConfig {
     std::string accountsFile;  // the teacher's text with the accounts
     std::vector<tBrokerAccount> accounts;
     std::string startCommand;
+    // An earlier configuration was there: its passwords no longer work.
+    bool replaced = false;
 };
 
 // Writes mosquitto.conf, the password file, the access rules and the

@@ -87,6 +87,10 @@ int writeBrokerConfig(const tCliOptions& options, std::ostream& out, std::ostrea
         for (const classlink::tBrokerAccount& account : written.accounts) {
             out << "  " << account.user << '\t' << account.password << '\t' << account.role << '\n';
         }
+        if (written.replaced) {
+            out << "The earlier configuration there was replaced: give the stations the new "
+                   "station password.\n";
+        }
         out << "The accounts are also in " << written.accountsFile << '\n'
             << "Start the broker: " << written.startCommand << '\n';
         return kExitDone;
