@@ -1,5 +1,6 @@
 #include "class/BrokerConfig.h"
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -223,11 +224,10 @@ std::string configText(const tBrokerConfigOptions& options, const fs::path& fold
     out << "# The broker of the class \"" << options.className << "\" (Mosquitto 2.0).\n"
         << "# Start it with: mosquitto -c " << commandWord(configPath(folder / "mosquitto.conf"))
         << "\n\n"
-        << "# Only the class's accounts get in; the access rules confine each one.\n"
-        << "per_listener_settings false\n"
-        << "allow_anonymous false\n"
-        << "password_file " << configPath(folder / "passwords") << '\n'
-        << "acl_file " << configPath(folder / "acl") << "\n\n";
+        << "# Each listener has its own accounts and access rules: the viewers'\n"
+        << "# account exists on the phones' listener only, where nothing can be\n"
+        << "# written, so no one holding it can speak for a station.\n"
+        << "per_listener_settings true\n\n";
     if (!user.name.empty()) {
         out << "# Started as root, the broker reads its files as this user.\n"
             << "user " << user.name << "\n\n";
@@ -238,8 +238,12 @@ std::string configText(const tBrokerConfigOptions& options, const fs::path& fold
         << "autosave_interval 60\n\n"
         << "# 30 stations x 2 messages a second x 10 minutes of an absent teacher.\n"
         << "max_queued_messages " << kMaxQueuedMessages << "\n\n"
+        << "# The stations and the teacher.\n"
         << "listener " << options.port
-        << (options.listenAddress.empty() ? "" : " " + options.listenAddress) << '\n';
+        << (options.listenAddress.empty() ? "" : " " + options.listenAddress) << '\n'
+        << "allow_anonymous false\n"
+        << "password_file " << configPath(folder / "passwords") << '\n'
+        << "acl_file " << configPath(folder / "acl") << '\n';
     if (options.webSocketPort != 0) {
         out << "\n# The phones' page and its readings.\n";
         if (options.listenAddress.empty()) {
@@ -257,7 +261,10 @@ std::string configText(const tBrokerConfigOptions& options, const fs::path& fold
             out << "# This broker's WebSocket listener may take every interface here.\n"
                 << "listener " << options.webSocketPort << ' ' << options.listenAddress << '\n';
         }
-        out << "protocol websockets\n";
+        out << "protocol websockets\n"
+            << "allow_anonymous false\n"
+            << "password_file " << configPath(folder / "viewers") << '\n'
+            << "acl_file " << configPath(folder / "viewers.acl") << '\n';
         if (!options.httpDir.empty()) {
             out << "http_dir " << configPath(fs::absolute(pathFromUtf8(options.httpDir))) << '\n';
         }
@@ -274,9 +281,6 @@ std::string aclText(const std::string& className) {
         << "# and clears retained topics.\n"
         << "user teacher\n"
         << "topic readwrite " << root << "#\n\n"
-        << "# Phones and the projector only read.\n"
-        << "user viewer\n"
-        << "topic read " << root << "#\n\n"
         << "# Every station uses this account with its station name as client id.\n"
         << "user station\n"
         << "topic read " << root << "cmd/all\n\n"
@@ -286,6 +290,12 @@ std::string aclText(const std::string& className) {
         << "pattern read " << root << "cmd/st/%c\n"
         << "pattern read " << root << "st/%c/replay\n";
     return out.str();
+}
+
+// The phones' listener: its one account reads the class and writes nothing.
+std::string viewerAclText(const std::string& className) {
+    return "# Phones and the projector only read the class \"" + className + "\".\n" +
+           "user viewer\ntopic read " + std::string(kRoot) + className + "/#\n";
 }
 
 std::string accountsText(const tBrokerConfigOptions& options, const tBrokerConfig& config) {
@@ -350,15 +360,23 @@ tBrokerConfig writeClassBrokerConfig(const std::string& folderName,
         {"station", chosen(options.stationPassword), "every station of the class"},
         {"viewer", chosen(options.viewerPassword), "phones and the projector: read only"}};
 
-    std::string passwords;
-    for (const tBrokerAccount& account : config.accounts) {
-        passwords += account.user + ":" + account.password + "\n";
+    // The stations' and the teacher's listener, then the phones'.
+    for (const auto& [file, users] :
+         {std::pair{folder / "passwords", std::vector<std::string>{"teacher", "station"}},
+          std::pair{folder / "viewers", std::vector<std::string>{"viewer"}}}) {
+        std::string passwords;
+        for (const tBrokerAccount& account : config.accounts) {
+            if (std::find(users.begin(), users.end(), account.user) != users.end()) {
+                passwords += account.user + ":" + account.password + "\n";
+            }
+        }
+        writePrivateFile(file, passwords);
+        hashPasswords(file);
+        giveTo(user, file);
     }
-    const fs::path passwordFile = folder / "passwords";
-    writePrivateFile(passwordFile, passwords);
-    hashPasswords(passwordFile);
-    giveTo(user, passwordFile);
     giveTo(user, folder / "persistence");
+    writeFileAtomically(utf8FromPath(folder / "viewers.acl"), viewerAclText(options.className));
+    giveTo(user, folder / "viewers.acl");
     writeFileAtomically(config.aclFile, aclText(options.className));
     giveTo(user, folder / "acl");
     writePrivateFile(folder / "accounts.txt", accountsText(options, config));

@@ -78,7 +78,7 @@ tSafetyLimits configuredLimits(const std::string& configFile) {
 // teacher needs to start it and to configure the stations.
 int writeBrokerConfig(const tCliOptions& options, std::ostream& out, std::ostream& messages) {
     classlink::tBrokerConfigOptions config;
-    config.className = options.className.value_or("");
+    config.className = options.classLink.className.value_or("");
     try {
         const classlink::tBrokerConfig written =
             classlink::writeClassBrokerConfig(options.brokerConfigFolder, config);
