@@ -293,3 +293,50 @@ TEST(BrokerConfigTest, TheCommandLineWritesAConfigurationForAUsableClassNameOnly
 
 }  // namespace
 }  // namespace vantrel::classlink
+
+namespace vantrel::classlink {
+namespace {
+
+// A station the class link cannot serve still records its run, and says why
+// it is not in the class: the broker's own reason for a refused account.
+TEST(BrokerConfigTest, AStationOutsideTheClassRecordsAndSaysWhy) {
+    test::tTempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    tBrokerConfigOptions options;
+    options.className = "8B";
+    options.listenAddress = "127.0.0.1";
+    options.webSocketPort = 0;
+    options.stationPassword = "right-one";
+    tTestBroker broker(
+        tTestBroker::tWholeConfig{onTestPort(writeClassBrokerConfig(dir.file("b"), options))});
+    const std::string here = "127.0.0.1:" + std::to_string(broker.Port());
+    const std::string nobody = "127.0.0.1:" + std::to_string(test::freeLoopbackPort());
+    struct tCase {
+        std::string broker;
+        std::string station;
+        std::string password;
+        std::string said;
+    };
+    for (const tCase& c : std::vector<tCase>{
+             {here, "st1", "right-one", "class: 8B/st1 on " + here},
+             {here, "st1", "wrong", "class: not connected (Not authorized)"},
+             {nobody, "st1", "right-one", "class: not connected (Connection refused)"},
+             {here, "st/1", "right-one", "class: off: the station name \"st/1\""}}) {
+        test::tTempDir program;
+        ::setenv("XDG_DATA_HOME", program.file("data").c_str(), 1);
+        std::ofstream(program.file("vantrel-cli.cfg"))
+            << "Timeout=10\nCheckTimeout=100\nCheckCount=2\nCheckOffTimer=0\n"
+            << "ClassUser=station\nClassPassword=" << c.password << '\n';
+        std::ostringstream out;
+        std::ostringstream messages;
+        const int status = runRecorder({"--simulate", "--duration", "1", "--class-broker", c.broker,
+                                        "--class", "8B", "--station", c.station},
+                                       program.file("vantrel-cli"), out, messages);
+        EXPECT_EQ(status, 0) << messages.str();
+        EXPECT_NE(messages.str().find(c.said), std::string::npos) << messages.str();
+        EXPECT_NE(messages.str().find("stopped after 1.0 s"), std::string::npos) << messages.str();
+    }
+}
+
+}  // namespace
+}  // namespace vantrel::classlink
