@@ -44,6 +44,7 @@ struct tMqttLink::tShared {
     tMqttSettings settings;
     mosquitto* mosq = nullptr;  // the network thread destroys it at its end
     std::atomic<bool> stop{false};
+    std::atomic<bool> polite{false};  // a normal disconnect, else the will is told
     std::mutex mutex;
     std::condition_variable changed;
     tNews news;  // collected for Take; `connected` and `why` are current
@@ -132,7 +133,9 @@ void tMqttLink::tShared::run() {
         }
     }
     if (up) {
-        mosquitto_disconnect_v5(mosq, MQTT_RC_NORMAL_DISCONNECTION, nullptr);
+        mosquitto_disconnect_v5(
+            mosq, polite ? MQTT_RC_NORMAL_DISCONNECTION : MQTT_RC_DISCONNECT_WITH_WILL_MSG,
+            nullptr);
         mosquitto_loop(mosq, 100, 1);  // lets the disconnect out
     }
     mosquitto_destroy(mosq);
@@ -192,6 +195,10 @@ tMqttLink::tMqttLink(tMqttSettings settings) : shared_(std::make_shared<tShared>
 }
 
 tMqttLink::~tMqttLink() {
+    end();
+}
+
+void tMqttLink::end() {
     shared_->stop = true;
     std::unique_lock<std::mutex> lock(shared_->mutex);
     // A thread still stuck in a connect ends on its own later; it holds its
@@ -239,16 +246,18 @@ void tMqttLink::Close(const std::string& topic, const std::string& payload,
                       std::chrono::milliseconds wait) {
     tShared& s = *shared_;
     std::unique_lock<std::mutex> lock(s.mutex);
-    if (!s.news.connected || s.stop) {
-        return;  // the broker tells the last will
+    if (s.news.connected && !s.stop && !topic.empty()) {
+        lock.unlock();
+        int mid = -1;
+        mosquitto_publish_v5(s.mosq, &mid, topic.c_str(), static_cast<int>(payload.size()),
+                             payload.data(), 1, true, nullptr);
+        lock.lock();
+        s.closeMid = mid;
+        s.changed.wait_for(lock, wait, [&s] { return s.closeAcked || !s.news.connected; });
     }
     lock.unlock();
-    int mid = -1;
-    mosquitto_publish_v5(s.mosq, &mid, topic.c_str(), static_cast<int>(payload.size()),
-                         payload.data(), 1, true, nullptr);
-    lock.lock();
-    s.closeMid = mid;
-    s.changed.wait_for(lock, wait, [&s] { return s.closeAcked || !s.news.connected; });
+    s.polite = true;
+    end();
 }
 
 bool parseBrokerAddress(const std::string& text, std::string& host, int& port) {

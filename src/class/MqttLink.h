@@ -43,7 +43,7 @@ struct tMqttMessage {
 class tMqttLink : public iClassOutlet {
 public:
     explicit tMqttLink(tMqttSettings settings);
-    // Leaves without a word (the broker tells the last will); Close first
+    // Leaves without a word: the broker tells the last will. Close first
     // for a polite end.
     ~tMqttLink() override;
     tMqttLink(const tMqttLink&) = delete;
@@ -65,13 +65,17 @@ public:
     tNews Take();
 
     // The polite end: `payload` retained on `topic` (the station going
-    // offline), waited for at most `wait`, then the disconnect.
+    // offline; none when `topic` is empty), waited for at most `wait`, then
+    // the disconnect. Take still gives what arrived before it.
     void Close(const std::string& topic, const std::string& payload,
                std::chrono::milliseconds wait);
 
     struct tShared;
 
 private:
+    // The network thread ends; waits a little for it.
+    void end();
+
     std::shared_ptr<tShared> shared_;
 };
 

@@ -24,7 +24,7 @@ private:
     void run();
 
     int targetPort_;
-    int port_ = 0;
+    std::atomic<int> port_{0};  // set by the relay thread once it listens
     std::atomic<bool> cut_{false};
     std::atomic<bool> stop_{false};
     std::thread thread_;
