@@ -45,6 +45,7 @@ constexpr tConstant kConstants[] = {
     {"DK_SAFE_STEP_FAILED", "Всё выключено: шаг сценария не выполнен"},
     {"DK_SAFE_DISCONNECT", "Всё выключено при отключении от станции"},
     {"DK_SAFE_EXIT", "Всё выключено при выходе из программы"},
+    {"DK_SAFE_CLASS_STOP", "Остановлено учителем: всё выключено"},
     {"DK_SAFE_SILENCE", "Всё выключено: показаний нет %s с"},
     {"DK_SAFE_RECONNECTED", "Всё выключено: станция могла работать без присмотра"},
     {"DK_SAFE_WATCHING",

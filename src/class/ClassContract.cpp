@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/Encoding.h"
 #include "run/Quantities.h"
 
 namespace vantrel::classlink {
@@ -49,51 +50,10 @@ std::optional<json> parseObject(std::string_view payload) {
     return message;
 }
 
-// UTF-8 as written, without overlong forms or surrogates.
-bool validUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t extra = 0;
-        unsigned long code = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            extra = 1;
-            code = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-            code = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3;
-            code = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + extra >= text.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                return false;
-            }
-            code = (code << 6) | (next & 0x3F);
-        }
-        static constexpr unsigned long kLeast[] = {0, 0x80, 0x800, 0x10000};
-        if (code < kLeast[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            return false;
-        }
-        i += extra + 1;
-    }
-    return true;
-}
-
 }  // namespace
 
 bool isContractName(std::string_view name) {
-    if (name.empty() || name.size() > kNameBytes || !validUtf8(name)) {
+    if (name.empty() || name.size() > kNameBytes || !isValidUtf8(name)) {
         return false;
     }
     for (const char c : name) {
@@ -146,7 +106,7 @@ std::string metaMessage(const tRunMeta& meta) {
                 {"experiment", meta.start.experiment},
                 {"scenario", meta.start.scenario},
                 {"period", meta.periodMs / 1000.0},
-                {"volumeCoefficient", meta.start.volumeCoefficient},
+                {"volumeCoefficient", shortest(static_cast<float>(meta.start.volumeCoefficient))},
                 {"quantities", quantities}}
         .dump();
 }

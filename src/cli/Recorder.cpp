@@ -13,6 +13,7 @@
 #include "base/Settings.h"
 #include "base/Texts.h"
 #include "charts/ChartModel.h"
+#include "class/ClassStation.h"
 #include "cli/ConsoleView.h"
 #include "cli/RecordingResults.h"
 #include "cli/RecordingSink.h"
@@ -60,6 +61,7 @@ struct tRecordingParts {
     tNoWindow dialogs;
     tAnalysis analysis;
     std::unique_ptr<tStationSession> station;
+    std::unique_ptr<tClassStation> classLink;  // none without a broker
 };
 
 tRecorder::tRecorder(tCliOptions options, std::vector<std::string> args, std::string programPath,
@@ -138,7 +140,32 @@ int tRecorder::RunLogged() {
             return kExitScenario;
         }
     }
+    StartClassLink(*parts);
     return Record(*parts);
+}
+
+// The class link never stands in a recording's way: settings it cannot use
+// are told and the recording goes on without it.
+void tRecorder::StartClassLink(tRecordingParts& parts) {
+    tClassSettings settings = tClassSettings::Read(parts.settings);
+    for (auto [option, key] : {std::pair{&options_.classBroker, &settings.broker},
+                               std::pair{&options_.className, &settings.className},
+                               std::pair{&options_.stationName, &settings.stationName}}) {
+        if (*option) {
+            *key = **option;
+        }
+    }
+    if (settings.broker.empty()) {
+        return;
+    }
+    if (const std::string problem = settings.Problem(); !problem.empty()) {
+        messages_ << kPrefix << "class: off: " << problem << '\n';
+        return;
+    }
+    parts.classLink = std::make_unique<tClassStation>(
+        *parts.station, std::move(settings), [this](const std::string& text) {
+            messages_ << kPrefix << text << '\n' << std::flush;
+        });
 }
 
 int tRecorder::Record(tRecordingParts& parts) {
@@ -210,6 +237,9 @@ int tRecorder::Record(tRecordingParts& parts) {
         }
         std::this_thread::sleep_until(next);
         guarded([&station] { station.Tick(tClock::now()); });
+        if (parts.classLink) {
+            guarded([&parts] { parts.classLink->Tick(tClock::now()); });
+        }
         const double elapsed = elapsedSince();
         reason = CheckStop(station, parts.sink, elapsed);
         if (reason == tStop::None && elapsed >= nextProgress) {
@@ -222,6 +252,9 @@ int tRecorder::Record(tRecordingParts& parts) {
     // From here on an interrupt only counts: the run must reach its file.
     const int interruptsBefore = interrupts_ != nullptr ? interrupts_->load() : 0;
     guarded([&station] { station.Stop(); });
+    if (parts.classLink) {
+        guarded([&parts] { parts.classLink->Tick(tClock::now()); });
+    }
     Summary(reason, parts.sink, elapsed);
     // A run without a single reading is no recording, whatever ended it.
     const tRun::tLineCounts lines = station.Run().Lines();
@@ -243,6 +276,9 @@ int tRecorder::Record(tRecordingParts& parts) {
         messages_ << kPrefix << "interrupted again: ending now\n" << std::flush;
     } else if (station.IsConnected()) {
         station.Close();
+    }
+    if (parts.classLink) {
+        parts.classLink->Close();
     }
     if (!exported) {
         return kExitExportFailed;

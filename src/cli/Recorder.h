@@ -48,6 +48,7 @@ private:
     enum class tStop { None, Records, Duration, Interrupted, LinkLost, Ended, ScenarioFailed };
 
     int RunLogged();
+    void StartClassLink(tRecordingParts& parts);
     int Record(tRecordingParts& parts);
     tStop CheckStop(const tStationSession& station, const tRecordingSink& sink,
                     double elapsed) const;

@@ -22,6 +22,10 @@ void tRunJournal::Close() {
     writer_.reset();
 }
 
+std::string tRunJournal::FileName() const {
+    return writer_ != nullptr ? writer_->FileName() : std::string();
+}
+
 void tRunJournal::OnEvent(const tRunEvent& event) {
     if (const auto* start = event.As<tRunStart>()) {
         writer_.reset();

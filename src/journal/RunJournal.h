@@ -26,6 +26,8 @@ public:
     void Close();
 
     void OnEvent(const tRunEvent& event) override;
+    // The open journal's file, empty when there is none.
+    std::string FileName() const;
 
 private:
     std::string folder_;

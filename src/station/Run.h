@@ -92,6 +92,8 @@ public:
     // first, then one per transition (the charts' and the journal's). Kept
     // until the next Start.
     const std::vector<tStepTrace>& Traces() const { return traces_; }
+    // The run's journal file, empty when it has none.
+    std::string JournalFile() const { return journal_.FileName(); }
     // Between Start and End (suspended included).
     bool Open() const { return open_; }
 

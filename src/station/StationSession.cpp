@@ -45,7 +45,8 @@ tStationSession::tStationSession(tSettings& settings, iStationEvents& events, iR
     countdown_ = std::make_unique<tSwitchOffCountdown>(settings_, [this](const std::string& text) {
         events_.StationText(tStationText::SwitchOff, text);
     });
-    run_ = std::make_unique<tRun>(charts, *experiment_, *safety_, actuators_,
+    listeners_.Add(charts);
+    run_ = std::make_unique<tRun>(listeners_, *experiment_, *safety_, actuators_,
                                   readVolumeCoefficient(settings_));
 }
 
@@ -526,6 +527,28 @@ void tStationSession::leaveStation(const std::string& text, const std::string& l
     } else if (!safety_->Limits().keepActuatorsOn) {
         intervene(safety_->AllOff(text, logReason));
     }
+}
+
+std::string tStationSession::StopAll(const std::string& text, const std::string& logReason) {
+    if (!IsConnected()) {
+        return "the station is not connected";
+    }
+    const bool measuring = IsMeasuring();
+    std::optional<tIntervention> off = safety_->AllOff(text, logReason);
+    const bool offFailed = off && off->offFailed;
+    if (!off && measuring) {
+        // Nothing was on: the run still says who stopped it.
+        off = tIntervention{text, "SAFETY: " + logReason + ", NOTHING ON", false};
+    }
+    intervene(off);
+    if (measuring) {
+        endRun(tRunEnd::Stop);
+    } else {
+        QueryActuators();
+    }
+    paused_ = false;
+    events_.StationChanged();
+    return offFailed ? "an off command could not be written to the station" : std::string();
 }
 
 void tStationSession::Close() {

@@ -12,6 +12,7 @@
 #include "device/Readings.h"
 #include "run/RunData.h"
 #include "run/RunEvent.h"
+#include "run/RunListeners.h"
 #include "station/Run.h"
 #include "station/Safety.h"
 
@@ -83,6 +84,10 @@ public:
     // without, the run ends and only the link comes back.
     void SetReconnect(bool resume, std::chrono::seconds limit = std::chrono::seconds::max());
 
+    // Another listener of the runs, told after the charts (the class link).
+    void AddRunListener(iRunListener& listener) { listeners_.Add(listener); }
+    void RemoveRunListener(iRunListener& listener) { listeners_.Remove(listener); }
+
     // ---- the link
     // Searches for the station (the progress told as hints); once found the
     // actuators are queried, the period set to the default and the idle
@@ -138,6 +143,13 @@ public:
     tActuatorTable& Actuators() { return actuators_; }
     const tActuatorTable& Actuators() const { return actuators_; }
 
+    // A stop from outside the station's own front end (the teacher's, over
+    // the class link): a run ends as Stop ends it, and whatever may be on
+    // gets its off command first, so that the intervention is journaled and
+    // drawn in the run. The station stays connected. Empty when done, else
+    // why not.
+    std::string StopAll(const std::string& text, const std::string& logReason);
+
     // ---- ending
     // The program ends: what may be on is switched off (unless kept), a
     // run ends as Stop ends it but without the state query, the link closes.
@@ -186,6 +198,7 @@ private:
     std::unique_ptr<tSwitchOffCountdown> countdown_;
     std::unique_ptr<tStationLink> link_;
     std::unique_ptr<tSafety> safety_;  // every command passes it
+    tRunListeners listeners_;          // the charts, then whoever else listens
     std::unique_ptr<tRun> run_;        // the current or last run
     std::string journalFolder_;
     std::string scenarioFile_;  // the loaded scenario's file name

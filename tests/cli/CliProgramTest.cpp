@@ -1,8 +1,4 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -13,8 +9,7 @@
 
 #include "cli/CliTestSupport.h"
 #include "journal/Journal.h"
-
-extern char** environ;
+#include "support/CliProcess.h"
 
 namespace vantrel {
 namespace {
@@ -24,61 +19,7 @@ namespace fs = std::filesystem;
 using test::exportNumber;
 using test::exportRows;
 using test::readFile;
-
-// The built program, started as a user would, with its messages in a file.
-class tCliProcess {
-public:
-    tCliProcess(std::vector<std::string> args, const std::string& messagesFile,
-                const std::string& outputFile = "/dev/null") {
-        const char* dir = std::getenv("VANTREL_BIN_DIR");
-        const std::filesystem::path bin =
-            dir != nullptr ? std::filesystem::path(dir)
-                           : std::filesystem::read_symlink("/proc/self/exe").parent_path();
-        args.insert(args.begin(), (bin / "vantrel-cli").string());
-        std::vector<char*> argv;
-        for (std::string& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, messagesFile.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~tCliProcess() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    tCliProcess(const tCliProcess&) = delete;
-    tCliProcess& operator=(const tCliProcess&) = delete;
-
-    bool Started() const { return pid_ > 0; }
-    void Signal(int signal) { ::kill(pid_, signal); }
-
-    // Exit status, or -1 when the program has not ended in time.
-    int Wait(std::chrono::milliseconds limit) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < deadline) {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-};
+using test::tCliProcess;
 
 // Data lines in the export's format: a time with three decimals rising
 // from line to line, seven values with two.
