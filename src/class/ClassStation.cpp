@@ -42,9 +42,12 @@ std::string runNameOf(const std::string& journalFile, const tRunStart& start) {
 
 }  // namespace
 
-tClassSettings tClassSettings::Read(const tSettings& settings) {
-    return {settings.GetSettingByName("ClassBroker"), settings.GetSettingByName("ClassName"),
-            settings.GetSettingByName("StationName"), settings.GetSettingByName("ClassUser"),
+tClassSettings tClassSettings::Read(const tSettings& settings, const tClassOptions& options) {
+    auto value = [&settings](const std::optional<std::string>& option, const char* key) {
+        return option ? *option : settings.GetSettingByName(key);
+    };
+    return {value(options.broker, "ClassBroker"), value(options.className, "ClassName"),
+            value(options.stationName, "StationName"), settings.GetSettingByName("ClassUser"),
             settings.GetSettingByName("ClassPassword")};
 }
 
@@ -65,6 +68,21 @@ std::string tClassSettings::Problem() const {
                                          "\" may not hold / + # or control characters";
     }
     return {};
+}
+
+std::unique_ptr<tClassStation> startClassStation(tStationSession& session, tClassSettings settings,
+                                                 std::function<void(const std::string&)> told) {
+    if (settings.broker.empty()) {
+        return nullptr;
+    }
+    if (const std::string problem = settings.Problem(); !problem.empty()) {
+        logLine("off: " + problem);
+        if (told) {
+            told("class: off: " + problem);
+        }
+        return nullptr;
+    }
+    return std::make_unique<tClassStation>(session, std::move(settings), std::move(told));
 }
 
 tClassStation::tClassStation(tStationSession& session, tClassSettings settings,

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "class/ClassContract.h"
@@ -14,6 +15,13 @@ class tMqttLink;
 class tSettings;
 class tStationSession;
 
+// A front end's options for the class link; each given one replaces its key.
+struct tClassOptions {
+    std::optional<std::string> broker;
+    std::optional<std::string> className;
+    std::optional<std::string> stationName;
+};
+
 // Where a station publishes and under which names: the configuration's
 // keys, each replaced by a front end's option when given.
 struct tClassSettings {
@@ -23,7 +31,7 @@ struct tClassSettings {
     std::string user;
     std::string password;
 
-    static tClassSettings Read(const tSettings& settings);
+    static tClassSettings Read(const tSettings& settings, const tClassOptions& options = {});
     // Why these settings cannot make a link; empty when they can.
     std::string Problem() const;
 };
@@ -72,5 +80,11 @@ private:
     bool closed_ = false;
     std::chrono::steady_clock::time_point nextFlush_{};
 };
+
+// The class link a front end asked for: none when `settings` name no
+// broker; none either, with "class: off: why" told, when they cannot be used.
+// The station works the same without one.
+std::unique_ptr<tClassStation> startClassStation(tStationSession& session, tClassSettings settings,
+                                                 std::function<void(const std::string&)> told);
 
 }  // namespace vantrel

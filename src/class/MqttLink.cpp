@@ -51,9 +51,12 @@ struct tMqttLink::tShared {
     int closeMid = -1;
     bool closeAcked = false;
 
+    bool refused = false;  // `why` is the broker's answer to the connect
+
     void run();
     void connected(int rc);
     void lost(const std::string& why);
+    void unreachable(const std::string& why);
 };
 
 void tMqttLink::tShared::connected(int rc) {
@@ -61,11 +64,13 @@ void tMqttLink::tShared::connected(int rc) {
     if (rc != 0) {
         news.connected = false;
         news.why = mosquitto_reason_string(rc);
+        refused = true;
         return;
     }
     news.connected = true;
     ++news.connections;
     news.why.clear();
+    refused = false;
     for (const std::string& topic : settings.subscriptions) {
         mosquitto_subscribe_v5(mosq, nullptr, topic.c_str(), 1, 0, nullptr);
     }
@@ -74,10 +79,18 @@ void tMqttLink::tShared::connected(int rc) {
 void tMqttLink::tShared::lost(const std::string& why) {
     std::lock_guard<std::mutex> lock(mutex);
     news.connected = false;
-    // The broker's own reason (a refused account) is the more telling one.
-    if (news.why.empty()) {
+    // The broker's refusal (of the account) tells more than the closed
+    // connection that follows it.
+    if (!refused) {
         news.why = why;
     }
+}
+
+void tMqttLink::tShared::unreachable(const std::string& why) {
+    std::lock_guard<std::mutex> lock(mutex);
+    news.connected = false;
+    news.why = why;
+    refused = false;
 }
 
 void tMqttLink::tShared::run() {
@@ -98,7 +111,7 @@ void tMqttLink::tShared::run() {
                                                      kKeepAliveSeconds, nullptr, properties);
             mosquitto_property_free_all(&properties);
             if (rc != MOSQ_ERR_SUCCESS) {
-                lost(errorText(rc));
+                unreachable(errorText(rc));
                 nextTry = tClock::now() + retry;
                 retry = std::min(retry * 2, kLongestRetry);
                 continue;
@@ -133,7 +146,6 @@ tMqttLink::tMqttLink(tMqttSettings settings) : shared_(std::make_shared<tShared>
     initLibrary();
     shared_->settings = std::move(settings);
     tShared& s = *shared_;
-    s.news.why = "connecting";
     s.mosq = mosquitto_new(s.settings.clientId.c_str(), false, &s);
     if (s.mosq == nullptr) {
         throw std::runtime_error("the MQTT client cannot be made: " + errorText(MOSQ_ERR_ERRNO));
@@ -207,8 +219,8 @@ bool tMqttLink::PublishExpiring(const std::string& topic, const std::string& pay
     mosquitto_property_add_int32(&properties, MQTT_PROP_MESSAGE_EXPIRY_INTERVAL,
                                  static_cast<std::uint32_t>(expirySeconds));
     const int rc = mosquitto_publish_v5(shared_->mosq, nullptr, topic.c_str(),
-                                        static_cast<int>(payload.size()), payload.data(), 1,
-                                        false, properties);
+                                        static_cast<int>(payload.size()), payload.data(), 1, false,
+                                        properties);
     mosquitto_property_free_all(&properties);
     return rc == MOSQ_ERR_SUCCESS || rc == MOSQ_ERR_NO_CONN;
 }

@@ -53,8 +53,7 @@ public:
                  bool retain) override;
     // A QoS 1 message the broker drops when it could not deliver it within
     // `expirySeconds` (a command: stale orders are no orders).
-    bool PublishExpiring(const std::string& topic, const std::string& payload,
-                         int expirySeconds);
+    bool PublishExpiring(const std::string& topic, const std::string& payload, int expirySeconds);
 
     // What the network thread saw since the last call.
     struct tNews {

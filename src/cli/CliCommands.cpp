@@ -11,6 +11,7 @@
 #include "base/Settings.h"
 #include "base/VersionInfo.h"
 #include "charts/Export.h"
+#include "class/BrokerConfig.h"
 #include "cli/Recorder.h"
 #include "cli/ScenarioTools.h"
 #include "journal/Journal.h"
@@ -70,6 +71,32 @@ tSafetyLimits configuredLimits(const std::string& configFile) {
         return tSafetyLimits::FromSettings(settings);
     } catch (const std::exception&) {
         return {};
+    }
+}
+
+// --broker-config: the class's broker set up in a folder, and what the
+// teacher needs to start it and to configure the stations.
+int writeBrokerConfig(const tCliOptions& options, std::ostream& out, std::ostream& messages) {
+    classlink::tBrokerConfigOptions config;
+    config.className = options.classLink.className.value_or("");
+    try {
+        const classlink::tBrokerConfig written =
+            classlink::writeClassBrokerConfig(options.brokerConfigFolder, config);
+        out << "Broker configuration of the class " << config.className << " written to "
+            << written.folder << '\n';
+        for (const classlink::tBrokerAccount& account : written.accounts) {
+            out << "  " << account.user << '\t' << account.password << '\t' << account.role << '\n';
+        }
+        if (written.replaced) {
+            out << "The earlier configuration there was replaced: give the stations the new "
+                   "station password.\n";
+        }
+        out << "The accounts are also in " << written.accountsFile << '\n'
+            << "Start the broker: " << written.startCommand << '\n';
+        return kExitDone;
+    } catch (const std::exception& e) {
+        messages << kPrefix << "--broker-config: " << e.what() << '\n';
+        return kExitUsage;
     }
 }
 
@@ -142,6 +169,9 @@ int runRecorder(const std::vector<std::string>& args, const std::string& program
                 << (run.finished ? "finished" : "unfinished") << '\t' << run.fileName << '\n';
         }
         return kExitDone;
+    }
+    if (!options.brokerConfigFolder.empty()) {
+        return writeBrokerConfig(options, out, messages);
     }
     const tProgramFiles files = locateProgramFiles(programPath);
     const bool writesFiles = !options.workbookFile.empty() || !options.exportFile.empty();

@@ -54,8 +54,9 @@ const std::string_view kCliUsage =
     "                      (replaces ClassBroker=; an empty value: no class link)\n"
     "  --class NAME        the class on that broker (replaces ClassName=)\n"
     "  --station NAME      this station's name in the class (replaces StationName=)\n"
-    "  --broker-config DIR with --class: write a broker configuration for the class\n"
-    "                      into DIR and say how to start the broker with it\n"
+    "  --broker-config DIR with --class: write the class's broker configuration\n"
+    "                      (Mosquitto: accounts with new passwords, access rules) into\n"
+    "                      DIR, print the accounts and how to start the broker with it\n"
     "  --runs              list the journals of earlier runs\n"
     "  --recover [JOURNAL] with --export or --xlsx: write the newest run that did not\n"
     "                      finish (or the journal named) to the file\n"
@@ -129,9 +130,9 @@ bool parseCliOptions(const std::vector<std::string>& args, tCliOptions& options,
         }
         return true;
     });
-    for (auto [name, target] :
-         {std::pair{"--class-broker", &options.classBroker},
-          std::pair{"--class", &options.className}, std::pair{"--station", &options.stationName}}) {
+    for (auto [name, target] : {std::pair{"--class-broker", &options.classLink.broker},
+                                std::pair{"--class", &options.classLink.className},
+                                std::pair{"--station", &options.classLink.stationName}}) {
         parser.Value({name}, [target](const std::string& value, std::string&) {
             *target = value;
             return true;
@@ -283,7 +284,7 @@ bool parseCliOptions(const std::vector<std::string>& args, tCliOptions& options,
         error = "--check only loads a scenario: it takes no other option";
         return false;
     }
-    if (!options.brokerConfigFolder.empty() && !options.className) {
+    if (!options.brokerConfigFolder.empty() && !options.classLink.className) {
         error = "--broker-config needs --class: the class the broker serves";
         return false;
     }

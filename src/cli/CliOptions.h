@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "charts/StretchFit.h"
+#include "class/ClassStation.h"
 #include "device/Readings.h"
 
 namespace vantrel {
@@ -40,12 +41,9 @@ struct tCliOptions {
     bool version = false;
     bool listRuns = false;
     bool recover = false;
-    std::string recoverFile;   // empty: the newest run that did not finish
-    int reconnectSeconds = 0;  // 0: a lost link ends the run
-    // The class link: each replaces its configuration key when given.
-    std::optional<std::string> classBroker;  // HOST[:PORT]; empty: off
-    std::optional<std::string> className;
-    std::optional<std::string> stationName;
+    std::string recoverFile;         // empty: the newest run that did not finish
+    int reconnectSeconds = 0;        // 0: a lost link ends the run
+    tClassOptions classLink;         // --class-broker, --class, --station
     std::string brokerConfigFolder;  // write a class's broker configuration there
 };
 

@@ -147,25 +147,10 @@ int tRecorder::RunLogged() {
 // The class link never stands in a recording's way: settings it cannot use
 // are told and the recording goes on without it.
 void tRecorder::StartClassLink(tRecordingParts& parts) {
-    tClassSettings settings = tClassSettings::Read(parts.settings);
-    for (auto [option, key] : {std::pair{&options_.classBroker, &settings.broker},
-                               std::pair{&options_.className, &settings.className},
-                               std::pair{&options_.stationName, &settings.stationName}}) {
-        if (*option) {
-            *key = **option;
-        }
-    }
-    if (settings.broker.empty()) {
-        return;
-    }
-    if (const std::string problem = settings.Problem(); !problem.empty()) {
-        messages_ << kPrefix << "class: off: " << problem << '\n';
-        return;
-    }
-    parts.classLink = std::make_unique<tClassStation>(
-        *parts.station, std::move(settings), [this](const std::string& text) {
-            messages_ << kPrefix << text << '\n' << std::flush;
-        });
+    parts.classLink = startClassStation(
+        *parts.station, tClassSettings::Read(parts.settings, options_.classLink),
+        [this](const std::string& text) { messages_ << kPrefix << text << '\n'
+                                                    << std::flush; });
 }
 
 int tRecorder::Record(tRecordingParts& parts) {

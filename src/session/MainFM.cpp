@@ -80,7 +80,9 @@ TfmMain::TfmMain(iSessionView& view, iDialogs& dialogs, iWindowParts& window,
 }
 
 TfmMain::~TfmMain() {
-    // The station before the settings it reads; it leaves the station safe.
+    // The class link before the station it listens to; the station before
+    // the settings it reads, it leaves the station safe.
+    classLink_.reset();
     station_.reset();
     settings_.reset();
 }
@@ -277,6 +279,9 @@ bool TfmMain::ExecuteAction(std::string_view name) {
 void TfmMain::tmTimeTimer() {
     view_.SetStatusText(kPanelClock, longTimeText(std::chrono::system_clock::now()));
     station_->TickClock();
+    if (classLink_) {
+        classLink_->Tick(std::chrono::steady_clock::now());
+    }
 }
 
 void TfmMain::tmStartTimer() {
@@ -303,6 +308,10 @@ bool TfmMain::FormCloseQuery(bool canClose) {
 void TfmMain::FormClose() {
     closed_ = true;
     station_->Close();
+    if (classLink_) {
+        classLink_->Tick(std::chrono::steady_clock::now());  // the run's end goes out
+        classLink_->Close();
+    }
 }
 
 bool TfmMain::QueryEndSession() {
@@ -354,6 +363,8 @@ void TfmMain::Prepare(const tStart& start) {
     if (start.reconnect) {
         SetReconnect(start.resumeRun, start.reconnectLimit);
     }
+    classLink_ = startClassStation(*station_, tClassSettings::Read(*settings_, start.classLink),
+                                   [this](const std::string& text) { view_.SetClassStatus(text); });
 }
 
 void TfmMain::refreshActuatorPanel() {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "charts/ChartModel.h"
+#include "class/ClassStation.h"
 #include "device/Actuators.h"
 #include "device/Packet.h"
 #include "lang/LanguageList.h"
@@ -116,6 +117,8 @@ public:
         std::chrono::seconds reconnectLimit = std::chrono::seconds::max();
         // The recorder without --reconnect ends with the link instead.
         bool reconnect = true;
+        // The class link's names, replacing the configuration's when given.
+        tClassOptions classLink;
     };
     // The same start for the window and the recorder: the ports, the
     // user's journal folder, the remembered port and reconnection.
@@ -248,6 +251,7 @@ private:
     std::vector<tUnreadSetting> unreadSettings_;
     tStationOnView stationView_;  // what the station tells, on the view
     std::unique_ptr<tStationSession> station_;
+    std::unique_ptr<tClassStation> classLink_;  // none without a class broker
     std::unique_ptr<tRunFiles> runFiles_;
     bool closed_ = false;
     std::string abscissaMemory_;  // the file that remembers the abscissa; empty: none

@@ -33,6 +33,9 @@ public:
     // Status bar; `fromLast` 0 is the last panel (see kPanel...).
     virtual void SetStatusText(int fromLast, const std::string& text) = 0;
 
+    // What the class link says ("class: ..."); empty: there is none.
+    virtual void SetClassStatus(const std::string& /*text*/) {}
+
     // The bold scenario label on the tool bar: the experiment's name (or the
     // text that none is loaded) and, while it runs, its state, shown as
     // "name - state".

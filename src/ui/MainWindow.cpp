@@ -289,7 +289,13 @@ void TfmMainWindow::BuildStatusBar() {
     panels_[3]->setAlignment(Qt::AlignCenter);
     // All four are permanent widgets: a temporary status message would
     // otherwise hide the hint panel; hints are shown by event() instead.
+    classPanel_ = new QLabel(bar);
+    classPanel_->setObjectName("sbClass");
+    classPanel_->setFrameShape(QFrame::Panel);
+    classPanel_->setFrameShadow(QFrame::Sunken);
+    classPanel_->hide();
     bar->addPermanentWidget(panels_[0], 1);
+    bar->addPermanentWidget(classPanel_);
     bar->addPermanentWidget(panels_[1]);
     bar->addPermanentWidget(panels_[2]);
     bar->addPermanentWidget(panels_[3]);
@@ -479,6 +485,11 @@ void TfmMainWindow::SetStatusText(int fromLast, const std::string& text) {
     if (panels_[index]->text() != value) {
         panels_[index]->setText(value);
     }
+}
+
+void TfmMainWindow::SetClassStatus(const std::string& text) {
+    classPanel_->setText(qs(text));
+    classPanel_->setVisible(!text.empty());
 }
 
 void TfmMainWindow::SetScenarioLabel(const std::string& name, const std::string& state) {

@@ -60,6 +60,7 @@ public:
     // ---- iMainView
     void SetCaption(const std::string& text) override;
     void SetStatusText(int fromLast, const std::string& text) override;
+    void SetClassStatus(const std::string& text) override;
     void SetScenarioLabel(const std::string& name, const std::string& state) override;
     void SetActuatorPanelVisible(bool visible) override;
     void SetToolBarVisible(bool visible) override;
@@ -149,6 +150,7 @@ private:
     QToolButton* tbChooseCoord_ = nullptr;
     tScenarioLabel* lbState_ = nullptr;
     std::array<QLabel*, 4> panels_{};
+    QLabel* classPanel_ = nullptr;  // shown only with a class link
     QWidget* pnActuators_ = nullptr;
     std::array<TfrActuator*, 5> frames_{};
     QTabWidget* pcChart_ = nullptr;

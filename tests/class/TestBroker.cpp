@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <string_view>
 #include <thread>
 
 namespace vantrel::test {
@@ -49,6 +50,10 @@ bool accepts(int port) {
 
 }  // namespace
 
+int freeLoopbackPort() {
+    return freePort();
+}
+
 std::string brokerProgram() {
     for (const char* path : {"/usr/sbin/mosquitto", "/usr/bin/mosquitto"}) {
         if (::access(path, X_OK) == 0) {
@@ -64,6 +69,17 @@ tTestBroker::tTestBroker(std::string config) : config_(std::move(config)), port_
     Start();
 }
 
+tTestBroker::tTestBroker(tWholeConfig config)
+    : config_(std::move(config.text)), whole_(true), port_(freePort()) {
+    const std::string port = std::to_string(port_);
+    for (std::size_t at = config_.find(kPort); at != std::string::npos;
+         at = config_.find(kPort, at + port.size())) {
+        config_.replace(at, std::string_view(kPort).size(), port);
+    }
+    ::chmod(dir_.path().c_str(), 0755);
+    Start();
+}
+
 tTestBroker::~tTestBroker() {
     Stop();
 }
@@ -73,11 +89,15 @@ void tTestBroker::Start() {
         return;
     }
     const std::string configFile = dir_.file("broker.conf");
-    std::ofstream(configFile) << "listener " << port_ << " 127.0.0.1\n"
-                              << "persistence false\n"
-                              << "log_dest stderr\nlog_type all\n"
-                              << "max_queued_messages 10000\n"
-                              << config_;
+    if (whole_) {
+        std::ofstream(configFile) << config_;
+    } else {
+        std::ofstream(configFile) << "listener " << port_ << " 127.0.0.1\n"
+                                  << "persistence false\n"
+                                  << "log_dest stderr\nlog_type all\n"
+                                  << "max_queued_messages 10000\n"
+                                  << config_;
+    }
     const std::string program = brokerProgram();
     if (program.empty()) {
         throw std::runtime_error("no broker installed (apt-get install mosquitto)");

@@ -14,6 +14,13 @@ class tTestBroker {
 public:
     // `config` is appended to the listener line; the default lets anyone in.
     explicit tTestBroker(std::string config = "allow_anonymous true\n");
+    // A whole configuration of its own, listener included: each kPort in it
+    // becomes the free port.
+    struct tWholeConfig {
+        std::string text;
+    };
+    static constexpr const char* kPort = "@PORT@";
+    explicit tTestBroker(tWholeConfig config);
     ~tTestBroker();
     tTestBroker(const tTestBroker&) = delete;
     tTestBroker& operator=(const tTestBroker&) = delete;
@@ -27,9 +34,13 @@ public:
 private:
     tTempDir dir_;
     std::string config_;
+    bool whole_ = false;
     int port_ = 0;
     int pid_ = -1;
 };
+
+// A port nobody listens on now, for a second listener of a whole configuration.
+int freeLoopbackPort();
 
 // The path of the broker program (mosquitto), or empty when none is installed.
 std::string brokerProgram();

@@ -790,3 +790,30 @@ TEST(MainWindowParts, MissingConfigurationRefusesToBuildTheWindow) {
 
 }  // namespace
 }  // namespace vantrel
+
+namespace vantrel {
+namespace {
+
+// The class link's panel: absent without a class broker; with one out of
+// reach it says so, while the station connects and records as ever.
+TEST_F(MainWindowTest, TheClassPanelTellsAnUnreachableBrokerAndTheRunGoesOn) {
+    EXPECT_TRUE(Child<QLabel>("sbClass")->isHidden());
+    window_.reset();
+    // Port 1 on this computer: nothing listens there.
+    std::ofstream(config_, std::ios::app) << "ClassBroker=127.0.0.1:1\nClassName=8B\n"
+                                             "StationName=Стол 3\n";
+    window_ = std::make_unique<tTestWindow>(config_);
+    window_->show();
+    TfmMain::tStart start;
+    start.ports = {simulator_->PortPath()};
+    window_->Controller().Prepare(start);
+    QLabel* panel = Child<QLabel>("sbClass");
+    EXPECT_TRUE(RunUntil([&] {
+        return panel->text() == QString("class: not connected (Connection refused)");
+    })) << panel->text().toStdString();
+    EXPECT_TRUE(panel->isVisible());
+    RecordRun(5);
+}
+
+}  // namespace
+}  // namespace vantrel
