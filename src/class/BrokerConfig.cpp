@@ -249,11 +249,18 @@ std::string configText(const tBrokerConfigOptions& options, const fs::path& fold
         if (options.listenAddress.empty()) {
             out << "listener " << options.webSocketPort << '\n';
         } else if (isLoopback(options.listenAddress)) {
+#ifdef _WIN32
+            // libwebsockets on Windows takes an address, never an interface
+            // name: a listener on "lo" there opens no socket and says nothing.
+            out << "listener " << options.webSocketPort << " 127.0.0.1\n"
+                << "socket_domain ipv4\n";
+#else
             // This broker's WebSocket listener binds an address only when
             // told the socket's family; an interface name keeps it on this
-            // computer on Windows too.
+            // computer.
             out << "listener " << options.webSocketPort << " lo\n"
                 << "socket_domain ipv4\n";
+#endif
         } else if (options.listenAddress.find(':') == std::string::npos) {
             out << "listener " << options.webSocketPort << ' ' << options.listenAddress << '\n'
                 << "socket_domain ipv4\n";
