@@ -531,7 +531,17 @@ void tStationSession::leaveStation(const std::string& text, const std::string& l
 
 std::string tStationSession::StopAll(const std::string& text, const std::string& logReason) {
     if (!IsConnected()) {
-        return "the station is not connected";
+        if (!run_->Suspended()) {
+            return "the station is not connected";
+        }
+        // The run waits for its station: it ends now, so that the station
+        // coming back is not brought back to the scenario's state but gets
+        // its off commands, as after any lost link.
+        intervene(tIntervention{text, "SAFETY: " + logReason + ", STATION AWAY", false});
+        run_->End(tRunEnd::Stop);
+        events_.StationChanged();
+        return "the station is not connected: the run ended, and what may be on is switched off "
+               "when it is back";
     }
     const bool measuring = IsMeasuring();
     std::optional<tIntervention> off = safety_->AllOff(text, logReason);

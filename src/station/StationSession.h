@@ -146,8 +146,9 @@ public:
     // A stop from outside the station's own front end (the teacher's, over
     // the class link): a run ends as Stop ends it, and whatever may be on
     // gets its off command first, so that the intervention is journaled and
-    // drawn in the run. The station stays connected. Empty when done, else
-    // why not.
+    // drawn in the run. The station stays connected. A run waiting for a
+    // lost station ends too; the station gets its off commands once back.
+    // Empty when done, else why not.
     std::string StopAll(const std::string& text, const std::string& logReason);
 
     // ---- ending

@@ -287,7 +287,7 @@ TEST_F(SafetyTest, PumpStopsAtItsVolumeForTheRestOfTheRun) {
 // However the program leaves a measuring station, what may be on gets its
 // off command, unless the configuration keeps it on.
 TEST_F(SafetyTest, LeavingTheStationSwitchesEverythingOff) {
-    enum class tHow { Disconnect, Exit, Silence };
+    enum class tHow { Disconnect, Exit, Silence, TeachersStop };
     struct tCase {
         const char* name;
         tHow how;
@@ -300,6 +300,9 @@ TEST_F(SafetyTest, LeavingTheStationSwitchesEverythingOff) {
         {"silence", tHow::Silence, "SilenceLimit=1\n", true},
         {"disconnect kept on", tHow::Disconnect, "KeepActuatorsOn=1\n", false},
         {"exit kept on", tHow::Exit, "KeepActuatorsOn=1\n", false},
+        // The teacher's stop over the class link switches off whatever the
+        // station would keep on when its own user leaves.
+        {"the teacher's stop", tHow::TeachersStop, "KeepActuatorsOn=1\n", true},
     };
     for (const tCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -317,6 +320,12 @@ TEST_F(SafetyTest, LeavingTheStationSwitchesEverythingOff) {
             case tHow::Exit:
                 fm->FormClose();
                 break;
+            case tHow::TeachersStop:
+                EXPECT_EQ(fm->Station().StopAll("stopped", "CLASS STOP"), "");
+                EXPECT_FALSE(fm->IsMeasuring());
+                EXPECT_TRUE(fm->IsConnected());
+                EXPECT_EQ(sink.interventions.back(), "stopped") << "drawn in the run";
+                break;
             case tHow::Silence:
                 sim::tFaults silent;
                 silent.silent = true;
@@ -329,6 +338,38 @@ TEST_F(SafetyTest, LeavingTheStationSwitchesEverythingOff) {
         EXPECT_EQ(Find("H0,0", on) > on && Find("M0,0", on) > on, c.off);
         EXPECT_EQ(Find("D1,0"), -1) << "only what may be on";
     }
+}
+
+// The teacher's stop reaches a station whose link is away: the run waiting
+// for it ends, so the station coming back is not measured and brought back to
+// the run's state (it gets the off commands for whatever it reports on).
+TEST_F(SafetyTest, TheTeachersStopEndsARunWaitingForItsStation) {
+    const std::string port = config.Dir() + "/ttyStation";
+    std::filesystem::create_symlink(sim->PortPath(), port);
+    config.Write(port, "");
+    fm = std::make_unique<TfmMain>(view, config.Path(), &sink);
+    fm->SetReconnect(true);
+    Connect();
+    SwitchOn(1, "100");
+    Start();
+    ASSERT_TRUE(tickUntil(*fm, [&] { return sink.sets.size() >= 3; }));
+    sim->HangUp();
+    ASSERT_TRUE(tickUntil(*fm, [&] { return fm->IsReconnecting(); }));
+    EXPECT_NE(fm->Station().StopAll("stopped", "CLASS STOP"), "") << "not done yet";
+    EXPECT_FALSE(fm->Station().Run().Open());
+    sim = std::make_unique<sim::tSimulator>(FastStation());
+    sim->Start();
+    std::filesystem::remove(port);
+    std::filesystem::create_symlink(sim->PortPath(), port);
+    ASSERT_TRUE(tickUntil(
+        *fm,
+        [&] {
+            fm->tmTimeTimer();
+            return fm->IsConnected();
+        },
+        8000));
+    EXPECT_FALSE(fm->IsMeasuring()) << "the run was resumed";
+    EXPECT_EQ(sink.interventions.back(), "stopped");
 }
 
 // A failed step: everything its scenario switched on is switched off.
