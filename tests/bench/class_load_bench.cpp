@@ -284,6 +284,7 @@ struct tRow {
     long lost = 0;
     long duplicates = 0;
     long unended = 0;                          // stations whose end never came
+    std::vector<std::string> gaps;             // where records were lost
     std::vector<double> all, present, waited;  // ms from journal to teacher
     long brokerPeakKb = 0;
     long brokerEndKb = 0;
@@ -338,7 +339,8 @@ tRow measure(const tOptions& options, int count) {
     const auto cut = std::chrono::duration_cast<tClock::duration>(
         std::chrono::duration<double>(std::min(options.cut, options.seconds)));
     const auto end = start + span;
-    teacher.Start(start + (span - cut) / 2, start + (span + cut) / 2);
+    const auto cutFrom = start + (span - cut) / 2;
+    teacher.Start(cutFrom, start + (span + cut) / 2);
     const double benchCpu0 = ownCpu();
     const double brokerCpu0 = processCpu(broker.Pid());
 
@@ -418,9 +420,26 @@ tRow measure(const tOptions& options, int count) {
         row.sent += static_cast<long>(station.journaled.size());
         row.duplicates += seen.duplicates;
         row.unended += seen.ended < 0 ? 1 : 0;
+        const auto sinceCut = [&](std::size_t seq) {
+            return std::chrono::duration<double>(station.journaled[seq] - cutFrom).count();
+        };
+        const auto missing = [&](std::size_t seq) {
+            return seq >= seen.arrived.size() || seen.arrived[seq] == tClock::time_point{};
+        };
+        std::size_t gapFrom = 0;
         for (std::size_t seq = 0; seq < station.journaled.size(); ++seq) {
-            if (seq >= seen.arrived.size() || seen.arrived[seq] == tClock::time_point{}) {
+            if (missing(seq)) {
                 ++row.lost;
+                gapFrom = seq > 0 && missing(seq - 1) ? gapFrom : seq;
+                if (seq + 1 == station.journaled.size() || !missing(seq + 1)) {
+                    char gap[160];
+                    std::snprintf(gap, sizeof gap,
+                                  "%s lost records %zu-%zu, journaled %+.3f s to %+.3f s from "
+                                  "the cut",
+                                  station.name.c_str(), gapFrom, seq, sinceCut(gapFrom),
+                                  sinceCut(seq));
+                    row.gaps.push_back(gap);
+                }
                 continue;
             }
             ++row.arrived;
@@ -519,12 +538,15 @@ int main(int argc, char** argv) {
         }
         std::printf(
             "%8d %8ld %8ld %5ld %5ld %7.0f %7.0f %7.0f %7.0f %7.0f %7.0f %7zu %6.1f MB "
-            "%6.1f MB %5.0f%% %5.0f%%\n",
+            "%6.1f MB %5.1f%% %5.1f%%\n",
             row.stations, row.sent, row.arrived, row.lost, row.duplicates, percentile(row.all, 0.5),
             percentile(row.all, 0.99), percentile(row.present, 0.5), percentile(row.present, 0.99),
             percentile(row.waited, 0.5), percentile(row.waited, 0.99), row.waited.size(),
             row.brokerPeakKb / 1024.0, row.brokerEndKb / 1024.0, row.benchCpu * 100,
             row.brokerCpu * 100);
+        for (const std::string& gap : row.gaps) {
+            std::printf("%8s %s\n", "", gap.c_str());
+        }
         if (row.unended > 0) {
             std::printf("%8s %ld stations' end events never came\n", "", row.unended);
         }
