@@ -155,6 +155,9 @@ private:
         while (!stop_) {
             const auto now = tClock::now();
             if (!cut && link_ != nullptr && now >= cutFrom) {
+                // A normal disconnect keeps the session; what arrived before
+                // it is still there to take.
+                link_->Close({}, {}, {});
                 take();
                 link_.reset();
             }
@@ -169,6 +172,7 @@ private:
             std::this_thread::sleep_for(kTeacherPoll);
         }
         if (link_ != nullptr) {
+            link_->Close({}, {}, {});
             take();
         }
     }
