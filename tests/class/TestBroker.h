@@ -28,6 +28,9 @@ public:
     int Port() const { return port_; }
     std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
     std::string Folder() const { return dir_.path(); }
+    // The broker's process while it runs (its memory and CPU are read from
+    // /proc), else -1.
+    int Pid() const { return pid_; }
     void Start();
     void Stop();
 
