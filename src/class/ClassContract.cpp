@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <type_traits>
 
 #include <nlohmann/json.hpp>
 
@@ -86,6 +87,15 @@ std::string statusMessage(const tStatus& status) {
     if (!status.broker.empty()) {
         message["broker"] = status.broker;
     }
+    if (status.period > 0) {
+        message["period"] = status.period;
+    }
+    message["outputs"] = {{"heater", status.outputs[0]},
+                          {"stirrer", status.outputs[1]},
+                          {"pumps", {status.outputs[2], status.outputs[3], status.outputs[4]}}};
+    if (!status.safety.empty()) {
+        message["safety"] = status.safety;
+    }
     return message.dump();
 }
 
@@ -160,6 +170,28 @@ std::string ackMessage(const std::string& id, bool done, const std::string& why)
         message["why"] = why;
     }
     return message.dump();
+}
+
+std::string resultMessage(const tResult& result) {
+    json message = {{"run", result.run},
+                    {"experiment", result.experiment},
+                    {"duration", std::round(result.duration * 1000.0) / 1000.0},
+                    {"records", result.records}};
+    if (result.volume && result.pH) {
+        message["equivalence"] = {{"V", *result.volume}, {"pH", *result.pH}};
+    }
+    if (result.fit) {
+        const tFitResult& fit = *result.fit;
+        message["fit"] = {{"model", fit.model},       {"quantity", fit.quantity},
+                          {"abscissa", fit.abscissa}, {"a", fit.parameters[0]},
+                          {"b", fit.parameters[1]},   {"c", fit.parameters[2]},
+                          {"x0", fit.origin},         {"r2", fit.rSquared}};
+    }
+    return message.dump();
+}
+
+std::string commandMessage(const std::string& id, const std::string& cmd) {
+    return json{{"id", id}, {"cmd", cmd}}.dump();
 }
 
 tParsedCommand parseCommand(std::string_view payload) {
@@ -239,6 +271,163 @@ std::optional<tRecordsMessage> parseRecords(std::string_view payload) {
     } catch (const json::exception&) {
         return std::nullopt;
     }
+}
+
+namespace {
+
+// The value of `key` when it is there with the type asked for; the
+// fallback otherwise, so that a reader of a newer station keeps working.
+template <class T>
+T field(const json& message, const char* key, T fallback) {
+    const auto found = message.find(key);
+    if (found == message.end()) {
+        return fallback;
+    }
+    if constexpr (std::is_same_v<T, std::string>) {
+        return found->is_string() ? found->get<std::string>() : fallback;
+    } else if constexpr (std::is_same_v<T, bool>) {
+        return found->is_boolean() ? found->get<bool>() : fallback;
+    } else {
+        return found->is_number() ? found->get<T>() : fallback;
+    }
+}
+
+std::optional<tReadingSet> readingSet(const json& t, const json& v) {
+    if (!t.is_number() || !v.is_array() || v.size() != kQuantityCount) {
+        return std::nullopt;
+    }
+    tReadingSet set;
+    set.time = t.get<float>();
+    for (std::size_t i = 0; i < kQuantityCount; ++i) {
+        if (!v[i].is_number()) {
+            return std::nullopt;
+        }
+        set.readings[i] = v[i].get<float>();
+    }
+    return set;
+}
+
+}  // namespace
+
+std::optional<tStatus> parseStatus(std::string_view payload) {
+    const std::optional<json> message = parseObject(payload);
+    if (!message || !message->contains("online") || !(*message)["online"].is_boolean()) {
+        return std::nullopt;
+    }
+    tStatus status;
+    status.online = (*message)["online"].get<bool>();
+    status.run = field<std::string>(*message, "run", "");
+    status.state = field<std::string>(*message, "state", "");
+    status.scenario = field<std::string>(*message, "scenario", "");
+    status.experiment = field<std::string>(*message, "experiment", "");
+    status.app = field<std::string>(*message, "app", "");
+    status.broker = field<std::string>(*message, "broker", "");
+    status.period = field<double>(*message, "period", 0.0);
+    status.safety = field<std::string>(*message, "safety", "");
+    if (const auto outputs = message->find("outputs");
+        outputs != message->end() && outputs->is_object()) {
+        status.outputs[0] = field<int>(*outputs, "heater", 0);
+        status.outputs[1] = field<int>(*outputs, "stirrer", 0);
+        if (const auto pumps = outputs->find("pumps");
+            pumps != outputs->end() && pumps->is_array() && pumps->size() == 3) {
+            for (std::size_t k = 0; k < 3; ++k) {
+                status.outputs[2 + k] = (*pumps)[k].is_number() ? (*pumps)[k].get<int>() : 0;
+            }
+        }
+    }
+    return status;
+}
+
+std::optional<tResult> parseResult(std::string_view payload) {
+    const std::optional<json> message = parseObject(payload);
+    if (!message) {
+        return std::nullopt;
+    }
+    tResult result;
+    result.run = field<std::string>(*message, "run", "");
+    result.experiment = field<std::string>(*message, "experiment", "");
+    result.duration = field<double>(*message, "duration", 0.0);
+    result.records = field<long>(*message, "records", 0L);
+    if (const auto eq = message->find("equivalence");
+        eq != message->end() && eq->is_object() && eq->contains("V") && (*eq)["V"].is_number() &&
+        eq->contains("pH") && (*eq)["pH"].is_number()) {
+        result.volume = (*eq)["V"].get<double>();
+        result.pH = (*eq)["pH"].get<double>();
+    }
+    if (const auto fit = message->find("fit"); fit != message->end() && fit->is_object()) {
+        tFitResult parsed;
+        parsed.model = field<std::string>(*fit, "model", "");
+        parsed.quantity = field<std::string>(*fit, "quantity", "");
+        parsed.abscissa = field<std::string>(*fit, "abscissa", "t");
+        parsed.parameters = {field<double>(*fit, "a", 0.0), field<double>(*fit, "b", 0.0),
+                             field<double>(*fit, "c", 0.0)};
+        parsed.origin = field<double>(*fit, "x0", 0.0);
+        parsed.rSquared = field<double>(*fit, "r2", 0.0);
+        result.fit = parsed;
+    }
+    return result;
+}
+
+std::optional<tLastMessage> parseLast(std::string_view payload) {
+    const std::optional<json> message = parseObject(payload);
+    if (!message || !message->contains("t") || !message->contains("v")) {
+        return std::nullopt;
+    }
+    const std::optional<tReadingSet> set = readingSet((*message)["t"], (*message)["v"]);
+    if (!set) {
+        return std::nullopt;
+    }
+    return tLastMessage{field<std::string>(*message, "run", ""), field<long>(*message, "seq", 0L),
+                        *set};
+}
+
+std::optional<tMetaMessage> parseMeta(std::string_view payload) {
+    const std::optional<json> message = parseObject(payload);
+    if (!message || !message->contains("run")) {
+        return std::nullopt;
+    }
+    tMetaMessage meta;
+    meta.run = field<std::string>(*message, "run", "");
+    meta.period = field<double>(*message, "period", 0.0);
+    meta.volumeCoefficient = field<double>(*message, "volumeCoefficient", 0.0);
+    meta.experiment = field<std::string>(*message, "experiment", "");
+    meta.started = field<std::string>(*message, "started", "");
+    if (const auto quantities = message->find("quantities");
+        quantities != message->end() && quantities->is_array()) {
+        for (std::size_t i = 0; i < std::min<std::size_t>(quantities->size(), kQuantityCount);
+             ++i) {
+            if ((*quantities)[i].is_object()) {
+                meta.names[i] = field<std::string>((*quantities)[i], "name", "");
+                meta.relative[i] = field<bool>((*quantities)[i], "relative", false);
+            }
+        }
+    }
+    return meta;
+}
+
+std::optional<tEventMessage> parseEvent(std::string_view payload) {
+    const std::optional<json> message = parseObject(payload);
+    if (!message) {
+        return std::nullopt;
+    }
+    tEventMessage event;
+    event.type = field<std::string>(*message, "type", "");
+    if (event.type.empty()) {
+        return std::nullopt;
+    }
+    event.t = field<double>(*message, "t", 0.0);
+    event.text = field<std::string>(*message, event.type == "transition" ? "name" : "text", "");
+    event.records = field<long>(*message, "records", -1L);
+    return event;
+}
+
+std::optional<tAckMessage> parseAck(std::string_view payload) {
+    const std::optional<json> message = parseObject(payload);
+    if (!message || !message->contains("id") || !message->contains("done")) {
+        return std::nullopt;
+    }
+    return tAckMessage{field<std::string>(*message, "id", ""), field<bool>(*message, "done", false),
+                       field<std::string>(*message, "why", "")};
 }
 
 }  // namespace vantrel::classlink

@@ -50,6 +50,10 @@ struct tStatus {
     std::string experiment;
     std::string app;
     std::string broker;  // empty unless not connected: why
+    double period = 0;   // s between records; 0: not known
+    // Heater, stirrer, pumps 1 to 3: the set value while on, 0 while off.
+    std::array<int, 5> outputs{};
+    std::string safety;  // the run's last safety intervention; empty: none
 };
 std::string statusMessage(const tStatus& status);
 std::string offlineMessage();
@@ -68,6 +72,27 @@ std::string transitionMessage(const tRunTransition& transition);
 std::string interventionMessage(const tRunIntervention& intervention);
 std::string endMessage(const tRunEnded& ended);
 std::string ackMessage(const std::string& id, bool done, const std::string& why = {});
+
+// What a group found in its run, for the class's results table: kept on
+// the broker (retained) and sent again whenever the station finds more.
+struct tFitResult {
+    std::string model;     // "linear", "quadratic", "exponential"
+    std::string quantity;  // "LP", ...
+    std::string abscissa;  // "t" or a volume's code
+    std::array<double, 3> parameters{};
+    double origin = 0;
+    double rSquared = 0;
+};
+struct tResult {
+    std::string run;
+    std::string experiment;
+    double duration = 0;  // s
+    long records = 0;
+    std::optional<double> volume;  // the equivalence point, ml
+    std::optional<double> pH;
+    std::optional<tFitResult> fit;  // the last fit made
+};
+std::string resultMessage(const tResult& result);
 
 // ---- what a station reads
 struct tClassCommand {
@@ -99,5 +124,42 @@ struct tRecordsMessage {
     std::vector<tReadingSet> records;
 };
 std::optional<tRecordsMessage> parseRecords(std::string_view payload);
+// A status; nullopt for anything that is not one. Offline statuses carry
+// only online = false.
+std::optional<tStatus> parseStatus(std::string_view payload);
+std::optional<tResult> parseResult(std::string_view payload);
+struct tLastMessage {
+    std::string run;
+    long seq = 0;
+    tReadingSet record;
+};
+std::optional<tLastMessage> parseLast(std::string_view payload);
+struct tMetaMessage {
+    std::string run;
+    double period = 0;
+    double volumeCoefficient = 0;
+    std::string experiment;
+    std::string started;
+    std::array<std::string, kQuantityCount> names;
+    std::array<bool, kQuantityCount> relative{};
+};
+std::optional<tMetaMessage> parseMeta(std::string_view payload);
+// A run's event as a reader needs it: its type, time and text (the
+// intervention's text or the state's name), the end's record count.
+struct tEventMessage {
+    std::string type;
+    double t = 0;
+    std::string text;
+    long records = -1;
+};
+std::optional<tEventMessage> parseEvent(std::string_view payload);
+struct tAckMessage {
+    std::string id;
+    bool done = false;
+    std::string why;
+};
+std::optional<tAckMessage> parseAck(std::string_view payload);
+// The stop command the teacher sends.
+std::string commandMessage(const std::string& id, const std::string& cmd);
 
 }  // namespace vantrel::classlink

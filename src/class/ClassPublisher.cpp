@@ -44,6 +44,7 @@ void tClassPublisher::OnEvent(const tRunEvent& event) {
         records_.clear();
         sent_ = 0;
         ended_.reset();
+        intervention_.clear();
         meta_ = classlink::metaMessage({run_, *start, periodMs_()});
         Republish();
         return;
@@ -56,6 +57,7 @@ void tClassPublisher::OnEvent(const tRunEvent& event) {
     } else if (const auto* transition = event.As<tRunTransition>()) {
         publishEvent(classlink::transitionMessage(*transition));
     } else if (const auto* intervention = event.As<tRunIntervention>()) {
+        intervention_ = intervention->text;
         publishEvent(classlink::interventionMessage(*intervention));
     } else if (const auto* end = event.As<tRunEnded>()) {
         ended_ = *end;

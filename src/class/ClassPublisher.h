@@ -37,6 +37,8 @@ public:
     // The run now open (or the last one), empty before the first.
     const std::string& RunName() const { return run_; }
     bool RunOpen() const { return open_; }
+    // The newest safety intervention of that run; empty: none.
+    const std::string& LastIntervention() const { return intervention_; }
 
     // The records of `request.run` from `request.from` on, and its end: from
     // memory for the run of this program, else from its journal in
@@ -58,6 +60,7 @@ private:
     std::vector<tReadingSet> records_;  // the whole run, for replays
     std::size_t sent_ = 0;              // records_ published so far
     std::optional<tRunEnded> ended_;
+    std::string intervention_;
 };
 
 }  // namespace vantrel

@@ -129,6 +129,9 @@ void tClassStation::Tick(std::chrono::steady_clock::time_point now) {
             // what it kept: the status and the open run's meta again.
             if (connections_ > 0) {
                 publisher_->Republish();
+                if (!result_.empty()) {
+                    link_->Publish(topics_.Result(), result_, 1, true);
+                }
             }
             connections_ = news.connections;
             published_.clear();
@@ -154,6 +157,11 @@ void tClassStation::Close() {
     closed_ = true;
     publisher_->Flush();
     link_->Close(topics_.Status(), classlink::offlineMessage(), kGoodbyeWait);
+}
+
+void tClassStation::PublishResult(const classlink::tResult& result) {
+    result_ = classlink::resultMessage(result);
+    link_->Publish(topics_.Result(), result_, 1, true);
 }
 
 void tClassStation::handle(const std::string& topic, const std::string& payload, bool retained) {
@@ -200,6 +208,12 @@ classlink::tStatus tClassStation::status() const {
     classlink::tStatus status;
     status.app = versionString("FileVersion");
     status.experiment = session_.Experiment().GetName();
+    status.period = session_.PeriodMs() / 1000.0;
+    for (std::size_t k = 0; k < status.outputs.size(); ++k) {
+        const tActuator& actuator = session_.Actuators()[k];
+        status.outputs[k] = actuator.state != 0 ? (actuator.speed != 0 ? actuator.speed : 1) : 0;
+    }
+    status.safety = publisher_->LastIntervention();
     if (const tState* state = session_.Experiment().GetCurrentState();
         state != nullptr && session_.IsMeasuring()) {
         status.scenario = state->Name();

@@ -57,6 +57,9 @@ public:
     // The program ends: the station says it is offline and leaves (the
     // destructor does it too, unless done).
     void Close();
+    // What the group found in its run (the class's results table reads it),
+    // kept on the broker until the next result.
+    void PublishResult(const classlink::tResult& result);
 
     const std::string& StatusText() const { return statusText_; }
 
@@ -76,6 +79,7 @@ private:
     std::unique_ptr<tClassPublisher> publisher_;
     std::string statusText_;
     std::string published_;  // the status message the broker has
+    std::string result_;     // the newest result message, again after a reconnection
     long connections_ = 0;
     bool closed_ = false;
     std::chrono::steady_clock::time_point nextFlush_{};
