@@ -249,6 +249,25 @@ async function main() {
   await sleep(300);
   await page.screenshot({ path: path.join(shots, 'class-projector-kk.png') });
 
+  // A browser that refuses the stylesheet (the broker names no type for its
+  // files) still gets the page's style.
+  const strict = await browser.newPage();
+  await strict.setRequestInterception(true);
+  let refused = false;
+  strict.on('request', (request) => {
+    if (!refused && request.url().endsWith('/class.css')) {
+      refused = true;
+      request.respond({ status: 200, contentType: 'text/plain', body: fs.readFileSync(path.join(pageDir, 'class.css')) });
+    } else {
+      request.continue();
+    }
+  });
+  await strict.goto(`${base}?class=test&lang=en`, { waitUntil: 'load' });
+  const sheetRefused = await strict.$eval('link[rel="stylesheet"]', (l) => !l.sheet || l.sheet.cssRules.length === 0);
+  const styled = await waitFor('the style', () => strict.$eval('.bar', (n) => getComputedStyle(n).position === 'sticky')).catch(() => false);
+  check(refused && sheetRefused && styled, 'the page styles itself when the stylesheet is refused', `${refused} ${sheetRefused} ${styled}`);
+  await strict.close();
+
   // The broker gone, the page says it has no link.
   broker.kill('SIGTERM');
   await new Promise((r) => broker.once('exit', r));

@@ -160,7 +160,7 @@
 
   // ---------------------------------------------------------------- state
 
-  // name -> { name, status, last, lastAt, seenAt }
+  // name -> { name, status, last, lastAt, seenAt, heardAt }
   const stations = new Map();
   // name -> Map(run -> { meta, seq: [], t: [], v: [], updatedAt })
   const records = new Map();
@@ -188,13 +188,21 @@
     if (!data) {
       data = { meta: null, seq: [], t: [], v: [], updatedAt: 0 };
       runs.set(run, data);
-      if (runs.size > KEEP_RUNS) {
-        // The oldest runs go first; the one just made stays.
-        const byAge = [...runs.entries()].filter(([r]) => r !== run).sort((a, b) => a[1].updatedAt - b[1].updatedAt);
-        for (const [r] of byAge.slice(0, runs.size - KEEP_RUNS)) runs.delete(r);
-      }
     }
     return data;
+  }
+
+  // The records of a station's older runs go when a new run starts to bring
+  // its own; a run's meta alone is small and stays.
+  function keepRecentRuns(name, run) {
+    const older = [...records.get(name).entries()]
+      .filter(([r, data]) => r !== run && data.seq.length > 0)
+      .sort((a, b) => a[1].updatedAt - b[1].updatedAt);
+    for (const [, data] of older.slice(0, Math.max(0, older.length - (KEEP_RUNS - 1)))) {
+      data.seq = [];
+      data.t = [];
+      data.v = [];
+    }
   }
 
   function forget(name) {
@@ -251,6 +259,7 @@
     if (!isObject(body) || !Number.isInteger(body.seq0) || body.seq0 < 0) return;
     if (!Array.isArray(body.t) || !Array.isArray(body.v) || body.t.length !== body.v.length) return;
     const data = runData(name, run);
+    if (data.seq.length === 0) keepRecentRuns(name, run);
     for (let i = 0; i < body.t.length; ++i) {
       if (!isNumber(body.t[i]) || !Array.isArray(body.v[i])) continue;
       insertRecord(data, body.seq0 + i, body.t[i], body.v[i]);
@@ -263,7 +272,10 @@
     }
     data.updatedAt = Date.now();
     const st = stations.get(name);
-    if (st) st.seenAt = data.updatedAt;
+    if (st) {
+      st.seenAt = data.updatedAt;
+      if (st.status && st.status.run === run) st.lastAt = data.updatedAt;
+    }
   }
 
   function insertRecord(data, seq, t, v) {
@@ -717,7 +729,20 @@
     }
   }
 
+  // The broker serves its files without a Content-Type; a browser that
+  // refuses a stylesheet without one gets the same file through here.
+  function ensureStyle() {
+    const link = document.querySelector('link[rel="stylesheet"]');
+    // The stylesheet takes the body's margin away.
+    if (!link || getComputedStyle(document.body).marginTop === '0px') return;
+    fetch(link.getAttribute('href'))
+      .then((response) => (response.ok ? response.text() : Promise.reject(new Error(response.statusText))))
+      .then((css) => document.head.append(el('style', '', css)))
+      .catch(() => {});
+  }
+
   function setUp() {
+    ensureStyle();
     document.documentElement.lang = lang;
     languageLinks();
     const cls = params.get('class') || '';
