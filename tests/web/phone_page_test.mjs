@@ -179,6 +179,9 @@ async function main() {
   publish('st/Стол 4/status', '', true);
   await waitFor('the cleared station to go', async () => (await cardCount()) === 3).catch(() => {});
 
+  // The keep-alive runs in a worker, which a background tab does not slow.
+  check(page.workers().length > 0, 'the MQTT timers run in a worker', String(page.workers().length));
+
   const cards = await page.$$eval('.card', (list) =>
     list.map((c) => ({
       name: c.querySelector('.name').textContent,
