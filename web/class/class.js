@@ -392,7 +392,17 @@
   // The card elements stay while their station does (only what changed is
   // replaced inside), so a tap that spans an update still lands on its card.
   const cardElements = new Map();
-  const shownMarkup = new WeakMap();
+  const shownSignatures = new WeakMap();
+
+  // What a card shows: each element's kind, class and own text, in order.
+  function signature(node) {
+    const parts = [];
+    const walker = document.createTreeWalker(node, NodeFilter.SHOW_ELEMENT | NodeFilter.SHOW_TEXT);
+    for (let n = walker.nextNode(); n; n = walker.nextNode()) {
+      parts.push(n.nodeType === Node.TEXT_NODE ? '"' + n.data : n.tagName + '.' + n.className);
+    }
+    return parts.join('\u0000');
+  }
 
   function updateCard(st, now) {
     let card = cardElements.get(st.name);
@@ -408,11 +418,9 @@
     card.setAttribute('aria-pressed', picked === st.name ? 'true' : 'false');
     const box = el('div');
     box.append(...cardContent(st, now, stale));
-    // Reading the markup back is only a comparison: nothing is ever written
-    // through it.
-    const markup = box.innerHTML;
-    if (shownMarkup.get(card) !== markup) {
-      shownMarkup.set(card, markup);
+    const shown = signature(box);
+    if (shownSignatures.get(card) !== shown) {
+      shownSignatures.set(card, shown);
       card.replaceChildren(...box.childNodes);
     }
     return card;
