@@ -589,8 +589,8 @@
       ctx.stroke();
       ctx.fillText(yLabels[i], left - 4, py(y));
     });
-    // Room for a label of six characters between two ticks.
-    const xt = ticks(xlo, xhi, Math.max(2, Math.floor(plotW / (ctx.measureText('000000').width + 16))));
+    // Room for a label of five characters between two ticks.
+    const xt = ticks(xlo, xhi, Math.max(2, Math.floor(plotW / (ctx.measureText('00000').width + 12))));
     ctx.textAlign = 'center';
     ctx.textBaseline = 'top';
     for (const x of xt.values) {
