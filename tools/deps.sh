@@ -15,6 +15,12 @@ VANTREL_PKGS_TEST="mosquitto mosquitto-clients libgtest-dev libgmock-dev libbenc
 VANTREL_PKGS_GUI="qt6-base-dev qt6-base-dev-tools libqcustomplot-dev libqcustomplot2.1-qt6 libgl1-mesa-dri fonts-dejavu qt6-translations-l10n"
 VANTREL_PKGS_PACKAGE="dpkg-dev file"
 VANTREL_PKGS_X="xvfb xauth"
+# The class page's browser test: a broker and its clients, Node.js and npm
+# (for puppeteer-core; tools/test leaves out those a Node.js already there
+# brings), the page's font for the screenshots, and Debian's headless
+# Chromium, the first of VANTREL_PKGS_CHROMIUM that the release has.
+VANTREL_PKGS_BROWSER="mosquitto mosquitto-clients nodejs npm fonts-dejavu-core"
+VANTREL_PKGS_CHROMIUM="chromium-headless-shell chromium"
 VANTREL_PKGS_WINDOWS="g++-mingw-w64-x86-64 wine64 googletest nsis dpkg-dev libz-mingw-w64-dev"
 
 vantrel_install() {

@@ -6,7 +6,8 @@
 ;            -DSTAGE=DIR -DFILE_LIST=FILE.nsh -DOUTFILE=vantrel-setup-0.1.0.exe vantrel.nsi
 ; STAGE holds the tree as installed: vantrel.ico, bin\ (the programs with
 ; their DLLs, Qt's plugin folders and translations), share\vantrel\ (the
-; default configuration, the language files, the examples) and licenses\.
+; default configuration, the language files, the examples, the class's page
+; in web\class) and licenses\.
 ; The programs find the share folder from bin\, as on Linux: with no
 ; configuration beside them they work from the user's own copy in
 ; %LOCALAPPDATA%\Vantrel (with their log and run journals), so they never
