@@ -1,12 +1,13 @@
 # Installs the Debian packages a step needs, only those still missing, and
 # fetches Debian's source packages for the Windows builds. Sourced by
-# tools/test, tools/demo, tools/screenshots, tools/qt-mingw and
-# tools/xlsxwriter-mingw.
+# tools/test, tools/demo, tools/screenshots, tools/qt-mingw,
+# tools/xlsxwriter-mingw and tools/qrencode-mingw.
 
 # zlib1g-dev: libxlsxwriter's pkg-config file names -lz, which libxlsxwriter-dev
 # does not bring.
 # libmosquitto-dev, nlohmann-json3-dev: the class link (MQTT and its JSON).
-VANTREL_PKGS_BUILD="cmake ninja-build g++ pkg-config libeigen3-dev libxlsxwriter-dev zlib1g-dev libmosquitto-dev nlohmann-json3-dev"
+# libqrencode-dev: the class's QR code in the teacher's window.
+VANTREL_PKGS_BUILD="cmake ninja-build g++ pkg-config libeigen3-dev libxlsxwriter-dev zlib1g-dev libmosquitto-dev nlohmann-json3-dev libqrencode-dev"
 # fp-compiler: Free Pascal, the reference the interpreter's units are compared
 # with in a test (never linked).
 # mosquitto, mosquitto-clients: the class tests start a broker of their own

@@ -169,6 +169,24 @@ FunctionEnd
 !insertmacro WAIT_FOR_CLOSED_PROGRAM ""
 !insertmacro WAIT_FOR_CLOSED_PROGRAM "un."
 
+; The class's broker runs on the teacher's computer and the stations and
+; phones reach it over the school's network: Windows' firewall lets them in on
+; the ports of the broker configuration the recorder writes (MQTT and the
+; phones' WebSocket, tBrokerConfigOptions in src/class/BrokerConfig.h), for
+; the installed mosquitto.exe only and on networks marked private only.
+; Without the rule the broker still serves this computer, so a netsh that is
+; missing or refuses (as under Wine) is told in the details and the
+; installation goes on.
+!define FIREWALL_RULE "Vantrel class broker"
+!define BROKER_PORTS "1883,8080"
+!define NETSH '"$SYSDIR\netsh.exe" advfirewall firewall'
+
+!macro DELETE_FIREWALL_RULE result
+    nsExec::ExecToStack /TIMEOUT=60000 '${NETSH} delete rule name="${FIREWALL_RULE}"'
+    Pop ${result}
+    Pop $R9  ; what it printed: "no rule matched" when there was none
+!macroend
+
 ; An earlier installation is taken away by its own uninstaller first, so that
 ; files the new version no longer has do not linger where no uninstaller
 ; knows about them. Returns with the error flag clear.
@@ -258,6 +276,17 @@ Section "${PRODUCT}" SectionProgram
         ${EndIf}
     !endif
 
+    ; One rule however often it is installed, wherever the previous copy was.
+    !insertmacro DELETE_FIREWALL_RULE $0
+    nsExec::ExecToLog /TIMEOUT=60000 '${NETSH} add rule name="${FIREWALL_RULE}" dir=in action=allow protocol=TCP localport=${BROKER_PORTS} profile=private program="$INSTDIR\bin\mosquitto.exe" enable=yes'
+    Pop $0
+    ${If} $0 == 0
+        DetailPrint "Брандмауэр: входящие TCP ${BROKER_PORTS} для брокера класса (mosquitto.exe) разрешены в частных сетях"
+    ${Else}
+        DetailPrint "Брандмауэр: правило для брокера класса не добавлено (netsh: $0); станции других компьютеров могут не достучаться до брокера"
+    ${EndIf}
+    ClearErrors
+
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
     IntFmt $0 "0x%08X" $0
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
@@ -287,6 +316,11 @@ Section "Uninstall"
         SetErrorLevel 2
         Abort
     ${EndIf}
+    !insertmacro DELETE_FIREWALL_RULE $0
+    ${If} $0 != 0
+        DetailPrint "Брандмауэр: правило для брокера класса не удалено (netsh: $0)"
+    ${EndIf}
+    ClearErrors
     ; Folders only when empty: a user's own files in them stay.
     !insertmacro VANTREL_REMOVE_FOLDERS
     Delete "$INSTDIR\Uninstall.exe"
