@@ -112,7 +112,10 @@ TEST_F(ReconnectTest, AStationThatStaysAwayEndsTheRunAsALostLink) {
     EXPECT_EQ(Run({"--port", port, "--reconnect", "2", "--export", out}), kExitLinkLost)
         << messages;
     cable.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    // The run must not wait for a station that never comes back; the bound
+    // is loose because a loaded CI machine stretches the 2 s wait and the
+    // search around it several times over.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 40s);
     EXPECT_GE(exportRows(readFile(out)).size(), 6u);
 }
 
