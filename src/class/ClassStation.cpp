@@ -159,7 +159,10 @@ void tClassStation::Close() {
     link_->Close(topics_.Status(), classlink::offlineMessage(), kGoodbyeWait);
 }
 
-void tClassStation::PublishResult(const classlink::tResult& result) {
+void tClassStation::PublishResult(classlink::tResult result) {
+    if (result.run.empty()) {
+        result.run = publisher_->RunName();
+    }
     result_ = classlink::resultMessage(result);
     link_->Publish(topics_.Result(), result_, 1, true);
 }

@@ -59,7 +59,8 @@ public:
     void Close();
     // What the group found in its run (the class's results table reads it),
     // kept on the broker until the next result.
-    void PublishResult(const classlink::tResult& result);
+    // The run named is the last one when `result.run` is empty.
+    void PublishResult(classlink::tResult result);
 
     const std::string& StatusText() const { return statusText_; }
 

@@ -20,6 +20,7 @@
 #include "experiment/Experiment.h"
 #include "run/Quantities.h"
 #include "session/Analysis.h"
+#include "session/ClassCards.h"
 #include "session/LanguageTexts.h"
 #include "session/NoWindow.h"
 #include "session/StationOnView.h"
@@ -263,6 +264,14 @@ int tRecorder::Record(tRecordingParts& parts) {
         station.Close();
     }
     if (parts.classLink) {
+        if (!empty) {
+            // The class's results table: the run's length and, when asked
+            // for, its equivalence point.
+            guarded([&] {
+                parts.classLink->PublishResult(classResultOf(
+                    parts.charts.Data(), options_.equivalence, parts.analysis.Fits()));
+            });
+        }
         parts.classLink->Close();
     }
     if (!exported) {

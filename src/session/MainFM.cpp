@@ -24,6 +24,7 @@
 #include "journal/JournalWriter.h"
 #include "lang/LanguageFile.h"
 #include "run/Quantities.h"
+#include "session/ClassCards.h"
 #include "session/FileFolders.h"
 #include "session/LanguageTexts.h"
 #include "session/NoWindow.h"
@@ -281,7 +282,31 @@ void TfmMain::tmTimeTimer() {
     station_->TickClock();
     if (classLink_) {
         classLink_->Tick(std::chrono::steady_clock::now());
+        publishClassResult();
     }
+}
+
+// After a run, and whenever its analysis finds an equivalence point or a
+// fit: the class's results table shows it.
+void TfmMain::publishClassResult() {
+    const bool measuring = IsMeasuring();
+    if (measuring) {
+        classRunShown_ = true;
+    }
+    const bool ended = classWasMeasuring_ && !measuring;
+    classWasMeasuring_ = measuring;
+    if (measuring || !classRunShown_ || charts_->PointCount() == 0) {
+        return;
+    }
+    const int volume = analysis_->Equivalence() ? analysis_->EquivalenceVolume() : -1;
+    const std::string signature = std::to_string(charts_->PointCount()) + "/" +
+                                  std::to_string(volume) + "/" +
+                                  std::to_string(analysis_->Fits().size());
+    if (!ended && signature == classResultSent_) {
+        return;
+    }
+    classResultSent_ = signature;
+    classLink_->PublishResult(classResultOf(charts_->Data(), volume, analysis_->Fits()));
 }
 
 void TfmMain::tmStartTimer() {

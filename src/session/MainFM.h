@@ -139,7 +139,10 @@ public:
     const std::string& JournalFolder() const { return station_->JournalFolder(); }
     // Puts a journaled run into the charts, as after its Stop (not while
     // measuring). tError when the journal cannot be read.
-    void OpenRun(const std::string& journalFile) { runFiles_->Open(journalFile); }
+    void OpenRun(const std::string& journalFile) {
+        classRunShown_ = false;  // its results are not this station's now
+        runFiles_->Open(journalFile);
+    }
     // At start: the newest run that died (its journal has no end) is
     // offered; declined, it is not offered again.
     void OfferRecovery() { runFiles_->OfferRecovery(); }
@@ -252,6 +255,12 @@ private:
     tStationOnView stationView_;  // what the station tells, on the view
     std::unique_ptr<tStationSession> station_;
     std::unique_ptr<tClassStation> classLink_;  // none without a class broker
+    // The charts show this station's newest run: what its analysis finds
+    // goes to the class's results (classResultSent_: as last sent).
+    bool classRunShown_ = false;
+    bool classWasMeasuring_ = false;
+    std::string classResultSent_;
+    void publishClassResult();
     std::unique_ptr<tRunFiles> runFiles_;
     bool closed_ = false;
     std::string abscissaMemory_;  // the file that remembers the abscissa; empty: none
