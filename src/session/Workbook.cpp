@@ -522,4 +522,106 @@ void writeWorkbook(const std::string& fileName, const tRunData& run, const tRunS
     writeFileAtomically(fileName, bytes);
 }
 
+namespace {
+
+// A sheet's name: at most 31 characters, none of []:*?/\\, unique in the book.
+std::string sheetName(const std::string& station, std::vector<std::string>& taken) {
+    std::string name;
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < station.size() && characters < 28;) {
+        const auto lead = static_cast<unsigned char>(station[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        const std::string character = station.substr(i, length);
+        name += std::string("[]:*?/\\").find(character) == std::string::npos || length > 1
+                    ? character
+                    : "_";
+        i += length;
+        ++characters;
+    }
+    if (name.empty()) {
+        name = "_";
+    }
+    std::string unique = name;
+    for (int k = 2; std::find(taken.begin(), taken.end(), unique) != taken.end(); ++k) {
+        unique = name + " " + std::to_string(k);
+    }
+    taken.push_back(unique);
+    return unique;
+}
+
+}  // namespace
+
+void writeClassWorkbook(const std::string& fileName, const std::string& summaryTitle,
+                        const std::string& resultsText, const std::vector<tClassSheet>& sheets) {
+    std::string bytes;
+    try {
+        const std::optional<tScratchFolder> folder =
+            scratchFolder(scratchCandidates(fileName), narrowName);
+        if (!folder) {
+            throw tError("no folder takes the workbook's temporary files");
+        }
+        const tScratchFile scratch(*folder);
+        {
+            tWriter w(scratch.NarrowName(), folder->narrow);
+            std::vector<std::string> taken{summaryTitle};
+            lxw_worksheet* summary = w.Sheet(summaryTitle);
+            worksheet_set_column(summary, 0, 12, 14, nullptr);
+            std::size_t row = 0;
+            std::size_t from = 0;
+            while (from < resultsText.size()) {
+                const std::size_t end = resultsText.find('\n', from);
+                const std::string line = resultsText.substr(from, end - from);
+                from = end == std::string::npos ? resultsText.size() : end + 1;
+                int col = 0;
+                std::size_t cell = 0;
+                for (;;) {
+                    const std::size_t tab = line.find('\t', cell);
+                    const std::string text = line.substr(cell, tab - cell);
+                    double value = 0;
+                    const auto [end, ec] =
+                        std::from_chars(text.data(), text.data() + text.size(), value);
+                    if (!text.empty() && row > 0 && col > 2 && ec == std::errc() &&
+                        end == text.data() + text.size()) {
+                        w.Significant(summary, row, col, value);
+                    } else if (!text.empty()) {
+                        w.Text(summary, row, col, text, row == 0);
+                    }
+                    if (tab == std::string::npos) {
+                        break;
+                    }
+                    cell = tab + 1;
+                    ++col;
+                }
+                ++row;
+            }
+            for (const tClassSheet& station : sheets) {
+                lxw_worksheet* sheet = w.Sheet(sheetName(station.station, taken));
+                worksheet_set_column(sheet, 0, kQuantityCount, 14, nullptr);
+                worksheet_freeze_panes(sheet, 1, 0);
+                w.Text(sheet, 0, 0, constantText("DK_TABLE_TIME"), true);
+                for (int q = 0; q < static_cast<int>(kQuantityCount); ++q) {
+                    w.Text(sheet, 0, q + 1, quantityTitleWithUnit(q), true);
+                }
+                std::size_t r = 1;
+                for (const tReadingSet& record : *station.records) {
+                    w.Number(sheet, r, 0, timeFrom(record.time, 0), 3);
+                    for (int q = 0; q < static_cast<int>(kQuantityCount); ++q) {
+                        w.NumberOrEmpty(sheet, r, q + 1,
+                                        asGiven(record.readings[static_cast<std::size_t>(q)]),
+                                        decimalsOf(q));
+                    }
+                    ++r;
+                }
+            }
+            w.Close();
+        }
+        if (!readFileIfExists(scratch.Name(), bytes, std::size_t(1) << 31)) {
+            throw tError("the workbook was not written");
+        }
+    } catch (const std::exception& e) {
+        throw tError(fileCreateErrorText(fileName, e.what()));
+    }
+    writeFileAtomically(fileName, bytes);
+}
+
 }  // namespace vantrel

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/Error.h"
+#include "run/RunEvent.h"
 
 namespace vantrel {
 
@@ -35,6 +36,18 @@ public:
 // thread.
 void writeWorkbook(const std::string& fileName, const tRunData& run, const tRunSummary& summary,
                    const tWorkbookProgress& progress = {});
+
+// One station's run for the class's workbook.
+struct tClassSheet {
+    std::string station;
+    const std::vector<tReadingSet>* records = nullptr;
+};
+// The class's workbook: the results table (tClassResults::Text's lines, as
+// cells: numbers where the cell reads as one) on the first sheet, then a
+// sheet per station with its run's readings in physical units. tError
+// saying why not; the target is then as it was.
+void writeClassWorkbook(const std::string& fileName, const std::string& summaryTitle,
+                        const std::string& resultsText, const std::vector<tClassSheet>& sheets);
 
 // A folder for the workbook library's temporary files: it opens them, and
 // the workbook, through the C runtime's narrow file functions, which on
