@@ -40,10 +40,12 @@
 
 #include "base/Error.h"
 #include "base/LogFile.h"
+#include "base/Settings.h"
 #include "base/Texts.h"
 #include "charts/ChartModel.h"
 #include "lang/LanguageFile.h"
 #include "lang/LanguageList.h"
+#include "session/ClassLesson.h"
 #include "session/MainFM.h"
 #include "ui/AboutFM.h"
 #include "ui/ActionMirror.h"
@@ -51,6 +53,7 @@
 #include "ui/AnalysisView.h"
 #include "ui/ChartControls.h"
 #include "ui/ChartPlot.h"
+#include "ui/ClassWindow.h"
 #include "ui/JobProgress.h"
 #include "ui/Localiser.h"
 #include "ui/QtText.h"
@@ -382,6 +385,21 @@ void TfmMainWindow::BuildMenus() {
     add(allTicked, "acAnalysisFitAllExponential");
     add(allTicked, "acAnalysisTangentAll");
     add(analysis, "acAnalysisFitsRemove");
+
+    // The teacher's: the class's stations seen together.
+    auto* classMenu = bar->addMenu(QStringLiteral("&Класс"));
+    classMenu->setObjectName("miClass");
+    auto* open = classMenu->addAction(QStringLiteral("Открыть класс..."));
+    open->setObjectName("acClassOpen");
+    connect(open, &QAction::triggered, this, [this] {
+        bool ok = false;
+        const QString name = QInputDialog::getText(
+            this, windowTitle(), qs(constantText("DK_CLASS_NAME_PROMPT")), QLineEdit::Normal,
+            qs(controller_->Settings().GetSettingByName("ClassName")), &ok);
+        if (ok && !name.trimmed().isEmpty()) {
+            OpenClass(name.trimmed().toStdString());
+        }
+    });
 
     auto* help = bar->addMenu(QStringLiteral("&?"));
     help->setObjectName("miHelp");
@@ -773,6 +791,28 @@ void TfmMainWindow::ApplyLanguage(int languageId, const tLanguageFile* file) {
         logFile->WriteLine("LANGUAGE: nothing to translate for " + key);
     }
     analysisView_->Refresh();
+}
+
+TfmClassWindow* TfmMainWindow::OpenClass(const std::string& name) {
+    if (classWindow_) {
+        classWindow_->show();
+        classWindow_->raise();
+        return classWindow_;
+    }
+    try {
+        auto lesson = std::make_unique<tClassLesson>(
+            controller_->Settings(), name, QApplication::applicationFilePath().toStdString(),
+            nullptr);
+        classWindow_ = new TfmClassWindow(std::move(lesson), language_.get(), this);
+        classWindow_->setWindowFlag(Qt::Window);
+        classWindow_->show();
+        return classWindow_;
+    } catch (const std::exception& e) {
+        logFile->WriteLine(std::string("CLASS: not opened: ") + e.what());
+        QMessageBox::warning(this, windowTitle(),
+                             qs(formatText(constantText("DK_CLASS_OPEN_FAILED"), {e.what()})));
+        return nullptr;
+    }
 }
 
 void TfmMainWindow::ShowInformation(const std::string& text, const std::string& caption) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <array>
 #include <functional>
@@ -25,6 +26,7 @@ namespace vantrel {
 
 class tScenarioLabel;
 class TfmMain;
+class TfmClassWindow;
 class TfrActuator;
 class TChartPlot;
 class TRunTableView;
@@ -88,6 +90,10 @@ public:
     void CheckLanguage(int index) override;
     void ApplyLanguage(int languageId, const tLanguageFile* file) override;
     void ShowInformation(const std::string& text, const std::string& caption) override;
+    // Opens the class view for the class `name` (Класс → Открыть класс...):
+    // its broker started, or the school's used. Null, with the reason
+    // shown, when the class cannot open; the view already open otherwise.
+    class TfmClassWindow* OpenClass(const std::string& name);
 
     // ---- iChartView
     void ModeChanged(tChartMode mode) override;
@@ -159,6 +165,7 @@ private:
     TRunTableView* tvRun_ = nullptr;
     std::vector<QAction*> languageItems_;
     std::unique_ptr<tLanguageFile> language_;  // of this run; none for the built-in
+    QPointer<TfmClassWindow> classWindow_;     // the teacher's view, while open
     std::vector<std::unique_ptr<QTranslator>> translators_;
     QTimer* tmTime_ = nullptr;
     QTimer* tmStart_ = nullptr;

@@ -83,6 +83,7 @@ int main(int argc, char** argv) {
     std::string scenario;
     std::string reference;
     std::string configFile;
+    std::string className;
     int screenshotSeconds = 20;
     tOptionParser options;
     // Qt has taken its own options out already; anything else unknown is
@@ -91,6 +92,10 @@ int main(int argc, char** argv) {
     options.Flag({"--simulate"}, [&] { simulate = true; });
     options.Value({"--config"}, [&](const std::string& value, std::string&) {
         configFile = value;
+        return true;
+    });
+    options.Value({"--class"}, [&](const std::string& value, std::string&) {
+        className = value;
         return true;
     });
     options.Value({"--scenario"}, [&](const std::string& value, std::string&) {
@@ -199,6 +204,10 @@ int main(int argc, char** argv) {
             if (!reference.empty()) {
                 // As Файл → Открыть опорный опыт... does.
                 window.Run([&] { window.Controller().Analysis().LoadReference(reference); });
+            }
+            if (!className.empty()) {
+                // As Класс → Открыть класс... does.
+                window.OpenClass(className);
             }
             if (!screenshotDir.empty()) {
                 // The script answers the file dialogs itself: Qt's own, not the system's.
