@@ -26,7 +26,8 @@ struct tTranslation {
 // "\n" in a text stands for a line break.
 class tLanguageFile {
 public:
-    static constexpr std::string_view kSections[] = {"TfmMain", "TfmAbout", "TfrActuator"};
+    static constexpr std::string_view kSections[] = {"TfmMain", "TfmAbout", "TfrActuator",
+                                                     "TfmClass"};
 
     // tError when the file cannot be read (a missing one too).
     static tLanguageFile FromFile(const std::string& fileName);

@@ -9,10 +9,16 @@
 
 namespace vantrel {
 
+namespace {
+
+constexpr int kWidth = 236;
+
+}  // namespace
+
 TfrClassCard::TfrClassCard(QWidget* parent) : QFrame(parent) {
     setFrameShape(QFrame::StyledPanel);
     setCursor(Qt::PointingHandCursor);
-    setFixedWidth(236);
+    setFixedWidth(kWidth);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 6, 8, 6);
     layout->setSpacing(2);
@@ -57,6 +63,9 @@ void TfrClassCard::Show(const tCardText& text) {
     if (grey_ && !text.safety.empty()) {
         safety_->setStyleSheet(QStringLiteral("color: #a00000;"));
     }
+    // Wrapped lines need the height their width gives them; the grid would
+    // otherwise squeeze a card with a long safety text.
+    setFixedHeight(layout()->totalHeightForWidth(kWidth));
 }
 
 QString TfrClassCard::Text() const {
@@ -67,6 +76,10 @@ QString TfrClassCard::Text() const {
         }
     }
     return parts.join(QLatin1Char('\n'));
+}
+
+std::string TfrClassCard::Title() const {
+    return title_->text().toStdString();
 }
 
 void TfrClassCard::mouseReleaseEvent(QMouseEvent* event) {

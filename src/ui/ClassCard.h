@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFrame>
+#include <string>
 
 class QLabel;
 
@@ -17,6 +18,7 @@ public:
     void Show(const tCardText& text);
     bool Grey() const { return grey_; }
     QString Text() const;  // everything the card says, for tests
+    std::string Title() const;
 
 signals:
     void clicked();

@@ -59,9 +59,13 @@ TfmClassRunWindow::TfmClassRunWindow(tClassLesson& lesson, std::string station, 
     model_->SetShowAll(true);
     abscissa_->setCurrentIndex(kFirstVolume);
     model_->SetAbscissa(kFirstVolume);
+    time_->ApplyTitles();
+    depend_->ApplyTitles();
     connect(abscissa_, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0) {
             model_->SetAbscissa(index);
+            model_->SetShowAll(true);
+            depend_->ApplyTitles();
         }
     });
     timer_ = new QTimer(this);
@@ -105,6 +109,7 @@ void TfmClassRunWindow::Refresh() {
         model_->OnEvent({card->records[fed_]});
     }
     model_->OnBatchEnd(card->records.back().time);
+    model_->SetShowAll(true);  // both charts keep the whole run in view
 }
 
 void TfmClassRunWindow::TimeAxisChanged(double min, double max, bool /*automatic*/) {

@@ -51,7 +51,9 @@ constexpr QRgb kColours[] = {0x1f77b4, 0xd62728, 0x2ca02c, 0xff7f0e, 0x9467bd, 0
 
 TfmClassWindow::TfmClassWindow(std::unique_ptr<tClassLesson> lesson, const tLanguageFile* language,
                                QWidget* parent)
-    : QMainWindow(parent), lesson_(std::move(lesson)) {
+    : QMainWindow(parent),
+      lesson_(std::move(lesson)),
+      language_(language != nullptr ? std::make_unique<tLanguageFile>(*language) : nullptr) {
     setObjectName("fmClass");
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Класс %1").arg(qs(lesson_->Address().className)));
@@ -233,7 +235,11 @@ void TfmClassWindow::Refresh() {
     }
     const auto now = std::chrono::steady_clock::now();
     lesson_->Tick(now);
-    link_->setText(qs(lesson_->Teacher().StatusText()));
+    const tClassTeacher& teacher = lesson_->Teacher();
+    link_->setText(teacher.Connected()
+                       ? QString()
+                       : qs(formatText(constantText("DK_CLASS_NO_LINK"), {teacher.StatusText()})));
+    link_->setVisible(!teacher.Connected());
     std::string diagnosis =
         classDiagnosis(lesson_->Teacher().Roster(), lesson_->Address().broker, now);
     if (!lesson_->BrokerEnded().empty()) {
@@ -271,7 +277,8 @@ void TfmClassWindow::RefreshCards() {
         }
         int index = 0;
         for (const tStationCard& card : cards) {
-            cardsGrid_->addWidget(cards_[card.name], index / kCardColumns, index % kCardColumns);
+            cardsGrid_->addWidget(cards_[card.name], index / kCardColumns, index % kCardColumns,
+                                  Qt::AlignTop);
             ++index;
         }
     }
@@ -360,7 +367,12 @@ void TfmClassWindow::RefreshResults() {
     for (std::size_t c = 0; c < titles.size(); ++c) {
         results_->setHorizontalHeaderItem(static_cast<int>(c), new QTableWidgetItem(qs(titles[c])));
     }
-    const auto number = [](double value) { return QString::number(value, 'g', 6); };
+    // Each column to the digits its numbers carry; deviations alike.
+    static constexpr int kDecimals[tClassResults::kColumns] = {1, 0, 3, 3, -1, -1, -1, 4};
+    const auto number = [](double value, int decimals) {
+        return decimals < 0 ? QString::number(value, 'g', 5)
+                            : QString::number(value, 'f', decimals);
+    };
     int row = 0;
     for (const tClassResults::tRow& r : table.rows) {
         results_->setItem(row, 0, new QTableWidgetItem(qs(r.station)));
@@ -370,11 +382,11 @@ void TfmClassWindow::RefreshResults() {
             if (!r.values[c]) {
                 continue;
             }
-            QString cell = number(*r.values[c]);
+            QString cell = number(*r.values[c], kDecimals[c]);
             if (r.deviations[c] && table.summary[c].count > 1) {
                 cell += QStringLiteral(" (%1%2)")
                             .arg(*r.deviations[c] >= 0 ? QStringLiteral("+") : QString())
-                            .arg(number(*r.deviations[c]));
+                            .arg(number(*r.deviations[c], kDecimals[c]));
             }
             auto* item = new QTableWidgetItem(cell);
             if (r.outlier[c]) {
@@ -392,9 +404,10 @@ void TfmClassWindow::RefreshResults() {
         results_->setItem(row, 0, title);
         for (int c = 0; c < tClassResults::kColumns; ++c) {
             if (table.summary[c].count > 0) {
-                results_->setItem(row, 3 + c,
-                                  new QTableWidgetItem(
-                                      number(mean ? table.summary[c].mean : table.summary[c].sd)));
+                results_->setItem(
+                    row, 3 + c,
+                    new QTableWidgetItem(number(mean ? table.summary[c].mean : table.summary[c].sd,
+                                                kDecimals[c] < 0 ? -1 : kDecimals[c] + 1)));
             }
         }
         ++row;
@@ -444,6 +457,9 @@ void TfmClassWindow::ShowTab(int index) {
 
 void TfmClassWindow::OpenStation(const std::string& name) {
     auto* window = new TfmClassRunWindow(*lesson_, name, this);
+    if (language_) {
+        localise(*window, language_->Translations("TfmClass"));
+    }
     window->show();
 }
 

@@ -84,6 +84,7 @@ private:
     QTableWidget* results_ = nullptr;
     std::string resultsShown_;
     bool ended_ = false;
+    std::unique_ptr<tLanguageFile> language_;  // as the view opened; none: the built-in
 };
 
 }  // namespace vantrel

@@ -28,6 +28,8 @@
 #ifndef _WIN32
 #include "ui/InstanceGuard.h"
 #endif
+#include "ui/ClassScreenshots.h"
+#include "ui/ClassWindow.h"
 #include "ui/MainWindow.h"
 #include "ui/ReportCommand.h"
 #include "ui/ScreenshotScript.h"
@@ -84,6 +86,7 @@ int main(int argc, char** argv) {
     std::string reference;
     std::string configFile;
     std::string className;
+    std::string classShots;
     int screenshotSeconds = 20;
     tOptionParser options;
     // Qt has taken its own options out already; anything else unknown is
@@ -96,6 +99,10 @@ int main(int argc, char** argv) {
     });
     options.Value({"--class"}, [&](const std::string& value, std::string&) {
         className = value;
+        return true;
+    });
+    options.Value({"--screenshot-class"}, [&](const std::string& value, std::string&) {
+        classShots = value;
         return true;
     });
     options.Value({"--scenario"}, [&](const std::string& value, std::string&) {
@@ -207,7 +214,12 @@ int main(int argc, char** argv) {
             }
             if (!className.empty()) {
                 // As Класс → Открыть класс... does.
-                window.OpenClass(className);
+                if (TfmClassWindow* view = window.OpenClass(className);
+                    view != nullptr && !classShots.empty()) {
+                    (new tClassScreenshots(*view, QString::fromStdString(classShots),
+                                           screenshotSeconds))
+                        ->Start();
+                }
             }
             if (!screenshotDir.empty()) {
                 // The script answers the file dialogs itself: Qt's own, not the system's.

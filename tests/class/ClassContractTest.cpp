@@ -74,8 +74,10 @@ TEST(ClassContractTest, ReplayRequestsNameARunAndAStart) {
 }
 
 TEST(ClassContractTest, StatusSaysNullWithoutARun) {
-    const auto status =
-        nlohmann::json::parse(statusMessage({true, "", "connected", "", "", "1.0", ""}));
+    classlink::tStatus given;
+    given.state = "connected";
+    given.app = "1.0";
+    const auto status = nlohmann::json::parse(statusMessage(given));
     EXPECT_TRUE(status["run"].is_null());
     EXPECT_FALSE(status.contains("broker"));
     EXPECT_EQ(nlohmann::json::parse(offlineMessage()), nlohmann::json({{"online", false}}));
