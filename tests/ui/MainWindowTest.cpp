@@ -526,7 +526,7 @@ TEST_F(MainWindowTest, MenusToolBarAndStatusBarAreWhereTheUserKnowsThem) {
         return names;
     };
     const QList<QAction*> menus = window_->menuBar()->actions();
-    ASSERT_EQ(menus.size(), 5);
+    ASSERT_EQ(menus.size(), 6);
     EXPECT_EQ(menus[0]->text(), QString::fromUtf8("&Файл"));
     EXPECT_EQ(namesOf(menus[0]->menu()->actions()).join(' '),
               "miFileLanguage - acFileOpen acFileClose acFileOpenRun acFileOpenReference "
@@ -543,7 +543,8 @@ TEST_F(MainWindowTest, MenusToolBarAndStatusBarAreWhereTheUserKnowsThem) {
         "acAnalysisEquivalence acAnalysisDerivative - acAnalysisStatistics acAnalysisArea - "
         "acAnalysisFitLinear acAnalysisFitQuadratic acAnalysisFitExponential acAnalysisTangent "
         "miAnalysisAll acAnalysisFitsRemove");
-    EXPECT_EQ(namesOf(menus[4]->menu()->actions()).join(' '), "acHelpAbout");
+    EXPECT_EQ(namesOf(menus[4]->menu()->actions()).join(' '), "acClassOpen");
+    EXPECT_EQ(namesOf(menus[5]->menu()->actions()).join(' '), "acHelpAbout");
 
     QStringList bar;
     for (QAction* a : ToolBar()->actions()) {
