@@ -2,12 +2,15 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <type_traits>
 
 #include <nlohmann/json.hpp>
 
 #include "base/Encoding.h"
+#include "base/LogFile.h"
 #include "run/Quantities.h"
 
 namespace vantrel::classlink {
@@ -243,37 +246,36 @@ tParsedReplay parseReplay(std::string_view payload) {
     return parsed;
 }
 
-std::optional<tRecordsMessage> parseRecords(std::string_view payload) {
-    const std::optional<json> message = parseObject(payload);
-    if (!message) {
-        return std::nullopt;
+namespace {
+
+// A JSON number as T, or the fallback when it is none or T cannot hold it:
+// a message from the network must not make 1e300 an int, nor a reading
+// infinite.
+template <class T>
+T numberOr(const json& value, T fallback) {
+    if (!value.is_number()) {
+        return fallback;
     }
-    try {
-        tRecordsMessage parsed;
-        parsed.seq0 = message->at("seq0").get<long>();
-        const json& t = message->at("t");
-        const json& v = message->at("v");
-        if (!t.is_array() || !v.is_array() || t.size() != v.size() || parsed.seq0 < 0) {
-            return std::nullopt;
+    if constexpr (std::is_integral_v<T>) {
+        if (value.is_number_unsigned()) {
+            const auto n = value.get<std::uint64_t>();
+            return n <= static_cast<std::uint64_t>(std::numeric_limits<T>::max())
+                       ? static_cast<T>(n)
+                       : fallback;
         }
-        for (std::size_t k = 0; k < t.size(); ++k) {
-            tReadingSet set;
-            set.time = t[k].get<float>();
-            if (!v[k].is_array() || v[k].size() != kQuantityCount) {
-                return std::nullopt;
-            }
-            for (std::size_t i = 0; i < kQuantityCount; ++i) {
-                set.readings[i] = v[k][i].get<float>();
-            }
-            parsed.records.push_back(set);
+        if (value.is_number_integer()) {
+            const auto n = value.get<std::int64_t>();
+            return n >= std::numeric_limits<T>::min() && n <= std::numeric_limits<T>::max()
+                       ? static_cast<T>(n)
+                       : fallback;
         }
-        return parsed;
-    } catch (const json::exception&) {
-        return std::nullopt;
+        return fallback;  // 1.5 is no count
+    } else {
+        const double n = value.get<double>();
+        return std::isfinite(n) && std::abs(n) <= std::numeric_limits<T>::max() ? static_cast<T>(n)
+                                                                                : fallback;
     }
 }
-
-namespace {
 
 // The value of `key` when it is there with the type asked for; the
 // fallback otherwise, so that a reader of a newer station keeps working.
@@ -288,7 +290,7 @@ T field(const json& message, const char* key, T fallback) {
     } else if constexpr (std::is_same_v<T, bool>) {
         return found->is_boolean() ? found->get<bool>() : fallback;
     } else {
-        return found->is_number() ? found->get<T>() : fallback;
+        return numberOr<T>(*found, fallback);
     }
 }
 
@@ -296,18 +298,48 @@ std::optional<tReadingSet> readingSet(const json& t, const json& v) {
     if (!t.is_number() || !v.is_array() || v.size() != kQuantityCount) {
         return std::nullopt;
     }
+    constexpr float kNone = std::numeric_limits<float>::infinity();
     tReadingSet set;
-    set.time = t.get<float>();
+    set.time = numberOr(t, kNone);
     for (std::size_t i = 0; i < kQuantityCount; ++i) {
-        if (!v[i].is_number()) {
+        set.readings[i] = numberOr(v[i], kNone);
+        if (set.readings[i] == kNone) {
             return std::nullopt;
         }
-        set.readings[i] = v[i].get<float>();
+    }
+    if (set.time == kNone) {
+        return std::nullopt;
     }
     return set;
 }
 
 }  // namespace
+
+std::optional<tRecordsMessage> parseRecords(std::string_view payload) {
+    const std::optional<json> message = parseObject(payload);
+    if (!message) {
+        return std::nullopt;
+    }
+    try {
+        tRecordsMessage parsed;
+        parsed.seq0 = numberOr<long>(message->at("seq0"), -1);
+        const json& t = message->at("t");
+        const json& v = message->at("v");
+        if (!t.is_array() || !v.is_array() || t.size() != v.size() || parsed.seq0 < 0) {
+            return std::nullopt;
+        }
+        for (std::size_t k = 0; k < t.size(); ++k) {
+            const std::optional<tReadingSet> set = readingSet(t[k], v[k]);
+            if (!set) {
+                return std::nullopt;
+            }
+            parsed.records.push_back(*set);
+        }
+        return parsed;
+    } catch (const json::exception&) {
+        return std::nullopt;
+    }
+}
 
 std::optional<tStatus> parseStatus(std::string_view payload) {
     const std::optional<json> message = parseObject(payload);
@@ -331,7 +363,7 @@ std::optional<tStatus> parseStatus(std::string_view payload) {
         if (const auto pumps = outputs->find("pumps");
             pumps != outputs->end() && pumps->is_array() && pumps->size() == 3) {
             for (std::size_t k = 0; k < 3; ++k) {
-                status.outputs[2 + k] = (*pumps)[k].is_number() ? (*pumps)[k].get<int>() : 0;
+                status.outputs[2 + k] = numberOr((*pumps)[k], 0);
             }
         }
     }
@@ -428,6 +460,10 @@ std::optional<tAckMessage> parseAck(std::string_view payload) {
     }
     return tAckMessage{field<std::string>(*message, "id", ""), field<bool>(*message, "done", false),
                        field<std::string>(*message, "why", "")};
+}
+
+void logLine(const std::string& text) {
+    logFile->WriteLine("CLASS: " + text);
 }
 
 }  // namespace vantrel::classlink

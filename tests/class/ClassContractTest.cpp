@@ -83,5 +83,29 @@ TEST(ClassContractTest, StatusSaysNullWithoutARun) {
     EXPECT_EQ(nlohmann::json::parse(offlineMessage()), nlohmann::json({{"online", false}}));
 }
 
+// What comes from the network may say anything: numbers a field cannot hold
+// fall back, infinite readings and fractional indexes are refused.
+TEST(ClassContractTest, NumbersOutOfRangeNeverBecomeValues) {
+    const auto status =
+        parseStatus(R"({"online":true,"period":1e300,"outputs":{"heater":1e300,"stirrer":-3,)"
+                    R"("pumps":[18446744073709551615,2.5,"x"]}})");
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->period, 1e300) << "a double holds it";
+    EXPECT_EQ(status->outputs, (std::array<int, 5>{0, -3, 0, 0, 0}));
+    for (const char* bad : {R"({"seq0":1e300,"t":[1],"v":[[1,2,3,4,5,6,7]]})",
+                            R"({"seq0":1.5,"t":[1],"v":[[1,2,3,4,5,6,7]]})",
+                            R"({"seq0":0,"t":[1],"v":[[1e300,2,3,4,5,6,7]]})",
+                            R"({"seq0":0,"t":[1e39],"v":[[1,2,3,4,5,6,7]]})",
+                            R"({"seq0":0,"t":[1],"v":[[1,2,3,4,5,6,"7"]]})"}) {
+        EXPECT_FALSE(parseRecords(bad)) << bad;
+    }
+    EXPECT_FALSE(parseLast(R"({"t":1,"v":[1,2,3,4,5,6,1e40]})"));
+    EXPECT_EQ(parseEvent(R"({"type":"end","records":1e300})")->records, -1);
+    const auto result = parseResult(R"({"records":-1e300,"equivalence":{"V":10.2,"pH":"8"}})");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->records, 0);
+    EXPECT_FALSE(result->volume) << "the equivalence needs both numbers";
+}
+
 }  // namespace
 }  // namespace vantrel::classlink
