@@ -1,9 +1,6 @@
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -97,32 +94,6 @@ std::string brokerProgramFor(const std::string& executablePath) {
         }
     }
     return {};
-}
-
-std::string classroomAddress() {
-    // A datagram socket "connected" to an outside address sends nothing but
-    // learns which local address the route to it leaves from.
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    std::string address = "127.0.0.1";
-    if (fd < 0) {
-        return address;
-    }
-    sockaddr_in outside{};
-    outside.sin_family = AF_INET;
-    outside.sin_port = htons(9);
-    ::inet_pton(AF_INET, "192.0.2.1", &outside.sin_addr);
-    sockaddr_in local{};
-    socklen_t length = sizeof local;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&outside), sizeof outside) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) == 0 &&
-        local.sin_addr.s_addr != 0) {
-        char text[INET_ADDRSTRLEN] = {};
-        if (::inet_ntop(AF_INET, &local.sin_addr, text, sizeof text) != nullptr) {
-            address = text;
-        }
-    }
-    ::close(fd);
-    return address;
 }
 
 }  // namespace vantrel

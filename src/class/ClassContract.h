@@ -159,6 +159,9 @@ struct tAckMessage {
     std::string why;
 };
 std::optional<tAckMessage> parseAck(std::string_view payload);
+// A line of the class link in the program's log.
+void logLine(const std::string& text);
+
 // The stop command the teacher sends.
 std::string commandMessage(const std::string& id, const std::string& cmd);
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "base/LogFile.h"
 #include "class/MqttLink.h"
 
 namespace vantrel {
@@ -12,10 +11,6 @@ namespace {
 
 // A gap is asked for again after this long without the replay.
 constexpr std::chrono::seconds kReplayAgain{3};
-
-void logLine(const std::string& text) {
-    logFile->WriteLine("CLASS: " + text);
-}
 
 std::vector<std::string> levels(const std::string& topic) {
     std::vector<std::string> parts;
@@ -137,7 +132,8 @@ std::vector<tClassRoster::tReply> tClassRoster::Take(const tMqttMessage& message
                     station.safety = station.status.safety;
                 }
             } else {
-                logLine("status of " + name + " is not the contract's: " + message.payload);
+                classlink::logLine("status of " + name +
+                                   " is not the contract's: " + message.payload);
             }
         } else if (leaf == "last") {
             if (auto last = classlink::parseLast(message.payload)) {
@@ -152,7 +148,7 @@ std::vector<tClassRoster::tReply> tClassRoster::Take(const tMqttMessage& message
             if (ack && !stopId_.empty() && ack->id == stopId_) {
                 station.stop = ack->done ? tStationCard::tStop::Done : tStationCard::tStop::Refused;
                 station.stopWhy = ack->why;
-                logLine(name + (ack->done ? " stopped" : " did not stop: " + ack->why));
+                classlink::logLine(name + (ack->done ? " stopped" : " did not stop: " + ack->why));
             }
         }
         if (leaf != "replay") {
@@ -208,7 +204,7 @@ std::optional<tClassRoster::tReply> tClassRoster::records(tStationCard& station,
     }
     const auto parsed = classlink::parseRecords(payload);
     if (!parsed) {
-        logLine("records of " + station.name + " are not the contract's");
+        classlink::logLine("records of " + station.name + " are not the contract's");
         return std::nullopt;
     }
     const long have = static_cast<long>(station.records.size());
@@ -232,8 +228,8 @@ std::optional<tClassRoster::tReply> tClassRoster::askReplay(tStationCard& statio
         return std::nullopt;
     }
     station.replayAsked = now;
-    logLine("asked " + station.name + " for run " + station.run + " from record " +
-            std::to_string(station.records.size()));
+    classlink::logLine("asked " + station.name + " for run " + station.run + " from record " +
+                       std::to_string(station.records.size()));
     return tReply{root_ + station.name + "/replay",
                   "{\"run\":\"" + station.run +
                       "\",\"from\":" + std::to_string(station.records.size()) + "}"};
@@ -292,8 +288,8 @@ void tClassRoster::StopTimeout(tTime now, std::chrono::milliseconds timeout) {
     for (tStationCard& card : cards_) {
         if (card.stop == tStationCard::tStop::Waiting) {
             card.stop = tStationCard::tStop::NoAnswer;
-            logLine(card.name + " did not answer the stop within " +
-                    std::to_string(timeout.count() / 1000) + " s");
+            classlink::logLine(card.name + " did not answer the stop within " +
+                               std::to_string(timeout.count() / 1000) + " s");
         }
     }
 }

@@ -1,6 +1,5 @@
 #include "class/ClassStation.h"
 
-#include "base/LogFile.h"
 #include "base/Settings.h"
 #include "base/Texts.h"
 #include "base/VersionInfo.h"
@@ -16,10 +15,6 @@ namespace {
 constexpr std::chrono::seconds kFlushInterval{1};
 // The offline status gets this long to reach the broker at the end.
 constexpr std::chrono::milliseconds kGoodbyeWait{1000};
-
-void logLine(const std::string& text) {
-    logFile->WriteLine("CLASS: " + text);
-}
 
 // A journal's name without its folder and extension; the start time in the
 // journals' own form when the run has no journal.
@@ -76,7 +71,7 @@ std::unique_ptr<tClassStation> startClassStation(tStationSession& session, tClas
         return nullptr;
     }
     if (const std::string problem = settings.Problem(); !problem.empty()) {
-        logLine("off: " + problem);
+        classlink::logLine("off: " + problem);
         if (told) {
             told("class: off: " + problem);
         }
@@ -108,8 +103,8 @@ tClassStation::tClassStation(tStationSession& session, tClassSettings settings,
         [this](const tRunStart& start) { return runNameOf(session_.Run().JournalFile(), start); },
         [this] { return session_.PeriodMs(); });
     session_.AddRunListener(*publisher_);
-    logLine("station \"" + settings_.stationName + "\" of class \"" + settings_.className +
-            "\" on " + settings_.broker);
+    classlink::logLine("station \"" + settings_.stationName + "\" of class \"" +
+                       settings_.className + "\" on " + settings_.broker);
     tell("class: not connected");
 }
 
@@ -135,7 +130,7 @@ void tClassStation::Tick(std::chrono::steady_clock::time_point now) {
             }
             connections_ = news.connections;
             published_.clear();
-            logLine("connected to " + settings_.broker);
+            classlink::logLine("connected to " + settings_.broker);
         }
         tell("class: " + settings_.className + "/" + settings_.stationName + " on " +
              settings_.broker);
@@ -171,35 +166,36 @@ void tClassStation::handle(const std::string& topic, const std::string& payload,
     if (topic == topics_.Replay()) {
         const classlink::tParsedReplay parsed = classlink::parseReplay(payload);
         if (!parsed.request) {
-            logLine("replay request refused: " + parsed.why);
+            classlink::logLine("replay request refused: " + parsed.why);
             return;
         }
         if (const auto why = publisher_->Replay(*parsed.request, session_.JournalFolder())) {
-            logLine("replay refused: " + *why);
+            classlink::logLine("replay refused: " + *why);
         } else {
-            logLine("replayed run " + parsed.request->run + " from record " +
-                    std::to_string(parsed.request->from));
+            classlink::logLine("replayed run " + parsed.request->run + " from record " +
+                               std::to_string(parsed.request->from));
         }
         return;
     }
     const classlink::tParsedCommand parsed = classlink::parseCommand(payload);
     if (retained) {
         // A command kept on the broker is no order given now.
-        logLine("retained command on " + topic + " ignored");
+        classlink::logLine("retained command on " + topic + " ignored");
         if (!parsed.id.empty()) {
             acknowledge(parsed.id, false, "a retained command is not carried out");
         }
         return;
     }
     if (!parsed.command) {
-        logLine("command on " + topic + " refused: " + parsed.why);
+        classlink::logLine("command on " + topic + " refused: " + parsed.why);
         if (!parsed.id.empty()) {
             acknowledge(parsed.id, false, parsed.why);
         }
         return;
     }
     const std::string why = session_.StopAll(constantText("DK_SAFE_CLASS_STOP"), "CLASS STOP");
-    logLine("stop " + parsed.id + (why.empty() ? " carried out" : " not carried out: " + why));
+    classlink::logLine("stop " + parsed.id +
+                       (why.empty() ? " carried out" : " not carried out: " + why));
     acknowledge(parsed.id, why.empty(), why);
 }
 

@@ -3,7 +3,6 @@
 #include <iterator>
 #include <random>
 
-#include "base/LogFile.h"
 #include "class/MqttLink.h"
 
 namespace vantrel {
@@ -13,10 +12,6 @@ namespace {
 constexpr std::chrono::milliseconds kGoodbyeWait{1000};
 // A lesson's retained topics get this long to be cleared at its end.
 constexpr std::chrono::milliseconds kClearWait{3000};
-
-void logLine(const std::string& text) {
-    logFile->WriteLine("CLASS: " + text);
-}
 
 std::string randomHex(int digits) {
     static constexpr char kHex[] = "0123456789abcdef";
@@ -42,7 +37,7 @@ tClassTeacher::tClassTeacher(tTeacherSettings settings,
     mqtt.clientId = "teacher-" + randomHex(8);
     mqtt.subscriptions = {std::string(classlink::kRoot) + settings_.className + "/st/#"};
     link_ = std::make_unique<tMqttLink>(std::move(mqtt));
-    logLine("teacher of class \"" + settings_.className + "\" on " + settings_.broker);
+    classlink::logLine("teacher of class \"" + settings_.className + "\" on " + settings_.broker);
     tell("class: not connected");
 }
 
@@ -76,8 +71,8 @@ std::string tClassTeacher::StopAll(tTime now) {
     link_->PublishExpiring(std::string(classlink::kRoot) + settings_.className + "/cmd/all",
                            classlink::commandMessage(id, "stop"), classlink::kCommandExpirySeconds);
     roster_.StopSent(id, now);
-    logLine("stop " + id + " sent to every station of the class (" +
-            std::to_string(roster_.Cards().size()) + " known)");
+    classlink::logLine("stop " + id + " sent to every station of the class (" +
+                       std::to_string(roster_.Cards().size()) + " known)");
     return id;
 }
 
@@ -85,8 +80,9 @@ bool tClassTeacher::EndLesson() {
     Tick(std::chrono::steady_clock::now());  // what arrived last is cleared too
     const bool reached = connected_;
     const std::set<std::string>& topics = roster_.RetainedTopics();
-    logLine("lesson ended: " + std::to_string(topics.size()) + " retained topics cleared" +
-            (reached ? "" : " (the broker was not reachable)"));
+    classlink::logLine("lesson ended: " + std::to_string(topics.size()) +
+                       " retained topics cleared" +
+                       (reached ? "" : " (the broker was not reachable)"));
     if (closed_) {
         return false;
     }

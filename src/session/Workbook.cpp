@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <ranges>
 #include <string_view>
@@ -486,9 +487,13 @@ std::optional<tScratchFolder> scratchFolder(const std::vector<fs::path>& candida
     return std::nullopt;
 }
 
-void writeWorkbook(const std::string& fileName, const tRunData& run, const tRunSummary& summary,
-                   const tWorkbookProgress& progress) {
-    tProgressTracker tracker(progress, run.Count() + summary.table.marked.size());
+namespace {
+
+// Fills a workbook in a scratch file, reads it back and puts it in place at
+// once: a failure or a cancel leaves the target as it was. `packed` is told
+// when the book is packed and again just before the target is replaced.
+void writeThroughScratch(const std::string& fileName, const std::function<void(tWriter&)>& fill,
+                         const std::function<void()>& packed) {
     std::string bytes;
     try {
         const std::optional<tScratchFolder> folder =
@@ -499,16 +504,10 @@ void writeWorkbook(const std::string& fileName, const tRunData& run, const tRunS
         const tScratchFile scratch(*folder);
         {
             tWriter w(scratch.NarrowName(), folder->narrow);
-            // Every record, whatever stretch the fits and statistics took.
-            writeRecords(w, w.Sheet(constantText("DK_SHEET_READINGS")), run, summary.table,
-                         std::views::iota(std::size_t{0}, run.Count()), true, tracker);
-            writeRecords(w, w.Sheet(constantText("DK_SHEET_MARKS")), run, summary.table,
-                         summary.table.marked, false, tracker);
-            writeSummary(w, w.Sheet(constantText("DK_SHEET_SUMMARY")), summary);
-            tracker.Report(kRowsShare);
+            fill(w);
             w.Close();
         }
-        tracker.Report(kPackedShare);
+        packed();
         if (!readFileIfExists(scratch.Name(), bytes, std::size_t(1) << 31)) {
             throw tError("the workbook was not written");
         }
@@ -518,8 +517,27 @@ void writeWorkbook(const std::string& fileName, const tRunData& run, const tRunS
         throw tError(fileCreateErrorText(fileName, e.what()));
     }
     // The last moment a cancel leaves the target as it was.
-    tracker.Report(kPackedShare);
+    packed();
     writeFileAtomically(fileName, bytes);
+}
+
+}  // namespace
+
+void writeWorkbook(const std::string& fileName, const tRunData& run, const tRunSummary& summary,
+                   const tWorkbookProgress& progress) {
+    tProgressTracker tracker(progress, run.Count() + summary.table.marked.size());
+    writeThroughScratch(
+        fileName,
+        [&](tWriter& w) {
+            // Every record, whatever stretch the fits and statistics took.
+            writeRecords(w, w.Sheet(constantText("DK_SHEET_READINGS")), run, summary.table,
+                         std::views::iota(std::size_t{0}, run.Count()), true, tracker);
+            writeRecords(w, w.Sheet(constantText("DK_SHEET_MARKS")), run, summary.table,
+                         summary.table.marked, false, tracker);
+            writeSummary(w, w.Sheet(constantText("DK_SHEET_SUMMARY")), summary);
+            tracker.Report(kRowsShare);
+        },
+        [&] { tracker.Report(kPackedShare); });
 }
 
 namespace {
@@ -553,16 +571,9 @@ std::string sheetName(const std::string& station, std::vector<std::string>& take
 
 void writeClassWorkbook(const std::string& fileName, const std::string& summaryTitle,
                         const std::string& resultsText, const std::vector<tClassSheet>& sheets) {
-    std::string bytes;
-    try {
-        const std::optional<tScratchFolder> folder =
-            scratchFolder(scratchCandidates(fileName), narrowName);
-        if (!folder) {
-            throw tError("no folder takes the workbook's temporary files");
-        }
-        const tScratchFile scratch(*folder);
-        {
-            tWriter w(scratch.NarrowName(), folder->narrow);
+    writeThroughScratch(
+        fileName,
+        [&](tWriter& w) {
             std::vector<std::string> taken{summaryTitle};
             lxw_worksheet* summary = w.Sheet(summaryTitle);
             worksheet_set_column(summary, 0, 12, 14, nullptr);
@@ -613,15 +624,8 @@ void writeClassWorkbook(const std::string& fileName, const std::string& summaryT
                     ++r;
                 }
             }
-            w.Close();
-        }
-        if (!readFileIfExists(scratch.Name(), bytes, std::size_t(1) << 31)) {
-            throw tError("the workbook was not written");
-        }
-    } catch (const std::exception& e) {
-        throw tError(fileCreateErrorText(fileName, e.what()));
-    }
-    writeFileAtomically(fileName, bytes);
+        },
+        [] {});
 }
 
 }  // namespace vantrel
