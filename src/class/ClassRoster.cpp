@@ -265,7 +265,10 @@ bool tClassRoster::IsGrey(const tStationCard& card, tTime now) {
 std::vector<std::string> tClassRoster::Silent(tTime now) const {
     std::vector<std::string> silent;
     for (const tStationCard& card : cards_) {
-        if (card.statusKnown && IsGrey(card, now)) {
+        // A station that ended its run and then left is done, not silent.
+        const bool finished =
+            card.endRecords >= 0 && static_cast<long>(card.records.size()) >= card.endRecords;
+        if (card.statusKnown && IsGrey(card, now) && !finished) {
             silent.push_back(card.name);
         }
     }

@@ -72,7 +72,8 @@ public:
     // Grey: offline, or measuring with its newest record older than three
     // periods.
     static bool IsGrey(const tStationCard& card, tTime now);
-    // The stations that were heard and then went silent.
+    // The stations that were heard and then went silent: grey without
+    // having ended their run.
     std::vector<std::string> Silent(tTime now) const;
     // No station has ever said a word.
     bool NoneEver() const { return cards_.empty(); }

@@ -312,7 +312,7 @@ void TfmClassWindow::RefreshOverlay() {
         overlay_->yAxis->setLabel(qs(quantityTitleWithUnit(quantity)));
     }
     bool added = false;
-    std::size_t index = 0;
+    bool newCurve = false;
     for (const tStationCard& card : cards) {
         QCPCurve* curve = nullptr;
         const std::string id = card.name + "\n" + card.run;
@@ -332,9 +332,11 @@ void TfmClassWindow::RefreshOverlay() {
             curve = new QCPCurve(overlay_->xAxis, overlay_->yAxis);
             curve->setProperty("station", qs(id));
             curve->setName(qs(card.name));
-            curve->setPen(QPen(QColor(kColours[index % std::size(kColours)]), 2));
+            const std::size_t colour = colours_.emplace(card.name, colours_.size()).first->second;
+            curve->setPen(QPen(QColor(kColours[colour % std::size(kColours)]), 2));
             drawn_[card.name] = 0;
             added = true;
+            newCurve = true;
         }
         std::size_t& from = drawn_[card.name];
         for (; from < card.records.size(); ++from) {
@@ -345,7 +347,17 @@ void TfmClassWindow::RefreshOverlay() {
                            record.readings[static_cast<std::size_t>(quantity)]);
             added = true;
         }
-        ++index;
+    }
+    if (newCurve) {
+        // The legend lists the stations as the cards do, whoever came first.
+        overlay_->legend->clearItems();
+        for (const tStationCard& card : cards) {
+            for (int p = 0; p < overlay_->plottableCount(); ++p) {
+                if (overlay_->plottable(p)->name() == qs(card.name)) {
+                    overlay_->plottable(p)->addToLegend();
+                }
+            }
+        }
     }
     if (added) {
         overlay_->rescaleAxes();
@@ -384,9 +396,14 @@ void TfmClassWindow::RefreshResults() {
             }
             QString cell = number(*r.values[c], kDecimals[c]);
             if (r.deviations[c] && table.summary[c].count > 1) {
+                // A deviation that rounds to nothing reads "+0.000", not "-0.000".
+                QString deviation = number(*r.deviations[c], kDecimals[c]);
+                if (deviation.startsWith('-') && deviation.toDouble() == 0) {
+                    deviation.remove(0, 1);
+                }
                 cell += QStringLiteral(" (%1%2)")
-                            .arg(*r.deviations[c] >= 0 ? QStringLiteral("+") : QString())
-                            .arg(number(*r.deviations[c], kDecimals[c]));
+                            .arg(deviation.startsWith('-') ? QString() : QStringLiteral("+"))
+                            .arg(deviation);
             }
             auto* item = new QTableWidgetItem(cell);
             if (r.outlier[c]) {

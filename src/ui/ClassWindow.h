@@ -81,6 +81,8 @@ private:
     QCustomPlot* overlay_ = nullptr;
     std::map<std::string, std::size_t> drawn_;  // records of each station on the overlay
     std::string overlayKey_;                    // quantity and abscissa drawn
+    // Each station keeps its colour for the lesson, in the order they came.
+    std::map<std::string, std::size_t> colours_;
     QTableWidget* results_ = nullptr;
     std::string resultsShown_;
     bool ended_ = false;

@@ -116,9 +116,13 @@ TEST(ClassRosterTest, CardsGreyGoSilentLeaveAndAnswerTheStop) {
     EXPECT_EQ(roster.Find("Стол 3")->stopWhy, "no link");
     EXPECT_EQ(roster.Find("Стол 10")->stop, tStationCard::tStop::NoAnswer);
 
-    // The last will greys at once; a cleared status takes the station away.
+    // The last will greys at once; a station that ended its run and left is
+    // not silent; a cleared status takes the station away.
     roster.Take(status("Стол 2", R"({"online":false})"), start + 16s);
     EXPECT_TRUE(tClassRoster::IsGrey(*roster.Find("Стол 2"), start + 16s));
+    roster.Take({"vantrel/1/8B/st/Стол 10/run/r1/ev", R"({"type":"end","records":1})"},
+                start + 16s);
+    EXPECT_EQ(roster.Silent(start + 16s), std::vector<std::string>{"Стол 2"});
     roster.Take(status("Стол 3", ""), start + 17s);
     EXPECT_EQ(roster.Find("Стол 3"), nullptr);
     EXPECT_EQ(roster.RetainedTopics().size(), 2u);
