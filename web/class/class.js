@@ -491,14 +491,22 @@
     return unit ? name + ', ' + unit : name;
   }
 
-  let chartPending = false;
+  // Calls draw once at the next frame, however often it is asked for.
+  function perFrame(draw) {
+    let pending = false;
+    return () => {
+      if (pending) return;
+      pending = true;
+      requestAnimationFrame(() => {
+        pending = false;
+        draw();
+      });
+    };
+  }
+
+  const chartFrame = perFrame(() => drawChart());
   function renderChart() {
-    if (chartPending) return;
-    chartPending = true;
-    requestAnimationFrame(() => {
-      chartPending = false;
-      drawChart();
-    });
+    chartFrame();
   }
 
   function drawChart() {
@@ -712,15 +720,7 @@
     });
   }
 
-  let cardsPending = false;
-  function scheduleCards() {
-    if (cardsPending) return;
-    cardsPending = true;
-    requestAnimationFrame(() => {
-      cardsPending = false;
-      renderCards();
-    });
-  }
+  const scheduleCards = perFrame(() => renderCards());
 
   // ------------------------------------------------------------- the page
 
