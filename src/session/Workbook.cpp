@@ -11,7 +11,6 @@
 #include <cstring>
 #include <functional>
 #include <map>
-#include <ranges>
 #include <string_view>
 #include <system_error>
 
@@ -331,6 +330,23 @@ int decimalsOf(int quantity) {
     return quantityInfo[static_cast<std::size_t>(quantity)].decimals;
 }
 
+// 0, 1, ... count - 1 for a range-for. (clang 14 cannot compile the
+// standard library's iota view of g++ 12.)
+struct tIndices {
+    struct tIterator {
+        std::size_t at;
+        std::size_t operator*() const { return at; }
+        tIterator& operator++() {
+            ++at;
+            return *this;
+        }
+        bool operator!=(const tIterator& other) const { return at != other.at; }
+    };
+    std::size_t count;
+    tIterator begin() const { return {0}; }
+    tIterator end() const { return {count}; }
+};
+
 // Time, the export's quantities, then (readings sheet) the mark.
 void writeRecords(tWriter& w, lxw_worksheet* sheet, const tRunData& run, const tExportTable& table,
                   const auto& records, bool markColumn, tProgressTracker& tracker) {
@@ -531,7 +547,7 @@ void writeWorkbook(const std::string& fileName, const tRunData& run, const tRunS
         [&](tWriter& w) {
             // Every record, whatever stretch the fits and statistics took.
             writeRecords(w, w.Sheet(constantText("DK_SHEET_READINGS")), run, summary.table,
-                         std::views::iota(std::size_t{0}, run.Count()), true, tracker);
+                         tIndices{run.Count()}, true, tracker);
             writeRecords(w, w.Sheet(constantText("DK_SHEET_MARKS")), run, summary.table,
                          summary.table.marked, false, tracker);
             writeSummary(w, w.Sheet(constantText("DK_SHEET_SUMMARY")), summary);
