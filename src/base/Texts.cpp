@@ -57,6 +57,7 @@ constexpr tConstant kConstants[] = {
     {"DK_CLASS_ON", "вкл"},
     {"DK_CLASS_OFF", "выкл"},
     {"DK_CLASS_OUTPUTS", "Нагреватель %s · Мешалка %s · Дозаторы %s"},
+    {"DK_CLASS_OUTPUTS_LAST", "До потери связи: %s"},
     {"DK_CLASS_STOP_WAITING", "Стоп: ждём ответа"},
     {"DK_CLASS_STOP_DONE", "Стоп: остановлена"},
     {"DK_CLASS_STOP_REFUSED", "Стоп не выполнен: %s"},

@@ -126,7 +126,13 @@ std::vector<tClassRoster::tReply> tClassRoster::Take(const tMqttMessage& message
     if (parts.size() == 2) {
         if (leaf == "status") {
             if (auto status = classlink::parseStatus(message.payload)) {
-                station.status = std::move(*status);
+                if (status->online || !station.statusKnown) {
+                    station.status = std::move(*status);
+                } else {
+                    // The last will says only that it is gone: what it said
+                    // last of its outputs stays known (a pump may still run).
+                    station.status.online = false;
+                }
                 station.statusKnown = true;
                 if (!station.status.safety.empty()) {
                     station.safety = station.status.safety;

@@ -151,6 +151,9 @@ void tClassStation::Close() {
     }
     closed_ = true;
     publisher_->Flush();
+    // What the station switched off on its way out, before it says goodbye:
+    // the teacher's card must not keep a pump running that is off.
+    publishStatus();
     link_->Close(topics_.Status(), classlink::offlineMessage(), kGoodbyeWait);
 }
 

@@ -70,6 +70,10 @@ tCardText cardText(const tStationCard& card, std::chrono::steady_clock::time_poi
     text.outputs = formatText(
         constantText("DK_CLASS_OUTPUTS"),
         {onOff(out[0]), onOff(out[1]), onOff(out[2]) + "/" + onOff(out[3]) + "/" + onOff(out[4])});
+    if (!card.status.online && text.anyOn) {
+        // Gone with something on: what it said last, not that all is off.
+        text.outputs = formatText(constantText("DK_CLASS_OUTPUTS_LAST"), {text.outputs});
+    }
     text.safety = card.safety;
     switch (card.stop) {
         case tStationCard::tStop::None:

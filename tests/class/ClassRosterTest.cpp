@@ -118,8 +118,12 @@ TEST(ClassRosterTest, CardsGreyGoSilentLeaveAndAnswerTheStop) {
 
     // The last will greys at once; a station that ended its run and left is
     // not silent; a cleared status takes the station away.
+    roster.Take(status("Стол 2", R"({"online":true,"state":"measuring","period":1,)"
+                                 R"("outputs":{"heater":0,"stirrer":0,"pumps":[60,0,0]}})"),
+                start + 15s);
     roster.Take(status("Стол 2", R"({"online":false})"), start + 16s);
     EXPECT_TRUE(tClassRoster::IsGrey(*roster.Find("Стол 2"), start + 16s));
+    EXPECT_EQ(roster.Find("Стол 2")->status.outputs[2], 60) << "gone with its pump on";
     roster.Take({"vantrel/1/8B/st/Стол 10/run/r1/ev", R"({"type":"end","records":1})"},
                 start + 16s);
     EXPECT_EQ(roster.Silent(start + 16s), std::vector<std::string>{"Стол 2"});
